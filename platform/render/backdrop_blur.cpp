@@ -37,16 +37,21 @@ BlurGrid blurGridFor(const PixelRect& source, double sigmaPixels, std::int64_t m
                                          : static_cast<int>(std::lround(factor)),
                            1, kMaxFactor);
   const std::int64_t f = grid.factor;
-  const std::int64_t blocks = std::max<std::int64_t>(1, (margin + f - 1) / f);
-  grid.originX = source.x0 - blocks * f;
-  grid.originY = source.y0 - blocks * f;
-  grid.columns = static_cast<int>(2 * blocks + (source.width() + f - 1) / f);
-  grid.rows = static_cast<int>(2 * blocks + (source.height() + f - 1) / f);
   // Variances add: the block mean's, the samples' blur and the interpolation's.
   const double blockVariance = (double(f) * f - 1.0) / 12.0;
   const double sampleVariance =
       (sigma * sigma - blockVariance) / double(f * f) - interpolationVariance(grid.factor);
   grid.cascade = boxCascadeForSigma(std::sqrt(std::max(sampleVariance, 0.0)));
+  // Each box pass continues the grid with its own edge sample, which is the source's edge only
+  // as far out as no earlier pass reached; so the grid reaches past the source by the whole
+  // cascade, and one sample more for the interpolation.
+  std::int64_t reach = 2;
+  for (int radius : grid.cascade.radii) reach += radius;
+  const std::int64_t blocks = std::max((margin + f - 1) / f, reach);
+  grid.originX = source.x0 - blocks * f;
+  grid.originY = source.y0 - blocks * f;
+  grid.columns = static_cast<int>(2 * blocks + (source.width() + f - 1) / f);
+  grid.rows = static_cast<int>(2 * blocks + (source.height() + f - 1) / f);
   return grid;
 }
 
@@ -70,6 +75,9 @@ void BackdropBlur::blur(const ConstPixelBuffer* beneath, const PixelRect& source
       std::memcpy(samples_.data() + p, black, sizeof black);
     }
   } else {
+    edgeRows_.resize(std::max(edgeRows_.size(), 2 * stride));
+    madeTopEdge_ = false;
+    madeBottomEdge_ = false;
     // Each group of rows is blurred along the row while it is still in the cache.
     for (int row = 0; row < grid.rows; ++row) {
       downsampleRow(*beneath, source, grid, kernels, row);
@@ -89,17 +97,36 @@ void BackdropBlur::downsampleRow(const ConstPixelBuffer& beneath, const PixelRec
   float* out = samples_.data() + std::size_t(row) * stride;
   const int f = grid.factor;
   const std::int64_t top = grid.originY + std::int64_t(row) * f;
-  // Blocks wholly above or below the source repeat its edge row: the same samples again.
-  if (row > 0 && (top + f <= source.y0 || top - f >= source.y1 - 1)) {
-    std::memcpy(out, out - stride, stride * sizeof(float));
+  // Blocks wholly above or below the source repeat its edge row: every such row of samples is
+  // the same, so it is made once. (Not copied from the row before, which may be blurred by
+  // now.)
+  const bool above = top + f <= source.y0;
+  const bool below = top >= source.y1;
+  if (above || below) {
+    float* edge = edgeRows_.data() + (above ? 0 : stride);
+    bool& made = above ? madeTopEdge_ : madeBottomEdge_;
+    if (!made) {
+      averageBlocks(beneath, source, grid, kernels, top, edge);
+      made = true;
+    }
+    std::memcpy(out, edge, stride * sizeof(float));
     return;
   }
+  averageBlocks(beneath, source, grid, kernels, top, out);
+}
+
+// The samples of one row of blocks whose first pixel row is `top`; blocks that reach past the
+// source repeat its edge pixels.
+void BackdropBlur::averageBlocks(const ConstPixelBuffer& beneath, const PixelRect& source,
+                                 const BlurGrid& grid, const RowKernels& kernels, std::int64_t top,
+                                 float* out) {
+  const int f = grid.factor;
   const std::uint8_t* rows[kMaxFactor];
   for (int k = 0; k < f; ++k) {
     const std::int64_t y = std::clamp(top + k, source.y0, source.y1 - 1);
     rows[k] = beneath.pixels + y * beneath.stride;
   }
-  // Blocks [inner0, inner1) lie wholly inside the source; the others repeat its edge columns.
+  // Blocks [inner0, inner1) lie wholly inside the source.
   const std::int64_t offset = source.x0 - grid.originX;
   const int inner0 = static_cast<int>(std::min<std::int64_t>((offset + f - 1) / f, grid.columns));
   const int inner1 = static_cast<int>(

@@ -25,7 +25,7 @@ struct BlurGrid {
 enum class SampleSpacing { fine, coarse };
 
 // The grid over `source` for a Gaussian of sigmaPixels, reaching at least `margin` pixels
-// past it on every side (and at least one block, so that the edge pixels carry on exactly).
+// past it on every side, and far enough that the edge pixels carry on exactly.
 BlurGrid blurGridFor(const PixelRect& source, double sigmaPixels, std::int64_t margin,
                      SampleSpacing spacing = SampleSpacing::fine);
 
@@ -51,7 +51,13 @@ class BackdropBlur final {
   void downsampleRow(const ConstPixelBuffer& beneath, const PixelRect& source, const BlurGrid& grid,
                      const RowKernels& kernels, int row);
 
+  void averageBlocks(const ConstPixelBuffer& beneath, const PixelRect& source, const BlurGrid& grid,
+                     const RowKernels& kernels, std::int64_t top, float* out);
+
   std::vector<float> samples_;
+  std::vector<float> edgeRows_;  // the rows of samples above and below the source
+  bool madeTopEdge_ = false;
+  bool madeBottomEdge_ = false;
   std::vector<float> rowScratch_;
   ColumnBoxBlur columnBlur_;
 };
