@@ -64,62 +64,71 @@ SamplePosition samplePosition(std::int64_t pixel, std::int64_t origin, int facto
   return {first, static_cast<float>(at - first)};
 }
 
-void BackdropBlur::blur(const ConstPixelBuffer* beneath, const PixelRect& source,
-                        const BlurGrid& grid, const RowKernels& kernels, RowSink& sink) {
+void BackdropBlur::start(const ConstPixelBuffer* beneath, const PixelRect& source,
+                         const BlurGrid& grid, const RowKernels& kernels) {
+  beneath_ = beneath;
+  source_ = source;
+  grid_ = grid;
+  kernels_ = &kernels;
+  made_ = 0;
+  madeTopEdge_ = false;
+  madeBottomEdge_ = false;
   const std::size_t stride = std::size_t(grid.columns) * 4;
   samples_.resize(std::max(samples_.size(), stride * grid.rows));
+  edgeRows_.resize(std::max(edgeRows_.size(), 2 * stride));
   rowScratch_.resize(std::max(rowScratch_.size(), stride * kRowGroup * 2));
-  if (beneath == nullptr) {
-    const float black[4] = {0.0f, 0.0f, 0.0f, 255.0f};
-    for (std::size_t p = 0; p < stride * grid.rows; p += 4) {
-      std::memcpy(samples_.data() + p, black, sizeof black);
-    }
-  } else {
-    edgeRows_.resize(std::max(edgeRows_.size(), 2 * stride));
-    madeTopEdge_ = false;
-    madeBottomEdge_ = false;
-    // Each group of rows is blurred along the row while it is still in the cache.
-    for (int row = 0; row < grid.rows; ++row) {
-      downsampleRow(*beneath, source, grid, kernels, row);
-      const int group = row % kRowGroup;
-      if (group == kRowGroup - 1 || row == grid.rows - 1) {
-        boxBlurRows(samples_.data() + (row - group) * stride, group + 1, grid.columns, grid.cascade,
-                    rowScratch_.data());
-      }
-    }
-  }
-  columnBlur_.run(samples_.data(), grid.columns, grid.rows, grid.cascade, sink);
+  columnBlur_.start(grid.columns, grid.rows, grid.cascade, *this);
 }
 
-void BackdropBlur::downsampleRow(const ConstPixelBuffer& beneath, const PixelRect& source,
-                                 const BlurGrid& grid, const RowKernels& kernels, int row) {
-  const std::size_t stride = std::size_t(grid.columns) * 4;
+const float* BackdropBlur::row(int index) {
+  const std::size_t stride = std::size_t(grid_.columns) * 4;
+  while (made_ <= index) {
+    // Each group of rows is blurred along the row while it is still in the cache.
+    const int count = std::min(kRowGroup, grid_.rows - made_);
+    for (int row = made_; row < made_ + count; ++row) downsampleRow(row);
+    if (beneath_ != nullptr) {
+      boxBlurRows(samples_.data() + made_ * stride, count, grid_.columns, grid_.cascade,
+                  rowScratch_.data());
+    }
+    made_ += count;
+  }
+  return samples_.data() + std::size_t(index) * stride;
+}
+
+void BackdropBlur::downsampleRow(int row) {
+  const std::size_t stride = std::size_t(grid_.columns) * 4;
   float* out = samples_.data() + std::size_t(row) * stride;
-  const int f = grid.factor;
-  const std::int64_t top = grid.originY + std::int64_t(row) * f;
+  if (beneath_ == nullptr) {
+    const float black[4] = {0.0f, 0.0f, 0.0f, 255.0f};
+    for (std::size_t p = 0; p < stride; p += 4) std::memcpy(out + p, black, sizeof black);
+    return;
+  }
+  const int f = grid_.factor;
+  const std::int64_t top = grid_.originY + std::int64_t(row) * f;
   // Blocks wholly above or below the source repeat its edge row: every such row of samples is
   // the same, so it is made once. (Not copied from the row before, which may be blurred by
   // now.)
-  const bool above = top + f <= source.y0;
-  const bool below = top >= source.y1;
+  const bool above = top + f <= source_.y0;
+  const bool below = top >= source_.y1;
   if (above || below) {
     float* edge = edgeRows_.data() + (above ? 0 : stride);
     bool& made = above ? madeTopEdge_ : madeBottomEdge_;
     if (!made) {
-      averageBlocks(beneath, source, grid, kernels, top, edge);
+      averageBlocks(top, edge);
       made = true;
     }
     std::memcpy(out, edge, stride * sizeof(float));
     return;
   }
-  averageBlocks(beneath, source, grid, kernels, top, out);
+  averageBlocks(top, out);
 }
 
 // The samples of one row of blocks whose first pixel row is `top`; blocks that reach past the
 // source repeat its edge pixels.
-void BackdropBlur::averageBlocks(const ConstPixelBuffer& beneath, const PixelRect& source,
-                                 const BlurGrid& grid, const RowKernels& kernels, std::int64_t top,
-                                 float* out) {
+void BackdropBlur::averageBlocks(std::int64_t top, float* out) {
+  const ConstPixelBuffer& beneath = *beneath_;
+  const PixelRect& source = source_;
+  const BlurGrid& grid = grid_;
   const int f = grid.factor;
   const std::uint8_t* rows[kMaxFactor];
   for (int k = 0; k < f; ++k) {
@@ -133,7 +142,7 @@ void BackdropBlur::averageBlocks(const ConstPixelBuffer& beneath, const PixelRec
       std::clamp<std::int64_t>((offset + source.width()) / f, inner0, grid.columns));
   const std::uint8_t* starts[kMaxFactor];
   for (int k = 0; k < f; ++k) starts[k] = rows[k] + (grid.originX + inner0 * f) * 4;
-  kernels.meanBlocks(out + 4 * inner0, starts, f, inner1 - inner0);
+  kernels_->meanBlocks(out + 4 * inner0, starts, f, inner1 - inner0);
   for (int j = 0; j < grid.columns; ++j) {
     if (j == inner0) j = inner1;
     if (j == grid.columns) break;

@@ -39,20 +39,29 @@ struct SamplePosition {
 SamplePosition samplePosition(std::int64_t pixel, std::int64_t origin, int factor, int count);
 
 // Blurs what lies beneath a source rectangle into samples (BGRA floats in levels), continuing
-// its edge pixels beyond it. Keeps its buffers from frame to frame.
-class BackdropBlur final {
+// its edge pixels beyond it. Rows are made on demand, top-down, so that the pixels a row of
+// samples reads are still in the cache when the rows around it are drawn. Keeps its buffers
+// from frame to frame.
+class BackdropBlur final : private RowSource {
  public:
-  // Hands the sink every row of blurred samples, top-down. `beneath` null blurs black;
-  // `source` lies within `beneath`.
-  void blur(const ConstPixelBuffer* beneath, const PixelRect& source, const BlurGrid& grid,
-            const RowKernels& kernels, RowSink& sink);
+  // Starts a frame. `beneath` null blurs black; `source` lies within `beneath`, which must
+  // stay as it is until the last row is taken.
+  void start(const ConstPixelBuffer* beneath, const PixelRect& source, const BlurGrid& grid,
+             const RowKernels& kernels);
+  // The next row of blurred samples, top-down; valid until the next call, free to change.
+  float* nextRow() { return columnBlur_.next(); }
 
  private:
-  void downsampleRow(const ConstPixelBuffer& beneath, const PixelRect& source, const BlurGrid& grid,
-                     const RowKernels& kernels, int row);
+  // A row of samples blurred along the row; rows are made a group at a time.
+  const float* row(int index) override;
+  void downsampleRow(int row);
+  void averageBlocks(std::int64_t top, float* out);
 
-  void averageBlocks(const ConstPixelBuffer& beneath, const PixelRect& source, const BlurGrid& grid,
-                     const RowKernels& kernels, std::int64_t top, float* out);
+  const ConstPixelBuffer* beneath_ = nullptr;
+  PixelRect source_;
+  BlurGrid grid_;
+  const RowKernels* kernels_ = nullptr;
+  int made_ = 0;
 
   std::vector<float> samples_;
   std::vector<float> edgeRows_;  // the rows of samples above and below the source

@@ -46,42 +46,6 @@ bool addsNothing(const Levels& levels) {
                      [](double level) { return toAdd(level) == toAdd(0.0); });
 }
 
-// Tints each row of blurred samples and keeps it as add values: the rendering's weight times
-// the sample plus a constant.
-class AddValueSink final : public RowSink {
- public:
-  AddValueSink(const EffectLayout& layout, int columns, std::vector<std::uint16_t>& out)
-      : layout_(layout), columns_(columns), out_(out) {}
-
-  void take(int row, float* values) override {
-    applyMaterialAsAdd(values, std::size_t(columns_), layout_.look, layout_.renderingWeight,
-                       layout_.insideAdd, out_.data() + std::size_t(row) * columns_ * 4);
-  }
-
- private:
-  const EffectLayout& layout_;
-  int columns_;
-  std::vector<std::uint16_t>& out_;
-};
-
-// Tints each row of blurred samples and keeps it for the squares to average.
-class RenderingSink final : public RowSink {
- public:
-  RenderingSink(const MaterialLook& look, int columns, std::vector<float>& out)
-      : look_(look), columns_(columns), out_(out) {}
-
-  void take(int row, float* values) override {
-    applyMaterial(values, std::size_t(columns_), look_);
-    std::memcpy(out_.data() + std::size_t(row) * columns_ * 4, values,
-                std::size_t(columns_) * 4 * sizeof(float));
-  }
-
- private:
-  const MaterialLook& look_;
-  int columns_;
-  std::vector<float>& out_;
-};
-
 void copyRows(const ConstPixelBuffer& from, const PixelBuffer& to) {
   if (from.pixels == to.pixels && from.stride == to.stride) return;
   for (int y = 0; y < to.height; ++y) {
@@ -149,8 +113,7 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
   } else if (inside && layout.kind == EffectKind::blur) {
     grid = blurGridFor(visible, layout.sigmaPixels, 0);
     b.addSamples.resize(std::max(b.addSamples.size(), std::size_t(grid.columns) * grid.rows * 4));
-    AddValueSink sink(layout, grid.columns, b.addSamples);
-    b.blur.blur(beneath, visible, grid, kernels, sink);
+    b.blur.start(beneath, visible, grid, kernels);
     b.upsampler.prepare(grid, visible.x0, visible.x1);
   } else if (inside) {
     // Squares average the rendering past the screen's edge too, so it must reach that far;
@@ -158,13 +121,19 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
     const auto margin = std::int64_t(std::ceil(3.0 * layout.sigmaPixels));
     grid = blurGridFor(visible, layout.sigmaPixels, margin, SampleSpacing::coarse);
     b.rendering.resize(std::max(b.rendering.size(), std::size_t(grid.columns) * grid.rows * 4));
-    RenderingSink sink(layout.look, grid.columns, b.rendering);
-    b.blur.blur(beneath, visible, grid, kernels, sink);
+    b.blur.start(beneath, visible, grid, kernels);
+    const std::size_t stride = std::size_t(grid.columns) * 4;
+    for (int row = 0; row < grid.rows; ++row) {
+      float* values = b.blur.nextRow();
+      applyMaterial(values, std::size_t(grid.columns), layout.look);
+      std::memcpy(b.rendering.data() + row * stride, values, stride * sizeof(float));
+    }
     b.pixellation.prepare(layout, grid);
   }
 
   std::size_t band = 0;
   const std::uint16_t* bandRow = nullptr;
+  int addRows = 0;  // rows of the blur's samples tinted so far
   for (int y = 0; y < out.height; ++y) {
     const std::uint8_t* in = blend ? beneath->pixels + y * beneath->stride : nullptr;
     std::uint8_t* o = out.pixels + y * out.stride;
@@ -190,6 +159,12 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
         kernels.blendConstant(spanOut, spanIn, n, insideScale, insideAdd.data(), orMask);
         break;
       case EffectKind::blur: {
+        // The blur's samples are made just ahead of the rows that need them.
+        for (; addRows <= b.upsampler.lastSampleRow(y); ++addRows) {
+          applyMaterialAsAdd(b.blur.nextRow(), std::size_t(grid.columns), layout.look,
+                             layout.renderingWeight, layout.insideAdd,
+                             b.addSamples.data() + std::size_t(addRows) * grid.columns * 4);
+        }
         const RowUpsampler::Rows rows = b.upsampler.rowsAt(y, b.addSamples.data(), kernels);
         kernels.blendLerp(spanOut, spanIn, n, insideScale, rows.first, rows.second, rows.weight0,
                           rows.weight1, orMask);
