@@ -95,6 +95,16 @@ const float* BackdropBlur::row(int index) {
   return samples_.data() + std::size_t(index) * stride;
 }
 
+void BackdropBlur::prefetch(int turn) const {
+  if (beneath_ == nullptr || made_ >= grid_.rows) return;
+  const int span = kRowGroup * grid_.factor;
+  const std::int64_t y = grid_.originY + std::int64_t(made_) * grid_.factor + turn % span;
+  if (y < source_.y0 || y >= source_.y1) return;
+  const std::uint8_t* row = beneath_->pixels + y * beneath_->stride + source_.x0 * 4;
+  const std::size_t bytes = std::size_t(source_.width()) * 4;
+  for (std::size_t x = 0; x < bytes; x += 64) __builtin_prefetch(row + x);
+}
+
 void BackdropBlur::downsampleRow(int row) {
   const std::size_t stride = std::size_t(grid_.columns) * 4;
   float* out = samples_.data() + std::size_t(row) * stride;

@@ -50,6 +50,9 @@ class BackdropBlur final : private RowSource {
              const RowKernels& kernels);
   // The next row of blurred samples, top-down; valid until the next call, free to change.
   float* nextRow() { return columnBlur_.next(); }
+  // Asks the memory for one of the pixel rows that the next group of samples reads, so that
+  // reading spreads over the rows drawn meanwhile; `turn` picks which, round the group.
+  void prefetch(int turn) const;
 
  private:
   // A row of samples blurred along the row; rows are made a group at a time.

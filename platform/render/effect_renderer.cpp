@@ -168,6 +168,7 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
         const RowUpsampler::Rows rows = b.upsampler.rowsAt(y, b.addSamples.data(), kernels);
         kernels.blendLerp(spanOut, spanIn, n, insideScale, rows.first, rows.second, rows.weight0,
                           rows.weight1, orMask);
+        b.blur.prefetch(y);
         break;
       }
       case EffectKind::pixellate:
