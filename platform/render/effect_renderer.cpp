@@ -122,18 +122,12 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
     grid = blurGridFor(visible, layout.sigmaPixels, margin, SampleSpacing::coarse);
     b.rendering.resize(std::max(b.rendering.size(), std::size_t(grid.columns) * grid.rows * 4));
     b.blur.start(beneath, visible, grid, kernels);
-    const std::size_t stride = std::size_t(grid.columns) * 4;
-    for (int row = 0; row < grid.rows; ++row) {
-      float* values = b.blur.nextRow();
-      applyMaterial(values, std::size_t(grid.columns), layout.look);
-      std::memcpy(b.rendering.data() + row * stride, values, stride * sizeof(float));
-    }
     b.pixellation.prepare(layout, grid);
   }
 
   std::size_t band = 0;
   const std::uint16_t* bandRow = nullptr;
-  int addRows = 0;  // rows of the blur's samples tinted so far
+  int tinted = 0;  // rows of the blur's samples tinted so far
   for (int y = 0; y < out.height; ++y) {
     const std::uint8_t* in = blend ? beneath->pixels + y * beneath->stride : nullptr;
     std::uint8_t* o = out.pixels + y * out.stride;
@@ -160,10 +154,10 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
         break;
       case EffectKind::blur: {
         // The blur's samples are made just ahead of the rows that need them.
-        for (; addRows <= b.upsampler.lastSampleRow(y); ++addRows) {
+        for (; tinted <= b.upsampler.lastSampleRow(y); ++tinted) {
           applyMaterialAsAdd(b.blur.nextRow(), std::size_t(grid.columns), layout.look,
                              layout.renderingWeight, layout.insideAdd,
-                             b.addSamples.data() + std::size_t(addRows) * grid.columns * 4);
+                             b.addSamples.data() + std::size_t(tinted) * grid.columns * 4);
         }
         const RowUpsampler::Rows rows = b.upsampler.rowsAt(y, b.addSamples.data(), kernels);
         kernels.blendLerp(spanOut, spanIn, n, insideScale, rows.first, rows.second, rows.weight0,
@@ -176,9 +170,18 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
           ++band;
           bandRow = nullptr;
         }
-        if (bandRow == nullptr)
+        if (bandRow == nullptr) {
+          // As for the blur, the samples are made just ahead of the band that needs them.
+          const std::size_t stride = std::size_t(grid.columns) * 4;
+          for (; tinted <= b.pixellation.lastSampleRow(band); ++tinted) {
+            float* values = b.blur.nextRow();
+            applyMaterial(values, std::size_t(grid.columns), layout.look);
+            std::memcpy(b.rendering.data() + tinted * stride, values, stride * sizeof(float));
+          }
           bandRow = b.pixellation.bandRow(band, b.rendering.data(), grid, layout);
+        }
         kernels.blend(spanOut, spanIn, n, insideScale, bandRow, orMask);
+        b.blur.prefetch(y);
         break;
       case EffectKind::none:
         break;
