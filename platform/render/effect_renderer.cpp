@@ -137,8 +137,8 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
         if (o != in) std::memmove(o + x0 * 4, in + x0 * 4, std::size_t(x1 - x0) * 4);
         return;
       }
-      kernels.blendConstant(o + x0 * 4, in == nullptr ? nullptr : in + x0 * 4, int(x1 - x0),
-                            outsideScale, outsideAdd.data(), orMask);
+      kernels.blendConstant(o + x0 * 4, in == nullptr || outsideScale == 0 ? nullptr : in + x0 * 4,
+                            int(x1 - x0), outsideScale, outsideAdd.data(), orMask);
     };
     if (!inside || y < visible.y0 || y >= visible.y1) {
       outside(0, out.width);
@@ -146,7 +146,8 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
     }
     outside(0, visible.x0);
     std::uint8_t* spanOut = o + visible.x0 * 4;
-    const std::uint8_t* spanIn = in == nullptr ? nullptr : in + visible.x0 * 4;
+    // Where nothing of what lies beneath shows through, it need not be read.
+    const std::uint8_t* spanIn = in == nullptr || insideScale == 0 ? nullptr : in + visible.x0 * 4;
     const int n = int(visible.width());
     switch (layout.kind) {
       case EffectKind::solid:

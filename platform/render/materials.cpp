@@ -1,14 +1,14 @@
 #include "platform/render/materials.h"
 
-#include "platform/render/row_kernels.h"
-#include "platform/render/vector_clones.h"
-
 #include <algorithm>
 #include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+#include "platform/render/row_kernels.h"
+#include "platform/render/vector_clones.h"
 
 namespace platform::render {
 
@@ -38,6 +38,7 @@ Tint tintOf(const MaterialLook& look) {
       float(look.saturation)};
 }
 
+// The material on one colour, as it reads; the rows below do the same as a colour matrix.
 template <typename T>
 void applyTint(T* c, const Tint& tint) {
   const T luma = T(kLumaBlue) * c[0] + T(kLumaGreen) * c[1] + T(kLumaRed) * c[2];
