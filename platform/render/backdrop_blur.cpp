@@ -38,12 +38,22 @@ BlurGrid blurGridFor(const PixelRect& source, double sigmaPixels, std::int64_t m
   grid.factor = std::clamp(factor >= 2.0 ? 4 * static_cast<int>(std::lround(factor / 4.0))
                                          : static_cast<int>(std::lround(factor)),
                            1, kMaxFactor);
+  // Variances add: the block mean's, the decimation's, the samples' blur and the
+  // interpolation's. Decimate where the samples are then still blurred by about a sample.
+  auto sampleVariance = [&](int factor, int decimation) {
+    const double block = double(factor) / decimation;
+    const double fixed =
+        (block * block - 1.0) / 12.0 + (decimation > 1 ? block * block / 2.0 : 0.0);
+    return (sigma * sigma - fixed) / (double(factor) * factor) - interpolationVariance(factor);
+  };
+  if (spacing == SampleSpacing::fine && 2 * grid.factor <= 2 * kMaxFactor && grid.factor % 4 == 0 &&
+      sampleVariance(2 * grid.factor, 2) >= 1.0) {
+    grid.factor *= 2;
+    grid.decimation = 2;
+  }
   const std::int64_t f = grid.factor;
-  // Variances add: the block mean's, the samples' blur and the interpolation's.
-  const double blockVariance = (double(f) * f - 1.0) / 12.0;
-  const double sampleVariance =
-      (sigma * sigma - blockVariance) / double(f * f) - interpolationVariance(grid.factor);
-  grid.cascade = boxCascadeForSigma(std::sqrt(std::max(sampleVariance, 0.0)));
+  grid.cascade =
+      boxCascadeForSigma(std::sqrt(std::max(sampleVariance(grid.factor, grid.decimation), 0.0)));
   // Each box pass continues the grid with its own edge sample, which is the source's edge only
   // as far out as no earlier pass reached; so the grid reaches past the source by the whole
   // cascade, and one sample more for the interpolation.
@@ -81,6 +91,9 @@ void BackdropBlur::start(const ConstPixelBuffer* beneath, const PixelRect& sourc
   const std::size_t stride = std::size_t(grid.columns) * 4;
   samples_.resize(std::max(samples_.size(), stride * grid.rows));
   edgeRows_.resize(std::max(edgeRows_.size(), 2 * stride));
+  fineBlocks_.resize(std::max(fineBlocks_.size(), 2 * stride + 4));
+  fineRows_.resize(std::max(fineRows_.size(), 3 * stride));
+  fineRowIndex_[0] = fineRowIndex_[1] = fineRowIndex_[2] = -1;
   rowScratch_.resize(std::max(rowScratch_.size(), stride * kRowGroup * 2));
   columnBlur_.start(grid.columns, grid.rows, grid.cascade, *this);
 }
@@ -118,50 +131,92 @@ void BackdropBlur::downsampleRow(int row) {
     for (std::size_t p = 0; p < stride; p += 4) std::memcpy(out + p, black, sizeof black);
     return;
   }
-  const int f = grid_.factor;
-  const std::int64_t top = grid_.originY + std::int64_t(row) * f;
-  // Blocks wholly above or below the source repeat its edge row: every such row of samples is
-  // the same, so it is made once. (Not copied from the row before, which may be blurred by
-  // now.)
-  const bool above = top + f <= source_.y0;
-  const bool below = top >= source_.y1;
-  if (above || below) {
-    float* edge = edgeRows_.data() + (above ? 0 : stride);
-    bool& made = above ? madeTopEdge_ : madeBottomEdge_;
-    if (!made) {
-      averageBlocks(top, edge);
-      made = true;
-    }
-    std::memcpy(out, edge, stride * sizeof(float));
+  if (grid_.decimation == 1) {
+    rowOfBlocks(grid_.originY + std::int64_t(row) * grid_.factor, out);
     return;
   }
-  averageBlocks(top, out);
+  // Half-width block rows 2 row, 2 row + 1 (centred on this row of samples) and 2 row + 2 are
+  // taken 1 : 2 : 1.
+  const float* above = fineRow(2 * row);
+  const float* middle = fineRow(2 * row + 1);
+  const float* below = fineRow(2 * row + 2);
+  for (std::size_t i = 0; i < stride; ++i) {
+    out[i] = 0.25f * (above[i] + below[i]) + 0.5f * middle[i];
+  }
 }
 
-// The samples of one row of blocks whose first pixel row is `top`; blocks that reach past the
+// Half-width block row `index`; row 2 j + 1 is centred on row j of samples.
+const float* BackdropBlur::fineRow(int index) {
+  const std::size_t stride = std::size_t(grid_.columns) * 4;
+  float* slot = fineRows_.data() + std::size_t(index % 3) * stride;
+  if (fineRowIndex_[index % 3] != index) {
+    const int block = grid_.factor / 2;
+    rowOfBlocks(grid_.originY - block / 2 + std::int64_t(index) * block, slot);
+    fineRowIndex_[index % 3] = index;
+  }
+  return slot;
+}
+
+void BackdropBlur::rowOfBlocks(std::int64_t top, float* out) {
+  const std::size_t stride = std::size_t(grid_.columns) * 4;
+  const int height = grid_.factor / grid_.decimation;
+  const bool above = top + height <= source_.y0;
+  const bool below = top >= source_.y1;
+  if (!above && !below) {
+    makeRowOfBlocks(top, out);
+    return;
+  }
+  // Every row of blocks wholly above (or below) the source repeats its edge row.
+  float* edge = edgeRows_.data() + (above ? 0 : stride);
+  bool& made = above ? madeTopEdge_ : madeBottomEdge_;
+  if (!made) {
+    makeRowOfBlocks(top, edge);
+    made = true;
+  }
+  std::memcpy(out, edge, stride * sizeof(float));
+}
+
+void BackdropBlur::makeRowOfBlocks(std::int64_t top, float* out) {
+  if (grid_.decimation == 1) {
+    averageBlocks(top, {grid_.factor, grid_.originX, grid_.columns}, out);
+    return;
+  }
+  // Half-width blocks, the (2 j + 1)-th centred on sample j, then taken 1 : 2 : 1 along the
+  // row.
+  const int block = grid_.factor / 2;
+  averageBlocks(top, {block, grid_.originX - block / 2, 2 * grid_.columns + 1}, fineBlocks_.data());
+  const float* fine = fineBlocks_.data();
+  for (int j = 0; j < grid_.columns; ++j) {
+    for (int c = 0; c < 4; ++c) {
+      out[4 * j + c] = 0.25f * (fine[8 * j + c] + fine[8 * j + 8 + c]) + 0.5f * fine[8 * j + 4 + c];
+    }
+  }
+}
+
+// The means of one row of blocks whose first pixel row is `top`; blocks that reach past the
 // source repeat its edge pixels.
-void BackdropBlur::averageBlocks(std::int64_t top, float* out) {
+void BackdropBlur::averageBlocks(std::int64_t top, const Blocks& blocks, float* out) {
   const ConstPixelBuffer& beneath = *beneath_;
   const PixelRect& source = source_;
-  const BlurGrid& grid = grid_;
-  const int f = grid.factor;
+  const int f = blocks.factor;
   const std::uint8_t* rows[kMaxFactor];
   for (int k = 0; k < f; ++k) {
     const std::int64_t y = std::clamp(top + k, source.y0, source.y1 - 1);
     rows[k] = beneath.pixels + y * beneath.stride;
   }
   // Blocks [inner0, inner1) lie wholly inside the source.
-  const std::int64_t offset = source.x0 - grid.originX;
-  const int inner0 = static_cast<int>(std::min<std::int64_t>((offset + f - 1) / f, grid.columns));
+  const std::int64_t offset = source.x0 - blocks.originX;
+  const int inner0 =
+      static_cast<int>(std::clamp<std::int64_t>((offset + f - 1) / f, 0, blocks.columns));
   const int inner1 = static_cast<int>(
-      std::clamp<std::int64_t>((offset + source.width()) / f, inner0, grid.columns));
+      std::clamp<std::int64_t>((offset + source.width()) / f, inner0, blocks.columns));
   const std::uint8_t* starts[kMaxFactor];
-  for (int k = 0; k < f; ++k) starts[k] = rows[k] + (grid.originX + inner0 * f) * 4;
+  for (int k = 0; k < f; ++k) starts[k] = rows[k] + (blocks.originX + inner0 * f) * 4;
   kernels_->meanBlocks(out + 4 * inner0, starts, f, inner1 - inner0);
-  for (int j = 0; j < grid.columns; ++j) {
+  for (int j = 0; j < blocks.columns; ++j) {
     if (j == inner0) j = inner1;
-    if (j == grid.columns) break;
-    const std::int64_t left = grid.originX + std::int64_t(j) * f;
+    if (j == blocks.columns) break;
+    const std::int64_t left = blocks.originX + std::int64_t(j) * f;
     const bool outsideLeft = left + f <= source.x0;
     const bool outsideRight = left >= source.x1;
     if (j > 0 && ((outsideLeft && j < inner0) || (outsideRight && left - f >= source.x1))) {

@@ -13,12 +13,16 @@ namespace platform::render {
 // and interpolating back costs a fraction of blurring every pixel and looks the same, since a
 // blur this wide keeps no detail finer than a block.
 struct BlurGrid {
-  int factor = 1;
+  int factor = 1;            // pixels from one sample to the next
   std::int64_t originX = 0;  // the top-left pixel of the first block
   std::int64_t originY = 0;
   int columns = 0;
   int rows = 0;
   BoxCascade cascade;
+  // 2 where the samples are made from blocks half as wide, every second one taken with a
+  // quarter of each neighbour: where a block falls then still shows, as with small blocks, but
+  // the blur has four times fewer samples to work on.
+  int decimation = 1;
 };
 
 // Coarse samples are twice as far apart: enough where only means over squares are taken.
@@ -56,10 +60,22 @@ class BackdropBlur final : private RowSource {
   void prefetch(int turn) const;
 
  private:
+  // Blocks of `factor` pixels from originX on, `columns` of them.
+  struct Blocks {
+    int factor;
+    std::int64_t originX;
+    int columns;
+  };
+
   // A row of samples blurred along the row; rows are made a group at a time.
   const float* row(int index) override;
   void downsampleRow(int row);
-  void averageBlocks(std::int64_t top, float* out);
+  // A row of block means whose first pixel row is `top`, halved along the row where the grid
+  // decimates. Rows of blocks wholly above or below the source are made once.
+  void rowOfBlocks(std::int64_t top, float* out);
+  void makeRowOfBlocks(std::int64_t top, float* out);
+  const float* fineRow(int index);
+  void averageBlocks(std::int64_t top, const Blocks& blocks, float* out);
 
   const ConstPixelBuffer* beneath_ = nullptr;
   PixelRect source_;
@@ -69,7 +85,10 @@ class BackdropBlur final : private RowSource {
   bool prefetching_ = false;
 
   std::vector<float> samples_;
-  std::vector<float> edgeRows_;  // the rows of samples above and below the source
+  std::vector<float> edgeRows_;    // the rows of samples above and below the source
+  std::vector<float> fineBlocks_;  // one row of half-width blocks
+  std::vector<float> fineRows_;    // the last three of them, halved along the row
+  int fineRowIndex_[3] = {-1, -1, -1};
   bool madeTopEdge_ = false;
   bool madeBottomEdge_ = false;
   std::vector<float> rowScratch_;
