@@ -3,6 +3,7 @@
 // that the blend with what lies beneath is included.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -123,7 +124,18 @@ class SummaryReporter final : public benchmark::ConsoleReporter {
 
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::printf("\nmedian ms per frame (wall, cpu) and ratio to the memcpy of the same frame\n");
+    // Repetitions ran interleaved; the summary goes by size, the floor first.
+    std::sort(order_.begin(), order_.end(), [](const std::string& a, const std::string& b) {
+      auto key = [](const std::string& name) {
+        return std::make_tuple(name.substr(name.find('/') + 1), name.rfind("memcpy/", 0) != 0,
+                               name);
+      };
+      return key(a) < key(b);
+    });
+    std::printf(
+        "\nmedian ms per frame (wall, cpu) and ratio to the memcpy of the same frame;\n"
+        "pixel ratio 1, or 2 where marked @2x; window alpha %.1f\n",
+        kWindowAlpha);
     for (const std::string& name : order_) {
       const auto [wall, cpu] = medians_[name];
       const std::string size = name.substr(name.find('/') + 1);
@@ -141,6 +153,15 @@ class SummaryReporter final : public benchmark::ConsoleReporter {
   std::vector<std::string> order_;
 };
 
+template <typename Body>
+void registerFrame(const std::string& name, Body body) {
+  benchmark::RegisterBenchmark(name.c_str(), body)
+      ->Unit(benchmark::kMillisecond)
+      ->Repetitions(15)
+      ->ReportAggregatesOnly(true)
+      ->MinTime(0.05);
+}
+
 void registerAll() {
   struct SizeCase {
     int width;
@@ -148,29 +169,21 @@ void registerAll() {
   };
   for (SizeCase size : {SizeCase{1920, 1080}, SizeCase{3840, 2160}}) {
     const std::string suffix = std::to_string(size.width) + "x" + std::to_string(size.height);
-    auto add = [&](const std::string& name, auto body) {
-      benchmark::RegisterBenchmark(name.c_str(), body)
-          ->Unit(benchmark::kMillisecond)
-          ->Repetitions(15)
-          ->ReportAggregatesOnly(true)
-          ->MinTime(0.05);
-    };
     const int w = size.width;
     const int h = size.height;
-    add("memcpy/" + suffix, [w, h](benchmark::State& s) { memcpyFrame(s, w, h); });
-    add("dim/" + suffix, [w, h](benchmark::State& s) { effectFrame(s, w, h, 1.0, dimContent); });
-    add("blur/" + suffix, [w, h](benchmark::State& s) { effectFrame(s, w, h, 1.0, blurContent); });
-    add("pixelate/" + suffix,
-        [w, h](benchmark::State& s) { effectFrame(s, w, h, 1.0, pixelateContent); });
+    registerFrame("memcpy/" + suffix, [w, h](benchmark::State& s) { memcpyFrame(s, w, h); });
+    registerFrame("dim/" + suffix,
+                  [w, h](benchmark::State& s) { effectFrame(s, w, h, 1.0, dimContent); });
+    registerFrame("blur/" + suffix,
+                  [w, h](benchmark::State& s) { effectFrame(s, w, h, 1.0, blurContent); });
+    registerFrame("pixelate/" + suffix,
+                  [w, h](benchmark::State& s) { effectFrame(s, w, h, 1.0, pixelateContent); });
   }
   // A 4K screen usually runs at twice the pixel density, where the blur is twice as wide.
-  benchmark::RegisterBenchmark(
-      "blur/3840x2160@2x",
-      [](benchmark::State& s) { effectFrame(s, 3840, 2160, 2.0, blurContent); })
-      ->Unit(benchmark::kMillisecond)
-      ->Repetitions(15)
-      ->ReportAggregatesOnly(true)
-      ->MinTime(0.05);
+  registerFrame("blur/3840x2160@2x",
+                [](benchmark::State& s) { effectFrame(s, 3840, 2160, 2.0, blurContent); });
+  registerFrame("pixelate/3840x2160@2x",
+                [](benchmark::State& s) { effectFrame(s, 3840, 2160, 2.0, pixelateContent); });
 }
 
 }  // namespace
