@@ -46,8 +46,8 @@ BlurGrid blurGridFor(const PixelRect& source, double sigmaPixels, std::int64_t m
         (block * block - 1.0) / 12.0 + (decimation > 1 ? block * block / 2.0 : 0.0);
     return (sigma * sigma - fixed) / (double(factor) * factor) - interpolationVariance(factor);
   };
-  if (spacing == SampleSpacing::fine && 2 * grid.factor <= 2 * kMaxFactor && grid.factor % 4 == 0 &&
-      sampleVariance(2 * grid.factor, 2) >= 1.0) {
+  if (2 * grid.factor <= 2 * kMaxFactor && grid.factor % 4 == 0 &&
+      sampleVariance(2 * grid.factor, 2) >= (spacing == SampleSpacing::fine ? 1.0 : 0.0)) {
     grid.factor *= 2;
     grid.decimation = 2;
   }
