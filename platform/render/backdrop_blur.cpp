@@ -11,8 +11,6 @@ namespace {
 // The blur left for the samples is then about two and a half samples wide, which keeps the
 // box cascade close to a Gaussian.
 constexpr double kSigmaPerFactor = 2.5;
-// Frames up to this size stay in the last-level cache between the two reads of a frame.
-constexpr std::size_t kCachedFrameBytes = std::size_t(16) << 20;
 // Sums of factor^2 levels must fit in 16 bits.
 constexpr int kMaxFactor = 16;
 
@@ -83,9 +81,6 @@ void BackdropBlur::start(const ConstPixelBuffer* beneath, const PixelRect& sourc
   grid_ = grid;
   kernels_ = &kernels;
   made_ = 0;
-  // A frame that the caches hold is read as fast without asking ahead.
-  prefetching_ =
-      beneath != nullptr && std::size_t(source.width()) * source.height() * 4 > kCachedFrameBytes;
   madeTopEdge_ = false;
   madeBottomEdge_ = false;
   const std::size_t stride = std::size_t(grid.columns) * 4;
@@ -111,16 +106,6 @@ const float* BackdropBlur::row(int index) {
     made_ += count;
   }
   return samples_.data() + std::size_t(index) * stride;
-}
-
-void BackdropBlur::prefetch(int turn) const {
-  if (!prefetching_ || made_ >= grid_.rows) return;
-  const int span = kRowGroup * grid_.factor;
-  const std::int64_t y = grid_.originY + std::int64_t(made_) * grid_.factor + turn % span;
-  if (y < source_.y0 || y >= source_.y1) return;
-  const std::uint8_t* row = beneath_->pixels + y * beneath_->stride + source_.x0 * 4;
-  const std::size_t bytes = std::size_t(source_.width()) * 4;
-  for (std::size_t x = 0; x < bytes; x += 64) __builtin_prefetch(row + x);
 }
 
 void BackdropBlur::downsampleRow(int row) {

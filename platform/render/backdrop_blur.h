@@ -54,10 +54,6 @@ class BackdropBlur final : private RowSource {
              const RowKernels& kernels);
   // The next row of blurred samples, top-down; valid until the next call, free to change.
   float* nextRow() { return columnBlur_.next(); }
-  // Asks the memory for one of the pixel rows that the next group of samples reads, so that
-  // reading a large frame spreads over the rows drawn meanwhile; `turn` picks which, round
-  // the group.
-  void prefetch(int turn) const;
 
  private:
   // Blocks of `factor` pixels from originX on, `columns` of them.
@@ -82,7 +78,6 @@ class BackdropBlur final : private RowSource {
   BlurGrid grid_;
   const RowKernels* kernels_ = nullptr;
   int made_ = 0;
-  bool prefetching_ = false;
 
   std::vector<float> samples_;
   std::vector<float> edgeRows_;    // the rows of samples above and below the source

@@ -163,7 +163,6 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
         const RowUpsampler::Rows rows = b.upsampler.rowsAt(y, b.addSamples.data(), kernels);
         kernels.blendLerp(spanOut, spanIn, n, insideScale, rows.first, rows.second, rows.weight0,
                           rows.weight1, orMask);
-        b.blur.prefetch(y);
         break;
       }
       case EffectKind::pixellate:
@@ -182,7 +181,6 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
           bandRow = b.pixellation.bandRow(band, b.rendering.data(), grid, layout);
         }
         kernels.blend(spanOut, spanIn, n, insideScale, bandRow, orMask);
-        b.blur.prefetch(y);
         break;
       case EffectKind::none:
         break;
