@@ -161,8 +161,149 @@ TEST_P(OverlayPaint, BlurAndPixelateKeepAUniformWallpaperUniform) {
   }
 }
 
+// The desktop window stands in for the wallpaper; the windows below the overlay show through
+// it, and follow their own changes (Damage) and their going away (the stacking order).
+TEST_P(OverlayPaint, ShowsTheWindowsBelowAndFollowsThem) {
+  setBackground({"-solid", "#ffffff"});
+  const xcb_window_t desktopWindow = desktop.createWindow(kScreen, 0xff0000);
+  desktop.setDesktopType(desktopWindow);
+  const xcb_window_t below = desktop.createWindow(QRect(20, 20, 100, 80), 0x0000ff);
+  addOverlay(dimContent(0.7));
+  desktop.createWindow(QRect(200, 150, 60, 40), 0x00ff00);  // above the overlay
+
+  EXPECT_TRUE(shows(160, 120, 94, 0, 0));
+  EXPECT_TRUE(shows(50, 50, 0, 0, 94));
+  EXPECT_TRUE(shows(220, 160, 0, 255, 0, 0));
+
+  desktop.setColor(below, 0xffff00);
+  EXPECT_TRUE(shows(50, 50, 94, 94, 0));
+
+  desktop.destroy(below);
+  EXPECT_TRUE(shows(50, 50, 94, 0, 0));
+}
+
+// Squares of intensity x 60 points whose edges pass through the centre of the screen, over a
+// wallpaper that changes in both directions.
+TEST_P(OverlayPaint, PixelateSquaresLieOnTheGridThroughTheCentre) {
+  setBackground({"-add", "#000000", "-add", "#ffffff", "-gradient", "45"});
+  addOverlay(pixelateContent(0.7));  // 42 pixels
+  const QRect square(160, 120, 42, 42);
+  std::vector<std::uint32_t> pixels;
+  const auto at = [&](int x, int y) { return pixels[static_cast<std::size_t>(y * 320 + x)]; };
+  const bool squareIsUniform = waitUntil([&] {
+    pixels = desktop.screen(kScreen);
+    if (pixels.empty() || at(160, 120) == 0) return false;  // not painted yet
+    for (int y = square.top(); y <= square.bottom(); ++y) {
+      for (int x = square.left(); x <= square.right(); ++x) {
+        if (!near(at(x, y), red(at(160, 120)), green(at(160, 120)), blue(at(160, 120)), 1)) {
+          return false;
+        }
+      }
+    }
+    return true;
+  });
+  ASSERT_TRUE(squareIsUniform);
+  const auto differs = [](std::uint32_t a, std::uint32_t b) {
+    return !near(a, red(b), green(b), blue(b), 4);
+  };
+  EXPECT_TRUE(differs(at(159, 130), at(160, 130)));
+  EXPECT_TRUE(differs(at(201, 130), at(202, 130)));
+  EXPECT_TRUE(differs(at(170, 119), at(170, 120)));
+  EXPECT_TRUE(differs(at(170, 161), at(170, 162)));
+  EXPECT_FALSE(differs(at(118, 130), at(159, 130)));
+}
+
+// Other clients may leave anything in the wallpaper properties.
+TEST_P(OverlayPaint, FallsBackFromABadWallpaperPropertyAndThenToBlack) {
+  if (GetParam()) GTEST_SKIP() << "a compositor draws the wallpaper beneath the dim itself";
+  setBackground({"-solid", "#ffffff"});
+  addOverlay(dimContent(0.7));
+  EXPECT_TRUE(shows(160, 120, 94, 94, 94));
+
+  desktop.setRootProperty("_XROOTPMAP_ID", XCB_ATOM_PIXMAP, 32, {0x00c0ffee});
+  EXPECT_TRUE(shows(160, 120, 94, 94, 94));
+
+  desktop.setRootProperty("ESETROOT_PMAP_ID", XCB_ATOM_STRING, 8, {0x41414141});
+  EXPECT_TRUE(shows(160, 120, 0, 0, 0));
+}
+
+// Windows come and go in the middle of reading the stacking order and naming their pixmaps.
+TEST_P(OverlayPaint, KeepsPaintingWhileWindowsBelowVanish) {
+  setBackground({"-solid", "#ffffff"});
+  addOverlay(dimContent(0.7));
+  EXPECT_TRUE(shows(160, 120, 94, 94, 94));
+
+  std::atomic<bool> stop = false;
+  std::thread churn([&] {
+    TestDesktop other(display.name());
+    while (!stop) {
+      std::vector<xcb_window_t> windows;
+      for (int i = 0; i < 20; ++i) {
+        windows.push_back(other.createWindow(QRect(i * 10, i * 8, 80, 60), 0x808080));
+        other.lower(windows.back());
+      }
+      for (xcb_window_t window : windows) other.destroy(window);
+    }
+  });
+  waitUntil([&, start = std::chrono::steady_clock::now()] {
+    return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(1500);
+  });
+  stop = true;
+  churn.join();
+
+  EXPECT_TRUE(engine->available());
+  EXPECT_TRUE(shows(160, 120, 94, 94, 94));
+  EXPECT_TRUE(shows(30, 30, 94, 94, 94));
+}
+
 INSTANTIATE_TEST_SUITE_P(Compositing, OverlayPaint, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "picom" : "none"; });
+
+TEST(OverlayPaintSwitch, FollowsTheCompositorStartingAndStopping) {
+  PrivateDisplay display(kScreen.width(), kScreen.height());
+  TestDesktop desktop(display.name());
+  ASSERT_TRUE(display.running() && desktop.connected());
+  ASSERT_TRUE(display.run({"hsetroot", "-solid", "#ffffff"}));
+  OverlayPaintEngine engine(QByteArray::fromStdString(display.name()));
+  const xcb_window_t overlay = desktop.createOverlay(kScreen);
+  engine.addOverlay(overlay, kScreen, 1.0);
+  engine.setContent(overlay, dimContent(0.7));
+  engine.setWindowAlpha(overlay, 0.5);
+  const auto shows = [&](int value) {
+    return waitUntil([&] { return near(desktop.pixel(160, 120), value, value, value, 3); });
+  };
+  EXPECT_TRUE(shows(175));
+
+  const pid_t picom = display.start({"picom", "--backend", "xrender", "--config", "/dev/null"});
+  ASSERT_TRUE(waitUntil([&] { return engine.compositorActive(); }));
+  EXPECT_TRUE(shows(175));
+  engine.setWindowAlpha(overlay, 1.0);
+  EXPECT_TRUE(shows(94));
+
+  display.stop(picom);
+  ASSERT_TRUE(waitUntil([&] { return !engine.compositorActive(); }));
+  EXPECT_TRUE(shows(94));
+  engine.setWindowAlpha(overlay, 0.5);
+  EXPECT_TRUE(shows(175));
+}
+
+TEST(OverlayPaintConnection, ReportsTheServerGoingAway) {
+  PrivateDisplay display(kScreen.width(), kScreen.height());
+  TestDesktop desktop(display.name());
+  ASSERT_TRUE(display.running() && desktop.connected());
+  OverlayPaintEngine engine(QByteArray::fromStdString(display.name()));
+  const xcb_window_t overlay = desktop.createOverlay(kScreen);
+  engine.addOverlay(overlay, kScreen, 1.0);
+  bool lost = false;
+  QObject::connect(&engine, &OverlayPaintEngine::connectionLost, [&] { lost = true; });
+
+  display.killServer();
+  EXPECT_TRUE(waitUntil([&] { return lost; }));
+  EXPECT_FALSE(engine.available());
+  engine.setContent(overlay, dimContent(0.5));  // and nothing breaks afterwards
+  engine.setWindowAlpha(overlay, 0.0);
+  engine.stackingDidChange();
+}
 
 }  // namespace
 
