@@ -32,6 +32,9 @@ class BeneathScene final {
   // Reads the stacking order again (round trips) and readies the windows below each overlay,
   // redirecting them so that their pixmaps can be read.
   void refresh(std::span<const OverlayPlace> overlays);
+  // Whether the last refresh changed what shows beneath the overlay. Changes of a window's
+  // content without one in the stacking order arrive as Damage.
+  bool changedBeneath(xcb_window_t overlay) const;
   void clear();
 
   // Draws what lies beneath the overlay into `target`, whose (0, 0) is the overlay's corner.
@@ -61,11 +64,19 @@ class BeneathScene final {
     PictureFormat format;
     std::ptrdiff_t position;  // in the root's stacking order, bottom first
   };
+  struct Shown {
+    xcb_window_t window;
+    QRect rect;
+    bool readable;
+    friend bool operator==(const Shown&, const Shown&) = default;
+  };
   struct Stack {
     xcb_window_t overlay = XCB_NONE;
     QRect rect;
     std::vector<std::size_t> windows;  // indices into tracked_, bottom first
+    std::vector<Shown> shown;          // the same windows, to compare refreshes
     bool backgroundShows = true;
+    bool changed = true;
   };
 
   std::vector<Candidate> readCandidates(std::span<const OverlayPlace> overlays,

@@ -137,6 +137,9 @@ void OverlayPaintEngine::State::prepareScene() {
   if (sceneDirty) {
     scene.refresh(places);
     sceneDirty = false;
+    for (Overlay& overlay : overlays) {
+      if (scene.changedBeneath(overlay.target->window())) overlay.needsCapture = true;
+    }
   }
 }
 
@@ -246,8 +249,8 @@ void OverlayPaintEngine::State::handleEvent(const xcb_generic_event_t* event) {
     case XCB_REPARENT_NOTIFY:
     case XCB_CIRCULATE_NOTIFY:
     case XCB_GRAVITY_NOTIFY:
+      // Most of these change nothing beneath an overlay; the refresh tells.
       sceneDirty = true;
-      markAll(true);
       schedule();
       return;
     default:
@@ -339,7 +342,6 @@ void OverlayPaintEngine::setWindowAlpha(xcb_window_t window, double alpha) {
 void OverlayPaintEngine::stackingDidChange() {
   if (!available()) return;
   state_->sceneDirty = true;
-  state_->markAll(true);
   state_->schedule();
 }
 

@@ -169,7 +169,7 @@ TEST_P(OverlayPaint, ShowsTheWindowsBelowAndFollowsThem) {
   desktop.setDesktopType(desktopWindow);
   const xcb_window_t below = desktop.createWindow(QRect(20, 20, 100, 80), 0x0000ff);
   addOverlay(dimContent(0.7));
-  desktop.createWindow(QRect(200, 150, 60, 40), 0x00ff00);  // above the overlay
+  const xcb_window_t above = desktop.createWindow(QRect(200, 150, 60, 40), 0x00ff00);
 
   EXPECT_TRUE(shows(160, 120, 94, 0, 0));
   EXPECT_TRUE(shows(50, 50, 0, 0, 94));
@@ -180,6 +180,11 @@ TEST_P(OverlayPaint, ShowsTheWindowsBelowAndFollowsThem) {
 
   desktop.destroy(below);
   EXPECT_TRUE(shows(50, 50, 94, 0, 0));
+
+  // Restacked below the overlay, with no change of its own content.
+  desktop.lower(above);
+  desktop.lower(desktopWindow);
+  EXPECT_TRUE(shows(220, 160, 0, 94, 0));
 }
 
 // Squares of intensity x 60 points whose edges pass through the centre of the screen, over a
