@@ -78,6 +78,23 @@ std::string hex(std::uint32_t pixel) {
   return text;
 }
 
+// What the screen shows for the content over a uniform colour, as the renderer itself makes it.
+// A compositor blends the window's content to the same pixels.
+std::uint32_t renderedOver(const render::ContentSnapshot& content, std::uint32_t rgb) {
+  const std::size_t count = static_cast<std::size_t>(kScreen.width()) * kScreen.height();
+  std::vector<std::uint32_t> beneath(count, 0xff000000u | rgb);
+  std::vector<std::uint32_t> out(count);
+  const std::ptrdiff_t stride = kScreen.width() * 4;
+  render::EffectRenderer renderer;
+  renderer.renderFinal(
+      content,
+      {reinterpret_cast<const std::uint8_t*>(beneath.data()), kScreen.width(), kScreen.height(),
+       stride, false},
+      1.0, 1.0,
+      {reinterpret_cast<std::uint8_t*>(out.data()), kScreen.width(), kScreen.height(), stride});
+  return out[count / 2 + static_cast<std::size_t>(kScreen.width()) / 2] & 0xffffff;
+}
+
 class OverlayPaint : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
@@ -104,6 +121,9 @@ class OverlayPaint : public ::testing::TestWithParam<bool> {
   }
 
   // Waits until the screen shows the colour at (x, y), within a tolerance per channel.
+  ::testing::AssertionResult shows(int x, int y, std::uint32_t rgb) {
+    return shows(x, y, red(rgb), green(rgb), blue(rgb));
+  }
   ::testing::AssertionResult shows(int x, int y, int r, int g, int b, int tolerance = 2) {
     std::uint32_t last = 0;
     if (waitUntil([&] { return near(last = desktop.pixel(x, y), r, g, b, tolerance); })) {
@@ -162,29 +182,31 @@ TEST_P(OverlayPaint, BlurAndPixelateKeepAUniformWallpaperUniform) {
 }
 
 // The desktop window stands in for the wallpaper; the windows below the overlay show through
-// it, and follow their own changes (Damage) and their going away (the stacking order).
+// it, and follow their own changes (Damage) and their going away (the stacking order). Blur
+// reads what lies beneath with a compositor too; the points lie far from every edge.
 TEST_P(OverlayPaint, ShowsTheWindowsBelowAndFollowsThem) {
   setBackground({"-solid", "#ffffff"});
   const xcb_window_t desktopWindow = desktop.createWindow(kScreen, 0xff0000);
   desktop.setDesktopType(desktopWindow);
-  const xcb_window_t below = desktop.createWindow(QRect(20, 20, 100, 80), 0x0000ff);
-  addOverlay(dimContent(0.7));
-  const xcb_window_t above = desktop.createWindow(QRect(200, 150, 60, 40), 0x00ff00);
+  const xcb_window_t below = desktop.createWindow(QRect(10, 10, 140, 120), 0x0000ff);
+  const auto blur = blurContent(0.7);
+  addOverlay(blur);
+  const xcb_window_t above = desktop.createWindow(QRect(180, 140, 140, 100), 0x00ff00);
 
-  EXPECT_TRUE(shows(160, 120, 94, 0, 0));
-  EXPECT_TRUE(shows(50, 50, 0, 0, 94));
-  EXPECT_TRUE(shows(220, 160, 0, 255, 0, 0));
+  EXPECT_TRUE(shows(160, 120, renderedOver(blur, 0xff0000)));
+  EXPECT_TRUE(shows(80, 70, renderedOver(blur, 0x0000ff)));
+  EXPECT_TRUE(shows(250, 190, 0, 255, 0, 0));
 
   desktop.setColor(below, 0xffff00);
-  EXPECT_TRUE(shows(50, 50, 94, 94, 0));
+  EXPECT_TRUE(shows(80, 70, renderedOver(blur, 0xffff00)));
 
   desktop.destroy(below);
-  EXPECT_TRUE(shows(50, 50, 94, 0, 0));
+  EXPECT_TRUE(shows(80, 70, renderedOver(blur, 0xff0000)));
 
   // Restacked below the overlay, with no change of its own content.
   desktop.lower(above);
   desktop.lower(desktopWindow);
-  EXPECT_TRUE(shows(220, 160, 0, 94, 0));
+  EXPECT_TRUE(shows(250, 190, renderedOver(blur, 0x00ff00)));
 }
 
 // Squares of intensity x 60 points whose edges pass through the centre of the screen, over a
@@ -235,8 +257,10 @@ TEST_P(OverlayPaint, FallsBackFromABadWallpaperPropertyAndThenToBlack) {
 // Windows come and go in the middle of reading the stacking order and naming their pixmaps.
 TEST_P(OverlayPaint, KeepsPaintingWhileWindowsBelowVanish) {
   setBackground({"-solid", "#ffffff"});
-  addOverlay(dimContent(0.7));
-  EXPECT_TRUE(shows(160, 120, 94, 94, 94));
+  const auto blur = blurContent(0.7);
+  const std::uint32_t blurredWhite = renderedOver(blur, 0xffffff);
+  addOverlay(blur);
+  EXPECT_TRUE(shows(160, 120, blurredWhite));
 
   std::atomic<bool> stop = false;
   std::thread churn([&] {
@@ -257,8 +281,8 @@ TEST_P(OverlayPaint, KeepsPaintingWhileWindowsBelowVanish) {
   churn.join();
 
   EXPECT_TRUE(engine->available());
-  EXPECT_TRUE(shows(160, 120, 94, 94, 94));
-  EXPECT_TRUE(shows(30, 30, 94, 94, 94));
+  EXPECT_TRUE(shows(160, 120, blurredWhite));
+  EXPECT_TRUE(shows(280, 200, blurredWhite));
 }
 
 INSTANTIATE_TEST_SUITE_P(Compositing, OverlayPaint, ::testing::Bool(),
