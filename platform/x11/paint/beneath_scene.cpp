@@ -232,13 +232,17 @@ void BeneathScene::draw(xcb_window_t overlay, xcb_render_picture_t target,
   }
 }
 
-std::optional<QRect> BeneathScene::acknowledgeDamage(const xcb_damage_notify_event_t& event) {
-  const auto it = std::find_if(tracked_.begin(), tracked_.end(),
-                               [&](const Tracked& t) { return t.damage == event.damage; });
-  if (it == tracked_.end()) return std::nullopt;
-  xcb_damage_subtract(connection_.get(), it->damage, XCB_NONE, XCB_NONE);
-  return QRect(event.geometry.x + event.area.x, event.geometry.y + event.area.y, event.area.width,
-               event.area.height);
+std::optional<QRect> BeneathScene::damagedArea(const xcb_damage_notify_event_t& event) const {
+  const bool watched = std::any_of(tracked_.begin(), tracked_.end(),
+                                   [&](const Tracked& t) { return t.damage == event.damage; });
+  if (!watched) return std::nullopt;
+  return QRect(event.geometry.x, event.geometry.y, event.geometry.width, event.geometry.height);
+}
+
+void BeneathScene::rearmDamage() {
+  for (const Tracked& tracked : tracked_) {
+    xcb_damage_subtract(connection_.get(), tracked.damage, XCB_NONE, XCB_NONE);
+  }
 }
 
 }  // namespace platform::x11

@@ -41,9 +41,12 @@ class BeneathScene final {
   void draw(xcb_window_t overlay, xcb_render_picture_t target,
             const RootBackground& background) const;
 
-  // The root area a Damage event reports for a watched window, which it also acknowledges;
-  // nothing when the event is not about one of them.
-  std::optional<QRect> acknowledgeDamage(const xcb_damage_notify_event_t& event);
+  // The root area a Damage event stands for: the whole watched window, since further damage
+  // to other parts of it goes unreported until re-armed. Nothing for other events.
+  std::optional<QRect> damagedArea(const xcb_damage_notify_event_t& event) const;
+  // Each window reports damage once and then stays quiet until this is called: before every
+  // capture. Nothing flows while no overlay wants the pixels.
+  void rearmDamage();
 
  private:
   struct Tracked {

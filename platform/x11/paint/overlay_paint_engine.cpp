@@ -119,8 +119,11 @@ void OverlayPaintEngine::State::markAll(bool capture) {
   }
 }
 
+// Hidden overlays wait: showing one again paints it at once.
 void OverlayPaintEngine::State::schedule() {
-  if (lost || frameTimer.isActive()) return;
+  const bool anyShown = std::any_of(overlays.begin(), overlays.end(),
+                                    [](const Overlay& o) { return !o.target->hidden(); });
+  if (lost || frameTimer.isActive() || !anyShown) return;
   const qint64 elapsed = sinceFrame.isValid() ? sinceFrame.elapsed() : kFrameIntervalMs;
   frameTimer.start(static_cast<int>(std::max<qint64>(0, kFrameIntervalMs - elapsed)));
 }
@@ -158,6 +161,7 @@ void OverlayPaintEngine::State::paint(Overlay& overlay) {
   if (target.hidden() || lost) return;
   const auto start = std::chrono::steady_clock::now();
   if (wantsBeneath(overlay) && (overlay.needsCapture || !overlay.captured)) {
+    scene.rearmDamage();
     overlay.captured = target.capture(scene, background);
     overlay.needsCapture = false;
     overlay.needsRender = true;
@@ -259,16 +263,12 @@ void OverlayPaintEngine::State::handleEvent(const xcb_generic_event_t* event) {
 }
 
 void OverlayPaintEngine::State::handleDamage(const xcb_damage_notify_event_t& event) {
-  const std::optional<QRect> area = scene.acknowledgeDamage(event);
+  const std::optional<QRect> area = scene.damagedArea(event);
   if (!area) return;
-  bool any = false;
   for (Overlay& overlay : overlays) {
-    if (overlay.target->rect().intersects(*area) && wantsBeneath(overlay)) {
-      overlay.needsCapture = true;
-      any = true;
-    }
+    if (overlay.target->rect().intersects(*area)) overlay.needsCapture = true;
   }
-  if (any) schedule();
+  schedule();
 }
 
 OverlayPaintEngine::OverlayPaintEngine(const QByteArray& displayName, QObject* parent)

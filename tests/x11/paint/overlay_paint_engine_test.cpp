@@ -190,7 +190,7 @@ TEST_P(OverlayPaint, ShowsTheWindowsBelowAndFollowsThem) {
   desktop.setDesktopType(desktopWindow);
   const xcb_window_t below = desktop.createWindow(QRect(10, 10, 140, 120), 0x0000ff);
   const auto blur = blurContent(0.7);
-  addOverlay(blur);
+  const xcb_window_t overlay = addOverlay(blur);
   const xcb_window_t above = desktop.createWindow(QRect(180, 140, 140, 100), 0x00ff00);
 
   EXPECT_TRUE(shows(160, 120, renderedOver(blur, 0xff0000)));
@@ -207,6 +207,18 @@ TEST_P(OverlayPaint, ShowsTheWindowsBelowAndFollowsThem) {
   desktop.lower(above);
   desktop.lower(desktopWindow);
   EXPECT_TRUE(shows(250, 190, renderedOver(blur, 0x00ff00)));
+
+  // Changes while the overlay is hidden show when it returns, and later ones still arrive.
+  engine->setWindowAlpha(overlay, 0.0);
+  EXPECT_TRUE(shows(250, 190, 0, 255, 0, 0));
+  desktop.setColor(above, 0x00ffff);
+  EXPECT_TRUE(shows(250, 190, 0, 255, 255, 0));
+  desktop.setColor(above, 0xff00ff);
+  EXPECT_TRUE(shows(250, 190, 255, 0, 255, 0));
+  engine->setWindowAlpha(overlay, 1.0);
+  EXPECT_TRUE(shows(250, 190, renderedOver(blur, 0xff00ff)));
+  desktop.setColor(above, 0x0000ff);
+  EXPECT_TRUE(shows(250, 190, renderedOver(blur, 0x0000ff)));
 }
 
 // Squares of intensity x 60 points whose edges pass through the centre of the screen, over a
