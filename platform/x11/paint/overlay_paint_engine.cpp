@@ -50,8 +50,9 @@ struct OverlayPaintEngine::State {
   void markAll(bool capture);
   void schedule();
   void frame();
-  void prepareScene();
-  void paint(Overlay& overlay);
+  void prepareScene(const Overlay* showing = nullptr);
+  void paint(Overlay& overlay, bool showing = false);
+  void show(Overlay& overlay);
   void setOpacityProperty(xcb_window_t window, double alpha);
   void updateCompositor();
   void drainEvents();
@@ -128,10 +129,11 @@ void OverlayPaintEngine::State::schedule() {
   frameTimer.start(static_cast<int>(std::max<qint64>(0, kFrameIntervalMs - elapsed)));
 }
 
-void OverlayPaintEngine::State::prepareScene() {
-  const bool anyWantsBeneath = std::any_of(overlays.begin(), overlays.end(), [this](const auto& o) {
-    return !o.target->hidden() && wantsBeneath(o);
-  });
+void OverlayPaintEngine::State::prepareScene(const Overlay* showing) {
+  const bool anyWantsBeneath =
+      std::any_of(overlays.begin(), overlays.end(), [this, showing](const auto& o) {
+        return (!o.target->hidden() || &o == showing) && wantsBeneath(o);
+      });
   if (!anyWantsBeneath) return;
   if (backgroundDirty) {
     background.refresh();
@@ -156,9 +158,9 @@ void OverlayPaintEngine::State::frame() {
 }
 
 // A hidden overlay keeps what it owes, and pays it when it is shown again.
-void OverlayPaintEngine::State::paint(Overlay& overlay) {
+void OverlayPaintEngine::State::paint(Overlay& overlay, bool showing) {
   OverlayTarget& target = *overlay.target;
-  if (target.hidden() || lost) return;
+  if ((target.hidden() && !showing) || lost) return;
   const auto start = std::chrono::steady_clock::now();
   if (wantsBeneath(overlay) && (overlay.needsCapture || !overlay.captured)) {
     scene.rearmDamage();
@@ -178,8 +180,17 @@ void OverlayPaintEngine::State::paint(Overlay& overlay) {
   }
   cost.renderMs = millisecondsSince(rendering);
   cost.captureMs = std::chrono::duration<double, std::milli>(rendering - start).count();
+  if (showing) target.setHidden(false);
   target.present();
   ++cost.frames;
+}
+
+// The pixels are ready before the shape returns, so the window never shows stale or blank
+// ones as it comes back.
+void OverlayPaintEngine::State::show(Overlay& overlay) {
+  overlay.needsRender = true;
+  prepareScene(&overlay);
+  paint(overlay, true);
 }
 
 void OverlayPaintEngine::State::setOpacityProperty(xcb_window_t window, double alpha) {
@@ -326,11 +337,7 @@ void OverlayPaintEngine::setWindowAlpha(xcb_window_t window, double alpha) {
   if (alpha <= 0.0) {
     target.setHidden(true);
   } else if (target.hidden()) {
-    // Paint at once, so that the window never shows stale pixels as it comes back.
-    target.setHidden(false);
-    overlay->needsRender = true;
-    state_->prepareScene();
-    state_->paint(*overlay);
+    state_->show(*overlay);
   } else if (!state_->translucent(*overlay)) {
     overlay->needsRender = true;
     state_->schedule();
