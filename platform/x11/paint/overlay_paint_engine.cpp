@@ -47,7 +47,7 @@ struct OverlayPaintEngine::State {
   Overlay* find(xcb_window_t window);
   bool translucent(const Overlay& overlay) const;
   bool wantsBeneath(const Overlay& overlay) const;
-  void markAll(bool capture);
+  void markAll();
   void schedule();
   void frame();
   void prepareScene(const Overlay* showing = nullptr);
@@ -113,9 +113,9 @@ bool OverlayPaintEngine::State::wantsBeneath(const Overlay& overlay) const {
   return !translucent(overlay) || render::EffectRenderer::needsBeneath(overlay.content);
 }
 
-void OverlayPaintEngine::State::markAll(bool capture) {
+void OverlayPaintEngine::State::markAll() {
   for (Overlay& overlay : overlays) {
-    overlay.needsCapture = overlay.needsCapture || capture;
+    overlay.needsCapture = true;
     overlay.needsRender = true;
   }
 }
@@ -188,6 +188,7 @@ void OverlayPaintEngine::State::paint(Overlay& overlay, bool showing) {
 // The pixels are ready before the shape returns, so the window never shows stale or blank
 // ones as it comes back.
 void OverlayPaintEngine::State::show(Overlay& overlay) {
+  sinceFrame.restart();  // this counts as a frame
   overlay.needsRender = true;
   prepareScene(&overlay);
   paint(overlay, true);
@@ -205,7 +206,7 @@ void OverlayPaintEngine::State::updateCompositor() {
   if (active == compositor) return;
   compositor = active;
   sceneDirty = true;
-  markAll(true);
+  markAll();
   schedule();
 }
 
@@ -252,7 +253,7 @@ void OverlayPaintEngine::State::handleEvent(const xcb_generic_event_t* event) {
       if (property->window == connection.root() &&
           background.isBackgroundProperty(property->atom)) {
         backgroundDirty = true;
-        markAll(true);
+        markAll();
         schedule();
       }
       return;
@@ -332,8 +333,9 @@ void OverlayPaintEngine::setWindowAlpha(xcb_window_t window, double alpha) {
   State::Overlay* overlay = state_->find(window);
   if (overlay == nullptr || alpha == overlay->alpha) return;
   overlay->alpha = alpha;
-  state_->setOpacityProperty(window, alpha);
   OverlayTarget& target = *overlay->target;
+  // A compositor applies the opacity; an opaque window's final pixels hold the alpha already.
+  if (target.hasAlphaChannel()) state_->setOpacityProperty(window, alpha);
   if (alpha <= 0.0) {
     target.setHidden(true);
   } else if (target.hidden()) {
