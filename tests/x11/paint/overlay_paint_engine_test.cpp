@@ -157,6 +157,25 @@ TEST_P(OverlayPaint, DimTintsTheWallpaperAndFadesToNothing) {
   EXPECT_EQ(desktop.boundingRectangles(overlay), 1);
 }
 
+// The backend hands a window over again when its screen changes, at whatever alpha it has.
+TEST_P(OverlayPaint, AWindowHandedOverAgainKeepsItsAlpha) {
+  setBackground({"-solid", "#ffffff"});
+  const xcb_window_t overlay = addOverlay(dimContent(0.7));
+  engine->setWindowAlpha(overlay, 0.0);
+  engine->removeOverlay(overlay);
+  engine->addOverlay(overlay, kScreen, 1.0);
+  engine->setContent(overlay, dimContent(0.7));
+  engine->setWindowAlpha(overlay, 0.0);
+  EXPECT_TRUE(shows(160, 120, 255, 255, 255, 0));
+  EXPECT_EQ(desktop.boundingRectangles(overlay), 0);
+
+  engine->removeOverlay(overlay);
+  engine->addOverlay(overlay, kScreen, 1.0);
+  engine->setContent(overlay, dimContent(0.7));
+  engine->setWindowAlpha(overlay, 1.0);
+  EXPECT_TRUE(shows(160, 120, 94, 94, 94));
+}
+
 // Both materials tint, so a painted frame differs from the bare wallpaper; a uniform wallpaper
 // must give a uniform frame, edges and corners included.
 TEST_P(OverlayPaint, BlurAndPixelateKeepAUniformWallpaperUniform) {
