@@ -240,6 +240,21 @@ TEST_P(OverlayPaint, ShowsTheWindowsBelowAndFollowsThem) {
   EXPECT_TRUE(shows(250, 190, renderedOver(blur, 0x0000ff)));
 }
 
+// Under a window manager the windows beneath are read through their frames.
+TEST_P(OverlayPaint, ReadsManagedWindowsThroughTheirFrames) {
+  setBackground({"-solid", "#ffffff"});
+  display.start({"openbox", "--config-file", "/etc/xdg/openbox/rc.xml"});
+  const xcb_window_t client = desktop.createWindow(QRect(40, 40, 200, 150), 0x00c000, true);
+  ASSERT_TRUE(waitUntil([&] { return desktop.isFramed(client); }));
+  const auto blur = blurContent(0.7);
+  addOverlay(blur);
+  ASSERT_TRUE(waitUntil([&] { return desktop.rootPosition(client).x() >= 0; }));
+  const QPoint middle = desktop.rootPosition(client) + QPoint(100, 75);
+  EXPECT_TRUE(shows(middle.x(), middle.y(), renderedOver(blur, 0x00c000)));
+  desktop.setColor(client, 0xc000c0);
+  EXPECT_TRUE(shows(middle.x(), middle.y(), renderedOver(blur, 0xc000c0)));
+}
+
 // Squares of intensity x 60 points whose edges pass through the centre of the screen, over a
 // wallpaper that changes in both directions.
 TEST_P(OverlayPaint, PixelateSquaresLieOnTheGridThroughTheCentre) {
