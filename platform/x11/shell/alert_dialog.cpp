@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <vector>
@@ -20,7 +21,12 @@ ModalResponse runAlertDialog(const Alert& alert) {
   // Plain text: an alert's texts are shown as written, never read as markup.
   box.setTextFormat(Qt::PlainText);
   box.setText(QString::fromStdString(alert.messageText()));
-  box.setInformativeText(QString::fromStdString(alert.informativeText()));
+  const QString informative = QString::fromStdString(alert.informativeText());
+  box.setInformativeText(informative);
+  // The box has no format setting for its second text, so its label is set directly.
+  for (QLabel* label : box.findChildren<QLabel*>()) {
+    if (label->text() == informative) label->setTextFormat(Qt::PlainText);
+  }
   if (!QApplication::windowIcon().isNull()) {
     box.setIconPixmap(QApplication::windowIcon().pixmap(64, 64));
   }
