@@ -43,6 +43,9 @@ TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject* 
 }
 
 TerminationSignals::~TerminationSignals() {
+  if (notifier_ == nullptr) return;
+  // A newer instance may own the pipe by now; leave its ends alone.
+  if (signalPipe[1] != static_cast<int>(notifier_->socket())) return;
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
   for (int& fd : signalPipe) {
