@@ -1,5 +1,7 @@
 #pragma once
 
+#include <xkbcommon/xkbcommon.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,5 +14,17 @@ namespace platform::x11 {
 // Super (Mod4) is Command; Shift, Control, Alt (Mod1) as Option, and Caps Lock map to their
 // own bits. Nothing else is set.
 EventModifierFlags modifierFlagsFromX(std::uint32_t xModifierMask);
+
+// The layout group that X folds into bits 13 and 14 of a core event's state.
+xkb_layout_index_t layoutFromX(std::uint32_t xModifierState);
+
+// The UTF-8 text of the key with no modifier but Shift applied, in the given layout; nothing
+// when the key produces no text there (a modifier, a function key, an unbound keycode).
+std::optional<std::string> textIgnoringModifiers(xkb_keymap* keymap, xkb_keycode_t keycode,
+                                                 bool shift, xkb_layout_index_t layout);
+
+// The key-down event for a key pressed while the given core modifiers and layout are in effect.
+Event keyDownEvent(xkb_keymap* keymap, xkb_keycode_t keycode, std::uint32_t xModifierMask,
+                   xkb_layout_index_t layout);
 
 }  // namespace platform::x11

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QRect>
+#include <cstdint>
 #include <memory>
 
 #include "platform/render/effect_renderer.h"
@@ -39,6 +40,14 @@ class OverlayPaintEngine final : public QObject {
   void stackingDidChange();
 
   bool compositorActive() const;
+
+  // What the last painted frame cost, in milliseconds, for the benchmark.
+  struct FrameCost {
+    double captureMs = 0.0;
+    double renderMs = 0.0;
+    std::uint64_t frames = 0;  // painted since the engine started
+  };
+  FrameCost lastFrameCost() const;
 
  signals:
   void connectionLost();

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <xcb/damage.h>
+#include <xcb/render.h>
+#include <xcb/xcb.h>
+
+#include <QRect>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "platform/x11/paint/paint_connection.h"
+#include "platform/x11/paint/root_background.h"
+
+namespace platform::x11 {
+
+// Where an overlay window stands, in root pixels.
+struct OverlayPlace {
+  xcb_window_t window = XCB_NONE;
+  QRect rect;
+};
+
+// What lies beneath each overlay: the mapped top-level windows stacked below it, read through
+// Composite, and the wallpaper. Each window below is watched with Damage.
+class BeneathScene final {
+ public:
+  explicit BeneathScene(const PaintConnection& connection) : connection_(connection) {}
+  ~BeneathScene();
+  BeneathScene(const BeneathScene&) = delete;
+  BeneathScene& operator=(const BeneathScene&) = delete;
+
+  // Reads the stacking order again (round trips) and readies the windows below each overlay,
+  // redirecting them so that their pixmaps can be read.
+  void refresh(std::span<const OverlayPlace> overlays);
+  void clear();
+
+  // Draws what lies beneath the overlay into `target`, whose (0, 0) is the overlay's corner.
+  void draw(xcb_window_t overlay, xcb_render_picture_t target,
+            const RootBackground& background) const;
+
+  // The root area a Damage event reports for a watched window, which it also acknowledges;
+  // nothing when the event is not about one of them.
+  std::optional<QRect> acknowledgeDamage(const xcb_damage_notify_event_t& event);
+
+ private:
+  struct Tracked {
+    xcb_window_t window = XCB_NONE;
+    QRect rect;  // with the border, root pixels
+    std::uint8_t op = XCB_RENDER_PICT_OP_SRC;
+    xcb_render_pictformat_t format = XCB_NONE;
+    xcb_pixmap_t pixmap = XCB_NONE;
+    xcb_render_picture_t picture = XCB_NONE;
+    xcb_damage_damage_t damage = XCB_NONE;
+    bool redirected = false;
+    bool readable = false;
+    bool needed = false;
+  };
+  struct Candidate {
+    xcb_window_t window;
+    QRect rect;
+    PictureFormat format;
+    std::ptrdiff_t position;  // in the root's stacking order, bottom first
+  };
+  struct Stack {
+    xcb_window_t overlay = XCB_NONE;
+    QRect rect;
+    std::vector<std::size_t> windows;  // indices into tracked_, bottom first
+    bool backgroundShows = true;
+  };
+
+  std::vector<Candidate> readCandidates(std::span<const OverlayPlace> overlays,
+                                        std::vector<std::ptrdiff_t>& overlayPositions) const;
+  Tracked& track(const Candidate& candidate);
+  void releasePicture(Tracked& tracked);
+  void untrack(Tracked& tracked);
+  void namePixmaps();
+
+  const PaintConnection& connection_;
+  std::vector<Tracked> tracked_;
+  std::vector<Stack> stacks_;
+};
+
+}  // namespace platform::x11

@@ -1,0 +1,71 @@
+#include "platform/x11/paint/overlay_target.h"
+
+#include <xcb/shape.h>
+
+#include "platform/x11/paint/xcb_reply.h"
+
+namespace platform::x11 {
+
+OverlayTarget::OverlayTarget(const PaintConnection& connection, xcb_window_t window, QRect rect)
+    : connection_(connection), window_(window), rect_(rect) {
+  xcb_connection_t* c = connection.get();
+  XcbReply<xcb_get_geometry_reply_t> geometry(
+      xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
+  if (geometry) depth_ = geometry->depth;
+
+  const std::uint32_t noExposures = 0;
+  gc_ = xcb_generate_id(c);
+  xcb_create_gc(c, gc_, window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
+  canvas_ = xcb_generate_id(c);
+  xcb_create_pixmap(c, 32, canvas_, connection.root(), static_cast<std::uint16_t>(rect.width()),
+                    static_cast<std::uint16_t>(rect.height()));
+  canvasPicture_ = xcb_generate_id(c);
+  xcb_render_create_picture(c, canvasPicture_, canvas_, connection.argb32().id, 0, nullptr);
+  // Repaint after another window uncovered part of the overlay.
+  const std::uint32_t events = XCB_EVENT_MASK_EXPOSURE;
+  xcb_change_window_attributes(c, window, XCB_CW_EVENT_MASK, &events);
+
+  beneath_.allocate(c, connection.hasShm(), rect.width(), rect.height());
+  output_.allocate(c, connection.hasShm(), rect.width(), rect.height());
+}
+
+OverlayTarget::~OverlayTarget() {
+  if (connection_.broken()) return;
+  xcb_connection_t* c = connection_.get();
+  const std::uint32_t noEvents = 0;
+  xcb_change_window_attributes(c, window_, XCB_CW_EVENT_MASK, &noEvents);
+  if (hidden_) setHidden(false);
+  xcb_render_free_picture(c, canvasPicture_);
+  xcb_free_pixmap(c, canvas_);
+  xcb_free_gc(c, gc_);
+}
+
+bool OverlayTarget::capture(const BeneathScene& scene, const RootBackground& background) {
+  scene.draw(window_, canvasPicture_, background);
+  return beneath_.read(canvas_);
+}
+
+render::PixelBuffer OverlayTarget::output() {
+  output_.waitForWrites();
+  return output_.buffer();
+}
+
+void OverlayTarget::present() {
+  output_.write(window_, gc_, depth_);
+  presented_ = true;
+}
+
+void OverlayTarget::setHidden(bool hidden) {
+  if (hidden == hidden_) return;
+  hidden_ = hidden;
+  xcb_connection_t* c = connection_.get();
+  if (hidden) {
+    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED,
+                         window_, 0, 0, 0, nullptr);
+  } else {
+    // No mask restores the window's own rectangle; the input shape stays empty.
+    xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, window_, 0, 0, XCB_NONE);
+  }
+}
+
+}  // namespace platform::x11

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <xcb/render.h>
+#include <xcb/xcb.h>
+
+#include <QRect>
+
+#include "platform/x11/paint/beneath_scene.h"
+#include "platform/x11/paint/paint_connection.h"
+#include "platform/x11/paint/root_background.h"
+#include "platform/x11/paint/shm_image.h"
+
+namespace platform::x11 {
+
+// One overlay window's drawing surfaces: a server-side canvas where what lies beneath is
+// composed, its pixels read back, and the pixels to show.
+class OverlayTarget final {
+ public:
+  OverlayTarget(const PaintConnection& connection, xcb_window_t window, QRect rect);
+  ~OverlayTarget();
+  OverlayTarget(const OverlayTarget&) = delete;
+  OverlayTarget& operator=(const OverlayTarget&) = delete;
+
+  xcb_window_t window() const { return window_; }
+  QRect rect() const { return rect_; }
+  // Only a 32-bit window can be translucent.
+  bool hasAlphaChannel() const { return depth_ == 32; }
+
+  // Composes what lies beneath in the server and reads it back. False when it could not.
+  bool capture(const BeneathScene& scene, const RootBackground& background);
+  render::ConstPixelBuffer beneath() const { return beneath_.constBuffer(); }
+
+  // The pixels to show, safe to write to once this returns.
+  render::PixelBuffer output();
+  void present();
+  bool hasPresented() const { return presented_; }
+
+  // An empty bounding shape shows nothing and costs the server nothing.
+  void setHidden(bool hidden);
+  bool hidden() const { return hidden_; }
+
+ private:
+  const PaintConnection& connection_;
+  xcb_window_t window_;
+  QRect rect_;
+  std::uint8_t depth_ = 32;
+  xcb_gcontext_t gc_ = XCB_NONE;
+  xcb_pixmap_t canvas_ = XCB_NONE;
+  xcb_render_picture_t canvasPicture_ = XCB_NONE;
+  ShmImage beneath_;
+  ShmImage output_;
+  bool presented_ = false;
+  bool hidden_ = false;
+};
+
+}  // namespace platform::x11

@@ -1,0 +1,151 @@
+#include "platform/x11/paint/shm_image.h"
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/x11/paint/xcb_reply.h"
+
+namespace platform::x11 {
+
+namespace {
+
+std::size_t byteSize(int width, int height) {
+  return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
+}
+
+}  // namespace
+
+ShmImage::~ShmImage() {
+  release();
+}
+
+void ShmImage::allocate(xcb_connection_t* connection, bool tryShm, int width, int height) {
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  if (connection == connection_ && width == width_ && height == height_ && pixels_ != nullptr) {
+    return;
+  }
+  release();
+  connection_ = connection;
+  width_ = width;
+  height_ = height;
+  if (byteSize(width, height) == 0) return;
+  if (!tryShm || !attachShm()) {
+    heap_.assign(byteSize(width, height), 0);
+    pixels_ = heap_.data();
+  }
+}
+
+// A private segment, marked for removal as soon as the server holds it, so that it cannot
+// outlive both of us.
+bool ShmImage::attachShm() {
+  const int id = shmget(IPC_PRIVATE, byteSize(width_, height_), IPC_CREAT | 0600);
+  if (id < 0) return false;
+  void* address = shmat(id, nullptr, 0);
+  if (address == reinterpret_cast<void*>(-1)) {
+    shmctl(id, IPC_RMID, nullptr);
+    return false;
+  }
+  const xcb_shm_seg_t segment = xcb_generate_id(connection_);
+  XcbReply<xcb_generic_error_t> error(xcb_request_check(
+      connection_,
+      xcb_shm_attach_checked(connection_, segment, static_cast<std::uint32_t>(id), 0)));
+  shmctl(id, IPC_RMID, nullptr);
+  if (error || xcb_connection_has_error(connection_)) {
+    shmdt(address);
+    return false;
+  }
+  segment_ = segment;
+  shmAddress_ = address;
+  pixels_ = static_cast<std::uint8_t*>(address);
+  return true;
+}
+
+void ShmImage::release() {
+  if (segment_ != XCB_NONE) {
+    if (!xcb_connection_has_error(connection_)) {
+      xcb_shm_detach(connection_, segment_);
+      // The segment must stay mapped until the server has let go of it.
+      XcbReply<xcb_get_input_focus_reply_t> sync(
+          xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    }
+    shmdt(shmAddress_);
+  }
+  segment_ = XCB_NONE;
+  shmAddress_ = nullptr;
+  heap_.clear();
+  heap_.shrink_to_fit();
+  pixels_ = nullptr;
+  writePending_ = false;
+}
+
+render::PixelBuffer ShmImage::buffer() {
+  return {pixels_, width_, height_, static_cast<std::ptrdiff_t>(width_) * 4};
+}
+
+render::ConstPixelBuffer ShmImage::constBuffer() const {
+  return {pixels_, width_, height_, static_cast<std::ptrdiff_t>(width_) * 4, false};
+}
+
+bool ShmImage::read(xcb_drawable_t drawable) {
+  if (pixels_ == nullptr) return false;
+  const auto width = static_cast<std::uint16_t>(width_);
+  const auto height = static_cast<std::uint16_t>(height_);
+  xcb_generic_error_t* rawError = nullptr;
+  if (sharesMemory()) {
+    XcbReply<xcb_shm_get_image_reply_t> reply(
+        xcb_shm_get_image_reply(connection_,
+                                xcb_shm_get_image(connection_, drawable, 0, 0, width, height, ~0u,
+                                                  XCB_IMAGE_FORMAT_Z_PIXMAP, segment_, 0),
+                                &rawError));
+    XcbReply<xcb_generic_error_t> error(rawError);
+    writePending_ = false;  // the reply came after every earlier request
+    return reply != nullptr;
+  }
+  XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
+      connection_,
+      xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, 0, 0, width, height, ~0u),
+      &rawError));
+  XcbReply<xcb_generic_error_t> error(rawError);
+  if (!reply) return false;
+  const auto length = static_cast<std::size_t>(xcb_get_image_data_length(reply.get()));
+  std::memcpy(pixels_, xcb_get_image_data(reply.get()),
+              std::min(length, byteSize(width_, height_)));
+  return true;
+}
+
+void ShmImage::write(xcb_drawable_t drawable, xcb_gcontext_t gc, std::uint8_t depth) {
+  if (pixels_ == nullptr) return;
+  const auto width = static_cast<std::uint16_t>(width_);
+  const auto height = static_cast<std::uint16_t>(height_);
+  if (sharesMemory()) {
+    xcb_shm_put_image(connection_, drawable, gc, width, height, 0, 0, width, height, 0, 0, depth,
+                      XCB_IMAGE_FORMAT_Z_PIXMAP, 0, segment_, 0);
+    writePending_ = true;
+    return;
+  }
+  // Without shared memory the image goes in strips that fit the largest request.
+  const std::size_t rowBytes = static_cast<std::size_t>(width_) * 4;
+  const std::size_t maxBytes =
+      static_cast<std::size_t>(xcb_get_maximum_request_length(connection_)) * 4 - 64;
+  const int rowsPerStrip = static_cast<int>(std::max<std::size_t>(1, maxBytes / rowBytes));
+  for (int y = 0; y < height_; y += rowsPerStrip) {
+    const int rows = std::min(rowsPerStrip, height_ - y);
+    xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, gc, width,
+                  static_cast<std::uint16_t>(rows), 0, static_cast<std::int16_t>(y), 0, depth,
+                  static_cast<std::uint32_t>(rowBytes * static_cast<std::size_t>(rows)),
+                  pixels_ + rowBytes * static_cast<std::size_t>(y));
+  }
+}
+
+void ShmImage::waitForWrites() {
+  if (!writePending_) return;
+  XcbReply<xcb_get_input_focus_reply_t> sync(
+      xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+  writePending_ = false;
+}
+
+}  // namespace platform::x11

@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include "platform/filter.h"
+#include "platform/view.h"
+#include "tests/core/sim_fixture.h"
+
+namespace quillmere {
+namespace {
+
+using platform::FilterVector;
+using platform::makeRect;
+using platform::View;
+using platform::VisualEffectBlendingMode;
+using platform::VisualEffectMaterial;
+using platform::VisualEffectState;
+using platform::VisualEffectView;
+using EffectMode = QuillmereApp::EffectMode;
+
+class EffectRenderingTest : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    sim->screens = {makeRect(0, 0, 800, 600)};
+    app = &makeDelegate();
+    app->setupOverlay();
+    window = app->overlayWindows.at(0).get();
+  }
+
+  void render(EffectMode mode, double intensity) {
+    app->currentMode = mode;
+    app->intensity = intensity;
+    app->updateOverlayEffect(*window);
+  }
+
+  View& content() { return *window->contentView(); }
+  const VisualEffectView* effectView() {
+    if (content().subviews().size() != 1) return nullptr;
+    return dynamic_cast<const VisualEffectView*>(content().subviews()[0].get());
+  }
+
+  QuillmereApp* app = nullptr;
+  platform::Window* window = nullptr;
+};
+
+TEST_F(EffectRenderingTest, BlurCoversTheContentAtTheIntensity) {
+  for (double intensity : {0.7, 1.0, 0.1}) {
+    render(EffectMode::blur, intensity);
+    const VisualEffectView* blur = effectView();
+    ASSERT_NE(blur, nullptr);
+    EXPECT_EQ(blur->frame(), makeRect(0, 0, 800, 600));
+    EXPECT_EQ(blur->autoresizingMask(), 18u);
+    EXPECT_EQ(blur->material(), VisualEffectMaterial::hudWindow);
+    EXPECT_EQ(blur->blendingMode(), VisualEffectBlendingMode::behindWindow);
+    EXPECT_EQ(blur->state(), VisualEffectState::active);
+    EXPECT_EQ(blur->alphaValue(), intensity);
+    EXPECT_EQ(blur->layer(), nullptr);
+    EXPECT_EQ(content().layer()->backgroundColor(), std::nullopt);
+  }
+}
+
+TEST_F(EffectRenderingTest, PixelateGrowsPastEveryEdgeAndCarriesTheFilter) {
+  struct Case {
+    double intensity;
+    double scale;
+  };
+  for (Case c : {Case{0.7, 42.0}, Case{1.0, 60.0}, Case{0.1, 6.0}}) {
+    render(EffectMode::pixelate, c.intensity);
+    const VisualEffectView* view = effectView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->frame(), makeRect(-100, -100, 1000, 800));
+    EXPECT_EQ(view->autoresizingMask(), 18u);
+    EXPECT_EQ(view->material(), VisualEffectMaterial::underWindowBackground);
+    EXPECT_EQ(view->blendingMode(), VisualEffectBlendingMode::behindWindow);
+    EXPECT_EQ(view->state(), VisualEffectState::active);
+    EXPECT_EQ(view->alphaValue(), 1.0);
+    ASSERT_NE(view->layer(), nullptr);
+    ASSERT_EQ(view->layer()->filters().size(), 1u);
+    const platform::Filter& filter = *view->layer()->filters()[0];
+    EXPECT_EQ(filter.name(), "CIPixellate");
+    EXPECT_EQ(filter.value(platform::kInputScaleKey), platform::FilterValue(c.intensity * 60.0));
+    EXPECT_DOUBLE_EQ(std::get<double>(*filter.value(platform::kInputScaleKey)), c.scale);
+    EXPECT_EQ(filter.value(platform::kInputCenterKey),
+              platform::FilterValue(FilterVector{500.0, 400.0}));
+  }
+}
+
+TEST_F(EffectRenderingTest, DimTintsTheContentLayerBlack) {
+  render(EffectMode::dim, 0.1);
+  EXPECT_TRUE(content().subviews().empty());
+  auto tint = content().layer()->backgroundColor();
+  ASSERT_TRUE(tint.has_value());
+  EXPECT_EQ(*tint, (platform::Color{0, 0, 0, 0.09000000000000001}));
+
+  render(EffectMode::dim, 0.7);
+  EXPECT_EQ(content().layer()->backgroundColor()->alpha, 0.7 * 0.9);
+  render(EffectMode::dim, 1.0);
+  EXPECT_EQ(content().layer()->backgroundColor()->alpha, 0.9);
+}
+
+TEST_F(EffectRenderingTest, EveryOrderOfModesLeavesOnlyTheLastEffect) {
+  const EffectMode modes[] = {EffectMode::blur, EffectMode::pixelate, EffectMode::dim};
+  for (EffectMode first : modes) {
+    for (EffectMode second : modes) {
+      render(first, 0.7);
+      render(second, 0.5);
+      SCOPED_TRACE(std::string(QuillmereApp::rawValue(first)) + " then " +
+                   std::string(QuillmereApp::rawValue(second)));
+      if (second == EffectMode::dim) {
+        EXPECT_TRUE(content().subviews().empty());
+        EXPECT_TRUE(content().layer()->backgroundColor().has_value());
+      } else {
+        ASSERT_NE(effectView(), nullptr);
+        EXPECT_EQ(content().layer()->backgroundColor(), std::nullopt);
+        EXPECT_EQ(effectView()->layer() != nullptr, second == EffectMode::pixelate);
+      }
+      EXPECT_TRUE(content().layer()->backgroundFilters().empty());
+    }
+  }
+}
+
+TEST_F(EffectRenderingTest, ContentWithoutALayerShowsNoDimAndDoesNotCrash) {
+  content().setWantsLayer(false);
+  render(EffectMode::dim, 0.7);
+  EXPECT_TRUE(content().subviews().empty());
+  render(EffectMode::blur, 0.7);
+  EXPECT_NE(effectView(), nullptr);
+}
+
+TEST_F(EffectRenderingTest, RebuildingLeavesTheWindowAndItsFadeAlone) {
+  sim->advance(0.2);
+  const double alphaMidFade = window->alphaValue();
+  render(EffectMode::pixelate, 0.3);
+  EXPECT_EQ(window->alphaValue(), alphaMidFade);
+  EXPECT_EQ(window->level(), -1);
+  sim->advance(0.4);
+  EXPECT_EQ(window->alphaValue(), 1.0);
+}
+
+}  // namespace
+}  // namespace quillmere

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include "input/command_b.h"
+#include "tests/core/sim_fixture.h"
+
+namespace quillmere {
+namespace {
+
+using namespace platform;
+
+TEST(CommandBTest, NeedsCommandAndTheLetterB) {
+  struct Case {
+    EventModifierFlags flags;
+    std::optional<std::string> text;
+    bool matches;
+  };
+  const EventModifierFlags command = kEventModifierFlagCommand;
+  const Case cases[] = {
+      {command, "b", true},
+      {command | kEventModifierFlagShift, "B", true},
+      {command | kEventModifierFlagOption, "b", true},
+      {command | kEventModifierFlagControl, "b", true},
+      {command | kEventModifierFlagCapsLock, "B", true},
+      {command | kEventModifierFlagFunction, "b", true},
+      {0, "b", false},
+      {kEventModifierFlagControl | kEventModifierFlagOption, "b", false},
+      {command >> 1, "b", false},
+      {command, std::nullopt, false},
+      {command, "", false},
+      {command, "q", false},
+      {command, "bb", false},
+      {command, "\xEF\xBD\x82", false},  // fullwidth b
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(isCommandB(Event{EventType::keyDown, c.flags, c.text}), c.matches)
+        << "flags " << c.flags << " text " << c.text.value_or("<none>");
+  }
+}
+
+class MonitoringTest : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    sim->frontmost = RunningApplication{77};
+    app = &makeDelegate();
+    app->setupOverlay();
+    app->startMonitoring();
+  }
+  QuillmereApp* app = nullptr;
+};
+
+TEST_F(MonitoringTest, InstallsItsObserversMonitorsAndTimer) {
+  EXPECT_EQ(sim->globalMonitorMasks, (std::vector<EventMask>{32, 1024}));
+  EXPECT_EQ(sim->localMonitorMasks, (std::vector<EventMask>{1024}));
+  EXPECT_EQ(
+      std::count(sim->repeatingTimerIntervals.begin(), sim->repeatingTimerIntervals.end(), 0.1), 1);
+  // The first stacking happened during set-up, before any tick.
+  EXPECT_EQ(sim->windowListQueries, 1);
+}
+
+TEST_F(MonitoringTest, NotificationsAndEveryTickRestack) {
+  int queries = sim->windowListQueries;
+  sim->postWorkspaceNotification(WorkspaceNotification::didActivateApplication);
+  EXPECT_EQ(sim->windowListQueries, ++queries);
+  sim->postWorkspaceNotification(WorkspaceNotification::activeSpaceDidChange);
+  EXPECT_EQ(sim->windowListQueries, ++queries);
+  sim->advance(0.55);  // fade steps also run; only the 0.1 s timer restacks
+  EXPECT_EQ(sim->windowListQueries, queries + 5);
+
+  sim->foreignWindows = std::make_shared<WindowInfoList>(WindowInfoList{windowInfo(3, 77, 8)});
+  sim->postWorkspaceNotification(WorkspaceNotification::didActivateApplication);
+  EXPECT_EQ(app->overlayWindows[0]->level(), 7);
+}
+
+TEST_F(MonitoringTest, CommandBTogglesFromEitherMonitor) {
+  sim->pressKeyInOtherApplication(kEventModifierFlagCommand, "b");
+  EXPECT_FALSE(QuillmereAppInspector::isEffectEnabled(*app));
+  sim->pressKeyInOtherApplication(kEventModifierFlagCommand, "q");
+  sim->pressKeyInOtherApplication(0, "b");
+  EXPECT_FALSE(QuillmereAppInspector::isEffectEnabled(*app));
+
+  EXPECT_FALSE(sim->pressKeyInThisApplication(kEventModifierFlagCommand | kEventModifierFlagShift,
+                                              "B"));  // consumed
+  EXPECT_TRUE(QuillmereAppInspector::isEffectEnabled(*app));
+  EXPECT_TRUE(sim->pressKeyInThisApplication(kEventModifierFlagCommand, "q"));  // passed on
+  EXPECT_TRUE(sim->pressKeyInThisApplication(0, "b"));
+  EXPECT_TRUE(QuillmereAppInspector::isEffectEnabled(*app));
+  EXPECT_EQ(sim->standardOutput,
+            (std::vector<std::string>{"Toggled effect: false", "Toggled effect: true"}));
+}
+
+TEST_F(MonitoringTest, HandlersDoNothingOnceTheDelegateIsGoneButCommandBIsStillConsumed) {
+  std::weak_ptr<QuillmereApp> weak = quillmere::delegate;
+  testing_seam::resetProcessState();
+  ASSERT_TRUE(weak.expired());
+
+  const int queries = sim->windowListQueries;
+  sim->postWorkspaceNotification(WorkspaceNotification::didActivateApplication);
+  sim->advance(0.3);
+  sim->movePointerTo({0, 0});
+  sim->movePointerTo({900, 0});
+  sim->pressKeyInOtherApplication(kEventModifierFlagCommand, "b");
+  EXPECT_FALSE(sim->pressKeyInThisApplication(kEventModifierFlagCommand, "b"));
+  EXPECT_TRUE(sim->pressKeyInThisApplication(kEventModifierFlagCommand, "x"));
+  EXPECT_EQ(sim->windowListQueries, queries);
+  EXPECT_TRUE(sim->standardOutput.empty());
+}
+
+}  // namespace
+}  // namespace quillmere

@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include "tests/core/sim_fixture.h"
+
+namespace quillmere {
+namespace {
+
+using platform::Point;
+
+class ShakeTest : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    app = &makeDelegate();
+    app->setupOverlay();
+    app->startMonitoring();
+    sim->advance(1.0);  // the fade-in is over
+  }
+
+  void moveTo(double x, double y) { sim->movePointerTo(Point{x, y}); }
+  double total() const { return QuillmereAppInspector::shakeTotal(*app); }
+  bool enabled() const { return QuillmereAppInspector::isEffectEnabled(*app); }
+
+  QuillmereApp* app = nullptr;
+};
+
+TEST_F(ShakeTest, FirstEventOnlyRecordsThePosition) {
+  QuillmereAppInspector::setShakeTotal(*app, 100.0);
+  moveTo(500, 500);
+  EXPECT_EQ(total(), 100.0);
+  EXPECT_EQ(QuillmereAppInspector::lastMouseLocation(*app), (Point{500, 500}));
+}
+
+TEST_F(ShakeTest, LongStepsAddAndShortStepsDecay) {
+  moveTo(0, 0);
+  moveTo(30, 40);  // 50: long
+  EXPECT_EQ(total(), 50.0);
+  moveTo(48, 64);  // exactly 30: short
+  EXPECT_DOUBLE_EQ(total(), 45.0);
+  moveTo(48, 64);  // no movement decays too
+  EXPECT_DOUBLE_EQ(total(), 40.5);
+  moveTo(48, 94.000001);  // just over 30: long
+  EXPECT_DOUBLE_EQ(total(), 70.500001);
+  EXPECT_EQ(QuillmereAppInspector::lastMouseLocation(*app), (Point{48, 94.000001}));
+}
+
+TEST_F(ShakeTest, TotalMustExceedSixHundred) {
+  moveTo(0, 0);
+  for (int i = 1; i <= 6; ++i) moveTo(i % 2 ? 100 : 0, 0);  // six steps of 100
+  EXPECT_EQ(total(), 600.0);
+  EXPECT_TRUE(enabled());
+  moveTo(40, 0);  // one more long step
+  EXPECT_FALSE(enabled());
+  EXPECT_EQ(total(), 0.0);
+  EXPECT_EQ(QuillmereAppInspector::lastMouseLocation(*app), (Point{40, 0}));
+  EXPECT_EQ(sim->standardOutput, std::vector<std::string>{"Toggled effect: false"});
+}
+
+TEST_F(ShakeTest, OneJumpPastSixHundredTogglesAndTheNextShakeStartsFromZero) {
+  moveTo(0, 0);
+  moveTo(0, 601);
+  EXPECT_FALSE(enabled());
+  moveTo(0, 0);  // 601 again, but the total restarted at 0 ... and 601 > 600
+  EXPECT_TRUE(enabled());
+  moveTo(0, 300);
+  moveTo(0, 0);
+  EXPECT_TRUE(enabled());  // 600 is not enough
+  EXPECT_EQ(total(), 600.0);
+}
+
+TEST_F(ShakeTest, ToggleFadesEveryOverlayOverAThirdOfASecond) {
+  platform::Window& window = *app->overlayWindows[0];
+  app->toggleEffect();
+  EXPECT_EQ(sim->standardOutput.back(), "Toggled effect: false");
+  EXPECT_EQ(window.alphaValue(), 1.0);
+  sim->advance(0.15);
+  EXPECT_NEAR(window.alphaValue(), 0.5, 0.03);
+  sim->advance(0.14);
+  EXPECT_GT(window.alphaValue(), 0.0);
+  sim->advance(0.02);
+  EXPECT_EQ(window.alphaValue(), 0.0);
+  EXPECT_TRUE(window.isVisible());  // off means transparent, not gone
+
+  app->toggleEffect();
+  EXPECT_EQ(sim->standardOutput.back(), "Toggled effect: true");
+  sim->advance(0.31);
+  EXPECT_EQ(window.alphaValue(), 1.0);
+}
+
+TEST_F(ShakeTest, QuickSuccessiveTogglesEndAtTheLastTarget) {
+  platform::Window& window = *app->overlayWindows[0];
+  app->toggleEffect();
+  sim->advance(0.1);
+  app->toggleEffect();
+  sim->advance(0.31);
+  EXPECT_EQ(window.alphaValue(), 1.0);
+  EXPECT_EQ(sim->standardOutput,
+            (std::vector<std::string>{"Toggled effect: false", "Toggled effect: true"}));
+}
+
+TEST_F(SimTest, ToggleWithoutOverlaysStillFlipsAndReports) {
+  QuillmereApp& app = makeDelegate();
+  app.toggleEffect();
+  EXPECT_FALSE(QuillmereAppInspector::isEffectEnabled(app));
+  EXPECT_EQ(sim->standardOutput, std::vector<std::string>{"Toggled effect: false"});
+}
+
+TEST_F(ShakeTest, WhileOffTheOverlaysKeepTheirLevel) {
+  sim->frontmost = platform::RunningApplication{77};
+  app->toggleEffect();
+  sim->foreignWindows =
+      std::make_shared<platform::WindowInfoList>(platform::WindowInfoList{windowInfo(3, 77, 8)});
+  sim->postWorkspaceNotification(platform::WorkspaceNotification::didActivateApplication);
+  sim->advance(0.5);
+  EXPECT_EQ(app->overlayWindows[0]->level(), -1);
+  app->toggleEffect();
+  sim->advance(0.1);
+  EXPECT_EQ(app->overlayWindows[0]->level(), 7);
+}
+
+}  // namespace
+}  // namespace quillmere

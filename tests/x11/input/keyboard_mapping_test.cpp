@@ -1,0 +1,127 @@
+#include "platform/x11/input/keyboard_mapping.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform::x11 {
+namespace {
+
+constexpr std::uint32_t kShift = 0x01;
+constexpr std::uint32_t kLock = 0x02;
+constexpr std::uint32_t kControl = 0x04;
+constexpr std::uint32_t kMod1 = 0x08;
+constexpr std::uint32_t kMod2 = 0x10;
+constexpr std::uint32_t kMod3 = 0x20;
+constexpr std::uint32_t kMod4 = 0x40;
+constexpr std::uint32_t kMod5 = 0x80;
+
+// evdev keycodes of a PC keyboard.
+constexpr xkb_keycode_t kKeyB = 56;
+constexpr xkb_keycode_t kKeyQ = 24;
+constexpr xkb_keycode_t kKey1 = 10;
+constexpr xkb_keycode_t kKeySuperL = 133;
+constexpr xkb_keycode_t kKeyF1 = 67;
+
+TEST(ModifierFlagsFromX, MapsEachCoreModifierToItsOwnFlagAndIgnoresTheRest) {
+  struct Case {
+    std::uint32_t mask;
+    EventModifierFlags flags;
+  };
+  const Case cases[] = {
+      {0, 0},
+      {kShift, kEventModifierFlagShift},
+      {kLock, kEventModifierFlagCapsLock},
+      {kControl, kEventModifierFlagControl},
+      {kMod1, kEventModifierFlagOption},
+      {kMod4, kEventModifierFlagCommand},
+      {kMod2 | kMod3 | kMod5, 0},
+      // Pointer buttons and the layout group share the state word.
+      {0x100 | 0x400 | 0x2000 | 0x4000, 0},
+      {kMod4 | kShift | kMod2, kEventModifierFlagCommand | kEventModifierFlagShift},
+      {0xff, kEventModifierFlagShift | kEventModifierFlagCapsLock | kEventModifierFlagControl |
+                 kEventModifierFlagOption | kEventModifierFlagCommand},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(modifierFlagsFromX(c.mask), c.flags) << "mask 0x" << std::hex << c.mask;
+  }
+  EXPECT_EQ(modifierFlagsFromX(kMod4), 0x100000u);
+}
+
+TEST(LayoutFromX, ReadsTheGroupBitsOfACoreState) {
+  EXPECT_EQ(layoutFromX(0), 0u);
+  EXPECT_EQ(layoutFromX(0x2000 | kMod4), 1u);
+  EXPECT_EQ(layoutFromX(0x4000), 2u);
+  EXPECT_EQ(layoutFromX(0x6000 | 0xff), 3u);
+}
+
+class KeyDownEventTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    context_.reset(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
+    ASSERT_TRUE(context_);
+    const xkb_rule_names names{"evdev", "pc105", "us,ru", nullptr, nullptr};
+    keymap_.reset(xkb_keymap_new_from_names(context_.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS));
+    ASSERT_TRUE(keymap_) << "the xkb-data package provides the layouts";
+  }
+
+  struct ContextDeleter {
+    void operator()(xkb_context* context) const { xkb_context_unref(context); }
+  };
+  struct KeymapDeleter {
+    void operator()(xkb_keymap* keymap) const { xkb_keymap_unref(keymap); }
+  };
+  std::unique_ptr<xkb_context, ContextDeleter> context_;
+  std::unique_ptr<xkb_keymap, KeymapDeleter> keymap_;
+};
+
+TEST_F(KeyDownEventTest, TextHasOnlyShiftAndTheLayoutApplied) {
+  struct Case {
+    xkb_keycode_t keycode;
+    std::uint32_t mask;
+    xkb_layout_index_t layout;
+    std::optional<std::string> text;
+    EventModifierFlags flags;
+  };
+  const Case cases[] = {
+      {kKeyB, 0, 0, "b", 0},
+      {kKeyB, kShift, 0, "B", kEventModifierFlagShift},
+      {kKeyB, kMod4, 0, "b", kEventModifierFlagCommand},
+      {kKeyB, kMod4 | kShift, 0, "B", kEventModifierFlagCommand | kEventModifierFlagShift},
+      // Caps Lock shows in the flags but not in the text; Control makes no control character.
+      {kKeyB, kLock, 0, "b", kEventModifierFlagCapsLock},
+      {kKeyB, kControl, 0, "b", kEventModifierFlagControl},
+      {kKeyB, kMod1 | kMod4, 0, "b", kEventModifierFlagOption | kEventModifierFlagCommand},
+      {kKeyQ, kMod4, 0, "q", kEventModifierFlagCommand},
+      {kKey1, 0, 0, "1", 0},
+      {kKey1, kShift, 0, "!", kEventModifierFlagShift},
+      // The second layout is Cyrillic: the same key gives another letter.
+      {kKeyB, 0, 1, "\xd0\xb8", 0},
+      {kKeyB, kShift | kMod4, 1, "\xd0\x98", kEventModifierFlagShift | kEventModifierFlagCommand},
+      // Keys without text, and keycodes the keymap does not have.
+      {kKeySuperL, kMod4, 0, std::nullopt, kEventModifierFlagCommand},
+      {kKeyF1, 0, 0, std::nullopt, 0},
+      {0, 0, 0, std::nullopt, 0},
+      {4000, 0, 0, std::nullopt, 0},
+  };
+  for (const Case& c : cases) {
+    const Event event = keyDownEvent(keymap_.get(), c.keycode, c.mask, c.layout);
+    SCOPED_TRACE(testing::Message() << "keycode " << c.keycode << " mask 0x" << std::hex << c.mask
+                                    << " layout " << c.layout);
+    EXPECT_EQ(event.type, EventType::keyDown);
+    EXPECT_EQ(event.charactersIgnoringModifiers, c.text);
+    EXPECT_EQ(event.modifierFlags, c.flags);
+  }
+}
+
+TEST_F(KeyDownEventTest, NoKeymapGivesFlagsButNoText) {
+  const Event event = keyDownEvent(nullptr, kKeyB, kMod4, 0);
+  EXPECT_EQ(event.modifierFlags, kEventModifierFlagCommand);
+  EXPECT_FALSE(event.charactersIgnoringModifiers);
+}
+
+}  // namespace
+}  // namespace platform::x11

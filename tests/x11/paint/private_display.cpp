@@ -1,0 +1,111 @@
+#include "private_display.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+extern char** environ;
+
+namespace quillmere::test {
+
+namespace {
+
+// Waits up to a second for the process to go, then kills it outright.
+void terminate(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  for (int i = 0; i < 100; ++i) {
+    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+}  // namespace
+
+PrivateDisplay::PrivateDisplay(int width, int height) {
+  int fds[2];
+  if (pipe(fds) != 0) return;
+  fcntl(fds[0], F_SETFD, FD_CLOEXEC);  // only the write end goes to the server
+  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  server_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
+                   "-nolisten", "tcp", "-noreset"});
+  close(fds[1]);
+  std::string number;
+  char c = 0;
+  while (server_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+  close(fds[0]);
+  if (!number.empty()) name_ = ":" + number;
+}
+
+PrivateDisplay::~PrivateDisplay() {
+  for (pid_t pid : helpers_) terminate(pid);
+  terminate(server_);
+}
+
+// The child gets this display and nothing of the one we were started on.
+pid_t PrivateDisplay::spawn(const std::vector<std::string>& argv) const {
+  std::vector<std::string> envStrings;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (std::strncmp(*e, "DISPLAY=", 8) != 0) envStrings.emplace_back(*e);
+  }
+  if (!name_.empty()) envStrings.push_back("DISPLAY=" + name_);
+  std::vector<char*> env;
+  for (auto& s : envStrings) env.push_back(s.data());
+  env.push_back(nullptr);
+  std::vector<std::string> args = argv;
+  std::vector<char*> rawArgs;
+  for (auto& a : args) rawArgs.push_back(a.data());
+  rawArgs.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (devNull >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, devNull, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, devNull, STDERR_FILENO);
+  }
+  pid_t pid = -1;
+  if (posix_spawnp(&pid, rawArgs[0], &actions, nullptr, rawArgs.data(), env.data()) != 0) {
+    pid = -1;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  if (devNull >= 0) close(devNull);
+  return pid;
+}
+
+bool PrivateDisplay::run(const std::vector<std::string>& argv) const {
+  if (!running()) return false;
+  const pid_t pid = spawn(argv);
+  int status = 0;
+  return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+         WEXITSTATUS(status) == 0;
+}
+
+pid_t PrivateDisplay::start(const std::vector<std::string>& argv) {
+  if (!running()) return -1;
+  const pid_t pid = spawn(argv);
+  if (pid > 0) helpers_.push_back(pid);
+  return pid;
+}
+
+void PrivateDisplay::stop(pid_t pid) {
+  std::erase(helpers_, pid);
+  terminate(pid);
+}
+
+void PrivateDisplay::killServer() {
+  kill(server_, SIGKILL);
+  waitpid(server_, nullptr, 0);
+  server_ = -1;
+}
+
+}  // namespace quillmere::test

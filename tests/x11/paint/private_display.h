@@ -1,0 +1,38 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace quillmere::test {
+
+// A virtual X server of our own, with the helper programs that run on it. Nothing here reads
+// or passes on the display this process inherited.
+class PrivateDisplay final {
+ public:
+  PrivateDisplay(int width, int height);
+  ~PrivateDisplay();
+  PrivateDisplay(const PrivateDisplay&) = delete;
+  PrivateDisplay& operator=(const PrivateDisplay&) = delete;
+
+  bool running() const { return !name_.empty(); }
+  const std::string& name() const { return name_; }
+
+  // Runs a program on this display and waits for it; true when it exited with status 0.
+  bool run(const std::vector<std::string>& argv) const;
+  // Starts a program on this display and keeps it until stop() or the end.
+  pid_t start(const std::vector<std::string>& argv);
+  void stop(pid_t pid);
+  // Ends the server itself, as a crash would.
+  void killServer();
+
+ private:
+  pid_t spawn(const std::vector<std::string>& argv) const;
+
+  pid_t server_ = -1;
+  std::string name_;
+  std::vector<pid_t> helpers_;
+};
+
+}  // namespace quillmere::test

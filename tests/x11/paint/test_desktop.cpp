@@ -1,0 +1,148 @@
+#include "test_desktop.h"
+
+#include <xcb/shape.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace quillmere::test {
+
+namespace {
+
+struct Free {
+  void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, Free>;
+
+}  // namespace
+
+TestDesktop::TestDesktop(const std::string& displayName) {
+  int screenNumber = 0;
+  connection_ = xcb_connect(displayName.c_str(), &screenNumber);
+  if (xcb_connection_has_error(connection_)) return;
+  xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+  root_ = screen->root;
+  for (auto depths = xcb_screen_allowed_depths_iterator(screen); depths.rem > 0;
+       xcb_depth_next(&depths)) {
+    if (depths.data->depth != 32) continue;
+    for (auto visuals = xcb_depth_visuals_iterator(depths.data); visuals.rem > 0;
+         xcb_visualtype_next(&visuals)) {
+      if (visuals.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR) {
+        argbVisual_ = visuals.data->visual_id;
+        break;
+      }
+    }
+  }
+}
+
+TestDesktop::~TestDesktop() {
+  xcb_disconnect(connection_);
+}
+
+bool TestDesktop::connected() const {
+  return root_ != XCB_NONE && !xcb_connection_has_error(connection_);
+}
+
+xcb_window_t TestDesktop::createOverlay(QRect rect) {
+  xcb_connection_t* c = connection_;
+  const xcb_colormap_t colormap = xcb_generate_id(c);
+  xcb_create_colormap(c, XCB_COLORMAP_ALLOC_NONE, colormap, root_, argbVisual_);
+  const xcb_window_t window = xcb_generate_id(c);
+  const std::uint32_t values[] = {0, 0, 1, colormap};
+  xcb_create_window(
+      c, 32, window, root_, static_cast<std::int16_t>(rect.x()),
+      static_cast<std::int16_t>(rect.y()), static_cast<std::uint16_t>(rect.width()),
+      static_cast<std::uint16_t>(rect.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, argbVisual_,
+      XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_COLORMAP, values);
+  xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED, window,
+                       0, 0, 0, nullptr);
+  xcb_map_window(c, window);
+  Reply<xcb_get_input_focus_reply_t> sync(
+      xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+  return window;
+}
+
+xcb_window_t TestDesktop::createWindow(QRect rect, std::uint32_t rgb) {
+  xcb_connection_t* c = connection_;
+  const xcb_window_t window = xcb_generate_id(c);
+  const std::uint32_t values[] = {rgb, 1};
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, window, root_, static_cast<std::int16_t>(rect.x()),
+                    static_cast<std::int16_t>(rect.y()), static_cast<std::uint16_t>(rect.width()),
+                    static_cast<std::uint16_t>(rect.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                    XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+  xcb_map_window(c, window);
+  xcb_flush(c);
+  return window;
+}
+
+void TestDesktop::setColor(xcb_window_t window, std::uint32_t rgb) {
+  xcb_change_window_attributes(connection_, window, XCB_CW_BACK_PIXEL, &rgb);
+  xcb_clear_area(connection_, 0, window, 0, 0, 0, 0);
+  xcb_flush(connection_);
+}
+
+void TestDesktop::setDesktopType(xcb_window_t window) {
+  const xcb_atom_t type = atom("_NET_WM_WINDOW_TYPE_DESKTOP");
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_WINDOW_TYPE"),
+                      XCB_ATOM_ATOM, 32, 1, &type);
+  xcb_flush(connection_);
+}
+
+void TestDesktop::lower(xcb_window_t window) {
+  const std::uint32_t below = XCB_STACK_MODE_BELOW;
+  xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, &below);
+  xcb_flush(connection_);
+}
+
+void TestDesktop::destroy(xcb_window_t window) {
+  xcb_destroy_window(connection_, window);
+  xcb_flush(connection_);
+}
+
+void TestDesktop::setRootProperty(const std::string& name, xcb_atom_t type, std::uint8_t format,
+                                  const std::vector<std::uint32_t>& values) {
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, root_, atom(name), type, format,
+                      static_cast<std::uint32_t>(values.size() * 32 / format), values.data());
+  xcb_flush(connection_);
+}
+
+std::vector<std::uint32_t> TestDesktop::screen(QRect rect) {
+  std::vector<std::uint32_t> pixels;
+  Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(
+      connection_,
+      xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_,
+                    static_cast<std::int16_t>(rect.x()), static_cast<std::int16_t>(rect.y()),
+                    static_cast<std::uint16_t>(rect.width()),
+                    static_cast<std::uint16_t>(rect.height()), ~0u),
+      nullptr));
+  if (!image) return pixels;
+  const auto count = static_cast<std::size_t>(rect.width()) * rect.height();
+  if (static_cast<std::size_t>(xcb_get_image_data_length(image.get())) < count * 4) return pixels;
+  pixels.resize(count);
+  std::memcpy(pixels.data(), xcb_get_image_data(image.get()), count * 4);
+  for (std::uint32_t& p : pixels) p &= 0xffffff;
+  return pixels;
+}
+
+std::uint32_t TestDesktop::pixel(int x, int y) {
+  const std::vector<std::uint32_t> one = screen(QRect(x, y, 1, 1));
+  return one.empty() ? 0xdeadbeef : one.front();
+}
+
+int TestDesktop::boundingRectangles(xcb_window_t window) {
+  Reply<xcb_shape_get_rectangles_reply_t> reply(xcb_shape_get_rectangles_reply(
+      connection_, xcb_shape_get_rectangles(connection_, window, XCB_SHAPE_SK_BOUNDING), nullptr));
+  return reply ? static_cast<int>(reply->rectangles_len) : -1;
+}
+
+xcb_atom_t TestDesktop::atom(const std::string& name) {
+  Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+      connection_,
+      xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(name.size()), name.c_str()),
+      nullptr));
+  return reply ? reply->atom : XCB_NONE;
+}
+
+}  // namespace quillmere::test

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <QRect>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillmere::test {
+
+// A client on the private display that makes the windows the painter works over, and reads
+// back what the screen shows.
+class TestDesktop final {
+ public:
+  explicit TestDesktop(const std::string& displayName);
+  ~TestDesktop();
+  TestDesktop(const TestDesktop&) = delete;
+  TestDesktop& operator=(const TestDesktop&) = delete;
+
+  bool connected() const;
+  xcb_connection_t* connection() const { return connection_; }
+  xcb_window_t root() const { return root_; }
+
+  // An overlay as the backend makes it: 32-bit ARGB, override-redirect, empty input shape,
+  // mapped on top.
+  xcb_window_t createOverlay(QRect rect);
+  // A plain opaque window filled with a colour (0xRRGGBB), mapped on top.
+  xcb_window_t createWindow(QRect rect, std::uint32_t rgb);
+  void setColor(xcb_window_t window, std::uint32_t rgb);
+  void setDesktopType(xcb_window_t window);
+  void lower(xcb_window_t window);
+  void destroy(xcb_window_t window);
+  void setRootProperty(const std::string& name, xcb_atom_t type, std::uint8_t format,
+                       const std::vector<std::uint32_t>& values);
+
+  // The screen's pixels as 0xRRGGBB, row by row.
+  std::vector<std::uint32_t> screen(QRect rect);
+  std::uint32_t pixel(int x, int y);
+  // How many rectangles make up the window's bounding shape.
+  int boundingRectangles(xcb_window_t window);
+
+ private:
+  xcb_atom_t atom(const std::string& name);
+
+  xcb_connection_t* connection_ = nullptr;
+  xcb_window_t root_ = XCB_NONE;
+  xcb_visualid_t argbVisual_ = XCB_NONE;
+};
+
+// Channels of a 0xRRGGBB pixel.
+inline int red(std::uint32_t rgb) {
+  return static_cast<int>((rgb >> 16) & 0xff);
+}
+inline int green(std::uint32_t rgb) {
+  return static_cast<int>((rgb >> 8) & 0xff);
+}
+inline int blue(std::uint32_t rgb) {
+  return static_cast<int>(rgb & 0xff);
+}
+
+}  // namespace quillmere::test
