@@ -22,13 +22,14 @@ BACKGROUND_TEXT = "\n".join(
 
 
 def wallpaper(desktop):
+    """A dusk gradient with a grid of soft discs, so that each effect shows."""
     path = os.path.join(desktop.dir, "wallpaper.png")
     width, height = SCREEN_SIZE
-    subprocess.run(
-        ["convert", "-size", "%dx%d" % (width, height), "gradient:#1d4e89-#f79256",
-         "(", "-size", "64x64", "xc:none", "-fill", "#ffffff40", "-draw", "circle 32,32 32,4",
-         "-write", "mpr:dot", "+delete", ")",
-         "-size", "%dx%d" % (width, height), "tile:mpr:dot", "-composite", path], check=True)
+    discs = " ".join("circle %d,%d %d,%d" % (x, y, x + 22, y)
+                     for x in range(32, width, 64) for y in range(32, height, 64))
+    subprocess.run(["convert", "-size", "%dx%d" % (width, height),
+                    "gradient:#1d4e89-#f79256", "-fill", "#ffffff30", "-draw", discs,
+                    "-depth", "8", path], check=True)
     desktop.x("hsetroot", "-fill", path, check=True)
 
 
