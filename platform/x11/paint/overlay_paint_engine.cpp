@@ -303,6 +303,7 @@ void OverlayPaintEngine::addOverlay(xcb_window_t window, QRect geometry, double 
   State::Overlay overlay;
   overlay.target = std::make_unique<OverlayTarget>(state_->connection, window, geometry);
   overlay.devicePixelRatio = devicePixelRatio > 0.0 ? devicePixelRatio : 1.0;
+  overlay.alpha = overlay.target->hidden() ? 0.0 : 1.0;
   state_->overlays.push_back(std::move(overlay));
   state_->places.push_back({window, geometry});
   state_->sceneDirty = true;

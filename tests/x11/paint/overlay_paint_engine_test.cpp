@@ -157,6 +157,25 @@ TEST_P(OverlayPaint, DimTintsTheWallpaperAndFadesToNothing) {
   EXPECT_EQ(desktop.boundingRectangles(overlay), 1);
 }
 
+// The backend hands a window over again when its screen changes, at whatever alpha it has.
+TEST_P(OverlayPaint, AWindowHandedOverAgainKeepsItsAlpha) {
+  setBackground({"-solid", "#ffffff"});
+  const xcb_window_t overlay = addOverlay(dimContent(0.7));
+  engine->setWindowAlpha(overlay, 0.0);
+  engine->removeOverlay(overlay);
+  engine->addOverlay(overlay, kScreen, 1.0);
+  engine->setContent(overlay, dimContent(0.7));
+  engine->setWindowAlpha(overlay, 0.0);
+  EXPECT_TRUE(shows(160, 120, 255, 255, 255, 0));
+  EXPECT_EQ(desktop.boundingRectangles(overlay), 0);
+
+  engine->removeOverlay(overlay);
+  engine->addOverlay(overlay, kScreen, 1.0);
+  engine->setContent(overlay, dimContent(0.7));
+  engine->setWindowAlpha(overlay, 1.0);
+  EXPECT_TRUE(shows(160, 120, 94, 94, 94));
+}
+
 // Both materials tint, so a painted frame differs from the bare wallpaper; a uniform wallpaper
 // must give a uniform frame, edges and corners included.
 TEST_P(OverlayPaint, BlurAndPixelateKeepAUniformWallpaperUniform) {
@@ -219,6 +238,21 @@ TEST_P(OverlayPaint, ShowsTheWindowsBelowAndFollowsThem) {
   EXPECT_TRUE(shows(250, 190, renderedOver(blur, 0xff00ff)));
   desktop.setColor(above, 0x0000ff);
   EXPECT_TRUE(shows(250, 190, renderedOver(blur, 0x0000ff)));
+}
+
+// Under a window manager the windows beneath are read through their frames.
+TEST_P(OverlayPaint, ReadsManagedWindowsThroughTheirFrames) {
+  setBackground({"-solid", "#ffffff"});
+  display.start({"openbox", "--config-file", "/etc/xdg/openbox/rc.xml"});
+  const xcb_window_t client = desktop.createWindow(QRect(40, 40, 200, 150), 0x00c000, true);
+  ASSERT_TRUE(waitUntil([&] { return desktop.isFramed(client); }));
+  const auto blur = blurContent(0.7);
+  addOverlay(blur);
+  ASSERT_TRUE(waitUntil([&] { return desktop.rootPosition(client).x() >= 0; }));
+  const QPoint middle = desktop.rootPosition(client) + QPoint(100, 75);
+  EXPECT_TRUE(shows(middle.x(), middle.y(), renderedOver(blur, 0x00c000)));
+  desktop.setColor(client, 0xc000c0);
+  EXPECT_TRUE(shows(middle.x(), middle.y(), renderedOver(blur, 0xc000c0)));
 }
 
 // Squares of intensity x 60 points whose edges pass through the centre of the screen, over a
