@@ -13,10 +13,13 @@ from xclient import XClient  # noqa: E402
 from xdesktop import XDesktop  # noqa: E402
 
 
+COMPOSITOR = os.environ.get("QUILLMERE_TEST_COMPOSITOR") == "1"
+
+
 class Stacking(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.desk = XDesktop(wm=True).__enter__()
+        cls.desk = XDesktop(wm=True, compositor=COMPOSITOR).__enter__()
         cls.app = Quillmere(cls.desk)
         assert cls.app.read_lines(len(LAUNCH_LINES)) == LAUNCH_LINES
         cls.c = XClient(cls.desk.display)
