@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Prints the X11 backend's figures, each on a private desktop with openbox:
 the updateFocus tick with 50 windows and its X requests, activation to restack latency
-(x11_focus_bench), and the CPU of an idle quillmere over 60 s with 20 windows.
+(x11_focus_bench), capture and render per frame in each mode (x11_paint_bench), and the CPU of an idle quillmere over 60 s with 20 windows.
 
 usage: run_benchmarks.py BUILD_DIR [--idle-seconds N]
 """
@@ -33,6 +33,17 @@ def focus_bench(build):
         print(out.stdout, end="")
 
 
+def paint_bench(build):
+    for compositor in (False, True):
+        with XDesktop(wm=True, compositor=compositor, size="1920x1080x24") as desk, \
+                tempfile.TemporaryDirectory() as runtime:
+            desk.run(["hsetroot", "-solid", "#3366cc"])
+            env = dict(desk.env, XDG_RUNTIME_DIR=runtime)
+            out = subprocess.run([os.path.join(build, "tests/x11/bench/x11_paint_bench")],
+                                 env=env, capture_output=True, text=True, timeout=300)
+            print(out.stdout, end="")
+
+
 def idle_cpu(build, seconds):
     with XDesktop(wm=True) as desk, tempfile.TemporaryDirectory() as runtime:
         client = XClient(desk.display)
@@ -55,6 +66,7 @@ def main():
     parser.add_argument("--idle-seconds", type=float, default=60.0)
     args = parser.parse_args()
     focus_bench(os.path.abspath(args.build))
+    paint_bench(os.path.abspath(args.build))
     idle_cpu(os.path.abspath(args.build), args.idle_seconds)
 
 
