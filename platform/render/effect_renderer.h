@@ -11,6 +11,8 @@
 
 namespace platform::render {
 
+struct EffectLayout;
+
 // 8-bit premultiplied BGRA pixels, rows `stride` bytes apart, as X servers deliver them.
 struct PixelBuffer {
   std::uint8_t* pixels = nullptr;
@@ -54,7 +56,8 @@ struct ContentSnapshot {
 };
 
 // Reads the snapshot from a content view; a null view, a view without a layer or a filter that
-// is not the pixellate filter contributes nothing.
+// is not the pixellate filter contributes nothing. Of several visual-effect views the topmost
+// counts.
 ContentSnapshot snapshotContent(const View* contentView);
 
 // Turns what lies beneath an overlay into what the overlay shows. Keeps its working buffers
@@ -69,13 +72,21 @@ class EffectRenderer final {
 
   // (a) The window's own content, premultiplied and possibly translucent, for a compositor
   // to blend at the window's alpha. `beneath` and `out` are the overlay's region in pixels.
+  // A `beneath` that is empty or of another size than `out` counts as black.
   void renderWindowContent(const ContentSnapshot& content, const ConstPixelBuffer& beneath,
                            double devicePixelRatio, const PixelBuffer& out);
 
   // (b) The final opaque pixels: (a) composited over `beneath` at the window's alpha. At
-  // alpha 0 `out` equals `beneath` bit for bit. `out` may alias `beneath`.
+  // alpha 0 `out` equals `beneath` bit for bit. `out` may alias `beneath`. Does nothing when
+  // `beneath` is empty or of another size than `out`.
   void renderFinal(const ContentSnapshot& content, const ConstPixelBuffer& beneath,
                    double devicePixelRatio, double windowAlpha, const PixelBuffer& out);
+
+  // Either of the above for a layout made by layoutEffect (effect_layout.h): blends over
+  // `beneath` when `blendBeneath`, else writes the window's own content. `beneath` may be null
+  // where the layout does not blur.
+  void renderLayout(const EffectLayout& layout, const ConstPixelBuffer* beneath, bool blendBeneath,
+                    const PixelBuffer& out);
 
   // Whether (a) for this content needs the pixels beneath at all (dim does not).
   static bool needsBeneath(const ContentSnapshot& content);

@@ -115,6 +115,8 @@ void OverlayWindowPeer::setProperties() {
                       hints.size(), hints.data());
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, xid_, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
                       kWindowClass.size(), kWindowClass.data());
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, xid_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                      kWindowName.size(), kWindowName.data());
   if (atoms.netWmName != XCB_NONE && atoms.utf8String != XCB_NONE) {
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, xid_, atoms.netWmName, atoms.utf8String, 8,
                         kWindowName.size(), kWindowName.data());

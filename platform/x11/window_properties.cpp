@@ -13,7 +13,9 @@ bool isList32(const RawProperty& property, xcb_atom_t type) {
 }
 
 std::optional<std::uint32_t> readSingle32(const RawProperty& property, xcb_atom_t type) {
-  if (!isList32(property, type) || property.length != 1) return std::nullopt;
+  if (!isList32(property, type) || property.length != 1 || !property.complete) {
+    return std::nullopt;
+  }
   std::uint32_t value = 0;
   std::memcpy(&value, property.data, sizeof value);
   return value;

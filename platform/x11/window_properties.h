@@ -15,6 +15,8 @@ struct RawProperty {
   std::uint8_t format = 0;
   std::uint32_t length = 0;  // in units of `format` bits
   const void* data = nullptr;
+  // False when the server held more than was asked for: a single value that is really a list.
+  bool complete = true;
 };
 
 // A list of atoms (type ATOM, format 32), or nothing when the value is not one.

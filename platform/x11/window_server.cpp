@@ -203,21 +203,21 @@ bool WindowServer::anythingDirty() const {
          membersDirty_ || orderChanged_;
 }
 
-// Brings the cache up to date, moves the overlays where their levels want them and then tells
-// the observers, once, what changed.
+// Brings the cache up to date, tells the observers, once, what changed, and then moves the
+// overlays where their levels want them. The observers go first: an activation usually sets
+// a new level, and a restack for the old one would spend the overlay's restack budget.
 void WindowServer::settle() {
   if (settling_ || !isConnected()) return;
   settling_ = true;
-  const bool stackingMoved = orderChanged_;
+  bool stackingMoved = orderChanged_;
   // Replies may carry events with them; those can dirty the cache again, a few times at most.
   for (int round = 0; round < 4 && anythingDirty(); ++round) {
-    refresh();
+    stackingMoved = refresh() || stackingMoved;
     while (xcb_generic_event_t* event = xcb_poll_for_queued_event(connection_)) {
       handleEvent(event);
       std::free(event);
     }
   }
-  restackOverlays();
   settling_ = false;
 
   if (stackingMoved) emit stackingChanged();
@@ -229,9 +229,10 @@ void WindowServer::settle() {
     pendingActivation_ = false;
     emit frontmostApplicationChanged();
   }
+  if (!settling_) restackOverlays();
 }
 
-void WindowServer::refresh() {
+bool WindowServer::refresh() {
   if (windowManagerDirty_) readWindowManager();
   if (stackDirty_) resyncStack();
   if (clientListDirty_) readClientList();
@@ -239,8 +240,10 @@ void WindowServer::refresh() {
   readTopLevelAttributes();
   readClientProperties();
   if (activeDirty_) readActiveWindow();
-  if (orderChanged_) listValid_ = false;
+  const bool changed = orderChanged_;
+  if (changed) listValid_ = false;
   orderChanged_ = false;
+  return changed;
 }
 
 void WindowServer::readWindowManager() {

@@ -89,7 +89,8 @@ class WindowServer final : public QObject {
   void handleEvent(const xcb_generic_event_t* event);
   void handleRootProperty(xcb_atom_t atom);
   void settle();
-  void refresh();
+  // Reads what the events marked as changed; true when the list or the order changed.
+  bool refresh();
   void resyncStack();
   void readWindowManager();
   void readClientList();

@@ -292,6 +292,15 @@ void X11Platform::invalidateTimer(TimerId timer) {
   timers_.erase(found);
 }
 
+std::optional<X11Platform::PaintCost> X11Platform::lastPaintCost() const {
+#ifdef QUILLMERE_HAVE_X11_PAINT
+  const OverlayPaintEngine::FrameCost cost = paint_->lastFrameCost();
+  return PaintCost{cost.captureMs, cost.renderMs, cost.frames, paint_->compositorActive()};
+#else
+  return std::nullopt;
+#endif
+}
+
 // --- Status menu, permission, alerts and notifications ---------------------------------------
 
 std::unique_ptr<StatusItemPeer> X11Platform::createStatusItemPeer(StatusItem& item) {

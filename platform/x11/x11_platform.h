@@ -71,6 +71,14 @@ class X11Platform final : public Platform {
 
   // For tests and benchmarks: the window list's own connection.
   WindowServer& windowServer() { return *server_; }
+  // For benchmarks: what the painter's last frame cost, or nothing without a painter.
+  struct PaintCost {
+    double captureMs = 0.0;
+    double renderMs = 0.0;
+    std::uint64_t frames = 0;
+    bool compositor = false;
+  };
+  std::optional<PaintCost> lastPaintCost() const;
 
  private:
   ScreenGeometry screenGeometry() const;

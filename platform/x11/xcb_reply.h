@@ -36,7 +36,8 @@ inline RawProperty rawProperty(const xcb_get_property_reply_t* reply) {
     return {};
   }
   return RawProperty{reply->type, reply->format, reply->value_len,
-                     xcb_get_property_value(const_cast<xcb_get_property_reply_t*>(reply))};
+                     xcb_get_property_value(const_cast<xcb_get_property_reply_t*>(reply)),
+                     reply->bytes_after == 0};
 }
 
 }  // namespace platform::x11

@@ -144,6 +144,7 @@ TEST_F(StackingTest, OverlaysNeverChooseThemselves) {
   sim->frontmost = platform::RunningApplication{sim->ownPid};
   setWindows({windowInfo(50, sim->ownPid, 0)});
   for (auto& window : app->overlayWindows) window->setLevel(10);  // in front of everything
+  sim->advance(1.0);                                              // and fully visible
   app->updateFocus();
   EXPECT_EQ(levels(), (std::vector<platform::WindowLevel>{-1, -1}));
   EXPECT_EQ(QuillmereAppInspector::overlayWindowNumbers(*app).size(), 2u);

@@ -67,6 +67,8 @@ TEST(HostileProperties, WrongTypeFormatOrLengthReadsAsAbsent) {
   EXPECT_FALSE(readProcessId(raw(XCB_ATOM_CARDINAL, 32, 1, &zero)));
   EXPECT_FALSE(readProcessId(raw(XCB_ATOM_INTEGER, 32, 1, two.data())));
   EXPECT_FALSE(readProcessId(RawProperty{}));
+  // Only the first value of a longer list was fetched.
+  EXPECT_FALSE(readProcessId(RawProperty{XCB_ATOM_CARDINAL, 32, 1, two.data(), false}));
 
   EXPECT_FALSE(readAtomList(raw(XCB_ATOM_CARDINAL, 32, 2, two.data())));
   EXPECT_FALSE(readAtomList(raw(XCB_ATOM_ATOM, 8, 2, two.data())));

@@ -76,6 +76,8 @@ struct GlobalInput::State {
   QTimer pointerTimer;
   bool drainPosted = false;
   bool keysSuppressed = false;
+  // The position being delivered, while the pointer-moved handler runs.
+  std::optional<QPoint> delivering;
 
   std::function<void(QPoint)> pointerMoved;
   std::function<void(const Event&)> keyDown;
@@ -171,6 +173,9 @@ GlobalInput::GlobalInput(const QByteArray& displayName, QObject* parent)
 }
 
 GlobalInput::~GlobalInput() {
+  // The notifier goes before the socket it watches.
+  delete state_->notifier;
+  state_->notifier = nullptr;
   if (state_->connection != nullptr) xcb_disconnect(state_->connection);
 }
 
@@ -196,6 +201,7 @@ std::optional<QPoint> GlobalInput::queryPointer() {
 
 std::optional<QPoint> GlobalInput::State::queryPointer() {
   State& s = *this;
+  if (s.delivering) return s.delivering;
   if (!s.available || s.lost) return std::nullopt;
   xcb_query_pointer_reply_t* reply =
       xcb_query_pointer_reply(s.connection, xcb_query_pointer(s.connection, s.root), nullptr);
@@ -241,7 +247,7 @@ void GlobalInput::State::drain() {
   }
   if (xcb_connection_has_error(s.connection)) {
     s.lost = true;
-    s.notifier->setEnabled(false);
+    if (s.notifier != nullptr) s.notifier->setEnabled(false);
     s.pointerTimer.stop();
     emit owner->connectionLost();
   }
@@ -302,7 +308,11 @@ void GlobalInput::State::handleRawMotion(const xcb_input_raw_motion_event_t* eve
 void GlobalInput::State::deliverPointer() {
   State& s = *this;
   if (!s.pointerMoved) return;
-  if (const std::optional<QPoint> position = queryPointer()) s.pointerMoved(*position);
+  const std::optional<QPoint> position = queryPointer();
+  if (!position) return;
+  s.delivering = position;
+  s.pointerMoved(*position);
+  s.delivering.reset();
 }
 
 void GlobalInput::State::handleRawKeyPress(const xcb_input_raw_key_press_event_t* event) {

@@ -19,7 +19,7 @@ class GlobalInput final : public QObject {
 
  public:
   // Opens its own connection to the display. available() is false when that fails or the
-  // server lacks XInput 2.2; nothing is then ever delivered.
+  // server lacks XInput 2.2, and after the connection is lost; nothing is then delivered.
   explicit GlobalInput(const QByteArray& displayName, QObject* parent = nullptr);
   ~GlobalInput() override;
   GlobalInput(const GlobalInput&) = delete;
@@ -41,6 +41,8 @@ class GlobalInput final : public QObject {
   void setKeysSuppressed(bool suppressed);
 
   // The pointer's root position now, in X pixels, or nothing when the server does not answer.
+  // Inside the pointer-moved handler it is the position being delivered, without a second
+  // query to the server.
   std::optional<QPoint> queryPointer();
 
  signals:

@@ -115,9 +115,10 @@ void BeneathScene::refresh(std::span<const OverlayPlace> overlays) {
   }
   std::erase_if(tracked_, [](const Tracked& tracked) { return !tracked.needed; });
 
+  std::vector<Stack> previous = std::move(stacks_);
   stacks_.clear();
   for (std::size_t j = 0; j < overlays.size(); ++j) {
-    Stack stack{overlays[j].window, overlays[j].rect, {}, backgroundShows[j]};
+    Stack stack{overlays[j].window, overlays[j].rect, {}, {}, backgroundShows[j], true};
     for (std::size_t k : shown[j]) {
       const auto it = std::find_if(tracked_.begin(), tracked_.end(), [&](const Tracked& t) {
         return t.window == candidates[k].window;
@@ -127,6 +128,22 @@ void BeneathScene::refresh(std::span<const OverlayPlace> overlays) {
     stacks_.push_back(std::move(stack));
   }
   namePixmaps();
+  for (Stack& stack : stacks_) {
+    for (std::size_t index : stack.windows) {
+      const Tracked& tracked = tracked_[index];
+      stack.shown.push_back({tracked.window, tracked.rect, tracked.readable});
+    }
+    const auto old = std::find_if(previous.begin(), previous.end(),
+                                  [&](const Stack& s) { return s.overlay == stack.overlay; });
+    stack.changed = old == previous.end() || old->rect != stack.rect ||
+                    old->backgroundShows != stack.backgroundShows || old->shown != stack.shown;
+  }
+}
+
+bool BeneathScene::changedBeneath(xcb_window_t overlay) const {
+  const auto stack = std::find_if(stacks_.begin(), stacks_.end(),
+                                  [overlay](const Stack& s) { return s.overlay == overlay; });
+  return stack == stacks_.end() || stack->changed;
 }
 
 BeneathScene::Tracked& BeneathScene::track(const Candidate& candidate) {
@@ -215,13 +232,17 @@ void BeneathScene::draw(xcb_window_t overlay, xcb_render_picture_t target,
   }
 }
 
-std::optional<QRect> BeneathScene::acknowledgeDamage(const xcb_damage_notify_event_t& event) {
-  const auto it = std::find_if(tracked_.begin(), tracked_.end(),
-                               [&](const Tracked& t) { return t.damage == event.damage; });
-  if (it == tracked_.end()) return std::nullopt;
-  xcb_damage_subtract(connection_.get(), it->damage, XCB_NONE, XCB_NONE);
-  return QRect(event.geometry.x + event.area.x, event.geometry.y + event.area.y, event.area.width,
-               event.area.height);
+std::optional<QRect> BeneathScene::damagedArea(const xcb_damage_notify_event_t& event) const {
+  const bool watched = std::any_of(tracked_.begin(), tracked_.end(),
+                                   [&](const Tracked& t) { return t.damage == event.damage; });
+  if (!watched) return std::nullopt;
+  return QRect(event.geometry.x, event.geometry.y, event.geometry.width, event.geometry.height);
+}
+
+void BeneathScene::rearmDamage() {
+  for (const Tracked& tracked : tracked_) {
+    xcb_damage_subtract(connection_.get(), tracked.damage, XCB_NONE, XCB_NONE);
+  }
 }
 
 }  // namespace platform::x11

@@ -32,15 +32,21 @@ class BeneathScene final {
   // Reads the stacking order again (round trips) and readies the windows below each overlay,
   // redirecting them so that their pixmaps can be read.
   void refresh(std::span<const OverlayPlace> overlays);
+  // Whether the last refresh changed what shows beneath the overlay. Changes of a window's
+  // content without one in the stacking order arrive as Damage.
+  bool changedBeneath(xcb_window_t overlay) const;
   void clear();
 
   // Draws what lies beneath the overlay into `target`, whose (0, 0) is the overlay's corner.
   void draw(xcb_window_t overlay, xcb_render_picture_t target,
             const RootBackground& background) const;
 
-  // The root area a Damage event reports for a watched window, which it also acknowledges;
-  // nothing when the event is not about one of them.
-  std::optional<QRect> acknowledgeDamage(const xcb_damage_notify_event_t& event);
+  // The root area a Damage event stands for: the whole watched window, since further damage
+  // to other parts of it goes unreported until re-armed. Nothing for other events.
+  std::optional<QRect> damagedArea(const xcb_damage_notify_event_t& event) const;
+  // Each window reports damage once and then stays quiet until this is called: before every
+  // capture. Nothing flows while no overlay wants the pixels.
+  void rearmDamage();
 
  private:
   struct Tracked {
@@ -61,11 +67,19 @@ class BeneathScene final {
     PictureFormat format;
     std::ptrdiff_t position;  // in the root's stacking order, bottom first
   };
+  struct Shown {
+    xcb_window_t window;
+    QRect rect;
+    bool readable;
+    friend bool operator==(const Shown&, const Shown&) = default;
+  };
   struct Stack {
     xcb_window_t overlay = XCB_NONE;
     QRect rect;
     std::vector<std::size_t> windows;  // indices into tracked_, bottom first
+    std::vector<Shown> shown;          // the same windows, to compare refreshes
     bool backgroundShows = true;
+    bool changed = true;
   };
 
   std::vector<Candidate> readCandidates(std::span<const OverlayPlace> overlays,

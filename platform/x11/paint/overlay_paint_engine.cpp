@@ -47,11 +47,12 @@ struct OverlayPaintEngine::State {
   Overlay* find(xcb_window_t window);
   bool translucent(const Overlay& overlay) const;
   bool wantsBeneath(const Overlay& overlay) const;
-  void markAll(bool capture);
+  void markAll();
   void schedule();
   void frame();
-  void prepareScene();
-  void paint(Overlay& overlay);
+  void prepareScene(const Overlay* showing = nullptr);
+  void paint(Overlay& overlay, bool showing = false);
+  void show(Overlay& overlay);
   void setOpacityProperty(xcb_window_t window, double alpha);
   void updateCompositor();
   void drainEvents();
@@ -112,23 +113,27 @@ bool OverlayPaintEngine::State::wantsBeneath(const Overlay& overlay) const {
   return !translucent(overlay) || render::EffectRenderer::needsBeneath(overlay.content);
 }
 
-void OverlayPaintEngine::State::markAll(bool capture) {
+void OverlayPaintEngine::State::markAll() {
   for (Overlay& overlay : overlays) {
-    overlay.needsCapture = overlay.needsCapture || capture;
+    overlay.needsCapture = true;
     overlay.needsRender = true;
   }
 }
 
+// Hidden overlays wait: showing one again paints it at once.
 void OverlayPaintEngine::State::schedule() {
-  if (lost || frameTimer.isActive()) return;
+  const bool anyShown = std::any_of(overlays.begin(), overlays.end(),
+                                    [](const Overlay& o) { return !o.target->hidden(); });
+  if (lost || frameTimer.isActive() || !anyShown) return;
   const qint64 elapsed = sinceFrame.isValid() ? sinceFrame.elapsed() : kFrameIntervalMs;
   frameTimer.start(static_cast<int>(std::max<qint64>(0, kFrameIntervalMs - elapsed)));
 }
 
-void OverlayPaintEngine::State::prepareScene() {
-  const bool anyWantsBeneath = std::any_of(overlays.begin(), overlays.end(), [this](const auto& o) {
-    return !o.target->hidden() && wantsBeneath(o);
-  });
+void OverlayPaintEngine::State::prepareScene(const Overlay* showing) {
+  const bool anyWantsBeneath =
+      std::any_of(overlays.begin(), overlays.end(), [this, showing](const auto& o) {
+        return (!o.target->hidden() || &o == showing) && wantsBeneath(o);
+      });
   if (!anyWantsBeneath) return;
   if (backgroundDirty) {
     background.refresh();
@@ -137,6 +142,9 @@ void OverlayPaintEngine::State::prepareScene() {
   if (sceneDirty) {
     scene.refresh(places);
     sceneDirty = false;
+    for (Overlay& overlay : overlays) {
+      if (scene.changedBeneath(overlay.target->window())) overlay.needsCapture = true;
+    }
   }
 }
 
@@ -150,11 +158,12 @@ void OverlayPaintEngine::State::frame() {
 }
 
 // A hidden overlay keeps what it owes, and pays it when it is shown again.
-void OverlayPaintEngine::State::paint(Overlay& overlay) {
+void OverlayPaintEngine::State::paint(Overlay& overlay, bool showing) {
   OverlayTarget& target = *overlay.target;
-  if (target.hidden() || lost) return;
+  if ((target.hidden() && !showing) || lost) return;
   const auto start = std::chrono::steady_clock::now();
   if (wantsBeneath(overlay) && (overlay.needsCapture || !overlay.captured)) {
+    scene.rearmDamage();
     overlay.captured = target.capture(scene, background);
     overlay.needsCapture = false;
     overlay.needsRender = true;
@@ -171,8 +180,18 @@ void OverlayPaintEngine::State::paint(Overlay& overlay) {
   }
   cost.renderMs = millisecondsSince(rendering);
   cost.captureMs = std::chrono::duration<double, std::milli>(rendering - start).count();
+  if (showing) target.setHidden(false);
   target.present();
   ++cost.frames;
+}
+
+// The pixels are ready before the shape returns, so the window never shows stale or blank
+// ones as it comes back.
+void OverlayPaintEngine::State::show(Overlay& overlay) {
+  sinceFrame.restart();  // this counts as a frame
+  overlay.needsRender = true;
+  prepareScene(&overlay);
+  paint(overlay, true);
 }
 
 void OverlayPaintEngine::State::setOpacityProperty(xcb_window_t window, double alpha) {
@@ -187,7 +206,7 @@ void OverlayPaintEngine::State::updateCompositor() {
   if (active == compositor) return;
   compositor = active;
   sceneDirty = true;
-  markAll(true);
+  markAll();
   schedule();
 }
 
@@ -234,7 +253,7 @@ void OverlayPaintEngine::State::handleEvent(const xcb_generic_event_t* event) {
       if (property->window == connection.root() &&
           background.isBackgroundProperty(property->atom)) {
         backgroundDirty = true;
-        markAll(true);
+        markAll();
         schedule();
       }
       return;
@@ -246,8 +265,8 @@ void OverlayPaintEngine::State::handleEvent(const xcb_generic_event_t* event) {
     case XCB_REPARENT_NOTIFY:
     case XCB_CIRCULATE_NOTIFY:
     case XCB_GRAVITY_NOTIFY:
+      // Most of these change nothing beneath an overlay; the refresh tells.
       sceneDirty = true;
-      markAll(true);
       schedule();
       return;
     default:
@@ -256,16 +275,12 @@ void OverlayPaintEngine::State::handleEvent(const xcb_generic_event_t* event) {
 }
 
 void OverlayPaintEngine::State::handleDamage(const xcb_damage_notify_event_t& event) {
-  const std::optional<QRect> area = scene.acknowledgeDamage(event);
+  const std::optional<QRect> area = scene.damagedArea(event);
   if (!area) return;
-  bool any = false;
   for (Overlay& overlay : overlays) {
-    if (overlay.target->rect().intersects(*area) && wantsBeneath(overlay)) {
-      overlay.needsCapture = true;
-      any = true;
-    }
+    if (overlay.target->rect().intersects(*area)) overlay.needsCapture = true;
   }
-  if (any) schedule();
+  schedule();
 }
 
 OverlayPaintEngine::OverlayPaintEngine(const QByteArray& displayName, QObject* parent)
@@ -288,6 +303,7 @@ void OverlayPaintEngine::addOverlay(xcb_window_t window, QRect geometry, double 
   State::Overlay overlay;
   overlay.target = std::make_unique<OverlayTarget>(state_->connection, window, geometry);
   overlay.devicePixelRatio = devicePixelRatio > 0.0 ? devicePixelRatio : 1.0;
+  overlay.alpha = overlay.target->hidden() ? 0.0 : 1.0;
   state_->overlays.push_back(std::move(overlay));
   state_->places.push_back({window, geometry});
   state_->sceneDirty = true;
@@ -318,16 +334,13 @@ void OverlayPaintEngine::setWindowAlpha(xcb_window_t window, double alpha) {
   State::Overlay* overlay = state_->find(window);
   if (overlay == nullptr || alpha == overlay->alpha) return;
   overlay->alpha = alpha;
-  state_->setOpacityProperty(window, alpha);
   OverlayTarget& target = *overlay->target;
+  // A compositor applies the opacity; an opaque window's final pixels hold the alpha already.
+  if (target.hasAlphaChannel()) state_->setOpacityProperty(window, alpha);
   if (alpha <= 0.0) {
     target.setHidden(true);
   } else if (target.hidden()) {
-    // Paint at once, so that the window never shows stale pixels as it comes back.
-    target.setHidden(false);
-    overlay->needsRender = true;
-    state_->prepareScene();
-    state_->paint(*overlay);
+    state_->show(*overlay);
   } else if (!state_->translucent(*overlay)) {
     overlay->needsRender = true;
     state_->schedule();
@@ -339,7 +352,6 @@ void OverlayPaintEngine::setWindowAlpha(xcb_window_t window, double alpha) {
 void OverlayPaintEngine::stackingDidChange() {
   if (!available()) return;
   state_->sceneDirty = true;
-  state_->markAll(true);
   state_->schedule();
 }
 

@@ -9,9 +9,15 @@ namespace platform::x11 {
 OverlayTarget::OverlayTarget(const PaintConnection& connection, xcb_window_t window, QRect rect)
     : connection_(connection), window_(window), rect_(rect) {
   xcb_connection_t* c = connection.get();
-  XcbReply<xcb_get_geometry_reply_t> geometry(
-      xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
+  const auto geometryCookie = xcb_get_geometry(c, window);
+  const auto shapeCookie = xcb_shape_query_extents(c, window);
+  XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
   if (geometry) depth_ = geometry->depth;
+  // A window handed over again keeps the shape that an earlier painter left on it.
+  XcbReply<xcb_shape_query_extents_reply_t> shape(
+      xcb_shape_query_extents_reply(c, shapeCookie, nullptr));
+  hidden_ = shape && shape->bounding_shaped &&
+            (shape->bounding_shape_extents_width == 0 || shape->bounding_shape_extents_height == 0);
 
   const std::uint32_t noExposures = 0;
   gc_ = xcb_generate_id(c);
@@ -34,7 +40,6 @@ OverlayTarget::~OverlayTarget() {
   xcb_connection_t* c = connection_.get();
   const std::uint32_t noEvents = 0;
   xcb_change_window_attributes(c, window_, XCB_CW_EVENT_MASK, &noEvents);
-  if (hidden_) setHidden(false);
   xcb_render_free_picture(c, canvasPicture_);
   xcb_free_pixmap(c, canvas_);
   xcb_free_gc(c, gc_);

@@ -47,7 +47,9 @@ PaintConnection::PaintConnection(const QByteArray& displayName) {
   if (!usable_) return;
   initAtoms();
   initPictureFormats();
-  usable_ = !broken() && argb32_.id != XCB_NONE;
+  // The renderer takes pixels as B, G, R, A bytes, which is what a little-endian server sends.
+  const bool bgraBytes = xcb_get_setup(connection_)->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
+  usable_ = !broken() && argb32_.id != XCB_NONE && bgraBytes;
 }
 
 PaintConnection::~PaintConnection() {

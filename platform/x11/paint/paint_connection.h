@@ -25,7 +25,7 @@ class PaintConnection final {
   PaintConnection(const PaintConnection&) = delete;
   PaintConnection& operator=(const PaintConnection&) = delete;
 
-  // Connected, and the server has Composite 0.2, Damage, XFixes 2, Render and Shape.
+  // Connected to a little-endian server with Composite 0.2, Damage, XFixes, Render and Shape.
   bool usable() const { return usable_; }
   bool broken() const { return connection_ == nullptr || xcb_connection_has_error(connection_); }
   bool hasShm() const { return hasShm_; }

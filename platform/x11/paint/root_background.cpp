@@ -7,9 +7,9 @@
 namespace platform::x11 {
 
 std::optional<xcb_pixmap_t> pixmapFromProperty(const xcb_get_property_reply_t* reply) {
+  // The value must be there in the reply's own length too, not only in its item count.
   if (reply == nullptr || reply->type != XCB_ATOM_PIXMAP || reply->format != 32 ||
-      reply->value_len < 1 ||
-      xcb_get_property_value_length(reply) < static_cast<int>(sizeof(xcb_pixmap_t))) {
+      reply->value_len < 1 || reply->length < 1) {
     return std::nullopt;
   }
   xcb_pixmap_t pixmap = XCB_NONE;

@@ -64,10 +64,10 @@ xcb_window_t TestDesktop::createOverlay(QRect rect) {
   return window;
 }
 
-xcb_window_t TestDesktop::createWindow(QRect rect, std::uint32_t rgb) {
+xcb_window_t TestDesktop::createWindow(QRect rect, std::uint32_t rgb, bool managed) {
   xcb_connection_t* c = connection_;
   const xcb_window_t window = xcb_generate_id(c);
-  const std::uint32_t values[] = {rgb, 1};
+  const std::uint32_t values[] = {rgb, managed ? 0u : 1u};
   xcb_create_window(c, XCB_COPY_FROM_PARENT, window, root_, static_cast<std::int16_t>(rect.x()),
                     static_cast<std::int16_t>(rect.y()), static_cast<std::uint16_t>(rect.width()),
                     static_cast<std::uint16_t>(rect.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
@@ -75,6 +75,18 @@ xcb_window_t TestDesktop::createWindow(QRect rect, std::uint32_t rgb) {
   xcb_map_window(c, window);
   xcb_flush(c);
   return window;
+}
+
+QPoint TestDesktop::rootPosition(xcb_window_t window) {
+  Reply<xcb_translate_coordinates_reply_t> reply(xcb_translate_coordinates_reply(
+      connection_, xcb_translate_coordinates(connection_, window, root_, 0, 0), nullptr));
+  return reply ? QPoint(reply->dst_x, reply->dst_y) : QPoint(-1, -1);
+}
+
+bool TestDesktop::isFramed(xcb_window_t window) {
+  Reply<xcb_query_tree_reply_t> tree(
+      xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr));
+  return tree && tree->parent != root_;
 }
 
 void TestDesktop::setColor(xcb_window_t window, std::uint32_t rgb) {

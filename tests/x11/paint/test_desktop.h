@@ -25,8 +25,12 @@ class TestDesktop final {
   // An overlay as the backend makes it: 32-bit ARGB, override-redirect, empty input shape,
   // mapped on top.
   xcb_window_t createOverlay(QRect rect);
-  // A plain opaque window filled with a colour (0xRRGGBB), mapped on top.
-  xcb_window_t createWindow(QRect rect, std::uint32_t rgb);
+  // A plain opaque window filled with a colour (0xRRGGBB), mapped on top; a managed one goes
+  // to the window manager, which puts it in a frame of its own.
+  xcb_window_t createWindow(QRect rect, std::uint32_t rgb, bool managed = false);
+  // Where the window's top-left corner is on the screen, and whether it sits in a frame.
+  QPoint rootPosition(xcb_window_t window);
+  bool isFramed(xcb_window_t window);
   void setColor(xcb_window_t window, std::uint32_t rgb);
   void setDesktopType(xcb_window_t window);
   void lower(xcb_window_t window);

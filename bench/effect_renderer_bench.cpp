@@ -1,0 +1,191 @@
+// Milliseconds per overlay frame for each effect, on one thread, with the memcpy of the same
+// frame as the floor. Each effect writes the final opaque pixels at a window alpha below 1, so
+// that the blend with what lies beneath is included.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/render/effect_renderer.h"
+
+namespace {
+
+using namespace platform;
+using namespace platform::render;
+
+constexpr double kWindowAlpha = 0.9;
+constexpr double kIntensity = 0.7;
+
+struct Frame {
+  int width;
+  int height;
+  std::vector<std::uint8_t> beneath;
+  std::vector<std::uint8_t> out;
+
+  Frame(int w, int h) : width(w), height(h), beneath(std::size_t(w) * h * 4), out(beneath.size()) {
+    // Something like a desktop: gradients, hard-edged windows and some noise.
+    std::uint32_t seed = 12345;
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        seed = seed * 1664525u + 1013904223u;
+        std::uint8_t* p = &beneath[(std::size_t(y) * w + x) * 4];
+        const bool window = (x / 300 + y / 200) % 3 == 0;
+        p[0] = std::uint8_t(window ? 240 : x * 255 / w);
+        p[1] = std::uint8_t(window ? 235 : y * 255 / h);
+        p[2] = std::uint8_t((seed >> 24) & 0x3f) + 100;
+        p[3] = 255;
+      }
+    }
+    std::memset(out.data(), 0, out.size());  // touched before timing starts
+  }
+
+  ConstPixelBuffer in() const { return {beneath.data(), width, height, std::ptrdiff_t(width) * 4}; }
+  PixelBuffer target() { return {out.data(), width, height, std::ptrdiff_t(width) * 4}; }
+};
+
+Frame& frame(int width, int height) {
+  static std::map<std::pair<int, int>, Frame> frames;
+  auto found = frames.find({width, height});
+  if (found == frames.end()) found = frames.try_emplace({width, height}, width, height).first;
+  return found->second;
+}
+
+ContentSnapshot dimContent(Size size) {
+  ContentSnapshot content;
+  content.size = size;
+  content.layerBackgroundColor = Color::blackColor().withAlphaComponent(kIntensity * 0.9);
+  return content;
+}
+
+ContentSnapshot blurContent(Size size) {
+  ContentSnapshot content;
+  content.size = size;
+  EffectViewSnapshot view;
+  view.frame = Rect{{0.0, 0.0}, size};
+  view.material = VisualEffectMaterial::hudWindow;
+  view.alpha = kIntensity;
+  content.effectView = view;
+  return content;
+}
+
+ContentSnapshot pixelateContent(Size size) {
+  ContentSnapshot content;
+  content.size = size;
+  EffectViewSnapshot view;
+  view.frame = insetRect(Rect{{0.0, 0.0}, size}, -100.0, -100.0);
+  view.material = VisualEffectMaterial::underWindowBackground;
+  view.pixellate =
+      PixellateSnapshot{kIntensity * 60.0, {size.width / 2.0 + 100.0, size.height / 2.0 + 100.0}};
+  content.effectView = view;
+  return content;
+}
+
+void memcpyFrame(benchmark::State& state, int width, int height) {
+  Frame& f = frame(width, height);
+  for (auto _ : state) {
+    std::memcpy(f.out.data(), f.beneath.data(), f.beneath.size());
+    benchmark::ClobberMemory();
+  }
+}
+
+void effectFrame(benchmark::State& state, int width, int height, double ratio,
+                 ContentSnapshot (*make)(Size)) {
+  Frame& f = frame(width, height);
+  const ContentSnapshot content = make(Size{width / ratio, height / ratio});
+  // One renderer per benchmark for the whole run: its buffers exist after the first frame.
+  static std::map<std::tuple<int, int, double, void*>, EffectRenderer> renderers;
+  EffectRenderer& renderer = renderers[{width, height, ratio, reinterpret_cast<void*>(make)}];
+  renderer.renderFinal(content, f.in(), ratio, kWindowAlpha, f.target());  // buffers exist
+  for (auto _ : state) {
+    renderer.renderFinal(content, f.in(), ratio, kWindowAlpha, f.target());
+    benchmark::ClobberMemory();
+  }
+}
+
+// Keeps the median of every benchmark and prints them with their ratio to the memcpy floor.
+class SummaryReporter final : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.aggregate_name != "median") continue;
+      const std::string name = run.run_name.function_name;
+      medians_[name] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+      order_.push_back(name);
+    }
+  }
+
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    std::printf("\nmedian ms per frame (wall, cpu) and ratio to the memcpy of the same frame\n");
+    for (const std::string& name : order_) {
+      const auto [wall, cpu] = medians_[name];
+      const std::string size = name.substr(name.find('/') + 1);
+      const auto floor = medians_.find("memcpy/" + size.substr(0, size.find('@')));
+      std::printf("  %-26s %8.3f %8.3f", name.c_str(), wall, cpu);
+      if (floor != medians_.end() && name.rfind("memcpy/", 0) != 0) {
+        std::printf("   x%.2f  x%.2f", wall / floor->second.first, cpu / floor->second.second);
+      }
+      std::printf("\n");
+    }
+  }
+
+ private:
+  std::map<std::string, std::pair<double, double>> medians_;
+  std::vector<std::string> order_;
+};
+
+void registerAll() {
+  struct SizeCase {
+    int width;
+    int height;
+  };
+  for (SizeCase size : {SizeCase{1920, 1080}, SizeCase{3840, 2160}}) {
+    const std::string suffix = std::to_string(size.width) + "x" + std::to_string(size.height);
+    auto add = [&](const std::string& name, auto body) {
+      benchmark::RegisterBenchmark(name.c_str(), body)
+          ->Unit(benchmark::kMillisecond)
+          ->Repetitions(15)
+          ->ReportAggregatesOnly(true)
+          ->MinTime(0.05);
+    };
+    const int w = size.width;
+    const int h = size.height;
+    add("memcpy/" + suffix, [w, h](benchmark::State& s) { memcpyFrame(s, w, h); });
+    add("dim/" + suffix, [w, h](benchmark::State& s) { effectFrame(s, w, h, 1.0, dimContent); });
+    add("blur/" + suffix, [w, h](benchmark::State& s) { effectFrame(s, w, h, 1.0, blurContent); });
+    add("pixelate/" + suffix,
+        [w, h](benchmark::State& s) { effectFrame(s, w, h, 1.0, pixelateContent); });
+  }
+  // A 4K screen usually runs at twice the pixel density, where the blur is twice as wide.
+  benchmark::RegisterBenchmark(
+      "blur/3840x2160@2x",
+      [](benchmark::State& s) { effectFrame(s, 3840, 2160, 2.0, blurContent); })
+      ->Unit(benchmark::kMillisecond)
+      ->Repetitions(15)
+      ->ReportAggregatesOnly(true)
+      ->MinTime(0.05);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Repetitions of different benchmarks interleave, so that a busy moment on the machine does
+  // not fall on one of them alone.
+  std::vector<char*> args(argv, argv + argc);
+  std::string interleave = "--benchmark_enable_random_interleaving=true";
+  args.insert(args.begin() + 1, interleave.data());
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
+  registerAll();
+  SummaryReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,161 @@
+#include "platform/x11/input/global_input.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <vector>
+
+#include "display_test_support.h"
+#include "private_x_server.h"
+
+namespace platform::x11 {
+namespace {
+
+using quillmere::test::KeyRecorder;
+using quillmere::test::spin;
+using quillmere::test::testDisplay;
+using quillmere::test::waitUntil;
+using quillmere::test::xdotool;
+
+class GlobalInputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(input_.available());
+    input_.setKeyDownHandler([this](const Event& event) { keys_.push_back(event); });
+    input_.setPointerMovedHandler([this](QPoint position) {
+      moves_.push_back(position);
+      moveTimes_.push_back(clock_.elapsed());
+    });
+    clock_.start();
+  }
+
+  // Key-downs of keys with text: the modifier keys' own presses have none.
+  std::vector<Event> textKeys() const {
+    std::vector<Event> result;
+    for (const Event& event : keys_) {
+      if (event.charactersIgnoringModifiers) result.push_back(event);
+    }
+    return result;
+  }
+
+  GlobalInput input_{QByteArray::fromStdString(testDisplay())};
+  std::vector<Event> keys_;
+  std::vector<QPoint> moves_;
+  std::vector<qint64> moveTimes_;
+  QElapsedTimer clock_;
+};
+
+TEST_F(GlobalInputTest, KeyPressesCarryModifiersAndTextAndStillReachTheFocusedWindow) {
+  KeyRecorder window;
+  ASSERT_TRUE(quillmere::test::showFocused(window));
+  struct Case {
+    const char* keys;
+    EventModifierFlags flags;
+    std::string text;
+    int qtKey;
+    Qt::KeyboardModifiers qtModifiers;
+  };
+  const Case cases[] = {
+      {"super+b", kEventModifierFlagCommand, "b", Qt::Key_B, Qt::MetaModifier},
+      {"super+shift+b", kEventModifierFlagCommand | kEventModifierFlagShift, "B", Qt::Key_B,
+       Qt::MetaModifier | Qt::ShiftModifier},
+      {"b", 0, "b", Qt::Key_B, Qt::NoModifier},
+      {"super+q", kEventModifierFlagCommand, "q", Qt::Key_Q, Qt::MetaModifier},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.keys);
+    keys_.clear();
+    window.presses.clear();
+    ASSERT_TRUE(xdotool({"key", c.keys}));
+    ASSERT_TRUE(waitUntil([&] { return window.received(c.qtKey) && !textKeys().empty(); }));
+    spin(30);
+    const std::vector<Event> seen = textKeys();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].type, EventType::keyDown);
+    EXPECT_EQ(seen[0].modifierFlags, c.flags);
+    EXPECT_EQ(seen[0].charactersIgnoringModifiers, c.text);
+    // Nothing is grabbed: the focused window got the same key.
+    ASSERT_EQ(window.presses.back().first, c.qtKey);
+    EXPECT_EQ(window.presses.back().second, c.qtModifiers);
+  }
+}
+
+TEST_F(GlobalInputTest, SuppressedKeysAreDroppedAndTheNextOnesArrive) {
+  input_.setKeysSuppressed(true);
+  ASSERT_TRUE(xdotool({"key", "super+b", "mousemove_relative", "--", "5", "5"}));
+  // The move is read after the key, so once it arrives the key has been dropped.
+  ASSERT_TRUE(waitUntil([&] { return !moves_.empty(); }));
+  EXPECT_TRUE(keys_.empty());
+
+  input_.setKeysSuppressed(false);
+  ASSERT_TRUE(xdotool({"key", "c"}));
+  ASSERT_TRUE(waitUntil([&] { return !textKeys().empty(); }));
+  EXPECT_EQ(textKeys().front().charactersIgnoringModifiers, "c");
+}
+
+TEST_F(GlobalInputTest, AWarpIsNoMoveAndABurstArrivesAsFewDeliveriesEndingWhereItStopped) {
+  ASSERT_TRUE(xdotool({"mousemove", "400", "300"}));
+  spin(50);
+  EXPECT_TRUE(moves_.empty());
+
+  QStringList burst;
+  for (int i = 0; i < 20; ++i)
+    burst << "mousemove_relative"
+          << "--"
+          << "3"
+          << "2";
+  ASSERT_TRUE(xdotool(burst));
+  const QPoint end(460, 340);
+  ASSERT_TRUE(waitUntil([&] { return !moves_.empty() && moves_.back() == end; }));
+  spin(50);
+  EXPECT_LE(moves_.size(), 5u) << moves_.size();
+  EXPECT_EQ(moves_.back(), end);
+  EXPECT_EQ(input_.queryPointer(), end);
+}
+
+TEST_F(GlobalInputTest, SteadyMovementIsDeliveredAtMostEvery10Ms) {
+  ASSERT_TRUE(xdotool({"mousemove", "100", "100"}));
+  spin(30);
+  QStringList steps;
+  for (int i = 0; i < 30; ++i)
+    steps << "mousemove_relative"
+          << "--"
+          << "4"
+          << "0"
+          << "sleep"
+          << "0.002";
+  ASSERT_TRUE(xdotool(steps));
+  const QPoint end(220, 100);
+  ASSERT_TRUE(waitUntil([&] { return !moves_.empty() && moves_.back() == end; }));
+  spin(50);
+  // Delivering only once the pointer rests would give a single call.
+  EXPECT_GE(moves_.size(), 4u) << moves_.size();
+  EXPECT_LT(moves_.size(), 30u);
+  for (std::size_t i = 1; i < moveTimes_.size(); ++i) {
+    EXPECT_GE(moveTimes_[i] - moveTimes_[i - 1], 9) << "delivery " << i;
+  }
+  EXPECT_EQ(moves_.back(), end);
+}
+
+TEST(GlobalInputConnection, AKilledServerGivesConnectionLostOnce) {
+  quillmere::test::PrivateXServer server;
+  ASSERT_TRUE(server.running());
+  GlobalInput input(QByteArray::fromStdString(server.displayName()));
+  ASSERT_TRUE(input.available());
+  int lost = 0;
+  QObject::connect(&input, &GlobalInput::connectionLost, [&] { ++lost; });
+
+  server.kill();
+  ASSERT_TRUE(waitUntil([&] { return lost > 0; }));
+  spin(50);
+  EXPECT_EQ(lost, 1);
+  EXPECT_FALSE(input.available());
+  EXPECT_FALSE(input.queryPointer());
+
+  GlobalInput unreachable(QByteArray::fromStdString(server.displayName()));
+  EXPECT_FALSE(unreachable.available());
+  EXPECT_FALSE(unreachable.queryPointer());
+}
+
+}  // namespace
+}  // namespace platform::x11
