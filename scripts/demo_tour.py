@@ -33,6 +33,26 @@ def wallpaper(desktop):
     desktop.x("hsetroot", "-fill", path, check=True)
 
 
+def keep_above(desktop, window):
+    """Asks the window manager to keep the window above ordinary ones, as a floating window
+    would be; the overlays then rise to just below it."""
+    from Xlib import X, display
+    from Xlib.protocol import event
+
+    connection = display.Display(desktop.env["DISPLAY"])
+    try:
+        add = 1
+        message = event.ClientMessage(
+            window=connection.create_resource_object("window", window),
+            client_type=connection.intern_atom("_NET_WM_STATE"),
+            data=(32, [add, connection.intern_atom("_NET_WM_STATE_ABOVE"), 0, 1, 0]))
+        connection.screen().root.send_event(
+            message, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
+        connection.flush()
+    finally:
+        connection.close()
+
+
 def tray_icon(desktop, pid):
     trays = {int(w) for w in desktop.x("xdotool", "search", "--class", "trayer").split()}
     for window in desktop.x("xdotool", "search", "--onlyvisible", "--pid", str(pid)).split():
@@ -70,8 +90,14 @@ def main():
         time.sleep(0.5)
         desktop.spawn(["xmessage", "-geometry", "+640+200", "-title", "The application in front",
                        NOTE])
-        wait_until(desktop.active_window,
-                   what="a frontmost window")
+        front = wait_until(lambda: desktop.x("xdotool", "search", "--onlyvisible", "--name",
+                                             "^The application in front$").split(),
+                           what="the application in front")
+        keep_above(desktop, int(front[0]))
+        wait_until(lambda: "_NET_WM_STATE_ABOVE" in desktop.x("xprop", "-id", front[0],
+                                                              "_NET_WM_STATE"),
+                   what="the application in front to stay above")
+        wait_until(desktop.active_window, what="a frontmost window")
         time.sleep(0.5)
 
         app = Harness(desktop, args.binary)
