@@ -186,7 +186,10 @@ std::vector<Rect> X11Platform::screenFrames() {
 }
 
 std::unique_ptr<WindowPeer> X11Platform::createWindowPeer(Window& window) {
-  OverlayContext context{server_, paint_, [this] { return screenGeometry(); }};
+  OverlayContext context{server_, nullptr, [this] { return screenGeometry(); }};
+#ifdef QUILLMERE_HAVE_X11_PAINT
+  context.paintEngine = paint_;
+#endif
   return std::make_unique<OverlayWindowPeer>(window, std::move(context));
 }
 
