@@ -22,14 +22,35 @@ BACKGROUND_TEXT = "\n".join(
 
 
 def wallpaper(desktop):
+    """A dusk gradient with a grid of soft discs, so that each effect shows."""
     path = os.path.join(desktop.dir, "wallpaper.png")
     width, height = SCREEN_SIZE
-    subprocess.run(
-        ["convert", "-size", "%dx%d" % (width, height), "gradient:#1d4e89-#f79256",
-         "(", "-size", "64x64", "xc:none", "-fill", "#ffffff40", "-draw", "circle 32,32 32,4",
-         "-write", "mpr:dot", "+delete", ")",
-         "-size", "%dx%d" % (width, height), "tile:mpr:dot", "-composite", path], check=True)
+    discs = " ".join("circle %d,%d %d,%d" % (x, y, x + 22, y)
+                     for x in range(32, width, 64) for y in range(32, height, 64))
+    subprocess.run(["convert", "-size", "%dx%d" % (width, height),
+                    "gradient:#1d4e89-#f79256", "-fill", "#ffffff30", "-draw", discs,
+                    "-depth", "8", path], check=True)
     desktop.x("hsetroot", "-fill", path, check=True)
+
+
+def keep_above(desktop, window):
+    """Asks the window manager to keep the window above ordinary ones, as a floating window
+    would be; the overlays then rise to just below it."""
+    from Xlib import X, display
+    from Xlib.protocol import event
+
+    connection = display.Display(desktop.env["DISPLAY"])
+    try:
+        add = 1
+        message = event.ClientMessage(
+            window=connection.create_resource_object("window", window),
+            client_type=connection.intern_atom("_NET_WM_STATE"),
+            data=(32, [add, connection.intern_atom("_NET_WM_STATE_ABOVE"), 0, 1, 0]))
+        connection.screen().root.send_event(
+            message, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
+        connection.flush()
+    finally:
+        connection.close()
 
 
 def tray_icon(desktop, pid):
@@ -69,8 +90,14 @@ def main():
         time.sleep(0.5)
         desktop.spawn(["xmessage", "-geometry", "+640+200", "-title", "The application in front",
                        NOTE])
-        wait_until(desktop.active_window,
-                   what="a frontmost window")
+        front = wait_until(lambda: desktop.x("xdotool", "search", "--onlyvisible", "--name",
+                                             "^The application in front$").split(),
+                           what="the application in front")
+        keep_above(desktop, int(front[0]))
+        wait_until(lambda: "_NET_WM_STATE_ABOVE" in desktop.x("xprop", "-id", front[0],
+                                                              "_NET_WM_STATE"),
+                   what="the application in front to stay above")
+        wait_until(desktop.active_window, what="a frontmost window")
         time.sleep(0.5)
 
         app = Harness(desktop, args.binary)

@@ -49,9 +49,20 @@ std::optional<std::string> findBundledResource(std::string_view name, std::strin
   return std::nullopt;
 }
 
+// The installed README beside the executable's prefix, the one of the configured prefix, the
+// source tree's for a run from the build tree; the configured one when none is there.
 URL permissionHelpURL() {
-  QString readme = executableDir() + QStringLiteral("/../share/doc/quillmere/") + kReadmeName;
-  if (!QFileInfo(readme).isFile()) readme = QStringLiteral(QUILLMERE_DOC_DIR "/") + kReadmeName;
+  const QString installed = QStringLiteral(QUILLMERE_DOC_DIR "/") + kReadmeName;
+  const QStringList candidates = {
+      executableDir() + QStringLiteral("/../share/doc/quillmere/") + kReadmeName, installed,
+      QStringLiteral(QUILLMERE_SOURCE_README)};
+  QString readme = installed;
+  for (const QString& candidate : candidates) {
+    if (QFileInfo(candidate).isFile()) {
+      readme = candidate;
+      break;
+    }
+  }
   QUrl url = QUrl::fromLocalFile(QDir::cleanPath(readme));
   url.setFragment(kSessionsAnchor);
   return URL::URLWithString(url.toString(QUrl::FullyEncoded).toStdString());

@@ -222,15 +222,10 @@ class Harness:
 
 def pixels(path, x, y, width, height):
     """The colours of a rectangle of a PNG, as (r, g, b) tuples, row by row."""
-    out = subprocess.run(["convert", path, "-crop", "%dx%d+%d+%d" % (width, height, x, y),
-                          "+repage", "-depth", "8", "txt:-"],
-                         capture_output=True, text=True, check=True).stdout
-    found = []
-    for line in out.splitlines():
-        match = re.match(r"^\d+,\d+: \((\d+),(\d+),(\d+)", line)
-        if match:
-            found.append(tuple(int(v) for v in match.groups()))
-    return found
+    raw = subprocess.run(["convert", path, "-crop", "%dx%d+%d+%d" % (width, height, x, y),
+                          "+repage", "-depth", "8", "rgb:-"],
+                         capture_output=True, check=True).stdout
+    return [tuple(raw[i:i + 3]) for i in range(0, len(raw) - 2, 3)]
 
 
 def window_geometry(desktop, window):

@@ -118,9 +118,9 @@ class InstalledQuillmereTest(unittest.TestCase):
     def test_menu_chooses_each_effect_and_the_slider_sets_the_dim(self):
         desktop = self.desktop()
         desktop.start_tray()
+        plain = pixels(desktop.screenshot(os.path.join(ARTIFACTS, "plain.png")), *PATCH)
         app = Quillmere(desktop, self.prefix)
         icon = wait_until(app.tray_icon, what="the tray icon")
-        plain = pixels(desktop.screenshot(os.path.join(ARTIFACTS, "plain.png")), *PATCH)
 
         menu = app.open_menu(icon)
         self.assertEqual(menu.checked_modes(), [BLUR])
