@@ -25,7 +25,7 @@ struct BlurGrid {
 enum class SampleSpacing { fine, coarse };
 
 // The grid over `source` for a Gaussian of sigmaPixels, reaching at least `margin` pixels
-// past it on every side (and at least one block, so that the edge pixels carry on exactly).
+// past it on every side, and far enough that the edge pixels carry on exactly.
 BlurGrid blurGridFor(const PixelRect& source, double sigmaPixels, std::int64_t margin,
                      SampleSpacing spacing = SampleSpacing::fine);
 
@@ -39,19 +39,39 @@ struct SamplePosition {
 SamplePosition samplePosition(std::int64_t pixel, std::int64_t origin, int factor, int count);
 
 // Blurs what lies beneath a source rectangle into samples (BGRA floats in levels), continuing
-// its edge pixels beyond it. Keeps its buffers from frame to frame.
-class BackdropBlur final {
+// its edge pixels beyond it. Rows are made on demand, top-down, so that the pixels a row of
+// samples reads are still in the cache when the rows around it are drawn. Keeps its buffers
+// from frame to frame.
+class BackdropBlur final : private RowSource {
  public:
-  // Hands the sink every row of blurred samples, top-down. `beneath` null blurs black;
-  // `source` lies within `beneath`.
-  void blur(const ConstPixelBuffer* beneath, const PixelRect& source, const BlurGrid& grid,
-            const RowKernels& kernels, RowSink& sink);
+  // Starts a frame. `beneath` null blurs black; `source` lies within `beneath`, which must
+  // stay as it is until the last row is taken.
+  void start(const ConstPixelBuffer* beneath, const PixelRect& source, const BlurGrid& grid,
+             const RowKernels& kernels);
+  // The next row of blurred samples, top-down; valid until the next call, free to change.
+  float* nextRow() { return columnBlur_.next(); }
+  // Asks the memory for one of the pixel rows that the next group of samples reads, so that
+  // reading a large frame spreads over the rows drawn meanwhile; `turn` picks which, round
+  // the group.
+  void prefetch(int turn) const;
 
  private:
-  void downsampleRow(const ConstPixelBuffer& beneath, const PixelRect& source, const BlurGrid& grid,
-                     const RowKernels& kernels, int row);
+  // A row of samples blurred along the row; rows are made a group at a time.
+  const float* row(int index) override;
+  void downsampleRow(int row);
+  void averageBlocks(std::int64_t top, float* out);
+
+  const ConstPixelBuffer* beneath_ = nullptr;
+  PixelRect source_;
+  BlurGrid grid_;
+  const RowKernels* kernels_ = nullptr;
+  int made_ = 0;
+  bool prefetching_ = false;
 
   std::vector<float> samples_;
+  std::vector<float> edgeRows_;  // the rows of samples above and below the source
+  bool madeTopEdge_ = false;
+  bool madeBottomEdge_ = false;
   std::vector<float> rowScratch_;
   ColumnBoxBlur columnBlur_;
 };

@@ -129,10 +129,10 @@ void boxBlurRows(float* rows, int count, int columns, const BoxCascade& cascade,
   }
 }
 
-void ColumnBoxBlur::run(const float* image, int columns, int rows, const BoxCascade& cascade,
-                        RowSink& sink) {
-  image_ = image;
+void ColumnBoxBlur::start(int columns, int rows, const BoxCascade& cascade, RowSource& source) {
+  source_ = &source;
   rows_ = rows;
+  finished_ = 0;
   stride_ = std::size_t(columns) * 4;
   stageCount_ = 0;
   // A stage after the first keeps the 2r + 2 rows of its input that its running sum spans.
@@ -154,22 +154,24 @@ void ColumnBoxBlur::run(const float* image, int columns, int rows, const BoxCasc
     stages_[std::size_t(s)].ring = next;
     next += stride_ * std::size_t(stages_[std::size_t(s)].ringRows);
   }
-  for (int row = 0; row < rows; ++row) {
-    if (stageCount_ == 0) {
-      std::memcpy(output_, image + row * stride_, stride_ * sizeof(float));
-      sink.take(row, output_);
-    } else {
-      produce(stageCount_ - 1, output_);
-      sink.take(row, output_);
-    }
+}
+
+float* ColumnBoxBlur::next() {
+  if (finished_ >= rows_) return output_;
+  ++finished_;
+  if (stageCount_ == 0) {
+    std::memcpy(output_, source_->row(finished_ - 1), stride_ * sizeof(float));
+  } else {
+    produce(stageCount_ - 1, output_);
   }
+  return output_;
 }
 
 // Row `row` (clamped to the image) of a stage's input: the image for the first stage, else
 // the previous stage's output, made on demand.
 const float* ColumnBoxBlur::input(int stage, int row) {
   row = std::clamp(row, 0, rows_ - 1);
-  if (stage == 0) return image_ + std::size_t(row) * stride_;
+  if (stage == 0) return source_->row(row);
   Stage& previous = stages_[std::size_t(stage - 1)];
   Stage& current = stages_[std::size_t(stage)];
   while (previous.produced <= row) {

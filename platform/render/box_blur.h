@@ -21,20 +21,23 @@ BoxCascade boxCascadeForSigma(double sigma);
 inline constexpr int kRowGroup = 4;
 void boxBlurRows(float* rows, int count, int columns, const BoxCascade& cascade, float* scratch);
 
-// Takes the rows of a column blur as they are finished, top-down. It may change them.
-class RowSink {
+// Gives the rows of an image on demand, in order, each as often as asked for.
+class RowSource {
  public:
-  virtual void take(int row, float* values) = 0;
+  virtual const float* row(int index) = 0;
 
  protected:
-  ~RowSink() = default;
+  ~RowSource() = default;
 };
 
-// Blurs along the columns through the whole cascade in one sweep, keeping only the rows each
-// box still needs. Keeps its buffers from frame to frame.
+// Blurs along the columns through the whole cascade, one finished row at a time, asking its
+// source only for the rows each box needs next and keeping only those it still needs. Keeps
+// its buffers from frame to frame.
 class ColumnBoxBlur final {
  public:
-  void run(const float* image, int columns, int rows, const BoxCascade& cascade, RowSink& sink);
+  void start(int columns, int rows, const BoxCascade& cascade, RowSource& source);
+  // The next finished row, top-down; valid until the next call. Rows past the last repeat it.
+  float* next();
 
  private:
   struct Stage {
@@ -51,8 +54,9 @@ class ColumnBoxBlur final {
   std::vector<float> storage_;
   std::array<Stage, 3> stages_;
   int stageCount_ = 0;
-  const float* image_ = nullptr;
+  RowSource* source_ = nullptr;
   int rows_ = 0;
+  int finished_ = 0;
   std::size_t stride_ = 0;
   float* output_ = nullptr;
 };

@@ -46,42 +46,6 @@ bool addsNothing(const Levels& levels) {
                      [](double level) { return toAdd(level) == toAdd(0.0); });
 }
 
-// Tints each row of blurred samples and keeps it as add values: the rendering's weight times
-// the sample plus a constant.
-class AddValueSink final : public RowSink {
- public:
-  AddValueSink(const EffectLayout& layout, int columns, std::vector<std::uint16_t>& out)
-      : layout_(layout), columns_(columns), out_(out) {}
-
-  void take(int row, float* values) override {
-    applyMaterialAsAdd(values, std::size_t(columns_), layout_.look, layout_.renderingWeight,
-                       layout_.insideAdd, out_.data() + std::size_t(row) * columns_ * 4);
-  }
-
- private:
-  const EffectLayout& layout_;
-  int columns_;
-  std::vector<std::uint16_t>& out_;
-};
-
-// Tints each row of blurred samples and keeps it for the squares to average.
-class RenderingSink final : public RowSink {
- public:
-  RenderingSink(const MaterialLook& look, int columns, std::vector<float>& out)
-      : look_(look), columns_(columns), out_(out) {}
-
-  void take(int row, float* values) override {
-    applyMaterial(values, std::size_t(columns_), look_);
-    std::memcpy(out_.data() + std::size_t(row) * columns_ * 4, values,
-                std::size_t(columns_) * 4 * sizeof(float));
-  }
-
- private:
-  const MaterialLook& look_;
-  int columns_;
-  std::vector<float>& out_;
-};
-
 void copyRows(const ConstPixelBuffer& from, const PixelBuffer& to) {
   if (from.pixels == to.pixels && from.stride == to.stride) return;
   for (int y = 0; y < to.height; ++y) {
@@ -149,8 +113,7 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
   } else if (inside && layout.kind == EffectKind::blur) {
     grid = blurGridFor(visible, layout.sigmaPixels, 0);
     b.addSamples.resize(std::max(b.addSamples.size(), std::size_t(grid.columns) * grid.rows * 4));
-    AddValueSink sink(layout, grid.columns, b.addSamples);
-    b.blur.blur(beneath, visible, grid, kernels, sink);
+    b.blur.start(beneath, visible, grid, kernels);
     b.upsampler.prepare(grid, visible.x0, visible.x1);
   } else if (inside) {
     // Squares average the rendering past the screen's edge too, so it must reach that far;
@@ -158,13 +121,13 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
     const auto margin = std::int64_t(std::ceil(3.0 * layout.sigmaPixels));
     grid = blurGridFor(visible, layout.sigmaPixels, margin, SampleSpacing::coarse);
     b.rendering.resize(std::max(b.rendering.size(), std::size_t(grid.columns) * grid.rows * 4));
-    RenderingSink sink(layout.look, grid.columns, b.rendering);
-    b.blur.blur(beneath, visible, grid, kernels, sink);
+    b.blur.start(beneath, visible, grid, kernels);
     b.pixellation.prepare(layout, grid);
   }
 
   std::size_t band = 0;
   const std::uint16_t* bandRow = nullptr;
+  int tinted = 0;  // rows of the blur's samples tinted so far
   for (int y = 0; y < out.height; ++y) {
     const std::uint8_t* in = blend ? beneath->pixels + y * beneath->stride : nullptr;
     std::uint8_t* o = out.pixels + y * out.stride;
@@ -174,8 +137,8 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
         if (o != in) std::memmove(o + x0 * 4, in + x0 * 4, std::size_t(x1 - x0) * 4);
         return;
       }
-      kernels.blendConstant(o + x0 * 4, in == nullptr ? nullptr : in + x0 * 4, int(x1 - x0),
-                            outsideScale, outsideAdd.data(), orMask);
+      kernels.blendConstant(o + x0 * 4, in == nullptr || outsideScale == 0 ? nullptr : in + x0 * 4,
+                            int(x1 - x0), outsideScale, outsideAdd.data(), orMask);
     };
     if (!inside || y < visible.y0 || y >= visible.y1) {
       outside(0, out.width);
@@ -183,16 +146,24 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
     }
     outside(0, visible.x0);
     std::uint8_t* spanOut = o + visible.x0 * 4;
-    const std::uint8_t* spanIn = in == nullptr ? nullptr : in + visible.x0 * 4;
+    // Where nothing of what lies beneath shows through, it need not be read.
+    const std::uint8_t* spanIn = in == nullptr || insideScale == 0 ? nullptr : in + visible.x0 * 4;
     const int n = int(visible.width());
     switch (layout.kind) {
       case EffectKind::solid:
         kernels.blendConstant(spanOut, spanIn, n, insideScale, insideAdd.data(), orMask);
         break;
       case EffectKind::blur: {
+        // The blur's samples are made just ahead of the rows that need them.
+        for (; tinted <= b.upsampler.lastSampleRow(y); ++tinted) {
+          applyMaterialAsAdd(b.blur.nextRow(), std::size_t(grid.columns), layout.look,
+                             layout.renderingWeight, layout.insideAdd,
+                             b.addSamples.data() + std::size_t(tinted) * grid.columns * 4);
+        }
         const RowUpsampler::Rows rows = b.upsampler.rowsAt(y, b.addSamples.data(), kernels);
         kernels.blendLerp(spanOut, spanIn, n, insideScale, rows.first, rows.second, rows.weight0,
                           rows.weight1, orMask);
+        b.blur.prefetch(y);
         break;
       }
       case EffectKind::pixellate:
@@ -200,9 +171,18 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
           ++band;
           bandRow = nullptr;
         }
-        if (bandRow == nullptr)
+        if (bandRow == nullptr) {
+          // As for the blur, the samples are made just ahead of the band that needs them.
+          const std::size_t stride = std::size_t(grid.columns) * 4;
+          for (; tinted <= b.pixellation.lastSampleRow(band); ++tinted) {
+            float* values = b.blur.nextRow();
+            applyMaterial(values, std::size_t(grid.columns), layout.look);
+            std::memcpy(b.rendering.data() + tinted * stride, values, stride * sizeof(float));
+          }
           bandRow = b.pixellation.bandRow(band, b.rendering.data(), grid, layout);
+        }
         kernels.blend(spanOut, spanIn, n, insideScale, bandRow, orMask);
+        b.blur.prefetch(y);
         break;
       case EffectKind::none:
         break;

@@ -42,7 +42,7 @@ struct EffectViewSnapshot {
   Rect frame;  // in the content view's coordinates, points
   VisualEffectMaterial material = VisualEffectMaterial::underWindowBackground;
   VisualEffectBlendingMode blendingMode = VisualEffectBlendingMode::behindWindow;
-  VisualEffectState state = VisualEffectState::active;
+  VisualEffectState state = VisualEffectState::active;  // every state is drawn alike
   double alpha = 1.0;
   std::optional<PixellateSnapshot> pixellate;
 };

@@ -37,6 +37,10 @@ class Pixellation final {
   std::size_t bandCount() const { return rows_.size(); }
   std::int64_t bandStart(std::size_t band) const { return rows_.start[band]; }
   std::int64_t bandEnd(std::size_t band) const { return rows_.end[band]; }
+  // The last row of samples that a band's squares average.
+  int lastSampleRow(std::size_t band) const {
+    return rows_.firstSample[band] + rows_.weightOffset[band + 1] - rows_.weightOffset[band] - 1;
+  }
 
   // The add row over the visible columns for one band, from samples in levels (material
   // applied): renderingWeight times the square's mean plus insideAdd.

@@ -42,6 +42,11 @@ void RowUpsampler::prepare(const BlurGrid& grid, std::int64_t x0, std::int64_t x
   rowIndex_ = {-1, -1};
 }
 
+int RowUpsampler::lastSampleRow(std::int64_t y) const {
+  return std::min(samplePosition(y, grid_.originY, grid_.factor, grid_.rows).first + 1,
+                  grid_.rows - 1);
+}
+
 RowUpsampler::Rows RowUpsampler::rowsAt(std::int64_t y, const std::uint16_t* samples,
                                         const RowKernels& kernels) {
   const SamplePosition at = samplePosition(y, grid_.originY, grid_.factor, grid_.rows);

@@ -24,6 +24,9 @@ class RowUpsampler final {
     std::uint16_t weight1;
   };
 
+  // The last row of samples that pixel row y needs.
+  int lastSampleRow(std::int64_t y) const;
+
   // The two add rows around pixel row y and their weights, from samples that hold add values.
   Rows rowsAt(std::int64_t y, const std::uint16_t* samples, const RowKernels& kernels);
 

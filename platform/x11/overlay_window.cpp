@@ -46,10 +46,19 @@ void setCardinals(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, xcb_
 OverlayWindowPeer::OverlayWindowPeer(Window& window, OverlayContext context)
     : window_(window), context_(std::move(context)) {}
 
-OverlayWindowPeer::~OverlayWindowPeer() {
-  if (xid_ == XCB_NONE) return;
+OverlayPaintEngine* OverlayWindowPeer::painter() const {
 #ifdef QUILLMERE_HAVE_X11_PAINT
-  if (painting_ && context_.paintEngine) context_.paintEngine->removeOverlay(xid_);
+  if (painting_ && context_.server) {
+    return static_cast<OverlayPaintEngine*>(context_.paintEngine.data());
+  }
+#endif
+  return nullptr;
+}
+
+OverlayWindowPeer::~OverlayWindowPeer() {
+  if (xid_ == XCB_NONE || !context_.server) return;
+#ifdef QUILLMERE_HAVE_X11_PAINT
+  if (OverlayPaintEngine* paint = painter()) paint->removeOverlay(xid_);
 #endif
   context_.server->removeOverlay(xid_);
   if (context_.server->isConnected()) {
@@ -59,13 +68,14 @@ OverlayWindowPeer::~OverlayWindowPeer() {
 }
 
 WindowNumber OverlayWindowPeer::windowNumber() {
+  // The number stays what it was once the backend is gone.
   ensureCreated();
   return static_cast<WindowNumber>(xid_);
 }
 
 void OverlayWindowPeer::ensureCreated() {
+  if (xid_ != XCB_NONE || !context_.server || !context_.server->isConnected()) return;
   WindowServer& server = *context_.server;
-  if (xid_ != XCB_NONE || !server.isConnected()) return;
   xcb_connection_t* c = server.connection();
   const xcb_screen_t* screen = server.screen();
   geometry_ = context_.screens().pixelRectFrom(window_.frame());
@@ -133,7 +143,7 @@ void OverlayWindowPeer::setProperties() {
 }
 
 void OverlayWindowPeer::frameDidChange() {
-  if (xid_ == XCB_NONE || !context_.server->isConnected()) return;
+  if (xid_ == XCB_NONE || !context_.server || !context_.server->isConnected()) return;
   geometry_ = context_.screens().pixelRectFrom(window_.frame());
   const std::array<std::uint32_t, 4> values = {
       static_cast<std::uint32_t>(geometry_.x), static_cast<std::uint32_t>(geometry_.y),
@@ -145,8 +155,8 @@ void OverlayWindowPeer::frameDidChange() {
                        values.data());
   xcb_flush(context_.server->connection());
 #ifdef QUILLMERE_HAVE_X11_PAINT
-  if (painting_ && context_.paintEngine) {
-    context_.paintEngine->removeOverlay(xid_);
+  if (OverlayPaintEngine* paint = painter()) {
+    paint->removeOverlay(xid_);
     painting_ = false;
     startPainting();
   }
@@ -154,42 +164,41 @@ void OverlayWindowPeer::frameDidChange() {
 }
 
 void OverlayWindowPeer::levelDidChange() {
-  if (xid_ != XCB_NONE) context_.server->overlayDidChange(xid_);
+  if (xid_ != XCB_NONE && context_.server) context_.server->overlayDidChange(xid_);
 }
 
 void OverlayWindowPeer::alphaDidChange() {
-  if (xid_ == XCB_NONE) return;
+  if (xid_ == XCB_NONE || !context_.server) return;
   context_.server->overlayAlphaDidChange();
 #ifdef QUILLMERE_HAVE_X11_PAINT
-  if (painting_ && context_.paintEngine) {
-    context_.paintEngine->setWindowAlpha(xid_, window_.alphaValue());
-  }
+  if (OverlayPaintEngine* paint = painter()) paint->setWindowAlpha(xid_, window_.alphaValue());
 #endif
 }
 
 void OverlayWindowPeer::contentDidChange() {
 #ifdef QUILLMERE_HAVE_X11_PAINT
-  if (painting_ && context_.paintEngine) {
-    context_.paintEngine->setContent(xid_, render::snapshotContent(window_.contentView()));
+  if (OverlayPaintEngine* paint = painter()) {
+    paint->setContent(xid_, render::snapshotContent(window_.contentView()));
   }
 #endif
 }
 
 void OverlayWindowPeer::startPainting() {
 #ifdef QUILLMERE_HAVE_X11_PAINT
-  if (painting_ || context_.paintEngine == nullptr || !context_.paintEngine->available()) return;
+  auto* paint = static_cast<OverlayPaintEngine*>(context_.paintEngine.data());
+  if (painting_ || paint == nullptr || !context_.server || !paint->available()) return;
   painting_ = true;
   const double ratio = context_.screens().devicePixelRatioFor(window_.frame());
-  context_.paintEngine->addOverlay(
-      xid_, QRect(geometry_.x, geometry_.y, geometry_.width, geometry_.height), ratio);
-  context_.paintEngine->setContent(xid_, render::snapshotContent(window_.contentView()));
-  context_.paintEngine->setWindowAlpha(xid_, window_.alphaValue());
+  paint->addOverlay(xid_, QRect(geometry_.x, geometry_.y, geometry_.width, geometry_.height),
+                    ratio);
+  paint->setContent(xid_, render::snapshotContent(window_.contentView()));
+  paint->setWindowAlpha(xid_, window_.alphaValue());
 #endif
 }
 
 void OverlayWindowPeer::orderFront() {
   ensureCreated();
-  if (xid_ == XCB_NONE) return;
+  if (xid_ == XCB_NONE || !context_.server) return;
   if (!onScreen_) {
     onScreen_ = true;
     xcb_map_window(context_.server->connection(), xid_);

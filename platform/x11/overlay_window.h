@@ -2,20 +2,22 @@
 
 #include <xcb/xcb.h>
 
+#include <QPointer>
 #include <functional>
 
 #include "platform/window.h"
 #include "platform/x11/screen_geometry.h"
+#include "platform/x11/window_server.h"
 
 namespace platform::x11 {
 
-class WindowServer;
 class OverlayPaintEngine;
 
-// What an overlay's X window needs from the backend. The paint engine may be absent.
+// What an overlay's X window needs from the backend. The paint engine may be absent, and a
+// window may outlive the backend that made it: then both pointers read null.
 struct OverlayContext {
-  WindowServer* server = nullptr;
-  OverlayPaintEngine* paintEngine = nullptr;
+  QPointer<WindowServer> server;
+  QPointer<QObject> paintEngine;  // an OverlayPaintEngine
   std::function<ScreenGeometry()> screens;
 };
 
@@ -40,6 +42,8 @@ class OverlayWindowPeer final : public WindowPeer {
   void ensureCreated();
   void setProperties();
   void startPainting();
+  // The painter while this overlay paints through it, or null.
+  OverlayPaintEngine* painter() const;
 
   Window& window_;
   OverlayContext context_;

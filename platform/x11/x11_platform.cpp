@@ -1,5 +1,6 @@
 #include "platform/x11/x11_platform.h"
 
+#include <xcb/randr.h>
 #include <xcb/xcb.h>
 #include <xcb/xinput.h>
 
@@ -40,15 +41,18 @@ namespace {
 
 constexpr std::string_view kStatusSymbolName = "circle.dotted";
 
-// Qt reports a placeholder screen, named after the display, when no monitor exists; it is
-// not a screen.
-bool isPlaceholderScreen(const QScreen* screen) {
-  if (screen->geometry().isEmpty() || screen->name().isEmpty()) return true;
-  QByteArray display = qgetenv("DISPLAY");
-  if (const auto dot = display.lastIndexOf('.'); dot > display.lastIndexOf(':')) {
-    display.truncate(dot);
-  }
-  return screen->name().startsWith(QString::fromLocal8Bit(display) + u'.');
+// Whether the server says that no monitor is attached: RandR 1.5 lists none. Qt then shows a
+// placeholder screen, which is not a screen.
+bool serverListsNoMonitors(xcb_connection_t* c, xcb_window_t root) {
+  const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
+  if (randr == nullptr || randr->present == 0) return false;
+  xcb_generic_error_t* error = nullptr;
+  auto version =
+      takeReply(xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), &error), error);
+  if (!version || (version->major_version == 1 && version->minor_version < 5)) return false;
+  auto monitors =
+      takeReply(xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, root, 1), &error), error);
+  return monitors && xcb_randr_get_monitors_monitors_length(monitors.get()) == 0;
 }
 
 }  // namespace
@@ -62,6 +66,11 @@ X11Platform::X11Platform() : owner_(std::make_unique<QObject>()) {
   QObject::connect(server_, &WindowServer::currentDesktopChanged, owner_.get(), [this] {
     postWorkspaceNotification(WorkspaceNotification::activeSpaceDidChange);
   });
+  // The monitors are asked for again only when Qt's list of screens changes.
+  auto forgetMonitors = [this] { noMonitors_.reset(); };
+  QObject::connect(qApp, &QGuiApplication::screenAdded, owner_.get(), forgetMonitors);
+  QObject::connect(qApp, &QGuiApplication::screenRemoved, owner_.get(), forgetMonitors);
+  QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, owner_.get(), forgetMonitors);
   signals_ = new TerminationSignals([] { QCoreApplication::exit(0); }, owner_.get());
 
   const QByteArray displayName = qgetenv("DISPLAY");
@@ -156,9 +165,14 @@ void X11Platform::writeStandardOutputLine(std::string_view line) {
 ScreenGeometry X11Platform::screenGeometry() const {
   std::vector<ScreenLayout> layouts;
   std::size_t primary = 0;
+  if (!noMonitors_) {
+    noMonitors_ = server_->isConnected() &&
+                  serverListsNoMonitors(server_->connection(), server_->screen()->root);
+  }
+  if (*noMonitors_) return ScreenGeometry({}, 0);
   const QScreen* primaryScreen = QGuiApplication::primaryScreen();
   for (const QScreen* screen : QGuiApplication::screens()) {
-    if (isPlaceholderScreen(screen)) continue;
+    if (screen->geometry().isEmpty()) continue;
     if (screen == primaryScreen) primary = layouts.size();
     const QRect frame = screen->geometry();
     layouts.push_back(ScreenLayout{double(frame.x()), double(frame.y()), double(frame.width()),
@@ -172,7 +186,10 @@ std::vector<Rect> X11Platform::screenFrames() {
 }
 
 std::unique_ptr<WindowPeer> X11Platform::createWindowPeer(Window& window) {
-  OverlayContext context{server_, paint_, [this] { return screenGeometry(); }};
+  OverlayContext context{server_, nullptr, [this] { return screenGeometry(); }};
+#ifdef QUILLMERE_HAVE_X11_PAINT
+  context.paintEngine = paint_;
+#endif
   return std::make_unique<OverlayWindowPeer>(window, std::move(context));
 }
 

@@ -104,6 +104,7 @@ class X11Platform final : public Platform {
   TimerId nextTimerId_ = 1;
   std::optional<Point> pointerDuringDelivery_;
   std::optional<bool> serverAllowsGlobalInput_;
+  mutable std::optional<bool> noMonitors_;
   int exitCode_ = 0;
 };
 

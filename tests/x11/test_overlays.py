@@ -41,6 +41,22 @@ class Overlays(unittest.TestCase):
                 c.close()
                 app.stop()
 
+    def test_no_monitor_means_no_overlay_and_no_crash(self):
+        with XDesktop(wm=True) as desk:
+            # Xvfb cannot shrink its screen, but the output goes off and no monitor remains.
+            desk.run(["xrandr", "--output", "screen", "--off"], check=False)
+            self.assertIn("Monitors: 0", desk.run(["xrandr", "--listmonitors"]).stdout)
+            app = Quillmere(desk)
+            self.assertEqual(app.read_lines(len(LAUNCH_LINES)), LAUNCH_LINES)
+            time.sleep(1.0)
+            c = XClient(desk.display)
+            try:
+                self.assertEqual(c.overlays(), [])
+                self.assertIsNone(app.process.poll())
+            finally:
+                c.close()
+                app.stop()
+
     def test_clicks_reach_the_window_beneath(self):
         with XDesktop(wm=True) as desk:
             app = Quillmere(desk)
@@ -50,8 +66,9 @@ class Overlays(unittest.TestCase):
                 overlay = c.overlays()[0]
                 beneath = c.window(pid=1000, types=["DESKTOP"], x=0, y=0, w=1280, h=800,
                                    events=X.ButtonPressMask)
+                c.wait_until(lambda: c.frame_of(beneath) != beneath.id, "openbox manages it")
                 frame = c.frame_of(beneath)
-                c.wait_until(lambda: c.index(frame) != -1 and c.index(overlay) > c.index(frame),
+                c.wait_until(lambda: c.index(overlay) > c.index(frame),
                              "the overlay is above the desktop window")
                 desk.run(["xdotool", "mousemove", "640", "400", "click", "1"])
                 c.d.sync()

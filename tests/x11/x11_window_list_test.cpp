@@ -66,6 +66,7 @@ class OtherClient {
   void map(xcb_window_t w) { xcb_map_window(c_, w); }
   void destroy(xcb_window_t w) { xcb_destroy_window(c_, w); }
   void flush() { xcb_flush(c_); }
+  xcb_window_t root() const { return root_; }
 
  private:
   xcb_connection_t* c_;
@@ -218,6 +219,72 @@ TEST_F(WindowListTest, AnUnchangedDesktopCostsNoRequest) {
     runFor(0.02);
   }
   EXPECT_EQ(server.nextRequestSequence(), before + 1);  // only the counting request itself
+}
+
+TEST_F(WindowListTest, ActivationsAndDesktopSwitchesAreEachPostedOnce) {
+  // The root's properties are written here as a window manager would write them, so that the
+  // test does not depend on how one answers requests.
+  const xcb_window_t root = other.root();
+  auto setRoot = [&](const std::string& property, xcb_atom_t type, std::uint32_t value) {
+    other.set(root, property, type, 32, 1, &value);
+    other.flush();
+  };
+  setRoot("_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, 0);
+  int activations = 0;
+  int spaces = 0;
+  backend.addWorkspaceObserver(WorkspaceNotification::didActivateApplication,
+                               [&] { ++activations; });
+  backend.addWorkspaceObserver(WorkspaceNotification::activeSpaceDidChange, [&] { ++spaces; });
+  const std::uint32_t firstPid = 5001;
+  const std::uint32_t secondPid = 5002;
+  const xcb_window_t first = other.window();
+  const xcb_window_t firstAgain = other.window();
+  const xcb_window_t second = other.window();
+  other.set(first, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, 1, &firstPid);
+  other.set(firstAgain, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, 1, &firstPid);
+  other.set(second, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, 1, &secondPid);
+  const std::uint32_t firstDesktop = 0;
+  other.set(first, "_NET_WM_DESKTOP", XCB_ATOM_CARDINAL, 32, 1, &firstDesktop);
+  for (xcb_window_t w : {first, firstAgain, second}) other.map(w);
+  other.flush();
+  runFor(0.5);
+
+  setRoot("_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, first);
+  runFor(0.3);
+  EXPECT_EQ(backend.frontmostApplication()->processIdentifier, 5001);
+  activations = 0;
+  setRoot("_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, firstAgain);  // the same application
+  runFor(0.3);
+  EXPECT_EQ(activations, 0);
+  setRoot("_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, second);
+  runFor(0.3);
+  EXPECT_EQ(activations, 1);
+  EXPECT_EQ(backend.frontmostApplication()->processIdentifier, 5002);
+  setRoot("_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, XCB_NONE);
+  runFor(0.02);  // within the grace period nothing is posted yet
+  EXPECT_EQ(activations, 1);
+  runFor(0.2);
+  EXPECT_EQ(activations, 2);
+  EXPECT_EQ(backend.frontmostApplication()->processIdentifier, -1);
+
+  // A window on another desktop is not on screen, whatever its map state says.
+  const std::uint32_t otherDesktop = 1;
+  other.set(second, "_NET_WM_DESKTOP", XCB_ATOM_CARDINAL, 32, 1, &otherDesktop);
+  other.flush();
+  runFor(0.3);
+  auto list = backend.copyWindowInfo(kOptions, kNullWindowId);
+  EXPECT_EQ(recordFor(*list, second), nullptr);
+  EXPECT_NE(recordFor(*list, first), nullptr);
+
+  setRoot("_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, 1);
+  runFor(0.3);
+  EXPECT_EQ(spaces, 1);
+  list = backend.copyWindowInfo(kOptions, kNullWindowId);
+  EXPECT_NE(recordFor(*list, second), nullptr);
+  EXPECT_EQ(recordFor(*list, first), nullptr);
+  setRoot("_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, 0);
+  runFor(0.3);
+  EXPECT_EQ(spaces, 2);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/x11/paint/overlay_paint_engine.h"
 
 #include <xcb/damage.h>
+#include <xcb/shm.h>
 #include <xcb/xfixes.h>
 
 #include <QElapsedTimer>
@@ -237,13 +238,17 @@ void OverlayPaintEngine::State::handleEvent(const xcb_generic_event_t* event) {
     updateCompositor();
     return;
   }
+  if (connection.hasShm() && type == connection.shmEventBase() + XCB_SHM_COMPLETION) {
+    const auto* done = reinterpret_cast<const xcb_shm_completion_event_t*>(event);
+    for (Overlay& overlay : overlays) overlay.target->writeCompleted(done->shmseg);
+    return;
+  }
   switch (type) {
     case XCB_EXPOSE: {
       const auto* expose = reinterpret_cast<const xcb_expose_event_t*>(event);
       Overlay* overlay = find(expose->window);
-      if (expose->count == 0 && overlay != nullptr && overlay->target->hasPresented() &&
-          !overlay->target->hidden()) {
-        overlay->target->present();
+      if (expose->count == 0 && overlay != nullptr) {
+        overlay->target->presentAgain();
         xcb_flush(connection.get());
       }
       return;

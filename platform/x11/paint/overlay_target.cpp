@@ -32,7 +32,9 @@ OverlayTarget::OverlayTarget(const PaintConnection& connection, xcb_window_t win
   xcb_change_window_attributes(c, window, XCB_CW_EVENT_MASK, &events);
 
   beneath_.allocate(c, connection.hasShm(), rect.width(), rect.height());
-  output_.allocate(c, connection.hasShm(), rect.width(), rect.height());
+  for (ShmImage& output : outputs_) {
+    output.allocate(c, connection.hasShm(), rect.width(), rect.height());
+  }
 }
 
 OverlayTarget::~OverlayTarget() {
@@ -51,13 +53,24 @@ bool OverlayTarget::capture(const BeneathScene& scene, const RootBackground& bac
 }
 
 render::PixelBuffer OverlayTarget::output() {
-  output_.waitForWrites();
-  return output_.buffer();
+  drawing_ = shown_ < 0 ? 0 : 1 - shown_;
+  outputs_[drawing_].waitForWrites();
+  return outputs_[drawing_].buffer();
 }
 
 void OverlayTarget::present() {
-  output_.write(window_, gc_, depth_);
-  presented_ = true;
+  outputs_[drawing_].write(window_, gc_, depth_);
+  shown_ = drawing_;
+}
+
+void OverlayTarget::presentAgain() {
+  if (shown_ >= 0 && !hidden_) outputs_[shown_].write(window_, gc_, depth_);
+}
+
+void OverlayTarget::writeCompleted(xcb_shm_seg_t segment) {
+  for (ShmImage& output : outputs_) {
+    if (output.sharesMemory() && output.segment() == segment) output.writeCompleted();
+  }
 }
 
 void OverlayTarget::setHidden(bool hidden) {

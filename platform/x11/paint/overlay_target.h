@@ -30,10 +30,13 @@ class OverlayTarget final {
   bool capture(const BeneathScene& scene, const RootBackground& background);
   render::ConstPixelBuffer beneath() const { return beneath_.constBuffer(); }
 
-  // The pixels to show, safe to write to once this returns.
+  // The pixels to show, safe to write to once this returns: there are two, so that the next
+  // frame need not wait for the server to finish reading the last one.
   render::PixelBuffer output();
   void present();
-  bool hasPresented() const { return presented_; }
+  // Shows the last frame again, after part of the window was uncovered.
+  void presentAgain();
+  void writeCompleted(xcb_shm_seg_t segment);
 
   // An empty bounding shape shows nothing and costs the server nothing.
   void setHidden(bool hidden);
@@ -48,8 +51,9 @@ class OverlayTarget final {
   xcb_pixmap_t canvas_ = XCB_NONE;
   xcb_render_picture_t canvasPicture_ = XCB_NONE;
   ShmImage beneath_;
-  ShmImage output_;
-  bool presented_ = false;
+  ShmImage outputs_[2];
+  int drawing_ = 0;
+  int shown_ = -1;
   bool hidden_ = false;
 };
 

@@ -74,6 +74,7 @@ void PaintConnection::initExtensions() {
   damageEventBase_ = xcb_get_extension_data(c, &xcb_damage_id)->first_event;
   xfixesEventBase_ = xcb_get_extension_data(c, &xcb_xfixes_id)->first_event;
   const bool shmPresent = present(&xcb_shm_id);
+  if (shmPresent) shmEventBase_ = xcb_get_extension_data(c, &xcb_shm_id)->first_event;
 
   auto compositeCookie = xcb_composite_query_version(c, 0, 4);
   auto damageCookie = xcb_damage_query_version(c, 1, 1);

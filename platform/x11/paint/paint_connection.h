@@ -37,6 +37,7 @@ class PaintConnection final {
   // The server's first Damage event code.
   std::uint8_t damageEventBase() const { return damageEventBase_; }
   std::uint8_t xfixesEventBase() const { return xfixesEventBase_; }
+  std::uint8_t shmEventBase() const { return shmEventBase_; }
 
   xcb_atom_t compositorSelection() const { return compositorSelection_; }
   xcb_atom_t rootPixmapAtom() const { return rootPixmapAtom_; }
@@ -69,6 +70,7 @@ class PaintConnection final {
   bool hasShm_ = false;
   std::uint8_t damageEventBase_ = 0;
   std::uint8_t xfixesEventBase_ = 0;
+  std::uint8_t shmEventBase_ = 0;
   xcb_atom_t compositorSelection_ = XCB_NONE;
   xcb_atom_t rootPixmapAtom_ = XCB_NONE;
   xcb_atom_t setRootPixmapAtom_ = XCB_NONE;

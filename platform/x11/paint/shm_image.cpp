@@ -123,7 +123,7 @@ void ShmImage::write(xcb_drawable_t drawable, xcb_gcontext_t gc, std::uint8_t de
   const auto height = static_cast<std::uint16_t>(height_);
   if (sharesMemory()) {
     xcb_shm_put_image(connection_, drawable, gc, width, height, 0, 0, width, height, 0, 0, depth,
-                      XCB_IMAGE_FORMAT_Z_PIXMAP, 0, segment_, 0);
+                      XCB_IMAGE_FORMAT_Z_PIXMAP, 1, segment_, 0);
     writePending_ = true;
     return;
   }

@@ -30,7 +30,11 @@ class ShmImage final {
   bool read(xcb_drawable_t drawable);
   // Writes the pixels to the drawable at (0, 0).
   void write(xcb_drawable_t drawable, xcb_gcontext_t gc, std::uint8_t depth);
-  // The server reads shared pixels after write() returns; wait for it before changing them.
+  // The server reads shared pixels after write() returns, and says when it is done with a
+  // completion event; wait for that before changing them.
+  bool writePending() const { return writePending_; }
+  xcb_shm_seg_t segment() const { return segment_; }
+  void writeCompleted() { writePending_ = false; }
   void waitForWrites();
 
  private:

@@ -19,10 +19,16 @@ from xdesktop import XDesktop  # noqa: E402
 
 
 def cpu_seconds(pid):
-    with open("/proc/%d/stat" % pid) as stat:
-        fields = stat.read().rsplit(")", 1)[1].split()
-    ticks = int(fields[11]) + int(fields[12])  # utime, stime
-    return ticks / os.sysconf("SC_CLK_TCK")
+    """CPU time of every thread, in nanoseconds from the scheduler: the tick counts of
+    /proc/<pid>/stat are far too coarse for a process this idle."""
+    total = 0
+    for task in os.listdir("/proc/%d/task" % pid):
+        try:
+            with open("/proc/%d/task/%s/schedstat" % (pid, task)) as stat:
+                total += int(stat.read().split()[0])
+        except FileNotFoundError:
+            pass  # a thread that ended in between
+    return total / 1e9
 
 
 def focus_bench(build):

@@ -212,7 +212,7 @@ TEST_P(OverlayPaint, ShowsTheWindowsBelowAndFollowsThem) {
   const xcb_window_t overlay = addOverlay(blur);
   const xcb_window_t above = desktop.createWindow(QRect(180, 140, 140, 100), 0x00ff00);
 
-  EXPECT_TRUE(shows(160, 120, renderedOver(blur, 0xff0000)));
+  EXPECT_TRUE(shows(260, 60, renderedOver(blur, 0xff0000)));
   EXPECT_TRUE(shows(80, 70, renderedOver(blur, 0x0000ff)));
   EXPECT_TRUE(shows(250, 190, 0, 255, 0, 0));
 

@@ -1,0 +1,81 @@
+// The blur against a direct Gaussian, across an edge, and at the edges of the screen.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "render_helpers.h"
+
+namespace platform::render {
+namespace {
+
+using testing::Image;
+
+struct GaussianCase {
+  const char* name;
+  Image (*make)(int, int);
+  double sigma;
+};
+
+Image noiseImage(int w, int h) {
+  return testing::noise(w, h, 7);
+}
+
+class BlurLooksGaussian : public ::testing::TestWithParam<GaussianCase> {};
+
+TEST_P(BlurLooksGaussian, StaysWithinTwoLevelsOfADirectGaussian) {
+  const GaussianCase& c = GetParam();
+  const Image image = c.make(203, 131);
+  const double difference = testing::meanAbsoluteDifference(
+      testing::plainBlur(image, c.sigma), testing::gaussianReference(image, c.sigma));
+  EXPECT_LE(difference, 2.0) << c.name << " at sigma " << c.sigma;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TestImages, BlurLooksGaussian,
+    ::testing::Values(GaussianCase{"gradients", testing::gradientsWithEdges, kBlurSigmaPoints},
+                      GaussianCase{"strokes", testing::strokes, kBlurSigmaPoints},
+                      GaussianCase{"noise", noiseImage, kBlurSigmaPoints},
+                      GaussianCase{"gradients", testing::gradientsWithEdges, 15.0},
+                      GaussianCase{"strokes", testing::strokes, 20.0}),
+    [](const auto& info) {
+      return std::string(info.param.name) + "_" + std::to_string(int(info.param.sigma));
+    });
+
+// Where a row first reaches a fraction of the way from black to white.
+double crossing(const Image& image, int y, double fraction) {
+  for (int x = 1; x < image.width; ++x) {
+    const double before = image.at(x - 1, y)[1];
+    const double after = image.at(x, y)[1];
+    const double level = 255.0 * fraction;
+    if (before < level && after >= level) return x - 1 + (level - before) / (after - before);
+  }
+  return -1.0;
+}
+
+TEST(BackdropBlur, TurnsASharpEdgeIntoARampAsWideAsTheGaussian) {
+  for (double sigma : {kBlurSigmaPoints, 2.0 * kBlurSigmaPoints}) {
+    Image edge = testing::uniformImage(300, 40, 0, 0, 0);
+    for (int y = 0; y < edge.height; ++y) {
+      for (int x = edge.width / 2; x < edge.width; ++x) edge.at(x, y)[1] = 255;
+    }
+    const Image blurred = testing::plainBlur(edge, sigma);
+    // From 10 % to 90 % a Gaussian's edge takes 2 * 1.2816 sigma.
+    const double width = crossing(blurred, 20, 0.9) - crossing(blurred, 20, 0.1);
+    EXPECT_NEAR(width, 2.0 * 1.2816 * sigma, 0.1 * sigma) << "sigma " << sigma;
+    EXPECT_NEAR(crossing(blurred, 20, 0.5), edge.width / 2.0 - 0.5, 1.5) << "sigma " << sigma;
+  }
+}
+
+TEST(BackdropBlur, ContinuesTheEdgePixelsBeyondTheScreen) {
+  // A bright last column: beyond the edge it carries on, so the edge stays bright rather than
+  // fading towards black.
+  Image image = testing::uniformImage(80, 40, 0, 0, 0);
+  for (int y = 0; y < 40; ++y) image.at(79, y)[2] = 255;
+  const Image blurred = testing::plainBlur(image, kBlurSigmaPoints);
+  const Image reference = testing::gaussianReference(image, kBlurSigmaPoints);
+  EXPECT_NEAR(blurred.at(79, 20)[2], reference.at(79, 20)[2], 3);
+  EXPECT_GT(blurred.at(79, 20)[2], 100);
+}
+
+}  // namespace
+}  // namespace platform::render

@@ -1,0 +1,209 @@
+// What the overlay shows in pixels: its own content (a) and the final pixels (b).
+#include "platform/render/effect_renderer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include "render_helpers.h"
+
+namespace platform::render {
+namespace {
+
+using testing::Image;
+
+struct NamedContent {
+  const char* name;
+  std::function<ContentSnapshot(Size)> make;
+};
+
+// Every kind of content the renderer knows, including a translucent fill under an effect view
+// and an effect view that blends within the window.
+std::vector<NamedContent> allContents() {
+  return {
+      {"dim", [](Size s) { return testing::dimContent(s, 0.7); }},
+      {"blur", [](Size s) { return testing::blurContent(s, 0.7); }},
+      {"pixelate", [](Size s) { return testing::pixelateContent(s, 0.4); }},
+      {"fill under a half-covering blur",
+       [](Size s) {
+         ContentSnapshot content = testing::blurContent(s, 0.5);
+         content.layerBackgroundColor = Color{0.8, 0.1, 0.2, 0.4};
+         content.effectView->frame = makeRect(s.width / 3, 0, s.width / 2, s.height / 2);
+         return content;
+       }},
+      {"within the window",
+       [](Size s) {
+         ContentSnapshot content = testing::blurContent(s, 0.6);
+         content.layerBackgroundColor = Color{0.2, 0.3, 0.9, 0.5};
+         content.effectView->blendingMode = VisualEffectBlendingMode::withinWindow;
+         return content;
+       }},
+  };
+}
+
+TEST(EffectRenderer, DimsWhiteToTheExpectedLevels) {
+  struct Case {
+    double intensity;
+    int level;
+  };
+  for (Case c : {Case{0.7, 94}, Case{0.1, 232}}) {
+    const Image white = testing::uniformImage(9, 3, 255, 255, 255);
+    const Image out =
+        testing::finalPixels(testing::dimContent({9, 3}, c.intensity), white, 1.0, 1.0);
+    for (int ch = 0; ch < 3; ++ch) EXPECT_NEAR(out.at(4, 1)[ch], c.level, 1) << c.intensity;
+    EXPECT_EQ(out.at(4, 1)[3], 255);
+    // The window's own content: black at alpha intensity * 0.9, premultiplied.
+    const Image own = testing::windowContent(testing::dimContent({9, 3}, c.intensity), white, 1.0);
+    EXPECT_EQ(own.at(4, 1)[0], 0);
+    EXPECT_NEAR(own.at(4, 1)[3], 255 * c.intensity * 0.9, 1);
+  }
+}
+
+TEST(EffectRenderer, AtWindowAlphaZeroTheFinalPixelsAreWhatLiesBeneath) {
+  const Image beneath = testing::noise(37, 23, 5);  // alpha bytes random too
+  for (const NamedContent& content : allContents()) {
+    for (bool padding : {false, true}) {
+      Image out(37, 23);
+      EffectRenderer renderer;
+      renderer.renderFinal(content.make({37, 23}), beneath.in(padding), 1.0, 0.0, out.out());
+      EXPECT_EQ(out.pixels, beneath.pixels) << content.name;
+      Image inPlace = beneath;
+      renderer.renderFinal(content.make({37, 23}), inPlace.in(padding), 1.0, 0.0, inPlace.out());
+      EXPECT_EQ(inPlace.pixels, beneath.pixels) << content.name;
+    }
+  }
+}
+
+TEST(EffectRenderer, FinalPixelsAreTheWindowContentCompositedAtEveryAlpha) {
+  const Image beneath = testing::gradientsWithEdges(61, 43);
+  for (const NamedContent& named : allContents()) {
+    for (double ratio : {1.0, 2.0}) {
+      const ContentSnapshot content = named.make({61 / ratio, 43 / ratio});
+      const Image own = testing::windowContent(content, beneath, ratio);
+      for (double alpha : {0.05, 0.37, 0.5, 0.9, 1.0}) {
+        const Image out = testing::finalPixels(content, beneath, ratio, alpha);
+        int worst = 0;
+        for (std::size_t i = 0; i < out.pixels.size(); i += 4) {
+          const double keep = 1.0 - alpha * own.pixels[i + 3] / 255.0;
+          for (int c = 0; c < 4; ++c) {
+            const double composite = own.pixels[i + c] * alpha + beneath.pixels[i + c] * keep;
+            worst = std::max(worst, int(std::abs(out.pixels[i + c] - std::floor(composite + 0.5))));
+          }
+        }
+        EXPECT_LE(worst, 1) << named.name << " at alpha " << alpha << ", ratio " << ratio;
+      }
+    }
+  }
+}
+
+TEST(EffectRenderer, FinalPixelsMayBeWrittenOverWhatLiesBeneath) {
+  const Image beneath = testing::strokes(45, 30);
+  for (const NamedContent& content : allContents()) {
+    const Image expected = testing::finalPixels(content.make({45, 30}), beneath, 1.0, 0.8);
+    Image inPlace = beneath;
+    EffectRenderer renderer;
+    renderer.renderFinal(content.make({45, 30}), inPlace.in(), 1.0, 0.8, inPlace.out());
+    EXPECT_EQ(inPlace.pixels, expected.pixels) << content.name;
+  }
+}
+
+TEST(EffectRenderer, AUniformScreenStaysUniformApartFromTheTint) {
+  const Image grey = testing::uniformImage(53, 31, 90, 120, 150);
+  const Levels color{90, 120, 150, 255};
+  struct Case {
+    ContentSnapshot content;
+    const MaterialLook& look;
+  };
+  for (const Case& c :
+       {Case{testing::blurContent({53, 31}, 1.0), kHudWindowLook},
+        Case{testing::pixelateContent({53, 31}, 0.1), kUnderWindowBackgroundLook},
+        Case{testing::pixelateContent({53, 31}, 1.0), kUnderWindowBackgroundLook}}) {
+    const Levels tinted = applyMaterial(color, c.look);
+    const Image out = testing::windowContent(c.content, grey, 1.0);
+    for (int y = 0; y < out.height; ++y) {
+      for (int x = 0; x < out.width; ++x) {
+        for (int ch = 0; ch < 4; ++ch)
+          ASSERT_NEAR(out.at(x, y)[ch], tinted[ch], 1) << x << "," << y;
+      }
+    }
+  }
+}
+
+TEST(EffectRenderer, HandlesTinyAndOddSizesAtEveryRatio) {
+  for (auto [w, h] : {std::pair{1, 1}, std::pair{2, 1}, std::pair{1, 3}, std::pair{7, 5},
+                      std::pair{33, 17}, std::pair{3, 200}}) {
+    const Image beneath = testing::uniformImage(w, h, 10, 200, 60);
+    for (double ratio : {1.0, 1.5, 2.0}) {
+      for (const NamedContent& named : allContents()) {
+        const ContentSnapshot content = named.make({w / ratio, h / ratio});
+        const Image own = testing::windowContent(content, beneath, ratio);
+        const Image out = testing::finalPixels(content, beneath, ratio, 0.75);
+        // Uniform in, uniform out, for every effect that covers the screen.
+        const bool covers = named.name != std::string("fill under a half-covering blur");
+        for (std::size_t i = 4; covers && i < out.pixels.size(); ++i) {
+          ASSERT_NEAR(out.pixels[i], out.pixels[i % 4], 1) << named.name << " " << w << "x" << h;
+          ASSERT_NEAR(own.pixels[i], own.pixels[i % 4], 1) << named.name << " " << w << "x" << h;
+        }
+        EXPECT_EQ(out.at(0, 0)[3], 255);
+      }
+    }
+  }
+}
+
+TEST(EffectRenderer, ADepth24SourceCountsAsOpaqueWhateverItsPaddingHolds) {
+  Image padded = testing::gradientsWithEdges(40, 30);
+  Image opaque = padded;
+  for (std::size_t i = 3; i < padded.pixels.size(); i += 4) padded.pixels[i] = 0;
+  for (const NamedContent& named : allContents()) {
+    const ContentSnapshot content = named.make({40, 30});
+    Image fromPadded(40, 30), fromOpaque(40, 30);
+    EffectRenderer renderer;
+    renderer.renderFinal(content, padded.in(true), 1.0, 0.6, fromPadded.out());
+    renderer.renderFinal(content, opaque.in(false), 1.0, 0.6, fromOpaque.out());
+    EXPECT_EQ(fromPadded.pixels, fromOpaque.pixels) << named.name;
+    renderer.renderWindowContent(content, padded.in(true), 1.0, fromPadded.out());
+    renderer.renderWindowContent(content, opaque.in(false), 1.0, fromOpaque.out());
+    EXPECT_EQ(fromPadded.pixels, fromOpaque.pixels) << named.name;
+  }
+}
+
+TEST(EffectRenderer, LeavesTheOutputAloneWhenWhatLiesBeneathDoesNotFit) {
+  const Image beneath = testing::uniformImage(10, 10, 1, 2, 3);
+  Image out = testing::uniformImage(12, 10, 9, 9, 9);
+  const Image before = out;
+  EffectRenderer renderer;
+  renderer.renderFinal(testing::blurContent({12, 10}, 0.7), beneath.in(), 1.0, 1.0, out.out());
+  EXPECT_EQ(out.pixels, before.pixels);
+  renderer.renderFinal(testing::dimContent({12, 10}, 0.7), ConstPixelBuffer{}, 1.0, 1.0, out.out());
+  EXPECT_EQ(out.pixels, before.pixels);
+  renderer.renderFinal(testing::dimContent({12, 10}, 0.7), beneath.in(), 1.0, 1.0, PixelBuffer{});
+}
+
+TEST(EffectRenderer, WindowContentWithoutWhatLiesBeneathBlursBlack) {
+  // Dim needs nothing beneath; a blur without it shows its tint over black.
+  Image out(6, 4);
+  EffectRenderer renderer;
+  renderer.renderWindowContent(testing::dimContent({6, 4}, 0.5), ConstPixelBuffer{}, 1.0,
+                               out.out());
+  EXPECT_NEAR(out.at(3, 2)[3], 255 * 0.45, 1);
+  renderer.renderWindowContent(testing::blurContent({6, 4}, 1.0), ConstPixelBuffer{}, 1.0,
+                               out.out());
+  const Levels tint = applyMaterial(Levels{0, 0, 0, 255}, kHudWindowLook);
+  EXPECT_NEAR(out.at(3, 2)[0], tint[0], 1);
+  EXPECT_EQ(out.at(3, 2)[3], 255);
+}
+
+TEST(EffectRenderer, SaysWhichContentNeedsWhatLiesBeneath) {
+  EXPECT_FALSE(EffectRenderer::needsBeneath(testing::dimContent({10, 10}, 0.7)));
+  EXPECT_TRUE(EffectRenderer::needsBeneath(testing::blurContent({10, 10}, 0.7)));
+  EXPECT_TRUE(EffectRenderer::needsBeneath(testing::pixelateContent({10, 10}, 0.7)));
+  ContentSnapshot within = testing::blurContent({10, 10}, 0.7);
+  within.effectView->blendingMode = VisualEffectBlendingMode::withinWindow;
+  EXPECT_FALSE(EffectRenderer::needsBeneath(within));
+  EXPECT_FALSE(EffectRenderer::needsBeneath(testing::blurContent({10, 10}, 0.0)));
+  EXPECT_FALSE(EffectRenderer::needsBeneath(ContentSnapshot{}));
+}
+
+}  // namespace
+}  // namespace platform::render

@@ -1,0 +1,155 @@
+// Squares of one colour each, on the grid through the filter's centre.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "render_helpers.h"
+
+namespace platform::render {
+namespace {
+
+using testing::Image;
+
+// A gradient each way, so that neighbouring squares always differ; it stays within the middle
+// levels, where the material's saturation cannot clip two squares to the same colour.
+Image slopes(int width, int height) {
+  Image image(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      std::uint8_t* p = image.at(x, y);
+      p[0] = std::uint8_t(96 + 64 * x / std::max(width - 1, 1));
+      p[1] = 128;
+      p[2] = std::uint8_t(96 + 64 * y / std::max(height - 1, 1));
+      p[3] = 255;
+    }
+  }
+  return image;
+}
+
+bool samePixel(const Image& image, int x0, int y0, int x1, int y1) {
+  return std::equal(image.at(x0, y0), image.at(x0, y0) + 4, image.at(x1, y1));
+}
+
+// The columns at which a row changes colour, and the same for a column's rows.
+std::vector<int> columnEdges(const Image& image, int y) {
+  std::vector<int> edges;
+  for (int x = 1; x < image.width; ++x) {
+    if (!samePixel(image, x - 1, y, x, y)) edges.push_back(x);
+  }
+  return edges;
+}
+
+std::vector<int> rowEdges(const Image& image, int x) {
+  std::vector<int> edges;
+  for (int y = 1; y < image.height; ++y) {
+    if (!samePixel(image, x, y - 1, x, y)) edges.push_back(y);
+  }
+  return edges;
+}
+
+std::vector<int> expectedEdges(double center, double side, int size) {
+  std::vector<int> edges;
+  for (auto k = std::int64_t(std::floor(-center / side)) - 1;; ++k) {
+    const double line = std::floor(center + double(k) * side + 0.5);
+    if (line >= size) break;
+    if (line > 0) edges.push_back(int(line));
+  }
+  return edges;
+}
+
+struct GridCase {
+  double ratio;
+  double intensity;
+  int width;  // pixels
+  int height;
+};
+
+class PixellateGrid : public ::testing::TestWithParam<GridCase> {};
+
+TEST_P(PixellateGrid, SquaresAreUniformWithEdgesOnTheGridThroughTheCentre) {
+  const GridCase& c = GetParam();
+  const Size points{c.width / c.ratio, c.height / c.ratio};
+  const Image out = testing::windowContent(testing::pixelateContent(points, c.intensity),
+                                           slopes(c.width, c.height), c.ratio);
+  const double side = c.intensity * 60.0 * c.ratio;
+  const std::vector<int> columns = expectedEdges(c.width / 2.0, side, c.width);
+  const std::vector<int> rows = expectedEdges(c.height / 2.0, side, c.height);
+  // Every row changes colour at the same columns, and every column at the same rows.
+  for (int y = 0; y < c.height; y += 7) EXPECT_EQ(columnEdges(out, y), columns) << "row " << y;
+  for (int x = 0; x < c.width; x += 7) EXPECT_EQ(rowEdges(out, x), rows) << "column " << x;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, PixellateGrid,
+                         ::testing::Values(GridCase{1.0, 0.7, 301, 200}, GridCase{1.0, 0.1, 97, 61},
+                                           GridCase{2.0, 0.1, 200, 150},
+                                           GridCase{2.0, 0.3, 360, 240},
+                                           GridCase{1.5, 0.3, 240, 180},
+                                           GridCase{1.25, 0.1, 150, 100}));
+
+TEST(Pixellate, FractionalRatiosTileWithWholePixelSquares) {
+  // 7 points at 1.5 is 10.5 pixels: squares of 10 and 11 pixels, no gaps, no slivers.
+  const Image out = testing::windowContent(testing::pixelateContent({160, 120}, 7.0 / 60.0),
+                                           slopes(240, 180), 1.5);
+  const std::vector<int> edges = columnEdges(out, 90);
+  for (std::size_t i = 1; i < edges.size(); ++i) {
+    const int width = edges[i] - edges[i - 1];
+    EXPECT_TRUE(width == 10 || width == 11) << "square from " << edges[i - 1];
+  }
+}
+
+TEST(Pixellate, GridLinesComeOutRightWithRowsCountedFromTheTop) {
+  // The centre 60 points above the bottom of a 200-point-high screen: a grid line at row 140.
+  ContentSnapshot content = testing::pixelateContent({300, 200}, 0.5);
+  content.effectView->pixellate->center = {150.0 + 100.0, 60.0 + 100.0};
+  const Image out = testing::windowContent(content, slopes(300, 200), 1.0);
+  EXPECT_EQ(rowEdges(out, 150), expectedEdges(140.0, 30.0, 200));
+}
+
+TEST(Pixellate, ASquareLargerThanTheScreenOrACentreOutsideIt) {
+  // Larger than the screen and centred off it: one square over everything.
+  ContentSnapshot content = testing::pixelateContent({120, 80}, 0.5);
+  content.effectView->pixellate->scale = 1000.0;
+  content.effectView->pixellate->center = {-300.0, -250.0};
+  Image out = testing::windowContent(content, slopes(120, 80), 1.0);
+  EXPECT_TRUE(columnEdges(out, 40).empty());
+  EXPECT_TRUE(rowEdges(out, 60).empty());
+  // Larger than the screen, centred on it: four quarters.
+  content.effectView->pixellate->center = {160.0, 140.0};
+  out = testing::windowContent(content, slopes(120, 80), 1.0);
+  EXPECT_EQ(columnEdges(out, 10), std::vector<int>{60});
+  EXPECT_EQ(rowEdges(out, 10), std::vector<int>{40});
+  // A usual square with the centre far outside: the grid still runs through it.
+  content.effectView->pixellate->scale = 13.0;
+  content.effectView->pixellate->center = {-1000.0, 5000.0};
+  out = testing::windowContent(content, slopes(120, 80), 1.0);
+  EXPECT_EQ(columnEdges(out, 40), expectedEdges(-1100.0, 13.0, 120));
+  EXPECT_EQ(rowEdges(out, 60), expectedEdges(80.0 - 4900.0, 13.0, 80));
+}
+
+TEST(Pixellate, EachSquareTakesTheMeanOfTheRenderingUnderIt) {
+  // Without tint and blur, a square's colour is the mean of the pixels it covers.
+  Image image = slopes(64, 32);
+  EffectLayout layout;
+  layout.width = 64;
+  layout.height = 32;
+  layout.kind = EffectKind::pixellate;
+  layout.frame = layout.visible = {0, 0, 64, 32};
+  layout.insideScale = 0.0;
+  layout.renderingWeight = 1.0;
+  layout.look = kClearLook;
+  layout.sigmaPixels = 0.0;
+  layout.squares = {0.0, 0.0, 16.0};
+  Image out(64, 32);
+  EffectRenderer renderer;
+  const ConstPixelBuffer beneath = image.in();
+  renderer.renderLayout(layout, &beneath, false, out.out());
+  for (int square = 0; square < 4; ++square) {
+    double mean = 0.0;
+    for (int x = square * 16; x < square * 16 + 16; ++x) mean += image.at(x, 0)[0];
+    EXPECT_NEAR(out.at(square * 16 + 5, 3)[0], mean / 16.0, 1.0) << "square " << square;
+  }
+}
+
+}  // namespace
+}  // namespace platform::render

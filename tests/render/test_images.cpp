@@ -1,0 +1,117 @@
+#include "test_images.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace platform::render::testing {
+
+Image uniformImage(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r) {
+  Image image(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      std::uint8_t* p = image.at(x, y);
+      p[0] = b;
+      p[1] = g;
+      p[2] = r;
+      p[3] = 255;
+    }
+  }
+  return image;
+}
+
+Image gradientsWithEdges(int width, int height) {
+  Image image(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      std::uint8_t* p = image.at(x, y);
+      p[0] = std::uint8_t(255 * x / std::max(width - 1, 1));
+      p[1] = std::uint8_t(255 * y / std::max(height - 1, 1));
+      p[2] = std::uint8_t(128 + 100 * std::sin(x * 0.05));
+      const bool box = x > width / 4 && x < width / 2 && y > height / 5 && y < height * 3 / 4;
+      const bool below = x + y > width;
+      if (box) p[0] = 20, p[1] = 240, p[2] = 250;
+      if (below) p[1] = 10;
+      p[3] = 255;
+    }
+  }
+  return image;
+}
+
+Image strokes(int width, int height) {
+  Image image = uniformImage(width, height, 245, 245, 240);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const int line = y % 24;
+      const int letter = x % 11;
+      const bool stem = line >= 4 && line < 18 && (letter == 1 || (letter == 6 && line > 9));
+      const bool bar = (line == 10 || line == 11) && letter >= 1 && letter <= 6;
+      if (stem || bar) {
+        std::uint8_t* p = image.at(x, y);
+        p[0] = p[1] = p[2] = 25;
+      }
+    }
+  }
+  return image;
+}
+
+Image noise(int width, int height, std::uint32_t seed) {
+  Image image(width, height);
+  for (std::size_t i = 0; i < image.pixels.size(); ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    image.pixels[i] = i % 4 == 3 ? 255 : std::uint8_t(seed >> 24);
+  }
+  return image;
+}
+
+Image gaussianReference(const Image& image, double sigma) {
+  const int radius = static_cast<int>(std::ceil(4.0 * sigma));
+  std::vector<double> kernel(std::size_t(2 * radius + 1));
+  double total = 0.0;
+  for (int k = -radius; k <= radius; ++k) {
+    kernel[std::size_t(k + radius)] = std::exp(-0.5 * k * k / (sigma * sigma));
+    total += kernel[std::size_t(k + radius)];
+  }
+  for (double& weight : kernel) weight /= total;
+  const int w = image.width;
+  const int h = image.height;
+  std::vector<double> rows(std::size_t(w) * h * 4);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      for (int c = 0; c < 4; ++c) {
+        double sum = 0.0;
+        for (int k = -radius; k <= radius; ++k) {
+          sum += kernel[std::size_t(k + radius)] * image.at(std::clamp(x + k, 0, w - 1), y)[c];
+        }
+        rows[(std::size_t(y) * w + x) * 4 + c] = sum;
+      }
+    }
+  }
+  Image out(w, h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      for (int c = 0; c < 4; ++c) {
+        double sum = 0.0;
+        for (int k = -radius; k <= radius; ++k) {
+          sum += kernel[std::size_t(k + radius)] *
+                 rows[(std::size_t(std::clamp(y + k, 0, h - 1)) * w + x) * 4 + c];
+        }
+        out.at(x, y)[c] = std::uint8_t(std::lround(std::clamp(sum, 0.0, 255.0)));
+      }
+    }
+  }
+  return out;
+}
+
+double meanAbsoluteDifference(const Image& a, const Image& b) {
+  double total = 0.0;
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < a.pixels.size(); ++i) {
+    if (i % 4 == 3) continue;
+    total += std::abs(int(a.pixels[i]) - int(b.pixels[i]));
+    ++count;
+  }
+  return count == 0 ? 0.0 : total / double(count);
+}
+
+}  // namespace platform::render::testing
