@@ -1,0 +1,83 @@
+#include "platform/x11/window_properties.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace platform::x11 {
+
+namespace {
+
+bool isList32(const RawProperty& property, xcb_atom_t type) {
+  return property.type == type && property.format == 32 && property.data != nullptr;
+}
+
+std::optional<std::uint32_t> readSingle32(const RawProperty& property, xcb_atom_t type) {
+  if (!isList32(property, type) || property.length != 1 || !property.complete) {
+    return std::nullopt;
+  }
+  std::uint32_t value = 0;
+  std::memcpy(&value, property.data, sizeof value);
+  return value;
+}
+
+// The first type in the list that this table knows; EWMH lists them by preference.
+xcb_atom_t preferredType(const std::vector<xcb_atom_t>& types, const LayerAtoms& atoms) {
+  for (xcb_atom_t type : types) {
+    if (type == atoms.typeDesktop || type == atoms.typeDock || type == atoms.typeNotification) {
+      return type;
+    }
+  }
+  return XCB_NONE;
+}
+
+bool contains(const std::vector<xcb_atom_t>& atoms, xcb_atom_t atom) {
+  return atom != XCB_NONE && std::find(atoms.begin(), atoms.end(), atom) != atoms.end();
+}
+
+}  // namespace
+
+std::optional<std::vector<xcb_atom_t>> readAtomList(const RawProperty& property) {
+  if (!isList32(property, XCB_ATOM_ATOM)) return std::nullopt;
+  std::vector<xcb_atom_t> atoms(property.length);
+  std::memcpy(atoms.data(), property.data, atoms.size() * sizeof(xcb_atom_t));
+  return atoms;
+}
+
+std::optional<std::uint32_t> readCardinal(const RawProperty& property) {
+  return readSingle32(property, XCB_ATOM_CARDINAL);
+}
+
+std::optional<xcb_window_t> readWindow(const RawProperty& property) {
+  return readSingle32(property, XCB_ATOM_WINDOW);
+}
+
+std::optional<std::int32_t> readProcessId(const RawProperty& property) {
+  auto value = readCardinal(property);
+  if (!value || *value == 0 || *value > std::uint32_t{std::numeric_limits<std::int32_t>::max()}) {
+    return std::nullopt;
+  }
+  return static_cast<std::int32_t>(*value);
+}
+
+std::optional<double> readOpacity(const RawProperty& property) {
+  auto value = readCardinal(property);
+  if (!value) return std::nullopt;
+  return static_cast<double>(*value) / static_cast<double>(0xFFFFFFFFu);
+}
+
+std::int32_t layerForWindow(const ClientProperties& properties, bool overrideRedirect,
+                            const LayerAtoms& atoms) {
+  const xcb_atom_t type = preferredType(properties.types, atoms);
+  if (type != XCB_NONE && type == atoms.typeDesktop) return kDesktopLayer;
+  if (type != XCB_NONE && type == atoms.typeDock) return kDockLayer;
+  if ((type != XCB_NONE && type == atoms.typeNotification) || overrideRedirect) {
+    return kPopUpMenuLayer;
+  }
+  if (contains(properties.states, atoms.stateFullscreen)) return kNormalLayer;
+  if (contains(properties.states, atoms.stateAbove)) return kFloatingLayer;
+  if (contains(properties.states, atoms.stateBelow)) return kBelowLayer;
+  return kNormalLayer;
+}
+
+}  // namespace platform::x11

@@ -1,0 +1,603 @@
+#include "platform/x11/window_server.h"
+
+#include <unistd.h>
+#include <xcb/res.h>
+
+#include <QSocketNotifier>
+#include <algorithm>
+#include <array>
+
+#include "platform/x11/xcb_reply.h"
+
+namespace platform::x11 {
+
+namespace {
+
+constexpr auto kRestackInterval = std::chrono::milliseconds(100);
+constexpr int kActiveZeroGraceMs = 50;
+// Enough for any real atom list; a longer value is cut, never read past its end.
+constexpr std::uint32_t kMaxListLength = 1024;
+constexpr std::uint32_t kMaxClients = 65536;
+// Frames rarely nest clients more than two deep; this bounds the walk up to the root.
+constexpr int kMaxFrameDepth = 6;
+constexpr std::uint32_t kAllDesktops = 0xFFFFFFFFu;
+
+xcb_get_property_cookie_t getProperty(xcb_connection_t* c, xcb_window_t w, xcb_atom_t atom,
+                                      std::uint32_t length = kMaxListLength) {
+  return xcb_get_property(c, 0, w, atom, XCB_GET_PROPERTY_TYPE_ANY, 0, length);
+}
+
+XcbReply<xcb_get_property_reply_t> propertyReply(xcb_connection_t* c,
+                                                 xcb_get_property_cookie_t cookie) {
+  xcb_generic_error_t* error = nullptr;
+  return takeReply(xcb_get_property_reply(c, cookie, &error), error);
+}
+
+}  // namespace
+
+struct WindowServer::Client {
+  ClientProperties properties;
+  std::optional<ProcessId> resourcePid;  // from the X-Resource extension
+  bool propertiesKnown = false;
+  bool selected = false;
+};
+
+WindowServer::WindowServer(QObject* parent) : QObject(parent), ownPid_(::getpid()) {
+  connection_ = xcb_connect(nullptr, &screenNumber_);
+  if (xcb_connection_has_error(connection_) != 0) return;
+  const xcb_setup_t* setup = xcb_get_setup(connection_);
+  xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
+  for (int i = 0; i < screenNumber_ && it.rem > 0; ++i) xcb_screen_next(&it);
+  if (it.rem == 0) return;
+  screen_ = it.data;
+  root_ = screen_->root;
+  atoms_ = Atoms::intern(connection_);
+
+  const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+  xcb_change_window_attributes(connection_, root_, XCB_CW_EVENT_MASK, &mask);
+  xcb_flush(connection_);
+
+  activeZeroTimer_.setSingleShot(true);
+  activeZeroTimer_.setInterval(kActiveZeroGraceMs);
+  connect(&activeZeroTimer_, &QTimer::timeout, this, [this] {
+    if (activeWindow_ == XCB_NONE) setFrontmost(-1);
+    if (pendingActivation_) {
+      pendingActivation_ = false;
+      emit frontmostApplicationChanged();
+    }
+  });
+  restackTimer_.setSingleShot(true);
+  connect(&restackTimer_, &QTimer::timeout, this, [this] { settle(); });
+
+  notifier_ =
+      new QSocketNotifier(xcb_get_file_descriptor(connection_), QSocketNotifier::Read, this);
+  connect(notifier_, &QSocketNotifier::activated, this, [this] { readEvents(); });
+  settle();
+}
+
+WindowServer::~WindowServer() {
+  if (connection_ != nullptr) xcb_disconnect(connection_);
+}
+
+bool WindowServer::isConnected() const {
+  return connection_ != nullptr && screen_ != nullptr && xcb_connection_has_error(connection_) == 0;
+}
+
+std::uint32_t WindowServer::nextRequestSequence() {
+  return xcb_no_operation(connection_).sequence + 1;
+}
+
+void WindowServer::readEvents() {
+  while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+    handleEvent(event);
+    std::free(event);
+  }
+  if (xcb_connection_has_error(connection_) != 0) {
+    notifier_->setEnabled(false);
+    emit connectionLost();
+    return;
+  }
+  settle();
+}
+
+void WindowServer::handleEvent(const xcb_generic_event_t* event) {
+  switch (event->response_type & 0x7F) {
+    case 0:  // an error: a window of another client went away, which is normal
+      return;
+    case XCB_CREATE_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_create_notify_event_t*>(event);
+      if (e->parent != root_) return;
+      stack_.created(e->window);
+      topLevels_[e->window] = TopLevel{true, false, e->override_redirect != 0};
+      orderChanged_ = true;
+      return;
+    }
+    case XCB_DESTROY_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
+      if (!stack_.contains(e->window)) return;
+      stack_.destroyed(e->window);
+      topLevels_.erase(e->window);
+      clients_.erase(e->window);
+      clientOfFrame_.erase(e->window);
+      orderChanged_ = true;
+      return;
+    }
+    case XCB_MAP_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_map_notify_event_t*>(event);
+      auto found = topLevels_.find(e->window);
+      if (found == topLevels_.end()) return;
+      found->second.mapped = true;
+      found->second.overrideRedirect = e->override_redirect != 0;
+      membersDirty_ = true;
+      orderChanged_ = true;
+      return;
+    }
+    case XCB_UNMAP_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_unmap_notify_event_t*>(event);
+      auto found = topLevels_.find(e->window);
+      if (found == topLevels_.end()) return;
+      found->second.mapped = false;
+      orderChanged_ = true;
+      return;
+    }
+    case XCB_CONFIGURE_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+      if (e->event != root_ || !stack_.contains(e->window)) return;
+      if (stack_.isDirectlyAbove(e->window, e->above_sibling)) return;  // moved or resized only
+      if (!stack_.restacked(e->window, e->above_sibling)) stackDirty_ = true;
+      orderChanged_ = true;
+      return;
+    }
+    case XCB_REPARENT_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
+      if (e->parent == root_) {
+        stack_.created(e->window);
+        topLevels_[e->window] = TopLevel{};
+        membersDirty_ = true;
+      } else if (stack_.contains(e->window)) {
+        stack_.destroyed(e->window);
+        topLevels_.erase(e->window);
+      } else {
+        return;
+      }
+      orderChanged_ = true;
+      return;
+    }
+    case XCB_CIRCULATE_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_circulate_notify_event_t*>(event);
+      stack_.circulated(e->window, e->place == XCB_PLACE_ON_TOP);
+      orderChanged_ = true;
+      return;
+    }
+    case XCB_PROPERTY_NOTIFY: {
+      const auto* e = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+      if (e->window == root_) {
+        handleRootProperty(e->atom);
+        return;
+      }
+      const xcb_atom_t atom = e->atom;
+      if (atom != atoms_.netWmState && atom != atoms_.netWmWindowType && atom != atoms_.netWmPid &&
+          atom != atoms_.netWmWindowOpacity && atom != atoms_.netWmDesktop) {
+        return;  // titles, user times and the like change often and matter not
+      }
+      auto found = clients_.find(e->window);
+      if (found == clients_.end()) return;
+      found->second->propertiesKnown = false;
+      membersDirty_ = true;
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+void WindowServer::handleRootProperty(xcb_atom_t atom) {
+  if (atom == atoms_.netActiveWindow) activeDirty_ = true;
+  if (atom == atoms_.netClientList) clientListDirty_ = true;
+  if (atom == atoms_.netCurrentDesktop) desktopDirty_ = true;
+  if (atom == atoms_.netSupportingWmCheck) windowManagerDirty_ = true;
+}
+
+bool WindowServer::anythingDirty() const {
+  return stackDirty_ || windowManagerDirty_ || clientListDirty_ || activeDirty_ || desktopDirty_ ||
+         membersDirty_ || orderChanged_;
+}
+
+// Brings the cache up to date, tells the observers, once, what changed, and then moves the
+// overlays where their levels want them. The observers go first: an activation usually sets
+// a new level, and a restack for the old one would spend the overlay's restack budget.
+void WindowServer::settle() {
+  if (settling_ || !isConnected()) return;
+  settling_ = true;
+  bool stackingMoved = orderChanged_;
+  // Replies may carry events with them; those can dirty the cache again, a few times at most.
+  for (int round = 0; round < 4 && anythingDirty(); ++round) {
+    stackingMoved = refresh() || stackingMoved;
+    while (xcb_generic_event_t* event = xcb_poll_for_queued_event(connection_)) {
+      handleEvent(event);
+      std::free(event);
+    }
+  }
+  settling_ = false;
+
+  if (stackingMoved) emit stackingChanged();
+  if (pendingSpaceChange_) {
+    pendingSpaceChange_ = false;
+    emit currentDesktopChanged();
+  }
+  if (pendingActivation_) {
+    pendingActivation_ = false;
+    emit frontmostApplicationChanged();
+  }
+  if (!settling_) restackOverlays();
+}
+
+bool WindowServer::refresh() {
+  if (windowManagerDirty_) readWindowManager();
+  if (stackDirty_) resyncStack();
+  if (clientListDirty_) readClientList();
+  if (desktopDirty_) readCurrentDesktop();
+  readTopLevelAttributes();
+  readClientProperties();
+  if (activeDirty_) readActiveWindow();
+  const bool changed = orderChanged_;
+  if (changed) listValid_ = false;
+  orderChanged_ = false;
+  return changed;
+}
+
+void WindowServer::readWindowManager() {
+  windowManagerDirty_ = false;
+  auto rootCheck =
+      propertyReply(connection_, getProperty(connection_, root_, atoms_.netSupportingWmCheck, 1));
+  bool running = false;
+  if (auto window = readWindow(rawProperty(rootCheck.get()))) {
+    auto own = propertyReply(connection_,
+                             getProperty(connection_, *window, atoms_.netSupportingWmCheck, 1));
+    running = readWindow(rawProperty(own.get())) == window;
+  }
+  if (running != windowManagerRunning_) {
+    windowManagerRunning_ = running;
+    clientListDirty_ = true;
+    orderChanged_ = true;
+  }
+}
+
+void WindowServer::resyncStack() {
+  stackDirty_ = false;
+  xcb_generic_error_t* error = nullptr;
+  auto tree = takeReply(
+      xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), &error), error);
+  if (!tree) return;
+  const xcb_window_t* children = xcb_query_tree_children(tree.get());
+  std::vector<xcb_window_t> order(children, children + xcb_query_tree_children_length(tree.get()));
+  std::unordered_map<xcb_window_t, TopLevel> kept;
+  for (xcb_window_t window : order) {
+    auto found = topLevels_.find(window);
+    kept[window] = found == topLevels_.end() ? TopLevel{} : found->second;
+  }
+  topLevels_ = std::move(kept);
+  std::erase_if(clientOfFrame_,
+                [this](const auto& entry) { return !topLevels_.contains(entry.first); });
+  stack_.reset(std::move(order));
+  membersDirty_ = true;
+  orderChanged_ = true;
+}
+
+void WindowServer::readClientList() {
+  clientListDirty_ = false;
+  orderChanged_ = true;
+  std::vector<xcb_window_t> clients;
+  if (windowManagerRunning_) {
+    auto reply = propertyReply(connection_,
+                               getProperty(connection_, root_, atoms_.netClientList, kMaxClients));
+    const RawProperty raw = rawProperty(reply.get());
+    if (raw.type == XCB_ATOM_WINDOW && raw.format == 32) {
+      const auto* ids = static_cast<const xcb_window_t*>(raw.data);
+      clients.assign(ids, ids + raw.length);
+    }
+  }
+
+  // Find each client's frame, the root's child that holds it, one level per round trip.
+  std::unordered_map<xcb_window_t, xcb_window_t> frameOfClient;
+  for (const auto& [frame, client] : clientOfFrame_) frameOfClient[client] = frame;
+  std::vector<std::pair<xcb_window_t, xcb_window_t>> walking;  // client, window reached
+  for (xcb_window_t client : clients) {
+    if (!frameOfClient.contains(client) || !stack_.contains(frameOfClient[client])) {
+      walking.emplace_back(client, client);
+    }
+  }
+  std::unordered_map<xcb_window_t, xcb_window_t> resolved;
+  for (const auto& [frame, client] : clientOfFrame_) {
+    if (std::find(clients.begin(), clients.end(), client) != clients.end()) {
+      resolved[frame] = client;
+    }
+  }
+  for (int depth = 0; depth < kMaxFrameDepth && !walking.empty(); ++depth) {
+    std::vector<xcb_query_tree_cookie_t> cookies;
+    for (const auto& step : walking) cookies.push_back(xcb_query_tree(connection_, step.second));
+    std::vector<std::pair<xcb_window_t, xcb_window_t>> next;
+    for (std::size_t i = 0; i < walking.size(); ++i) {
+      xcb_generic_error_t* error = nullptr;
+      auto tree = takeReply(xcb_query_tree_reply(connection_, cookies[i], &error), error);
+      if (!tree) continue;  // gone
+      if (tree->parent == root_) {
+        resolved[walking[i].second] = walking[i].first;
+        if (!stack_.contains(walking[i].second)) stackDirty_ = true;
+      } else if (tree->parent != XCB_NONE) {
+        next.emplace_back(walking[i].first, tree->parent);
+      }
+    }
+    walking = std::move(next);
+  }
+  clientOfFrame_ = std::move(resolved);
+  std::erase_if(clients_, [&](const auto& entry) {
+    auto top = topLevels_.find(entry.first);
+    const bool isRootChild = top != topLevels_.end();
+    return !isRootChild && std::find(clients.begin(), clients.end(), entry.first) == clients.end();
+  });
+  membersDirty_ = true;
+}
+
+void WindowServer::readCurrentDesktop() {
+  desktopDirty_ = false;
+  auto reply =
+      propertyReply(connection_, getProperty(connection_, root_, atoms_.netCurrentDesktop, 1));
+  std::optional<std::uint32_t> desktop = readCardinal(rawProperty(reply.get()));
+  if (desktop != currentDesktop_) {
+    if (currentDesktop_ && desktop) pendingSpaceChange_ = true;
+    currentDesktop_ = desktop;
+    orderChanged_ = true;
+  }
+}
+
+void WindowServer::readTopLevelAttributes() {
+  std::vector<std::pair<xcb_window_t, xcb_get_window_attributes_cookie_t>> pending;
+  for (const auto& [window, top] : topLevels_) {
+    if (!top.attributesKnown) {
+      pending.emplace_back(window, xcb_get_window_attributes(connection_, window));
+    }
+  }
+  for (const auto& [window, cookie] : pending) {
+    xcb_generic_error_t* error = nullptr;
+    auto reply = takeReply(xcb_get_window_attributes_reply(connection_, cookie, &error), error);
+    if (!reply) {
+      stack_.destroyed(window);
+      topLevels_.erase(window);
+      continue;
+    }
+    TopLevel& top = topLevels_[window];
+    top.attributesKnown = true;
+    top.mapped = reply->map_state == XCB_MAP_STATE_VIEWABLE;
+    top.overrideRedirect = reply->override_redirect != 0;
+    orderChanged_ = true;
+  }
+}
+
+xcb_window_t WindowServer::propertyWindowOf(xcb_window_t topLevel) const {
+  auto found = topLevels_.find(topLevel);
+  if (found == topLevels_.end() || overlays_.contains(topLevel)) return XCB_NONE;
+  if (found->second.overrideRedirect || !windowManagerRunning_) return topLevel;
+  auto client = clientOfFrame_.find(topLevel);
+  return client == clientOfFrame_.end() ? XCB_NONE : client->second;
+}
+
+void WindowServer::readClientProperties() {
+  if (!membersDirty_) return;
+  membersDirty_ = false;
+  struct Pending {
+    xcb_window_t window;
+    Client* client;
+    std::array<xcb_get_property_cookie_t, 5> cookies;
+  };
+  std::vector<Pending> pending;
+  for (const auto& [window, top] : topLevels_) {
+    if (!top.mapped) continue;
+    const xcb_window_t owner = propertyWindowOf(window);
+    if (owner == XCB_NONE) continue;
+    auto& slot = clients_[owner];
+    if (!slot) slot = std::make_unique<Client>();
+    if (slot->propertiesKnown) continue;
+    if (!slot->selected) {
+      // Select first, then read: a change in between still arrives as an event.
+      const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+      xcb_change_window_attributes(connection_, owner, XCB_CW_EVENT_MASK, &mask);
+      slot->selected = true;
+    }
+    pending.push_back(Pending{owner,
+                              slot.get(),
+                              {getProperty(connection_, owner, atoms_.netWmWindowType),
+                               getProperty(connection_, owner, atoms_.netWmState),
+                               getProperty(connection_, owner, atoms_.netWmPid, 1),
+                               getProperty(connection_, owner, atoms_.netWmWindowOpacity, 1),
+                               getProperty(connection_, owner, atoms_.netWmDesktop, 1)}});
+  }
+  for (Pending& item : pending) {
+    ClientProperties properties;
+    auto type = propertyReply(connection_, item.cookies[0]);
+    auto state = propertyReply(connection_, item.cookies[1]);
+    auto pid = propertyReply(connection_, item.cookies[2]);
+    auto opacity = propertyReply(connection_, item.cookies[3]);
+    auto desktop = propertyReply(connection_, item.cookies[4]);
+    properties.types = readAtomList(rawProperty(type.get())).value_or(std::vector<xcb_atom_t>{});
+    properties.states = readAtomList(rawProperty(state.get())).value_or(std::vector<xcb_atom_t>{});
+    properties.pid = readProcessId(rawProperty(pid.get()));
+    properties.opacity = readOpacity(rawProperty(opacity.get()));
+    properties.desktop = readCardinal(rawProperty(desktop.get()));
+    item.client->properties = std::move(properties);
+    item.client->propertiesKnown = true;
+    if (!item.client->properties.pid && !item.client->resourcePid) {
+      item.client->resourcePid = processIdOf(item.window);
+    }
+  }
+  orderChanged_ = orderChanged_ || !pending.empty();
+}
+
+// The process id from the X-Resource extension: the id of the client that made the window.
+std::optional<ProcessId> WindowServer::processIdOf(xcb_window_t window) {
+  xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+  xcb_generic_error_t* error = nullptr;
+  auto reply = takeReply(xcb_res_query_client_ids_reply(
+                             connection_, xcb_res_query_client_ids(connection_, 1, &spec), &error),
+                         error);
+  if (!reply) return std::nullopt;
+  for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem > 0;
+       xcb_res_client_id_value_next(&it)) {
+    if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) == 0) continue;
+    if (xcb_res_client_id_value_value_length(it.data) != 1) continue;
+    const std::uint32_t pid = *xcb_res_client_id_value_value(it.data);
+    if (pid > 0 && pid <= 0x7FFFFFFFu) return static_cast<ProcessId>(pid);
+  }
+  return std::nullopt;
+}
+
+void WindowServer::readActiveWindow() {
+  activeDirty_ = false;
+  auto reply =
+      propertyReply(connection_, getProperty(connection_, root_, atoms_.netActiveWindow, 1));
+  activeWindow_ = readWindow(rawProperty(reply.get())).value_or(XCB_NONE);
+  if (activeWindow_ == XCB_NONE) {
+    // Switching windows passes through 0 for an instant; only a lasting 0 is the desktop.
+    if (frontmostPid_ != -1 && !activeZeroTimer_.isActive()) activeZeroTimer_.start();
+    return;
+  }
+  activeZeroTimer_.stop();
+  std::optional<ProcessId> pid;
+  auto known = clients_.find(activeWindow_);
+  if (known != clients_.end() && known->second->propertiesKnown) {
+    pid =
+        known->second->properties.pid ? known->second->properties.pid : known->second->resourcePid;
+  } else {
+    auto pidReply =
+        propertyReply(connection_, getProperty(connection_, activeWindow_, atoms_.netWmPid, 1));
+    pid = readProcessId(rawProperty(pidReply.get()));
+    if (!pid) pid = processIdOf(activeWindow_);
+  }
+  setFrontmost(pid.value_or(-1));
+}
+
+void WindowServer::setFrontmost(ProcessId pid) {
+  if (pid == frontmostPid_) return;
+  frontmostPid_ = pid;
+  pendingActivation_ = true;
+}
+
+void WindowServer::rebuildList() {
+  auto list = std::make_shared<WindowInfoList>();
+  auto withoutDesktop = std::make_shared<WindowInfoList>();
+  entries_.clear();
+  entries_.reserve(stack_.bottomToTop().size());
+  const auto& order = stack_.bottomToTop();
+  for (auto it = order.rbegin(); it != order.rend(); ++it) {
+    const xcb_window_t window = *it;
+    StackEntry entry{window, std::nullopt};
+    WindowInfo info;
+    if (auto overlay = overlays_.find(window); overlay != overlays_.end()) {
+      const OverlayState state = overlay->second.state();
+      if (state.onScreen) {
+        info = WindowInfo{{std::string(kWindowNumberKey), std::int64_t{window}},
+                          {std::string(kWindowOwnerPidKey), std::int64_t{ownPid_}},
+                          {std::string(kWindowLayerKey), state.level},
+                          {std::string(kWindowAlphaKey), state.alpha}};
+      }
+    } else if (auto top = topLevels_.find(window); top != topLevels_.end() && top->second.mapped) {
+      const xcb_window_t owner = propertyWindowOf(window);
+      auto client = clients_.find(owner);
+      if (owner != XCB_NONE && client != clients_.end() && client->second->propertiesKnown) {
+        const ClientProperties& properties = client->second->properties;
+        const bool hidden = std::find(properties.states.begin(), properties.states.end(),
+                                      atoms_.netWmStateHidden) != properties.states.end() &&
+                            atoms_.netWmStateHidden != XCB_NONE;
+        const bool elsewhere = currentDesktop_ && properties.desktop &&
+                               *properties.desktop != kAllDesktops &&
+                               *properties.desktop != *currentDesktop_;
+        if (!hidden && !elsewhere) {
+          const std::int32_t layer =
+              layerForWindow(properties, top->second.overrideRedirect, atoms_.layer);
+          entry.layer = layer;
+          info = WindowInfo{{std::string(kWindowNumberKey), std::int64_t{owner}},
+                            {std::string(kWindowLayerKey), std::int64_t{layer}}};
+          const auto pid = properties.pid ? properties.pid : client->second->resourcePid;
+          if (pid) info.emplace(std::string(kWindowOwnerPidKey), std::int64_t{*pid});
+          if (properties.opacity) info.emplace(std::string(kWindowAlphaKey), *properties.opacity);
+        }
+      }
+    }
+    entries_.push_back(entry);
+    if (info.empty()) continue;
+    const bool desktopElement = entry.layer == kDesktopLayer;
+    if (!desktopElement) withoutDesktop->push_back(info);
+    list->push_back(std::move(info));
+  }
+  std::reverse(entries_.begin(), entries_.end());
+  list_ = std::move(list);
+  listWithoutDesktop_ = std::move(withoutDesktop);
+  listValid_ = true;
+}
+
+std::shared_ptr<const WindowInfoList> WindowServer::windowList(bool excludeDesktopElements) {
+  if (!isConnected()) return nullptr;
+  if (anythingDirty()) settle();
+  if (!listValid_) rebuildList();
+  return excludeDesktopElements ? listWithoutDesktop_ : list_;
+}
+
+void WindowServer::addOverlay(xcb_window_t window, std::function<OverlayState()> state) {
+  overlays_[window] = Overlay{std::move(state)};
+  listValid_ = false;
+}
+
+void WindowServer::removeOverlay(xcb_window_t window) {
+  overlays_.erase(window);
+  listValid_ = false;
+}
+
+void WindowServer::overlayDidChange(xcb_window_t window) {
+  listValid_ = false;
+  if (!overlays_.contains(window) || settling_) return;
+  settle();
+}
+
+void WindowServer::overlayAlphaDidChange() {
+  listValid_ = false;
+}
+
+void WindowServer::restackOverlays() {
+  if (overlays_.empty()) return;
+  if (!listValid_) rebuildList();
+  for (auto& [window, overlay] : overlays_) restackOverlay(window, overlay);
+}
+
+// Keeps one overlay directly below the lowest window whose layer is above its level, at most
+// once per interval so that we never fight the window manager.
+void WindowServer::restackOverlay(xcb_window_t window, Overlay& overlay) {
+  const OverlayState state = overlay.state();
+  if (!state.onScreen || !stack_.contains(window)) return;
+  const std::optional<xcb_window_t> reference = restackReference(entries_, state.level);
+  if (isPlacedFor(entries_, window, reference)) return;
+
+  const auto now = std::chrono::steady_clock::now();
+  const auto due = overlay.lastRestack + kRestackInterval;
+  if (now < due) {
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due - now);
+    if (!restackTimer_.isActive() || restackTimer_.remainingTime() > wait.count() + 1) {
+      restackTimer_.start(static_cast<int>(wait.count()) + 1);
+    }
+    return;
+  }
+  overlay.lastRestack = now;
+  // The reference is a child of the root, a frame and never a client, so this cannot BadMatch.
+  if (reference) {
+    const std::uint32_t values[] = {*reference, XCB_STACK_MODE_BELOW};
+    xcb_configure_window(connection_, window,
+                         XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
+  } else {
+    const std::uint32_t values[] = {XCB_STACK_MODE_ABOVE};
+    xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, values);
+  }
+  xcb_flush(connection_);
+  stack_.placeBelow(window, reference);
+  rebuildList();
+}
+
+}  // namespace platform::x11

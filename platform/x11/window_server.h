@@ -1,0 +1,148 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <QByteArray>
+#include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/workspace.h"
+#include "platform/x11/atoms.h"
+#include "platform/x11/window_stack.h"
+
+class QSocketNotifier;
+
+namespace platform::x11 {
+
+// What the window server needs to know of one of our own overlays.
+struct OverlayState {
+  std::int64_t level = 0;
+  double alpha = 1.0;
+  bool onScreen = false;
+};
+
+// The desktop as the window list, the frontmost application and the overlays' stacking see it,
+// on a connection of its own. A cache that X events keep current holds the top-level windows,
+// their stacking order and the properties the list needs, so that a query that finds nothing
+// changed costs no round trip to the server.
+class WindowServer final : public QObject {
+  Q_OBJECT
+
+ public:
+  // Connects to the display named in $DISPLAY; isConnected() is false when that fails.
+  explicit WindowServer(QObject* parent = nullptr);
+  ~WindowServer() override;
+  WindowServer(const WindowServer&) = delete;
+  WindowServer& operator=(const WindowServer&) = delete;
+
+  bool isConnected() const;
+  xcb_connection_t* connection() const { return connection_; }
+  xcb_screen_t* screen() const { return screen_; }
+  int screenNumber() const { return screenNumber_; }
+  const Atoms& atoms() const { return atoms_; }
+
+  // The on-screen windows, front to back, from the cache.
+  std::shared_ptr<const WindowInfoList> windowList(bool excludeDesktopElements);
+  // The process that owns the active window, or -1 for the desktop.
+  ProcessId frontmostProcessId() const { return frontmostPid_; }
+  bool windowManagerRunning() const { return windowManagerRunning_; }
+
+  // Our own overlays: a window created on this connection, and how to read its state.
+  void addOverlay(xcb_window_t window, std::function<OverlayState()> state);
+  void removeOverlay(xcb_window_t window);
+  // The overlay's level or visibility changed: put it where its level wants it.
+  void overlayDidChange(xcb_window_t window);
+  // The overlay's alpha changed: only the list's record of it differs.
+  void overlayAlphaDidChange();
+
+  // The sequence number of the next request on this connection (for counting requests).
+  std::uint32_t nextRequestSequence();
+
+ signals:
+  void frontmostApplicationChanged();
+  void currentDesktopChanged();
+  // Windows were mapped, unmapped or restacked.
+  void stackingChanged();
+  void connectionLost();
+
+ private:
+  struct TopLevel {
+    bool attributesKnown = false;
+    bool mapped = false;
+    bool overrideRedirect = false;
+  };
+  struct Client;
+  struct Overlay {
+    std::function<OverlayState()> state;
+    std::chrono::steady_clock::time_point lastRestack{};
+    bool restackPending = false;
+  };
+
+  void readEvents();
+  void handleEvent(const xcb_generic_event_t* event);
+  void handleRootProperty(xcb_atom_t atom);
+  void settle();
+  // Reads what the events marked as changed; true when the list or the order changed.
+  bool refresh();
+  void resyncStack();
+  void readWindowManager();
+  void readClientList();
+  void readTopLevelAttributes();
+  void readClientProperties();
+  void readActiveWindow();
+  void readCurrentDesktop();
+  void setFrontmost(ProcessId pid);
+  std::optional<ProcessId> processIdOf(xcb_window_t window);
+  // The window whose properties describe this top-level, or none.
+  xcb_window_t propertyWindowOf(xcb_window_t topLevel) const;
+  void rebuildList();
+  void restackOverlays();
+  void restackOverlay(xcb_window_t window, Overlay& overlay);
+  bool anythingDirty() const;
+
+  xcb_connection_t* connection_ = nullptr;
+  xcb_screen_t* screen_ = nullptr;
+  xcb_window_t root_ = XCB_NONE;
+  int screenNumber_ = 0;
+  Atoms atoms_;
+  ProcessId ownPid_ = 0;
+  QSocketNotifier* notifier_ = nullptr;
+  QTimer activeZeroTimer_;
+  QTimer restackTimer_;
+
+  WindowStack stack_;
+  std::unordered_map<xcb_window_t, TopLevel> topLevels_;
+  std::unordered_map<xcb_window_t, std::unique_ptr<Client>> clients_;
+  std::unordered_map<xcb_window_t, xcb_window_t> clientOfFrame_;
+  std::unordered_map<xcb_window_t, Overlay> overlays_;
+  bool windowManagerRunning_ = false;
+  std::optional<std::uint32_t> currentDesktop_;
+  xcb_window_t activeWindow_ = XCB_NONE;
+  ProcessId frontmostPid_ = -1;
+
+  // What the events said has changed since the last refresh.
+  bool stackDirty_ = true;
+  bool windowManagerDirty_ = true;
+  bool clientListDirty_ = true;
+  bool activeDirty_ = true;
+  bool desktopDirty_ = true;
+  bool membersDirty_ = true;
+  bool orderChanged_ = true;
+  bool listValid_ = false;
+  bool settling_ = false;
+  bool pendingActivation_ = false;
+  bool pendingSpaceChange_ = false;
+
+  std::vector<StackEntry> entries_;
+  std::shared_ptr<const WindowInfoList> list_;
+  std::shared_ptr<const WindowInfoList> listWithoutDesktop_;
+};
+
+}  // namespace platform::x11

@@ -1,0 +1,384 @@
+#include "platform/x11/x11_platform.h"
+
+#include <xcb/randr.h>
+#include <xcb/xcb.h>
+#include <xcb/xinput.h>
+
+#include <QApplication>
+#include <QCursor>
+#include <QIcon>
+#include <QImageReader>
+#include <QScreen>
+#include <QTimer>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/x11/key_focus_watcher.h"
+#include "platform/x11/overlay_window.h"
+#include "platform/x11/termination_signals.h"
+#include "platform/x11/window_server.h"
+#include "platform/x11/xcb_reply.h"
+
+#ifdef QUILLMERE_HAVE_X11_INPUT
+#include "platform/x11/input/global_input.h"
+#include "platform/x11/input/local_key_filter.h"
+#endif
+#ifdef QUILLMERE_HAVE_X11_PAINT
+#include "platform/x11/paint/overlay_paint_engine.h"
+#endif
+#ifdef QUILLMERE_HAVE_X11_SHELL
+#include "platform/x11/shell/alert_dialog.h"
+#include "platform/x11/shell/bundle_resources.h"
+#include "platform/x11/shell/desktop_notification.h"
+#include "platform/x11/shell/tray_status_item.h"
+#endif
+
+namespace platform::x11 {
+
+namespace {
+
+constexpr std::string_view kStatusSymbolName = "circle.dotted";
+
+// Whether the server says that no monitor is attached: RandR 1.5 lists none. Qt then shows a
+// placeholder screen, which is not a screen.
+bool serverListsNoMonitors(xcb_connection_t* c, xcb_window_t root) {
+  const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
+  if (randr == nullptr || randr->present == 0) return false;
+  xcb_generic_error_t* error = nullptr;
+  auto version =
+      takeReply(xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), &error), error);
+  if (!version || (version->major_version == 1 && version->minor_version < 5)) return false;
+  auto monitors =
+      takeReply(xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, root, 1), &error), error);
+  return monitors && xcb_randr_get_monitors_monitors_length(monitors.get()) == 0;
+}
+
+}  // namespace
+
+X11Platform::X11Platform() : owner_(std::make_unique<QObject>()) {
+  server_ = new WindowServer(owner_.get());
+  QObject::connect(server_, &WindowServer::connectionLost, owner_.get(), &exitForLostDisplay);
+  QObject::connect(server_, &WindowServer::frontmostApplicationChanged, owner_.get(), [this] {
+    postWorkspaceNotification(WorkspaceNotification::didActivateApplication);
+  });
+  QObject::connect(server_, &WindowServer::currentDesktopChanged, owner_.get(), [this] {
+    postWorkspaceNotification(WorkspaceNotification::activeSpaceDidChange);
+  });
+  // The monitors are asked for again only when Qt's list of screens changes.
+  auto forgetMonitors = [this] { noMonitors_.reset(); };
+  QObject::connect(qApp, &QGuiApplication::screenAdded, owner_.get(), forgetMonitors);
+  QObject::connect(qApp, &QGuiApplication::screenRemoved, owner_.get(), forgetMonitors);
+  QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, owner_.get(), forgetMonitors);
+  signals_ = new TerminationSignals([] { QCoreApplication::exit(0); }, owner_.get());
+
+  const QByteArray displayName = qgetenv("DISPLAY");
+#ifdef QUILLMERE_HAVE_X11_INPUT
+  input_ = new GlobalInput(displayName, owner_.get());
+  QObject::connect(input_, &GlobalInput::connectionLost, owner_.get(), &exitForLostDisplay);
+  input_->setPointerMovedHandler([this](QPoint position) {
+    // The monitors read the location of this very event; asking again would cost a query.
+    pointerDuringDelivery_ = screenGeometry().pointFromPixel(position.x(), position.y());
+    deliverGlobal(Event{EventType::mouseMoved, 0, std::nullopt});
+    pointerDuringDelivery_.reset();
+  });
+  input_->setKeyDownHandler([this](const Event& event) { deliverGlobal(event); });
+  localKeys_ = new LocalKeyFilter(owner_.get());
+  localKeys_->setKeyDownHandler([this](const Event& event) { return !deliverLocal(event); });
+  qApp->installEventFilter(localKeys_);
+  focusWatcher_ = new KeyFocusWatcher(
+      [this](bool ownWindowHasKeys) { input_->setKeysSuppressed(ownWindowHasKeys); }, owner_.get());
+#endif
+#ifdef QUILLMERE_HAVE_X11_PAINT
+  paint_ = new OverlayPaintEngine(displayName, owner_.get());
+  QObject::connect(paint_, &OverlayPaintEngine::connectionLost, owner_.get(), &exitForLostDisplay);
+  QObject::connect(server_, &WindowServer::stackingChanged, paint_,
+                   &OverlayPaintEngine::stackingDidChange);
+#endif
+  (void)displayName;
+}
+
+X11Platform::~X11Platform() = default;
+
+void X11Platform::exitForLostDisplay() {
+  std::fputs("quillmere: the connection to the X display was lost\n", stderr);
+  std::fflush(nullptr);
+  std::_Exit(1);
+}
+
+// --- Application -----------------------------------------------------------------------------
+
+void X11Platform::runEventLoop(const std::function<void()>& didFinishLaunching) {
+  QTimer::singleShot(0, owner_.get(), [&didFinishLaunching] { didFinishLaunching(); });
+  exitCode_ = QApplication::exec();
+}
+
+void X11Platform::terminate() {
+  QCoreApplication::exit(0);
+}
+
+bool X11Platform::setActivationPolicy(ApplicationActivationPolicy /*policy*/) {
+  // No main window and no taskbar entry is all a Qt application without windows shows.
+  QApplication::setQuitOnLastWindowClosed(false);
+  return true;
+}
+
+void X11Platform::setApplicationIconImage(const Image& image) {
+  if (!image.filePath().empty()) {
+    QApplication::setWindowIcon(QIcon(QString::fromStdString(image.filePath())));
+  }
+}
+
+std::optional<std::string> X11Platform::pathForResource(std::string_view name,
+                                                        std::string_view type) {
+#ifdef QUILLMERE_HAVE_X11_SHELL
+  return findBundledResource(name, type);
+#else
+  (void)name;
+  (void)type;
+  return std::nullopt;
+#endif
+}
+
+bool X11Platform::canReadImageFile(const std::string& path) {
+  return QImageReader(QString::fromStdString(path)).canRead();
+}
+
+bool X11Platform::hasSystemSymbol(const std::string& name) {
+#ifdef QUILLMERE_HAVE_X11_SHELL
+  return name == kStatusSymbolName;  // the tray draws this one itself
+#else
+  (void)name;
+  return false;
+#endif
+}
+
+void X11Platform::writeStandardOutputLine(std::string_view line) {
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);  // a closed reader gives EPIPE, which we ignore with SIGPIPE
+}
+
+// --- Screens and windows ---------------------------------------------------------------------
+
+ScreenGeometry X11Platform::screenGeometry() const {
+  std::vector<ScreenLayout> layouts;
+  std::size_t primary = 0;
+  if (!noMonitors_) {
+    noMonitors_ = server_->isConnected() &&
+                  serverListsNoMonitors(server_->connection(), server_->screen()->root);
+  }
+  if (*noMonitors_) return ScreenGeometry({}, 0);
+  const QScreen* primaryScreen = QGuiApplication::primaryScreen();
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    if (screen->geometry().isEmpty()) continue;
+    if (screen == primaryScreen) primary = layouts.size();
+    const QRect frame = screen->geometry();
+    layouts.push_back(ScreenLayout{double(frame.x()), double(frame.y()), double(frame.width()),
+                                   double(frame.height()), screen->devicePixelRatio()});
+  }
+  return ScreenGeometry(std::move(layouts), primary);
+}
+
+std::vector<Rect> X11Platform::screenFrames() {
+  return screenGeometry().frames();
+}
+
+std::unique_ptr<WindowPeer> X11Platform::createWindowPeer(Window& window) {
+  OverlayContext context{server_, nullptr, [this] { return screenGeometry(); }};
+#ifdef QUILLMERE_HAVE_X11_PAINT
+  context.paintEngine = paint_;
+#endif
+  return std::make_unique<OverlayWindowPeer>(window, std::move(context));
+}
+
+// --- Workspace and window server -------------------------------------------------------------
+
+std::optional<RunningApplication> X11Platform::frontmostApplication() {
+  if (!server_->isConnected()) return std::nullopt;
+  return RunningApplication{server_->frontmostProcessId()};
+}
+
+void X11Platform::addWorkspaceObserver(WorkspaceNotification name, std::function<void()> observer) {
+  observers_.emplace_back(name, std::move(observer));
+}
+
+void X11Platform::postWorkspaceNotification(WorkspaceNotification name) {
+  auto observers = observers_;  // an observer may add another
+  for (auto& [observed, observer] : observers) {
+    if (observed == name) observer();
+  }
+}
+
+bool X11Platform::openURL(const URL& url) {
+#ifdef QUILLMERE_HAVE_X11_SHELL
+  return openURLExternally(url);
+#else
+  (void)url;
+  return false;
+#endif
+}
+
+URL X11Platform::accessibilitySettingsURL() {
+#ifdef QUILLMERE_HAVE_X11_SHELL
+  return permissionHelpURL();
+#else
+  return URL{};
+#endif
+}
+
+std::shared_ptr<const WindowInfoList> X11Platform::copyWindowInfo(std::uint32_t options,
+                                                                  std::int64_t /*relative*/) {
+  return server_->windowList((options & kWindowListExcludeDesktopElements) != 0);
+}
+
+std::int32_t X11Platform::windowLevelForKey(WindowLevelKey /*key*/) {
+  return 0;  // the normal layer of the EWMH table
+}
+
+// --- Input and time --------------------------------------------------------------------------
+
+Point X11Platform::mouseLocation() {
+  if (pointerDuringDelivery_) return *pointerDuringDelivery_;
+#ifdef QUILLMERE_HAVE_X11_INPUT
+  if (auto position = input_->queryPointer()) {
+    return screenGeometry().pointFromPixel(position->x(), position->y());
+  }
+#endif
+  const QPoint position = QCursor::pos();
+  return screenGeometry().pointFromPixel(position.x(), position.y());
+}
+
+void X11Platform::addGlobalMonitor(EventMask mask, std::function<void(const Event&)> handler) {
+  globalMonitors_.emplace_back(mask, std::move(handler));
+}
+
+void X11Platform::addLocalMonitor(EventMask mask,
+                                  std::function<std::optional<Event>(const Event&)> handler) {
+  localMonitors_.emplace_back(mask, std::move(handler));
+}
+
+void X11Platform::deliverGlobal(const Event& event) {
+  auto monitors = globalMonitors_;
+  for (auto& [mask, handler] : monitors) {
+    if ((mask & Event::maskFor(event.type)) != 0) handler(event);
+  }
+}
+
+// False when a monitor consumed the event.
+bool X11Platform::deliverLocal(const Event& event) {
+  std::optional<Event> current = event;
+  auto monitors = localMonitors_;
+  for (auto& [mask, handler] : monitors) {
+    if ((mask & Event::maskFor(current->type)) == 0) continue;
+    current = handler(*current);
+    if (!current) return false;
+  }
+  return true;
+}
+
+double X11Platform::now() {
+  using Clock = std::chrono::steady_clock;
+  return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+
+TimerId X11Platform::scheduleTimer(double interval, bool repeats, std::function<void()> block) {
+  const TimerId id = nextTimerId_++;
+  auto* timer = new QTimer(owner_.get());
+  timer->setTimerType(Qt::PreciseTimer);
+  timer->setSingleShot(!repeats);
+  timer->setInterval(static_cast<int>(std::lround(std::max(0.0, interval) * 1000.0)));
+  QObject::connect(timer, &QTimer::timeout, timer, [this, id, repeats, block = std::move(block)] {
+    auto keep = block;  // the block may invalidate its own timer
+    if (!repeats) invalidateTimer(id);
+    keep();
+  });
+  timers_.emplace(id, timer);
+  timer->start();
+  return id;
+}
+
+void X11Platform::invalidateTimer(TimerId timer) {
+  auto found = timers_.find(timer);
+  if (found == timers_.end()) return;
+  if (found->second) {
+    found->second->stop();
+    found->second->deleteLater();
+  }
+  timers_.erase(found);
+}
+
+std::optional<X11Platform::PaintCost> X11Platform::lastPaintCost() const {
+#ifdef QUILLMERE_HAVE_X11_PAINT
+  const OverlayPaintEngine::FrameCost cost = paint_->lastFrameCost();
+  return PaintCost{cost.captureMs, cost.renderMs, cost.frames, paint_->compositorActive()};
+#else
+  return std::nullopt;
+#endif
+}
+
+// --- Status menu, permission, alerts and notifications ---------------------------------------
+
+std::unique_ptr<StatusItemPeer> X11Platform::createStatusItemPeer(StatusItem& item) {
+#ifdef QUILLMERE_HAVE_X11_SHELL
+  return makeTrayStatusItemPeer(item);
+#else
+  (void)item;
+  return nullptr;
+#endif
+}
+
+// Global input can be observed on an X server with XInput 2.2 that is not XWayland, where
+// the windows of Wayland clients would stay out of sight.
+bool X11Platform::serverAllowsGlobalInput() {
+  if (serverAllowsGlobalInput_) return *serverAllowsGlobalInput_;
+  bool allowed = false;
+  if (server_->isConnected()) {
+    xcb_connection_t* c = server_->connection();
+    const std::string_view xwayland = "XWAYLAND";
+    auto extensionCookie =
+        xcb_query_extension(c, static_cast<std::uint16_t>(xwayland.size()), xwayland.data());
+    const xcb_query_extension_reply_t* xinput = xcb_get_extension_data(c, &xcb_input_id);
+    xcb_generic_error_t* error = nullptr;
+    auto extension = takeReply(xcb_query_extension_reply(c, extensionCookie, &error), error);
+    const bool isXwayland = extension && extension->present != 0;
+    if (xinput != nullptr && xinput->present != 0 && !isXwayland) {
+      auto version = takeReply(
+          xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), &error), error);
+      allowed = version && (version->major_version > 2 ||
+                            (version->major_version == 2 && version->minor_version >= 2));
+    }
+  }
+  serverAllowsGlobalInput_ = allowed;
+  return allowed;
+}
+
+bool X11Platform::isProcessTrusted(bool /*prompt*/) {
+  if (!serverAllowsGlobalInput()) return false;
+#ifdef QUILLMERE_HAVE_X11_INPUT
+  return input_->available();
+#else
+  return false;  // without the input part no monitor can ever fire
+#endif
+}
+
+ModalResponse X11Platform::runModalAlert(const Alert& alert) {
+#ifdef QUILLMERE_HAVE_X11_SHELL
+  return runAlertDialog(alert);
+#else
+  (void)alert;
+  return kAlertSecondButtonReturn;
+#endif
+}
+
+void X11Platform::deliverNotification(const UserNotification& notification) {
+#ifdef QUILLMERE_HAVE_X11_SHELL
+  const auto icon = findBundledResource("app-icon", "png");
+  sendDesktopNotification(notification, icon ? QString::fromStdString(*icon) : QString());
+#else
+  (void)notification;
+#endif
+}
+
+}  // namespace platform::x11

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QByteArray>
+#include <QPointer>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/x11/screen_geometry.h"
+
+class QObject;
+class QTimer;
+
+namespace platform::x11 {
+
+class WindowServer;
+class GlobalInput;
+class LocalKeyFilter;
+class OverlayPaintEngine;
+class TerminationSignals;
+class KeyFocusWatcher;
+
+// The platform on an X11 desktop, with Qt Widgets for the event loop, timers and screens and
+// xcb for everything Qt does not reach. Needs a QApplication on the xcb platform.
+class X11Platform final : public Platform {
+ public:
+  X11Platform();
+  ~X11Platform() override;
+  X11Platform(const X11Platform&) = delete;
+  X11Platform& operator=(const X11Platform&) = delete;
+
+  // The status the event loop ended with.
+  int exitCode() const { return exitCode_; }
+
+  void runEventLoop(const std::function<void()>& didFinishLaunching) override;
+  void terminate() override;
+  bool setActivationPolicy(ApplicationActivationPolicy policy) override;
+  void setApplicationIconImage(const Image& image) override;
+  std::optional<std::string> pathForResource(std::string_view name, std::string_view type) override;
+  bool canReadImageFile(const std::string& path) override;
+  bool hasSystemSymbol(const std::string& name) override;
+  void writeStandardOutputLine(std::string_view line) override;
+
+  std::vector<Rect> screenFrames() override;
+  std::unique_ptr<WindowPeer> createWindowPeer(Window& window) override;
+
+  std::optional<RunningApplication> frontmostApplication() override;
+  void addWorkspaceObserver(WorkspaceNotification name, std::function<void()> observer) override;
+  bool openURL(const URL& url) override;
+  URL accessibilitySettingsURL() override;
+  std::shared_ptr<const WindowInfoList> copyWindowInfo(std::uint32_t options,
+                                                       std::int64_t relativeToWindow) override;
+  std::int32_t windowLevelForKey(WindowLevelKey key) override;
+
+  Point mouseLocation() override;
+  void addGlobalMonitor(EventMask mask, std::function<void(const Event&)> handler) override;
+  void addLocalMonitor(EventMask mask,
+                       std::function<std::optional<Event>(const Event&)> handler) override;
+  double now() override;
+  TimerId scheduleTimer(double interval, bool repeats, std::function<void()> block) override;
+  void invalidateTimer(TimerId timer) override;
+
+  std::unique_ptr<StatusItemPeer> createStatusItemPeer(StatusItem& item) override;
+
+  bool isProcessTrusted(bool prompt) override;
+  ModalResponse runModalAlert(const Alert& alert) override;
+  void deliverNotification(const UserNotification& notification) override;
+
+  // For tests and benchmarks: the window list's own connection.
+  WindowServer& windowServer() { return *server_; }
+  // For benchmarks: what the painter's last frame cost, or nothing without a painter.
+  struct PaintCost {
+    double captureMs = 0.0;
+    double renderMs = 0.0;
+    std::uint64_t frames = 0;
+    bool compositor = false;
+  };
+  std::optional<PaintCost> lastPaintCost() const;
+
+ private:
+  ScreenGeometry screenGeometry() const;
+  void deliverGlobal(const Event& event);
+  bool deliverLocal(const Event& event);
+  void postWorkspaceNotification(WorkspaceNotification name);
+  bool serverAllowsGlobalInput();
+  [[noreturn]] static void exitForLostDisplay();
+
+  std::unique_ptr<QObject> owner_;  // parent of every Qt object below
+  WindowServer* server_ = nullptr;
+  GlobalInput* input_ = nullptr;
+  LocalKeyFilter* localKeys_ = nullptr;
+  OverlayPaintEngine* paint_ = nullptr;
+  TerminationSignals* signals_ = nullptr;
+  KeyFocusWatcher* focusWatcher_ = nullptr;
+
+  std::vector<std::pair<EventMask, std::function<void(const Event&)>>> globalMonitors_;
+  std::vector<std::pair<EventMask, std::function<std::optional<Event>(const Event&)>>>
+      localMonitors_;
+  std::vector<std::pair<WorkspaceNotification, std::function<void()>>> observers_;
+  std::unordered_map<TimerId, QPointer<QTimer>> timers_;
+  TimerId nextTimerId_ = 1;
+  std::optional<Point> pointerDuringDelivery_;
+  std::optional<bool> serverAllowsGlobalInput_;
+  mutable std::optional<bool> noMonitors_;
+  int exitCode_ = 0;
+};
+
+}  // namespace platform::x11

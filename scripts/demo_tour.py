@@ -1,0 +1,125 @@
+#!/usr/bin/env python3
+"""Runs Quillmere on a private virtual desktop (Xvfb, openbox, picom and a tray host), drives it
+through launch, Super+B, each of the three effects and the open menu, and writes a PNG
+screenshot of each step into a folder."""
+
+import argparse
+import os
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "x11", "shell"))
+from desktop import SCREEN_SIZE, Desktop, Harness, ancestors, wait_until, window_geometry  # noqa
+from menu_locator import MenuLayout, popup_menu  # noqa: E402
+
+NOTE = ("Quillmere keeps the window you work in sharp\n"
+        "and softens everything behind it.\n\n"
+        "Shake the pointer or press Super+B to toggle.")
+BACKGROUND_TEXT = "\n".join(
+    "%2d  The quick brown fox jumps over the lazy dog." % line for line in range(1, 19))
+
+
+def wallpaper(desktop):
+    """A dusk gradient with a grid of soft discs, so that each effect shows."""
+    path = os.path.join(desktop.dir, "wallpaper.png")
+    width, height = SCREEN_SIZE
+    discs = " ".join("circle %d,%d %d,%d" % (x, y, x + 22, y)
+                     for x in range(32, width, 64) for y in range(32, height, 64))
+    subprocess.run(["convert", "-size", "%dx%d" % (width, height),
+                    "gradient:#1d4e89-#f79256", "-fill", "#ffffff30", "-draw", discs,
+                    "-depth", "8", path], check=True)
+    desktop.x("hsetroot", "-fill", path, check=True)
+
+
+def keep_above(desktop, window):
+    """Asks the window manager to keep the window above ordinary ones, as a floating window
+    would be; the overlays then rise to just below it."""
+    from Xlib import X, display
+    from Xlib.protocol import event
+
+    connection = display.Display(desktop.env["DISPLAY"])
+    try:
+        add = 1
+        message = event.ClientMessage(
+            window=connection.create_resource_object("window", window),
+            client_type=connection.intern_atom("_NET_WM_STATE"),
+            data=(32, [add, connection.intern_atom("_NET_WM_STATE_ABOVE"), 0, 1, 0]))
+        connection.screen().root.send_event(
+            message, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
+        connection.flush()
+    finally:
+        connection.close()
+
+
+def tray_icon(desktop, pid):
+    trays = {int(w) for w in desktop.x("xdotool", "search", "--class", "trayer").split()}
+    for window in desktop.x("xdotool", "search", "--onlyvisible", "--pid", str(pid)).split():
+        if set(ancestors(desktop, int(window))) & trays:
+            return int(window)
+    return None
+
+
+def open_menu(desktop, pid, icon):
+    x, y, w, h = window_geometry(desktop, icon)
+    desktop.click(x + w // 2, y + h // 2)
+    geometry = wait_until(lambda: popup_menu(desktop, pid), what="the menu")
+    time.sleep(0.3)
+    return MenuLayout(desktop.screenshot(os.path.join(desktop.dir, "menu.png")), geometry)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--binary", required=True)
+    parser.add_argument("--out", required=True)
+    args = parser.parse_args()
+    os.makedirs(args.out, exist_ok=True)
+
+    def shot(name):
+        time.sleep(0.8)  # the fades take half a second at most
+        path = desktop.screenshot(os.path.join(args.out, name + ".png"))
+        print("  " + path)
+
+    with Desktop() as desktop:
+        desktop.spawn(["picom", "--backend", "xrender"])
+        desktop.start_tray()
+        wallpaper(desktop)
+        desktop.spawn(["xmessage", "-geometry", "+120+380", "-title", "Another application",
+                       BACKGROUND_TEXT])
+        time.sleep(0.5)
+        desktop.spawn(["xmessage", "-geometry", "+640+200", "-title", "The application in front",
+                       NOTE])
+        front = wait_until(lambda: desktop.x("xdotool", "search", "--onlyvisible", "--name",
+                                             "^The application in front$").split(),
+                           what="the application in front")
+        keep_above(desktop, int(front[0]))
+        wait_until(lambda: "_NET_WM_STATE_ABOVE" in desktop.x("xprop", "-id", front[0],
+                                                              "_NET_WM_STATE"),
+                   what="the application in front to stay above")
+        wait_until(desktop.active_window, what="a frontmost window")
+        time.sleep(0.5)
+
+        app = Harness(desktop, args.binary)
+        app.expect("^QuillmereApp started$")
+        icon = wait_until(lambda: tray_icon(desktop, app.process.pid), what="the tray icon")
+        print("Screenshots:")
+        shot("1-blur")
+        desktop.key("super+b")
+        app.expect("^Toggled effect: false$")
+        shot("2-off")
+        desktop.key("super+b")
+        app.expect("^Toggled effect: true$")
+        for index, name in ((1, "3-pixelate"), (2, "4-dim")):
+            desktop.click(*open_menu(desktop, app.process.pid, icon).mode_row(index))
+            shot(name)
+        open_menu(desktop, app.process.pid, icon)
+        shot("5-menu")
+        desktop.key("Escape")
+        app.process.terminate()
+        app.process.wait(timeout=5)
+    print("Screenshots are in %s" % os.path.abspath(args.out))
+
+
+if __name__ == "__main__":
+    main()

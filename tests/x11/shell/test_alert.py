@@ -1,0 +1,71 @@
+"""The permission alert on a private desktop: its texts as shown, and the answer that each way
+of closing it gives."""
+
+import os
+import re
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop import Desktop, Harness  # noqa: E402
+
+HARNESS = os.environ["SHELL_HARNESS"]
+PLAIN_TEXT = 0  # Qt::PlainText
+
+MESSAGE = "Quillmere needs permission"
+INFORMATIVE = ("To blur windows, Quillmere needs Accessibility permission. Please enable it in "
+               "System Settings.")
+FIRST = "Open System Settings"
+SECOND = "I'll do it later"
+
+
+class AlertTest(unittest.TestCase):
+    def show_alert(self):
+        self.desktop = Desktop().__enter__()
+        self.addCleanup(self.desktop.close)
+        self.harness = Harness(self.desktop, HARNESS, "alert")
+        self.harness.expect("^alert shown$")
+        lines = self.harness.seen
+        labels = {}
+        buttons = {}
+        for line in lines:
+            label = re.match(r"^alert label format=(\d+) text=(.*)$", line)
+            if label:
+                labels[label.group(2)] = int(label.group(1))
+            button = re.match(r"^alert button (\d+) (\d+) (\d+) (\d+) text=(.*)$", line)
+            if button:
+                x, y, w, h = (int(v) for v in button.groups()[:4])
+                buttons[button.group(5)] = (x + w // 2, y + h // 2)
+        return labels, buttons
+
+    def answer(self):
+        response = int(self.harness.expect(r"^response (\d+)$").group(1))
+        self.assertEqual(self.harness.process.wait(timeout=5), 0)
+        return response
+
+    def test_texts_are_shown_as_plain_text_with_both_buttons(self):
+        labels, buttons = self.show_alert()
+        self.assertEqual(labels, {MESSAGE: PLAIN_TEXT, INFORMATIVE: PLAIN_TEXT})
+        self.assertEqual(sorted(buttons), sorted([FIRST, SECOND]))
+        self.desktop.key("Escape")
+        self.answer()
+
+    def test_each_way_of_answering(self):
+        ways = [
+            ("Return", lambda buttons: self.desktop.key("Return"), 1000),
+            ("first button", lambda buttons: self.desktop.click(*buttons[FIRST]), 1000),
+            ("second button", lambda buttons: self.desktop.click(*buttons[SECOND]), 1001),
+            ("Escape", lambda buttons: self.desktop.key("Escape"), 1001),
+            # The window manager's close binding.
+            ("closing", lambda buttons: self.desktop.key("alt+F4"), 1001),
+        ]
+        for name, act, expected in ways:
+            with self.subTest(name):
+                _, buttons = self.show_alert()
+                act(buttons)
+                self.assertEqual(self.answer(), expected)
+                self.desktop.close()
+
+
+if __name__ == "__main__":
+    unittest.main()

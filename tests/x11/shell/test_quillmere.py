@@ -1,0 +1,232 @@
+"""Quillmere itself, installed into a scratch prefix and run on a private desktop: the tray icon
+or the panel, the menu driving the effect, the keys while the menu is open, Quit, and the
+launch notification."""
+
+import os
+import re
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop import (SCREEN_SIZE, Desktop, Harness, ancestors, pixels,  # noqa: E402
+                     wait_until, window_geometry)
+from menu_locator import MenuLayout, popup_menu  # noqa: E402
+
+BUILD_DIR = os.environ["QUILLMERE_BUILD_DIR"]
+ARTIFACTS = os.environ.get("SHELL_TEST_ARTIFACTS", "/tmp/quillmere-shell-artifacts")
+HARNESS = os.environ["SHELL_HARNESS"]
+BLUR, PIXELATE, DIM = 0, 1, 2
+# A patch of wallpaper far from the menu, the tray and the other window.
+PATCH = (900, 500, 64, 64)
+
+
+def install_prefix():
+    prefix = tempfile.mkdtemp(prefix="quillmere-install-")
+    subprocess.run(["cmake", "--install", BUILD_DIR, "--prefix", prefix], check=True,
+                   stdout=subprocess.DEVNULL)
+    return prefix
+
+
+def striped_wallpaper(desktop):
+    """Vertical stripes 8 pixels wide, so that blur, pixelate and dim each look different."""
+    path = os.path.join(desktop.dir, "stripes.png")
+    subprocess.run(["convert", "-size", "16x16", "xc:#f0f0f0", "-fill", "#202020", "-draw",
+                    "rectangle 0,0 7,15", "-write", "mpr:tile", "+delete", "-size",
+                    "%dx%d" % SCREEN_SIZE, "tile:mpr:tile", path], check=True)
+    desktop.x("hsetroot", "-tile", path, check=True)
+
+
+def mean(colours):
+    return sum(sum(c) for c in colours) / (3.0 * len(colours))
+
+
+def look(colours):
+    """A short summary of a patch that differs when the effect does: its brightness and the
+    number of distinct colours in it."""
+    return round(mean(colours), 1), len(set(colours))
+
+
+class Quillmere:
+    """One run of the installed program on the desktop."""
+
+    def __init__(self, desktop, prefix):
+        self.desktop = desktop
+        self.run = Harness(desktop, os.path.join(prefix, "bin", "quillmere"))
+        self.run.expect("^QuillmereApp started$")
+        self.pid = self.run.process.pid
+
+    def windows(self):
+        out = self.desktop.x("xdotool", "search", "--onlyvisible", "--pid", str(self.pid))
+        return [int(w) for w in out.split()]
+
+    def tray_icon(self):
+        trays = [int(w) for w in self.desktop.x("xdotool", "search", "--class",
+                                                "trayer").split()]
+        for window in self.windows():
+            if set(ancestors(self.desktop, window)) & set(trays):
+                return window
+        return None
+
+    def panel(self):
+        for window in self.windows():
+            kind = self.desktop.x("xprop", "-id", str(window), "_NET_WM_WINDOW_TYPE")
+            if "_NET_WM_WINDOW_TYPE_DOCK" in kind:
+                return window
+        return None
+
+    def open_menu(self, window):
+        x, y, w, h = window_geometry(self.desktop, window)
+        self.desktop.click(x + w // 2, y + h // 2)
+        geometry = wait_until(lambda: popup_menu(self.desktop, self.pid), what="the menu")
+        time.sleep(0.2)  # let it finish drawing
+        shot = self.desktop.screenshot(os.path.join(self.desktop.dir, "menu.png"))
+        return MenuLayout(shot, geometry)
+
+    def close_menu(self):
+        self.desktop.key("Escape")
+        wait_until(lambda: popup_menu(self.desktop, self.pid) is None, what="the menu to close")
+
+    def choose_mode(self, window, mode):
+        self.desktop.click(*self.open_menu(window).mode_row(mode))
+        wait_until(lambda: popup_menu(self.desktop, self.pid) is None, what="the menu to close")
+
+    def patch(self, name):
+        time.sleep(0.6)  # the fades take 0.3 s and 0.5 s
+        shot = self.desktop.screenshot(os.path.join(ARTIFACTS, name + ".png"))
+        return pixels(shot, *PATCH)
+
+
+class InstalledQuillmereTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = install_prefix()
+
+    @classmethod
+    def tearDownClass(cls):
+        subprocess.run(["rm", "-rf", cls.prefix])
+
+    def desktop(self, **kwargs):
+        desktop = Desktop(**kwargs).__enter__()
+        self.addCleanup(desktop.close)
+        striped_wallpaper(desktop)
+        return desktop
+
+    def test_menu_chooses_each_effect_and_the_slider_sets_the_dim(self):
+        desktop = self.desktop()
+        desktop.start_tray()
+        plain = pixels(desktop.screenshot(os.path.join(ARTIFACTS, "plain.png")), *PATCH)
+        app = Quillmere(desktop, self.prefix)
+        icon = wait_until(app.tray_icon, what="the tray icon")
+
+        menu = app.open_menu(icon)
+        self.assertEqual(menu.checked_modes(), [BLUR])
+        left, right, y = menu.slider_groove()
+        groove = pixels(menu.shot, left, y - 3, right - left, 7)
+        self.assertGreater(len(set(groove)), 3, "no slider in the menu")
+        app.close_menu()
+        blurred = app.patch("blur")
+
+        seen = {BLUR: blurred}
+        for mode, name in ((PIXELATE, "pixelate"), (DIM, "dim")):
+            app.choose_mode(icon, mode)
+            seen[mode] = app.patch(name)
+            self.assertEqual(app.open_menu(icon).checked_modes(), [mode])
+            app.close_menu()
+        self.assertNotEqual(look(blurred), look(plain))
+        self.assertNotEqual(look(seen[PIXELATE]), look(blurred))
+        self.assertNotEqual(look(seen[DIM]), look(seen[PIXELATE]))
+        self.assertLess(mean(seen[DIM]), mean(plain))
+
+        # While the knob is held and moved, the dim follows: darker to the right.
+        menu = app.open_menu(icon)
+        left, right, y = menu.slider_groove()
+        knob = left + 5 + round((70 - 10) / 90 * (right - left - 11))
+        desktop.x("xdotool", "mousemove", "--sync", str(knob), str(y), check=True)
+        desktop.x("xdotool", "mousedown", "1", check=True)
+        levels = []
+        for target in (knob - 60, knob - 30, knob, knob + 20, right + 10):
+            desktop.x("xdotool", "mousemove", "--sync", str(target), str(y), check=True)
+            levels.append(mean(app.patch("drag")))
+        desktop.x("xdotool", "mouseup", "1", check=True)
+        self.assertEqual(levels, sorted(levels, reverse=True))
+        self.assertGreater(levels[0] - levels[-1], 20, levels)
+
+    def test_toggle_item_super_b_in_the_menu_and_quit(self):
+        desktop = self.desktop()
+        desktop.start_tray()
+        app = Quillmere(desktop, self.prefix)
+        icon = wait_until(app.tray_icon, what="the tray icon")
+
+        desktop.click(*app.open_menu(icon).command_row(0))
+        app.run.expect("^Toggled effect: false$")
+        app.open_menu(icon)
+        desktop.key("super+b")
+        app.run.expect("^Toggled effect: true$")
+        self.assertEqual([line for line in app.run.drain(0.5) if "Toggled" in line], [])
+        app.close_menu()
+
+        desktop.click(*app.open_menu(icon).command_row(1))
+        self.assertEqual(app.run.process.wait(timeout=5), 0)
+
+        again = Quillmere(desktop, self.prefix)
+        icon = wait_until(again.tray_icon, what="the tray icon")
+        again.open_menu(icon)
+        desktop.key("super+q")
+        self.assertEqual(again.run.process.wait(timeout=5), 0)
+
+    def test_panel_without_a_tray_host_until_one_starts(self):
+        desktop = self.desktop()
+        other = desktop.spawn(["xmessage", "-geometry", "+300+300", "frontmost"])
+        frontmost = wait_until(desktop.active_window, what="an active window")
+        app = Quillmere(desktop, self.prefix)
+        panel = wait_until(app.panel, what="the panel")
+        x, y, w, h = window_geometry(desktop, panel)
+        self.assertEqual((x + w, y), (SCREEN_SIZE[0], 0))
+        before = app.patch("panel-blur")
+        app.choose_mode(panel, DIM)
+        self.assertNotEqual(look(app.patch("panel-dim")), look(before))
+        self.assertEqual(desktop.active_window(), frontmost)
+
+        desktop.start_tray()
+        icon = wait_until(app.tray_icon, what="the tray icon")
+        wait_until(lambda: app.panel() is None, what="the panel to go")
+        self.assertEqual(app.open_menu(icon).checked_modes(), [DIM])
+        other.terminate()
+
+    def test_launch_notification_and_a_silent_server(self):
+        desktop = self.desktop(window_manager=False)
+        log = os.path.join(desktop.dir, "monitor.log")
+        with open(log, "w") as out:
+            desktop.spawn(["dbus-monitor", "--session",
+                           "type='method_call',interface='org.freedesktop.Notifications'"],
+                          stdout=out)
+        wait_until(lambda: "NameAcquired" in open(log).read(), what="the bus monitor")
+        app = Quillmere(desktop, self.prefix)
+        wait_until(lambda: "member=Notify" in open(log).read(), what="the Notify call")
+        icon = os.path.join(self.prefix, "share", "quillmere", "app-icon.png")
+        self.assertRegex(open(log).read(), re.escape(
+            '   string "Quillmere"\n   uint32 0\n   string "%s"\n'
+            '   string "Quillmere is Active"\n'
+            '   string "Check your Menu Bar (look for the dotted circle) to control the '
+            'effects."\n   array [\n   ]\n   array [\n   ]\n   int32 -1\n' % icon))
+        app.run.process.terminate()
+        app.run.process.wait(timeout=5)
+
+        # A server that holds the name but never answers: the launch goes on all the same.
+        server = Harness(desktop, HARNESS, "silent-server")
+        server.expect("^owned$")
+        server.process.send_signal(signal.SIGSTOP)
+        try:
+            again = Quillmere(desktop, self.prefix)
+            wait_until(again.panel, timeout=10, what="the panel while the server is silent")
+        finally:
+            server.process.send_signal(signal.SIGCONT)
+
+
+if __name__ == "__main__":
+    os.makedirs(ARTIFACTS, exist_ok=True)
+    unittest.main()

@@ -1,0 +1,60 @@
+// The platform contract on the X11 backend. Run through run_on_xdesktop.py, which gives it a
+// private display of its own.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+
+#include "platform/window.h"
+#include "platform/x11/x11_platform.h"
+#include "tests/contract/platform_contract.h"
+
+namespace platform::contract {
+namespace {
+
+std::unique_ptr<Platform> makeX11() {
+  return std::make_unique<x11::X11Platform>();
+}
+
+void runX11(Platform& /*backend*/, double seconds) {
+  QElapsedTimer elapsed;
+  elapsed.start();
+  const qint64 total = static_cast<qint64>(seconds * 1000.0);
+  while (elapsed.elapsed() < total) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents,
+                                    static_cast<int>(total - elapsed.elapsed()));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(X11, PlatformContractTest,
+                         ::testing::Values(ContractBackend{"x11", makeX11, runX11}),
+                         [](const auto& info) { return info.param.name; });
+
+// A window that outlives the backend that made it keeps its number and ignores changes.
+TEST(X11Backend, AWindowMayOutliveItsBackend) {
+  installPlatform(makeX11());
+  auto window = Window::create(currentPlatform().screenFrames().at(0), kWindowStyleMaskBorderless,
+                               BackingStoreType::buffered, false);
+  window->orderFront();
+  const WindowNumber number = window->windowNumber();
+  runX11(currentPlatform(), 0.1);
+  installPlatform(nullptr);
+  window->setLevel(3);
+  window->setAlphaValue(0.5);
+  window->setFrame(makeRect(0, 0, 10, 10), true);
+  window->orderFront();
+  EXPECT_EQ(window->windowNumber(), number);
+  window.reset();
+}
+
+}  // namespace
+}  // namespace platform::contract
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  qputenv("QT_QPA_PLATFORM", "xcb");
+  int qtArgc = 1;
+  QApplication application(qtArgc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,299 @@
+// The window list as another client's windows make it, hostile ones included. Runs through
+// run_on_xdesktop.py, with openbox and without a window manager.
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "platform/x11/window_server.h"
+#include "platform/x11/x11_platform.h"
+
+namespace platform::x11 {
+namespace {
+
+void runFor(double seconds) {
+  QElapsedTimer elapsed;
+  elapsed.start();
+  const qint64 total = static_cast<qint64>(seconds * 1000.0);
+  while (elapsed.elapsed() < total) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents,
+                                    static_cast<int>(total - elapsed.elapsed()));
+  }
+}
+
+// Another application: a connection of its own that makes windows with chosen properties.
+class OtherClient {
+ public:
+  OtherClient() : c_(xcb_connect(nullptr, nullptr)) {
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
+  }
+  ~OtherClient() { xcb_disconnect(c_); }
+  OtherClient(const OtherClient&) = delete;
+  OtherClient& operator=(const OtherClient&) = delete;
+
+  xcb_atom_t atom(const std::string& name) {
+    auto* reply = xcb_intern_atom_reply(
+        c_, xcb_intern_atom(c_, 0, static_cast<std::uint16_t>(name.size()), name.c_str()), nullptr);
+    const xcb_atom_t value = reply ? reply->atom : XCB_NONE;
+    std::free(reply);
+    return value;
+  }
+
+  xcb_window_t window(bool overrideRedirect = false) {
+    const xcb_window_t id = xcb_generate_id(c_);
+    const std::uint32_t value = overrideRedirect ? 1 : 0;
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, id, root_, 10, 10, 200, 100, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT,
+                      &value);
+    return id;
+  }
+
+  void set(xcb_window_t w, const std::string& property, xcb_atom_t type, std::uint8_t format,
+           std::uint32_t length, const void* data) {
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, atom(property), type, format, length, data);
+  }
+  void setAtoms(xcb_window_t w, const std::string& property, std::vector<std::string> names) {
+    std::vector<xcb_atom_t> atoms;
+    for (const auto& name : names) atoms.push_back(atom(name));
+    set(w, property, XCB_ATOM_ATOM, 32, static_cast<std::uint32_t>(atoms.size()), atoms.data());
+  }
+  void map(xcb_window_t w) { xcb_map_window(c_, w); }
+  void destroy(xcb_window_t w) { xcb_destroy_window(c_, w); }
+  void flush() { xcb_flush(c_); }
+  xcb_window_t root() const { return root_; }
+
+ private:
+  xcb_connection_t* c_;
+  xcb_window_t root_ = XCB_NONE;
+};
+
+const WindowInfo* recordFor(const WindowInfoList& list, xcb_window_t window) {
+  for (const WindowInfo& info : list) {
+    auto number = info.find(kWindowNumberKey);
+    if (number != info.end() && number->second == WindowInfoValue{std::int64_t{window}}) {
+      return &info;
+    }
+  }
+  return nullptr;
+}
+
+std::optional<WindowInfoValue> value(const WindowInfo& info, std::string_view key) {
+  auto found = info.find(key);
+  if (found == info.end()) return std::nullopt;
+  return found->second;
+}
+
+class WindowListTest : public ::testing::Test {
+ protected:
+  X11Platform backend;
+  OtherClient other;
+  static constexpr std::uint32_t kOptions =
+      kWindowListOptionOnScreenOnly | kWindowListExcludeDesktopElements;
+};
+
+TEST_F(WindowListTest, RecordsFollowTheLayerTableAndReadHostilePropertiesAsAbsent) {
+  const xcb_window_t good = other.window();
+  const std::uint32_t pid = 4242;
+  const std::uint32_t halfOpaque = 0x7FFFFFFFu;
+  other.set(good, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, 1, &pid);
+  other.set(good, "_NET_WM_WINDOW_OPACITY", XCB_ATOM_CARDINAL, 32, 1, &halfOpaque);
+  other.setAtoms(good, "_NET_WM_STATE", {"_NET_WM_STATE_ABOVE"});
+
+  const xcb_window_t hostile = other.window();
+  const char text[] = "4242";
+  const std::uint32_t pair[] = {0xFFFFFFFFu, 0xFFFFFFFFu};
+  const xcb_atom_t above = other.atom("_NET_WM_STATE_ABOVE");
+  const xcb_atom_t dock = other.atom("_NET_WM_WINDOW_TYPE_DOCK");
+  other.set(hostile, "_NET_WM_PID", XCB_ATOM_STRING, 8, 4, text);
+  other.set(hostile, "_NET_WM_STATE", XCB_ATOM_CARDINAL, 32, 1, &above);
+  other.set(hostile, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, 16, 2, &dock);
+  other.set(hostile, "_NET_WM_WINDOW_OPACITY", XCB_ATOM_CARDINAL, 32, 2, pair);
+
+  const xcb_window_t desktop = other.window();
+  other.setAtoms(desktop, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DESKTOP"});
+  const xcb_window_t hidden = other.window();
+  other.setAtoms(hidden, "_NET_WM_STATE", {"_NET_WM_STATE_HIDDEN"});
+  const xcb_window_t popUp = other.window(true);
+  const xcb_window_t unmapped = other.window();
+
+  for (xcb_window_t w : {desktop, good, hostile, hidden, popUp}) other.map(w);
+  other.flush();
+  runFor(0.5);
+
+  auto list = backend.copyWindowInfo(kOptions, kNullWindowId);
+  ASSERT_NE(list, nullptr);
+  const WindowInfo* goodRecord = recordFor(*list, good);
+  ASSERT_NE(goodRecord, nullptr);
+  EXPECT_EQ(value(*goodRecord, kWindowOwnerPidKey), WindowInfoValue{std::int64_t{4242}});
+  EXPECT_EQ(value(*goodRecord, kWindowLayerKey), WindowInfoValue{std::int64_t{3}});
+  ASSERT_TRUE(value(*goodRecord, kWindowAlphaKey));
+  EXPECT_NEAR(std::get<double>(*value(*goodRecord, kWindowAlphaKey)), 0.5, 1e-6);
+
+  const WindowInfo* hostileRecord = recordFor(*list, hostile);
+  ASSERT_NE(hostileRecord, nullptr);
+  // The string is not read as a number; the X-Resource extension names the real owner.
+  EXPECT_EQ(value(*hostileRecord, kWindowOwnerPidKey), WindowInfoValue{std::int64_t{getpid()}});
+  EXPECT_EQ(value(*hostileRecord, kWindowLayerKey), WindowInfoValue{std::int64_t{0}});
+  EXPECT_FALSE(value(*hostileRecord, kWindowAlphaKey));
+
+  const WindowInfo* popUpRecord = recordFor(*list, popUp);
+  ASSERT_NE(popUpRecord, nullptr);
+  EXPECT_EQ(value(*popUpRecord, kWindowLayerKey), WindowInfoValue{std::int64_t{101}});
+  EXPECT_FALSE(value(*popUpRecord, kWindowAlphaKey));
+
+  EXPECT_EQ(recordFor(*list, desktop), nullptr);
+  EXPECT_EQ(recordFor(*list, hidden), nullptr);
+  EXPECT_EQ(recordFor(*list, unmapped), nullptr);
+  auto withDesktop = backend.copyWindowInfo(kWindowListOptionOnScreenOnly, kNullWindowId);
+  const WindowInfo* desktopRecord = recordFor(*withDesktop, desktop);
+  ASSERT_NE(desktopRecord, nullptr);
+  EXPECT_EQ(value(*desktopRecord, kWindowLayerKey), WindowInfoValue{std::int64_t{-1000}});
+
+  // Front to back: the pop-up, mapped last, before the window mapped before it.
+  EXPECT_LT(popUpRecord - list->data(), hostileRecord - list->data());
+
+  // A property that turns hostile later is read again, and read as absent.
+  other.set(good, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, 2, pair);
+  other.flush();
+  runFor(0.3);
+  list = backend.copyWindowInfo(kOptions, kNullWindowId);
+  goodRecord = recordFor(*list, good);
+  ASSERT_NE(goodRecord, nullptr);
+  EXPECT_EQ(value(*goodRecord, kWindowOwnerPidKey), WindowInfoValue{std::int64_t{getpid()}});
+}
+
+TEST_F(WindowListTest, WindowsThatVanishWhileTheListIsReadAreLeftOut) {
+  std::atomic<bool> stop{false};
+  std::thread churn([&stop] {
+    OtherClient churner;
+    for (int round = 0; round < 40 && !stop; ++round) {
+      std::vector<xcb_window_t> windows;
+      for (int i = 0; i < 20; ++i) {
+        windows.push_back(churner.window(i % 2 == 0));
+        churner.map(windows.back());
+      }
+      churner.flush();
+      for (xcb_window_t w : windows) churner.destroy(w);
+      churner.flush();
+    }
+  });
+  for (int i = 0; i < 50; ++i) {
+    runFor(0.01);
+    ASSERT_NE(backend.copyWindowInfo(kOptions, kNullWindowId), nullptr);
+  }
+  stop = true;
+  churn.join();
+  const xcb_window_t survivor = other.window();
+  other.map(survivor);
+  other.flush();
+  // A window manager may take a while to work through the windows that came and went.
+  std::shared_ptr<const WindowInfoList> list;
+  for (int i = 0; i < 100; ++i) {
+    runFor(0.1);
+    list = backend.copyWindowInfo(kOptions, kNullWindowId);
+    ASSERT_NE(list, nullptr);
+    if (recordFor(*list, survivor) != nullptr) break;
+  }
+  EXPECT_NE(recordFor(*list, survivor), nullptr);
+  // Only the survivor and whatever the window manager shows itself remain.
+  EXPECT_LE(list->size(), 3u);
+}
+
+TEST_F(WindowListTest, AnUnchangedDesktopCostsNoRequest) {
+  for (int i = 0; i < 10; ++i) other.map(other.window());
+  other.flush();
+  runFor(0.5);
+  backend.copyWindowInfo(kOptions, kNullWindowId);
+  backend.frontmostApplication();
+  WindowServer& server = backend.windowServer();
+  const std::uint32_t before = server.nextRequestSequence();
+  for (int i = 0; i < 5; ++i) {
+    backend.copyWindowInfo(kOptions, kNullWindowId);
+    backend.frontmostApplication();
+    runFor(0.02);
+  }
+  EXPECT_EQ(server.nextRequestSequence(), before + 1);  // only the counting request itself
+}
+
+TEST_F(WindowListTest, ActivationsAndDesktopSwitchesAreEachPostedOnce) {
+  // The root's properties are written here as a window manager would write them, so that the
+  // test does not depend on how one answers requests.
+  const xcb_window_t root = other.root();
+  auto setRoot = [&](const std::string& property, xcb_atom_t type, std::uint32_t value) {
+    other.set(root, property, type, 32, 1, &value);
+    other.flush();
+  };
+  setRoot("_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, 0);
+  int activations = 0;
+  int spaces = 0;
+  backend.addWorkspaceObserver(WorkspaceNotification::didActivateApplication,
+                               [&] { ++activations; });
+  backend.addWorkspaceObserver(WorkspaceNotification::activeSpaceDidChange, [&] { ++spaces; });
+  const std::uint32_t firstPid = 5001;
+  const std::uint32_t secondPid = 5002;
+  const xcb_window_t first = other.window();
+  const xcb_window_t firstAgain = other.window();
+  const xcb_window_t second = other.window();
+  other.set(first, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, 1, &firstPid);
+  other.set(firstAgain, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, 1, &firstPid);
+  other.set(second, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, 1, &secondPid);
+  const std::uint32_t firstDesktop = 0;
+  other.set(first, "_NET_WM_DESKTOP", XCB_ATOM_CARDINAL, 32, 1, &firstDesktop);
+  for (xcb_window_t w : {first, firstAgain, second}) other.map(w);
+  other.flush();
+  runFor(0.5);
+
+  setRoot("_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, first);
+  runFor(0.3);
+  EXPECT_EQ(backend.frontmostApplication()->processIdentifier, 5001);
+  activations = 0;
+  setRoot("_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, firstAgain);  // the same application
+  runFor(0.3);
+  EXPECT_EQ(activations, 0);
+  setRoot("_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, second);
+  runFor(0.3);
+  EXPECT_EQ(activations, 1);
+  EXPECT_EQ(backend.frontmostApplication()->processIdentifier, 5002);
+  setRoot("_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, XCB_NONE);
+  runFor(0.02);  // within the grace period nothing is posted yet
+  EXPECT_EQ(activations, 1);
+  runFor(0.2);
+  EXPECT_EQ(activations, 2);
+  EXPECT_EQ(backend.frontmostApplication()->processIdentifier, -1);
+
+  // A window on another desktop is not on screen, whatever its map state says.
+  const std::uint32_t otherDesktop = 1;
+  other.set(second, "_NET_WM_DESKTOP", XCB_ATOM_CARDINAL, 32, 1, &otherDesktop);
+  other.flush();
+  runFor(0.3);
+  auto list = backend.copyWindowInfo(kOptions, kNullWindowId);
+  EXPECT_EQ(recordFor(*list, second), nullptr);
+  EXPECT_NE(recordFor(*list, first), nullptr);
+
+  setRoot("_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, 1);
+  runFor(0.3);
+  EXPECT_EQ(spaces, 1);
+  list = backend.copyWindowInfo(kOptions, kNullWindowId);
+  EXPECT_NE(recordFor(*list, second), nullptr);
+  EXPECT_EQ(recordFor(*list, first), nullptr);
+  setRoot("_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, 0);
+  runFor(0.3);
+  EXPECT_EQ(spaces, 2);
+}
+
+}  // namespace
+}  // namespace platform::x11
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  qputenv("QT_QPA_PLATFORM", "xcb");
+  int qtArgc = 1;
+  QApplication application(qtArgc, argv);
+  return RUN_ALL_TESTS();
+}
