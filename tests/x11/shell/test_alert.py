@@ -4,6 +4,7 @@ of closing it gives."""
 import os
 import re
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -38,6 +39,14 @@ class AlertTest(unittest.TestCase):
                 buttons[button.group(5)] = (x + w // 2, y + h // 2)
         return labels, buttons
 
+    def wait_until_focused(self):
+        # Keys go to the focused window, and the window manager's close binding acts on it:
+        # on a loaded machine the box can be shown a moment before it is given the focus.
+        deadline = time.monotonic() + 10.0
+        while self.desktop.active_window() == 0:
+            self.assertLess(time.monotonic(), deadline, "the alert never got the focus")
+            time.sleep(0.05)
+
     def answer(self):
         response = int(self.harness.expect(r"^response (\d+)$").group(1))
         self.assertEqual(self.harness.process.wait(timeout=5), 0)
@@ -47,6 +56,7 @@ class AlertTest(unittest.TestCase):
         labels, buttons = self.show_alert()
         self.assertEqual(labels, {MESSAGE: PLAIN_TEXT, INFORMATIVE: PLAIN_TEXT})
         self.assertEqual(sorted(buttons), sorted([FIRST, SECOND]))
+        self.wait_until_focused()
         self.desktop.key("Escape")
         self.answer()
 
@@ -62,6 +72,7 @@ class AlertTest(unittest.TestCase):
         for name, act, expected in ways:
             with self.subTest(name):
                 _, buttons = self.show_alert()
+                self.wait_until_focused()
                 act(buttons)
                 self.assertEqual(self.answer(), expected)
                 self.desktop.close()
