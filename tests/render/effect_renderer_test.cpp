@@ -92,60 +92,50 @@ TEST(EffectRenderer, FinalPixelsAreTheWindowContentCompositedAtEveryAlpha) {
           }
         }
         EXPECT_LE(worst, 1) << named.name << " at alpha " << alpha << ", ratio " << ratio;
+        // Written over what lies beneath, the same pixels come out.
+        Image inPlace = beneath;
+        EffectRenderer renderer;
+        renderer.renderFinal(content, inPlace.in(), ratio, alpha, inPlace.out());
+        EXPECT_EQ(inPlace.pixels, out.pixels) << named.name << " in place at alpha " << alpha;
       }
     }
   }
 }
 
-TEST(EffectRenderer, FinalPixelsMayBeWrittenOverWhatLiesBeneath) {
-  const Image beneath = testing::strokes(45, 30);
-  for (const NamedContent& content : allContents()) {
-    const Image expected = testing::finalPixels(content.make({45, 30}), beneath, 1.0, 0.8);
-    Image inPlace = beneath;
-    EffectRenderer renderer;
-    renderer.renderFinal(content.make({45, 30}), inPlace.in(), 1.0, 0.8, inPlace.out());
-    EXPECT_EQ(inPlace.pixels, expected.pixels) << content.name;
-  }
-}
-
-TEST(EffectRenderer, AUniformScreenStaysUniformApartFromTheTint) {
-  const Image grey = testing::uniformImage(53, 31, 90, 120, 150);
+// Uniform in, uniform out at every size and ratio, for every effect that covers the screen;
+// blur and pixelate show exactly the material's tint of the colour beneath.
+TEST(EffectRenderer, AUniformScreenStaysUniformAtEverySizeAndRatio) {
   const Levels color{90, 120, 150, 255};
-  struct Case {
-    ContentSnapshot content;
+  const struct {
+    std::function<ContentSnapshot(Size)> make;
     const MaterialLook& look;
-  };
-  for (const Case& c :
-       {Case{testing::blurContent({53, 31}, 1.0), kHudWindowLook},
-        Case{testing::pixelateContent({53, 31}, 0.1), kUnderWindowBackgroundLook},
-        Case{testing::pixelateContent({53, 31}, 1.0), kUnderWindowBackgroundLook}}) {
-    const Levels tinted = applyMaterial(color, c.look);
-    const Image out = testing::windowContent(c.content, grey, 1.0);
-    for (int y = 0; y < out.height; ++y) {
-      for (int x = 0; x < out.width; ++x) {
-        for (int ch = 0; ch < 4; ++ch)
-          ASSERT_NEAR(out.at(x, y)[ch], tinted[ch], 1) << x << "," << y;
-      }
-    }
-  }
-}
-
-TEST(EffectRenderer, HandlesTinyAndOddSizesAtEveryRatio) {
+  } tinted[] = {
+      {[](Size s) { return testing::blurContent(s, 1.0); }, kHudWindowLook},
+      {[](Size s) { return testing::pixelateContent(s, 0.1); }, kUnderWindowBackgroundLook},
+      {[](Size s) { return testing::pixelateContent(s, 1.0); }, kUnderWindowBackgroundLook}};
   for (auto [w, h] : {std::pair{1, 1}, std::pair{2, 1}, std::pair{1, 3}, std::pair{7, 5},
-                      std::pair{33, 17}, std::pair{3, 200}}) {
-    const Image beneath = testing::uniformImage(w, h, 10, 200, 60);
+                      std::pair{33, 17}, std::pair{53, 31}, std::pair{3, 200}}) {
+    const Image beneath = testing::uniformImage(w, h, color[0], color[1], color[2]);
     for (double ratio : {1.0, 1.5, 2.0}) {
+      const Size points{w / ratio, h / ratio};
+      const std::string where =
+          std::to_string(w) + "x" + std::to_string(h) + " at " + std::to_string(ratio);
       for (const NamedContent& named : allContents()) {
-        const ContentSnapshot content = named.make({w / ratio, h / ratio});
-        const Image own = testing::windowContent(content, beneath, ratio);
-        const Image out = testing::finalPixels(content, beneath, ratio, 0.75);
-        // Uniform in, uniform out, for every effect that covers the screen.
+        const Image own = testing::windowContent(named.make(points), beneath, ratio);
+        const Image out = testing::finalPixels(named.make(points), beneath, ratio, 0.75);
         const bool covers = named.name != std::string("fill under a half-covering blur");
         for (std::size_t i = 4; covers && i < out.pixels.size(); ++i) {
-          ASSERT_NEAR(out.pixels[i], out.pixels[i % 4], 1) << named.name << " " << w << "x" << h;
-          ASSERT_NEAR(own.pixels[i], own.pixels[i % 4], 1) << named.name << " " << w << "x" << h;
+          ASSERT_NEAR(out.pixels[i], out.pixels[i % 4], 1) << named.name << " " << where;
+          ASSERT_NEAR(own.pixels[i], own.pixels[i % 4], 1) << named.name << " " << where;
         }
         EXPECT_EQ(out.at(0, 0)[3], 255);
+      }
+      for (const auto& c : tinted) {
+        const Levels expected = applyMaterial(color, c.look);
+        const Image own = testing::windowContent(c.make(points), beneath, ratio);
+        for (std::size_t i = 0; i < own.pixels.size(); ++i) {
+          ASSERT_NEAR(own.pixels[i], expected[i % 4], 1) << where;
+        }
       }
     }
   }
@@ -153,18 +143,16 @@ TEST(EffectRenderer, HandlesTinyAndOddSizesAtEveryRatio) {
 
 TEST(EffectRenderer, ADepth24SourceCountsAsOpaqueWhateverItsPaddingHolds) {
   Image padded = testing::gradientsWithEdges(40, 30);
-  Image opaque = padded;
+  const Image opaque = padded;
   for (std::size_t i = 3; i < padded.pixels.size(); i += 4) padded.pixels[i] = 0;
   for (const NamedContent& named : allContents()) {
     const ContentSnapshot content = named.make({40, 30});
-    Image fromPadded(40, 30), fromOpaque(40, 30);
-    EffectRenderer renderer;
-    renderer.renderFinal(content, padded.in(true), 1.0, 0.6, fromPadded.out());
-    renderer.renderFinal(content, opaque.in(false), 1.0, 0.6, fromOpaque.out());
-    EXPECT_EQ(fromPadded.pixels, fromOpaque.pixels) << named.name;
-    renderer.renderWindowContent(content, padded.in(true), 1.0, fromPadded.out());
-    renderer.renderWindowContent(content, opaque.in(false), 1.0, fromOpaque.out());
-    EXPECT_EQ(fromPadded.pixels, fromOpaque.pixels) << named.name;
+    EXPECT_EQ(testing::finalPixels(content, padded, 1.0, 0.6, true).pixels,
+              testing::finalPixels(content, opaque, 1.0, 0.6).pixels)
+        << named.name;
+    EXPECT_EQ(testing::windowContent(content, padded, 1.0, true).pixels,
+              testing::windowContent(content, opaque, 1.0).pixels)
+        << named.name;
   }
 }
 
@@ -195,14 +183,14 @@ TEST(EffectRenderer, WindowContentWithoutWhatLiesBeneathBlursBlack) {
 }
 
 TEST(EffectRenderer, SaysWhichContentNeedsWhatLiesBeneath) {
-  EXPECT_FALSE(EffectRenderer::needsBeneath(testing::dimContent({10, 10}, 0.7)));
-  EXPECT_TRUE(EffectRenderer::needsBeneath(testing::blurContent({10, 10}, 0.7)));
-  EXPECT_TRUE(EffectRenderer::needsBeneath(testing::pixelateContent({10, 10}, 0.7)));
   ContentSnapshot within = testing::blurContent({10, 10}, 0.7);
   within.effectView->blendingMode = VisualEffectBlendingMode::withinWindow;
-  EXPECT_FALSE(EffectRenderer::needsBeneath(within));
-  EXPECT_FALSE(EffectRenderer::needsBeneath(testing::blurContent({10, 10}, 0.0)));
-  EXPECT_FALSE(EffectRenderer::needsBeneath(ContentSnapshot{}));
+  const std::pair<ContentSnapshot, bool> cases[] = {
+      {testing::dimContent({10, 10}, 0.7), false},     {testing::blurContent({10, 10}, 0.7), true},
+      {testing::pixelateContent({10, 10}, 0.7), true}, {within, false},
+      {testing::blurContent({10, 10}, 0.0), false},    {ContentSnapshot{}, false}};
+  for (const auto& [content, needs] : cases)
+    EXPECT_EQ(EffectRenderer::needsBeneath(content), needs);
 }
 
 }  // namespace

@@ -80,6 +80,7 @@ TEST_P(PixellateGrid, SquaresAreUniformWithEdgesOnTheGridThroughTheCentre) {
   for (int x = 0; x < c.width; x += 7) EXPECT_EQ(rowEdges(out, x), rows) << "column " << x;
 }
 
+// Sides of 42, 6, 12, 36, 27 and 7.5 pixels: the last one tiles with squares of 7 and 8.
 INSTANTIATE_TEST_SUITE_P(Sizes, PixellateGrid,
                          ::testing::Values(GridCase{1.0, 0.7, 301, 200}, GridCase{1.0, 0.1, 97, 61},
                                            GridCase{2.0, 0.1, 200, 150},
@@ -87,63 +88,35 @@ INSTANTIATE_TEST_SUITE_P(Sizes, PixellateGrid,
                                            GridCase{1.5, 0.3, 240, 180},
                                            GridCase{1.25, 0.1, 150, 100}));
 
-TEST(Pixellate, FractionalRatiosTileWithWholePixelSquares) {
-  // 7 points at 1.5 is 10.5 pixels: squares of 10 and 11 pixels, no gaps, no slivers.
-  const Image out = testing::windowContent(testing::pixelateContent({160, 120}, 7.0 / 60.0),
-                                           slopes(240, 180), 1.5);
-  const std::vector<int> edges = columnEdges(out, 90);
-  for (std::size_t i = 1; i < edges.size(); ++i) {
-    const int width = edges[i] - edges[i - 1];
-    EXPECT_TRUE(width == 10 || width == 11) << "square from " << edges[i - 1];
+// Centres in points within the effect view, which reaches 100 points past the screen; rows
+// are counted from the top, so the grid line lies at the height less the centre's y.
+TEST(Pixellate, SquaresLargerThanTheScreenOrCentredOffIt) {
+  struct Case {
+    const char* what;
+    double scale;
+    double centerX;
+    double centerY;
+  };
+  const Case cases[] = {
+      {"larger than the screen and centred off it: one square", 1000.0, -300.0, -250.0},
+      {"larger than the screen and centred on it: four quarters", 1000.0, 160.0, 140.0},
+      {"a usual square centred far outside", 13.0, -1000.0, 5000.0},
+      {"centred 60 points above the bottom", 30.0, 250.0, 160.0},
+  };
+  for (const Case& c : cases) {
+    ContentSnapshot content = testing::pixelateContent({120, 80}, 0.5);
+    content.effectView->pixellate->scale = c.scale;
+    content.effectView->pixellate->center = {c.centerX, c.centerY};
+    const Image out = testing::windowContent(content, slopes(120, 80), 1.0);
+    EXPECT_EQ(columnEdges(out, 40), expectedEdges(c.centerX - 100.0, c.scale, 120)) << c.what;
+    EXPECT_EQ(rowEdges(out, 60), expectedEdges(80.0 - (c.centerY - 100.0), c.scale, 80)) << c.what;
   }
-}
-
-TEST(Pixellate, GridLinesComeOutRightWithRowsCountedFromTheTop) {
-  // The centre 60 points above the bottom of a 200-point-high screen: a grid line at row 140.
-  ContentSnapshot content = testing::pixelateContent({300, 200}, 0.5);
-  content.effectView->pixellate->center = {150.0 + 100.0, 60.0 + 100.0};
-  const Image out = testing::windowContent(content, slopes(300, 200), 1.0);
-  EXPECT_EQ(rowEdges(out, 150), expectedEdges(140.0, 30.0, 200));
-}
-
-TEST(Pixellate, ASquareLargerThanTheScreenOrACentreOutsideIt) {
-  // Larger than the screen and centred off it: one square over everything.
-  ContentSnapshot content = testing::pixelateContent({120, 80}, 0.5);
-  content.effectView->pixellate->scale = 1000.0;
-  content.effectView->pixellate->center = {-300.0, -250.0};
-  Image out = testing::windowContent(content, slopes(120, 80), 1.0);
-  EXPECT_TRUE(columnEdges(out, 40).empty());
-  EXPECT_TRUE(rowEdges(out, 60).empty());
-  // Larger than the screen, centred on it: four quarters.
-  content.effectView->pixellate->center = {160.0, 140.0};
-  out = testing::windowContent(content, slopes(120, 80), 1.0);
-  EXPECT_EQ(columnEdges(out, 10), std::vector<int>{60});
-  EXPECT_EQ(rowEdges(out, 10), std::vector<int>{40});
-  // A usual square with the centre far outside: the grid still runs through it.
-  content.effectView->pixellate->scale = 13.0;
-  content.effectView->pixellate->center = {-1000.0, 5000.0};
-  out = testing::windowContent(content, slopes(120, 80), 1.0);
-  EXPECT_EQ(columnEdges(out, 40), expectedEdges(-1100.0, 13.0, 120));
-  EXPECT_EQ(rowEdges(out, 60), expectedEdges(80.0 - 4900.0, 13.0, 80));
 }
 
 TEST(Pixellate, EachSquareTakesTheMeanOfTheRenderingUnderIt) {
   // Without tint and blur, a square's colour is the mean of the pixels it covers.
-  Image image = slopes(64, 32);
-  EffectLayout layout;
-  layout.width = 64;
-  layout.height = 32;
-  layout.kind = EffectKind::pixellate;
-  layout.frame = layout.visible = {0, 0, 64, 32};
-  layout.insideScale = 0.0;
-  layout.renderingWeight = 1.0;
-  layout.look = kClearLook;
-  layout.sigmaPixels = 0.0;
-  layout.squares = {0.0, 0.0, 16.0};
-  Image out(64, 32);
-  EffectRenderer renderer;
-  const ConstPixelBuffer beneath = image.in();
-  renderer.renderLayout(layout, &beneath, false, out.out());
+  const Image image = slopes(64, 32);
+  const Image out = testing::plainEffect(image, EffectKind::pixellate, 0.0, 16.0);
   for (int square = 0; square < 4; ++square) {
     double mean = 0.0;
     for (int x = square * 16; x < square * 16 + 16; ++x) mean += image.at(x, 0)[0];

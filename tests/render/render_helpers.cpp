@@ -32,16 +32,17 @@ ContentSnapshot pixelateContent(Size size, double intensity) {
   return content;
 }
 
-Image plainBlur(const Image& image, double sigmaPixels) {
+Image plainEffect(const Image& image, EffectKind kind, double sigmaPixels, double squareSide) {
   EffectLayout layout;
   layout.width = image.width;
   layout.height = image.height;
-  layout.kind = EffectKind::blur;
+  layout.kind = kind;
   layout.frame = layout.visible = {0, 0, image.width, image.height};
   layout.insideScale = 0.0;
   layout.renderingWeight = 1.0;
   layout.look = kClearLook;
   layout.sigmaPixels = sigmaPixels;
+  layout.squares = {0.0, 0.0, squareSide};
   Image out(image.width, image.height);
   EffectRenderer renderer;
   const ConstPixelBuffer beneath = image.in();
@@ -49,18 +50,19 @@ Image plainBlur(const Image& image, double sigmaPixels) {
   return out;
 }
 
-Image windowContent(const ContentSnapshot& content, const Image& beneath, double ratio) {
+Image windowContent(const ContentSnapshot& content, const Image& beneath, double ratio,
+                    bool alphaIsPadding) {
   Image out(beneath.width, beneath.height);
   EffectRenderer renderer;
-  renderer.renderWindowContent(content, beneath.in(), ratio, out.out());
+  renderer.renderWindowContent(content, beneath.in(alphaIsPadding), ratio, out.out());
   return out;
 }
 
 Image finalPixels(const ContentSnapshot& content, const Image& beneath, double ratio,
-                  double windowAlpha) {
+                  double windowAlpha, bool alphaIsPadding) {
   Image out(beneath.width, beneath.height);
   EffectRenderer renderer;
-  renderer.renderFinal(content, beneath.in(), ratio, windowAlpha, out.out());
+  renderer.renderFinal(content, beneath.in(alphaIsPadding), ratio, windowAlpha, out.out());
   return out;
 }
 

@@ -10,12 +10,16 @@ ContentSnapshot dimContent(Size size, double intensity);
 ContentSnapshot blurContent(Size size, double intensity);
 ContentSnapshot pixelateContent(Size size, double intensity);
 
-// The plain blur of the whole image as the window's own content: no tint, fully opaque.
-Image plainBlur(const Image& image, double sigmaPixels);
+// The plain effect over the whole image as the window's own content: no tint, fully opaque.
+Image plainEffect(const Image& image, EffectKind kind, double sigmaPixels, double squareSide = 1.0);
+inline Image plainBlur(const Image& image, double sigmaPixels) {
+  return plainEffect(image, EffectKind::blur, sigmaPixels);
+}
 
 // Output (a) and output (b) of a fresh renderer.
-Image windowContent(const ContentSnapshot& content, const Image& beneath, double ratio);
+Image windowContent(const ContentSnapshot& content, const Image& beneath, double ratio,
+                    bool alphaIsPadding = false);
 Image finalPixels(const ContentSnapshot& content, const Image& beneath, double ratio,
-                  double windowAlpha);
+                  double windowAlpha, bool alphaIsPadding = false);
 
 }  // namespace platform::render::testing

@@ -119,9 +119,8 @@ TEST(PortableRowKernels, BlendRoundsToTheNearestLevel) {
     double keep;
     double level;
   };
-  const Case cases[] = {{255, 0.37, 0.0},   {255, 0.91, 0.0},  {0, 0.5, 200.4},
-                        {128, 0.5, 63.6},   {255, 1.0, 0.0},   {255, 0.0, 255.0},
-                        {17, 0.123, 99.87}, {200, 0.25, 149.5}};
+  const Case cases[] = {
+      {255, 0.37, 0.0}, {0, 0.5, 200.4}, {128, 0.5, 63.6}, {255, 0.0, 255.0}, {200, 0.25, 149.5}};
   for (const Case& c : cases) {
     const std::uint8_t in[4] = {std::uint8_t(c.in), 0, 0, 0};
     const std::uint16_t add[4] = {toAdd(c.level), 0, 0, 0};

@@ -66,39 +66,36 @@ Image noise(int width, int height, std::uint32_t seed) {
 
 Image gaussianReference(const Image& image, double sigma) {
   const int radius = static_cast<int>(std::ceil(4.0 * sigma));
-  std::vector<double> kernel(std::size_t(2 * radius + 1));
+  std::vector<double> kernel;
+  for (int k = -radius; k <= radius; ++k)
+    kernel.push_back(std::exp(-0.5 * k * k / (sigma * sigma)));
   double total = 0.0;
-  for (int k = -radius; k <= radius; ++k) {
-    kernel[std::size_t(k + radius)] = std::exp(-0.5 * k * k / (sigma * sigma));
-    total += kernel[std::size_t(k + radius)];
-  }
-  for (double& weight : kernel) weight /= total;
+  for (double weight : kernel) total += weight;
   const int w = image.width;
   const int h = image.height;
-  std::vector<double> rows(std::size_t(w) * h * 4);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      for (int c = 0; c < 4; ++c) {
-        double sum = 0.0;
-        for (int k = -radius; k <= radius; ++k) {
-          sum += kernel[std::size_t(k + radius)] * image.at(std::clamp(x + k, 0, w - 1), y)[c];
+  // One pass along x or y over `from`, edge pixels continued.
+  const auto pass = [&](const std::vector<double>& from, bool alongX) {
+    std::vector<double> to(from.size());
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        for (int c = 0; c < 4; ++c) {
+          double sum = 0.0;
+          for (int k = -radius; k <= radius; ++k) {
+            const int sx = alongX ? std::clamp(x + k, 0, w - 1) : x;
+            const int sy = alongX ? y : std::clamp(y + k, 0, h - 1);
+            sum += kernel[std::size_t(k + radius)] * from[(std::size_t(sy) * w + sx) * 4 + c];
+          }
+          to[(std::size_t(y) * w + x) * 4 + c] = sum / total;
         }
-        rows[(std::size_t(y) * w + x) * 4 + c] = sum;
       }
     }
-  }
+    return to;
+  };
+  const std::vector<double> blurred =
+      pass(pass(std::vector<double>(image.pixels.begin(), image.pixels.end()), true), false);
   Image out(w, h);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      for (int c = 0; c < 4; ++c) {
-        double sum = 0.0;
-        for (int k = -radius; k <= radius; ++k) {
-          sum += kernel[std::size_t(k + radius)] *
-                 rows[(std::size_t(std::clamp(y + k, 0, h - 1)) * w + x) * 4 + c];
-        }
-        out.at(x, y)[c] = std::uint8_t(std::lround(std::clamp(sum, 0.0, 255.0)));
-      }
-    }
+  for (std::size_t i = 0; i < blurred.size(); ++i) {
+    out.pixels[i] = std::uint8_t(std::lround(std::clamp(blurred[i], 0.0, 255.0)));
   }
   return out;
 }

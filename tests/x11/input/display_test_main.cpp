@@ -7,8 +7,8 @@
 #include <QWidget>
 #include <cstdlib>
 
+#include "../paint/private_display.h"
 #include "display_test_support.h"
-#include "private_x_server.h"
 
 namespace quillmere::test {
 
@@ -60,13 +60,13 @@ bool showFocused(QWidget& widget) {
 // Everything runs on an Xvfb of this program's own; the inherited display is never used.
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
-  quillmere::test::PrivateXServer server;
+  quillmere::test::PrivateDisplay server(1280, 800);
   if (!server.running()) {
     std::fprintf(stderr, "could not start Xvfb\n");
     return 1;
   }
-  quillmere::test::gDisplay = server.displayName();
-  setenv("DISPLAY", server.displayName().c_str(), 1);
+  quillmere::test::gDisplay = server.name();
+  setenv("DISPLAY", server.name().c_str(), 1);
   setenv("QT_QPA_PLATFORM", "xcb", 1);
   int qtArgc = 1;
   char* qtArgv[] = {argv[0], nullptr};

@@ -21,7 +21,6 @@ constexpr std::uint32_t kMod5 = 0x80;
 
 // evdev keycodes of a PC keyboard.
 constexpr xkb_keycode_t kKeyB = 56;
-constexpr xkb_keycode_t kKeyQ = 24;
 constexpr xkb_keycode_t kKey1 = 10;
 constexpr xkb_keycode_t kKeySuperL = 133;
 constexpr xkb_keycode_t kKeyF1 = 67;
@@ -41,7 +40,6 @@ TEST(ModifierFlagsFromX, MapsEachCoreModifierToItsOwnFlagAndIgnoresTheRest) {
       {kMod2 | kMod3 | kMod5, 0},
       // Pointer buttons and the layout group share the state word.
       {0x100 | 0x400 | 0x2000 | 0x4000, 0},
-      {kMod4 | kShift | kMod2, kEventModifierFlagCommand | kEventModifierFlagShift},
       {0xff, kEventModifierFlagShift | kEventModifierFlagCapsLock | kEventModifierFlagControl |
                  kEventModifierFlagOption | kEventModifierFlagCommand},
   };
@@ -94,9 +92,6 @@ TEST_F(KeyDownEventTest, TextHasOnlyShiftAndTheLayoutApplied) {
       // Caps Lock shows in the flags but not in the text; Control makes no control character.
       {kKeyB, kLock, 0, "b", kEventModifierFlagCapsLock},
       {kKeyB, kControl, 0, "b", kEventModifierFlagControl},
-      {kKeyB, kMod1 | kMod4, 0, "b", kEventModifierFlagOption | kEventModifierFlagCommand},
-      {kKeyQ, kMod4, 0, "q", kEventModifierFlagCommand},
-      {kKey1, 0, 0, "1", 0},
       {kKey1, kShift, 0, "!", kEventModifierFlagShift},
       // The second layout is Cyrillic: the same key gives another letter.
       {kKeyB, 0, 1, "\xd0\xb8", 0},

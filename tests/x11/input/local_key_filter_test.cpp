@@ -49,7 +49,6 @@ TEST(LocalKeyFilter, OffersEachKeyOnceAndAConsumedKeyGoesNoFurther) {
       {"super+b", kEventModifierFlagCommand, "b", false, Qt::Key_B},
       {"super+shift+b", kEventModifierFlagCommand | kEventModifierFlagShift, "B", false, Qt::Key_B},
       {"b", 0, "b", true, Qt::Key_B},
-      {"super+q", kEventModifierFlagCommand, "q", true, Qt::Key_Q},
       {"ctrl+b", kEventModifierFlagControl, "b", true, Qt::Key_B},
   };
   for (const Case& c : cases) {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <thread>
 
+#include "../../render/render_helpers.h"
 #include "private_display.h"
 #include "test_desktop.h"
 
@@ -27,32 +28,13 @@ namespace render = platform::render;
 constexpr QRect kScreen(0, 0, 320, 240);
 
 render::ContentSnapshot dimContent(double intensity) {
-  render::ContentSnapshot content;
-  content.size = {320, 240};
-  content.layerBackgroundColor = platform::Color::blackColor().withAlphaComponent(intensity * 0.9);
-  return content;
+  return render::testing::dimContent({320, 240}, intensity);
 }
-
 render::ContentSnapshot blurContent(double intensity) {
-  render::ContentSnapshot content;
-  content.size = {320, 240};
-  render::EffectViewSnapshot view;
-  view.frame = platform::makeRect(0, 0, 320, 240);
-  view.material = platform::VisualEffectMaterial::hudWindow;
-  view.alpha = intensity;
-  content.effectView = view;
-  return content;
+  return render::testing::blurContent({320, 240}, intensity);
 }
-
 render::ContentSnapshot pixelateContent(double intensity) {
-  render::ContentSnapshot content;
-  content.size = {320, 240};
-  render::EffectViewSnapshot view;
-  view.frame = platform::insetRect(platform::makeRect(0, 0, 320, 240), -100, -100);
-  view.material = platform::VisualEffectMaterial::underWindowBackground;
-  view.pixellate = render::PixellateSnapshot{intensity * 60.0, {160.0 + 100.0, 120.0 + 100.0}};
-  content.effectView = view;
-  return content;
+  return render::testing::pixelateContent({320, 240}, intensity);
 }
 
 // Runs the event loop until the condition holds, for at most five seconds.
@@ -81,18 +63,11 @@ std::string hex(std::uint32_t pixel) {
 // What the screen shows for the content over a uniform colour, as the renderer itself makes it.
 // A compositor blends the window's content to the same pixels.
 std::uint32_t renderedOver(const render::ContentSnapshot& content, std::uint32_t rgb) {
-  const std::size_t count = static_cast<std::size_t>(kScreen.width()) * kScreen.height();
-  std::vector<std::uint32_t> beneath(count, 0xff000000u | rgb);
-  std::vector<std::uint32_t> out(count);
-  const std::ptrdiff_t stride = kScreen.width() * 4;
-  render::EffectRenderer renderer;
-  renderer.renderFinal(
-      content,
-      {reinterpret_cast<const std::uint8_t*>(beneath.data()), kScreen.width(), kScreen.height(),
-       stride, false},
-      1.0, 1.0,
-      {reinterpret_cast<std::uint8_t*>(out.data()), kScreen.width(), kScreen.height(), stride});
-  return out[count / 2 + static_cast<std::size_t>(kScreen.width()) / 2] & 0xffffff;
+  const render::testing::Image beneath = render::testing::uniformImage(
+      kScreen.width(), kScreen.height(), blue(rgb), green(rgb), red(rgb));
+  const render::testing::Image out = render::testing::finalPixels(content, beneath, 1.0, 1.0);
+  const std::uint8_t* p = out.at(160, 120);
+  return std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
 }
 
 class OverlayPaint : public ::testing::TestWithParam<bool> {
