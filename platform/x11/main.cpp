@@ -37,10 +37,18 @@ int main(int argc, char** argv) {
   char programName[] = "quillmere";
   char* qtArgv[] = {argc > 0 && argv[0] != nullptr ? argv[0] : programName, nullptr};
   QApplication application(qtArgc, qtArgv);
+  QApplication::setApplicationName(QStringLiteral("Quillmere"));
 
   auto backend = std::make_unique<platform::x11::X11Platform>();
   platform::x11::X11Platform& x11 = *backend;
   platform::installPlatform(std::move(backend));
+  // Qt ends the process with exit(1) when its own X connection breaks. End it there and then,
+  // before the process-wide delegate and backend are torn down while Qt still runs. Every
+  // other way out leaves through _Exit below.
+  std::atexit([] {
+    std::fflush(nullptr);
+    std::_Exit(1);
+  });
   quillmere::runQuillmere();
 
   // The delegate and the backend live in process-wide variables that would be destroyed
