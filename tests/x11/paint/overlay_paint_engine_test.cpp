@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -24,18 +25,13 @@ using quillmere::test::PrivateDisplay;
 using quillmere::test::red;
 using quillmere::test::TestDesktop;
 namespace render = platform::render;
+namespace helpers = platform::render::testing;
 
 constexpr QRect kScreen(0, 0, 320, 240);
-
-render::ContentSnapshot dimContent(double intensity) {
-  return render::testing::dimContent({320, 240}, intensity);
-}
-render::ContentSnapshot blurContent(double intensity) {
-  return render::testing::blurContent({320, 240}, intensity);
-}
-render::ContentSnapshot pixelateContent(double intensity) {
-  return render::testing::pixelateContent({320, 240}, intensity);
-}
+constexpr platform::Size kPoints{320, 240};
+constexpr std::uint32_t kWhite = 0xffffff, kDimmed = 0x5e5e5e, kHalfDimmed = 0xafafaf;
+const std::vector<std::string> kCompositor{"picom", "--backend", "xrender", "--config",
+                                           "/dev/null"};
 
 // Runs the event loop until the condition holds, for at most five seconds.
 bool waitUntil(const std::function<bool()>& condition) {
@@ -49,43 +45,32 @@ bool waitUntil(const std::function<bool()>& condition) {
   return true;
 }
 
-bool near(std::uint32_t pixel, int r, int g, int b, int tolerance) {
-  return std::abs(red(pixel) - r) <= tolerance && std::abs(green(pixel) - g) <= tolerance &&
-         std::abs(blue(pixel) - b) <= tolerance;
-}
-
-std::string hex(std::uint32_t pixel) {
-  char text[16];
-  std::snprintf(text, sizeof text, "#%06x", pixel);
-  return text;
+bool near(std::uint32_t a, std::uint32_t b, int tolerance) {
+  return std::abs(red(a) - red(b)) <= tolerance && std::abs(green(a) - green(b)) <= tolerance &&
+         std::abs(blue(a) - blue(b)) <= tolerance;
 }
 
 // What the screen shows for the content over a uniform colour, as the renderer itself makes it.
 // A compositor blends the window's content to the same pixels.
 std::uint32_t renderedOver(const render::ContentSnapshot& content, std::uint32_t rgb) {
-  const render::testing::Image beneath = render::testing::uniformImage(
-      kScreen.width(), kScreen.height(), blue(rgb), green(rgb), red(rgb));
-  const render::testing::Image out = render::testing::finalPixels(content, beneath, 1.0, 1.0);
+  const helpers::Image beneath =
+      helpers::uniformImage(kScreen.width(), kScreen.height(), blue(rgb), green(rgb), red(rgb));
+  const helpers::Image out = helpers::finalPixels(content, beneath, 1.0, 1.0);
   const std::uint8_t* p = out.at(160, 120);
   return std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
 }
 
-class OverlayPaint : public ::testing::TestWithParam<bool> {
+// A private desktop with a white wallpaper and the painter on it.
+class PaintTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(display.running()) << "Xvfb did not start";
     ASSERT_TRUE(desktop.connected());
-    if (GetParam())
-      compositor = display.start({"picom", "--backend", "xrender", "--config", "/dev/null"});
-    engine = std::make_unique<OverlayPaintEngine>(QByteArray::fromStdString(display.name()));
-    ASSERT_TRUE(engine->available());
-    ASSERT_TRUE(waitUntil([&] { return engine->compositorActive() == GetParam(); }));
+    ASSERT_TRUE(display.run({"hsetroot", "-solid", "#ffffff"}));
   }
 
-  void setBackground(const std::vector<std::string>& hsetrootArguments) {
-    std::vector<std::string> argv{"hsetroot"};
-    argv.insert(argv.end(), hsetrootArguments.begin(), hsetrootArguments.end());
-    ASSERT_TRUE(display.run(argv));
+  void startEngine() {
+    engine = std::make_unique<OverlayPaintEngine>(QByteArray::fromStdString(display.name()));
   }
 
   xcb_window_t addOverlay(const render::ContentSnapshot& content) {
@@ -96,82 +81,78 @@ class OverlayPaint : public ::testing::TestWithParam<bool> {
   }
 
   // Waits until the screen shows the colour at (x, y), within a tolerance per channel.
-  ::testing::AssertionResult shows(int x, int y, std::uint32_t rgb) {
-    return shows(x, y, red(rgb), green(rgb), blue(rgb));
-  }
-  ::testing::AssertionResult shows(int x, int y, int r, int g, int b, int tolerance = 2) {
+  ::testing::AssertionResult shows(int x, int y, std::uint32_t rgb, int tolerance = 2) {
     std::uint32_t last = 0;
-    if (waitUntil([&] { return near(last = desktop.pixel(x, y), r, g, b, tolerance); })) {
+    if (waitUntil([&] { return near(last = desktop.pixel(x, y), rgb, tolerance); })) {
       return ::testing::AssertionSuccess();
     }
+    char text[16];
+    std::snprintf(text, sizeof text, "#%06x", last);
     return ::testing::AssertionFailure()
-           << "at (" << x << ", " << y << ") the screen shows " << hex(last);
+           << "at (" << x << ", " << y << ") the screen shows " << text;
   }
 
   PrivateDisplay display{kScreen.width(), kScreen.height()};
   TestDesktop desktop{display.name()};
-  pid_t compositor = -1;
   std::unique_ptr<OverlayPaintEngine> engine;
 };
 
-TEST_P(OverlayPaint, DimTintsTheWallpaperAndFadesToNothing) {
-  setBackground({"-solid", "#ffffff"});
-  const xcb_window_t overlay = addOverlay(dimContent(0.7));
-  EXPECT_TRUE(shows(160, 120, 94, 94, 94));
+// Every case runs with and without a compositor.
+class OverlayPaint : public PaintTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    PaintTest::SetUp();
+    if (GetParam()) display.start(kCompositor);
+    startEngine();
+    ASSERT_TRUE(engine->available());
+    ASSERT_TRUE(waitUntil([&] { return engine->compositorActive() == GetParam(); }));
+  }
+};
 
+TEST_P(OverlayPaint, DimTintsTheWallpaperAndFadesToNothing) {
+  const xcb_window_t overlay = addOverlay(helpers::dimContent(kPoints, 0.7));
+  EXPECT_TRUE(shows(160, 120, kDimmed));
   engine->setWindowAlpha(overlay, 0.5);
-  EXPECT_TRUE(shows(160, 120, 175, 175, 175, 3));
+  EXPECT_TRUE(shows(160, 120, kHalfDimmed, 3));
 
   // At alpha 0 the overlay has no shape at all, so the wallpaper shows unchanged.
   engine->setWindowAlpha(overlay, 0.0);
-  EXPECT_TRUE(shows(160, 120, 255, 255, 255, 0));
+  EXPECT_TRUE(shows(160, 120, kWhite, 0));
   EXPECT_EQ(desktop.boundingRectangles(overlay), 0);
-
   engine->setWindowAlpha(overlay, 1.0);
-  EXPECT_TRUE(shows(160, 120, 94, 94, 94));
+  EXPECT_TRUE(shows(160, 120, kDimmed));
   EXPECT_EQ(desktop.boundingRectangles(overlay), 1);
-}
 
-// The backend hands a window over again when its screen changes, at whatever alpha it has.
-TEST_P(OverlayPaint, AWindowHandedOverAgainKeepsItsAlpha) {
-  setBackground({"-solid", "#ffffff"});
-  const xcb_window_t overlay = addOverlay(dimContent(0.7));
-  engine->setWindowAlpha(overlay, 0.0);
-  engine->removeOverlay(overlay);
-  engine->addOverlay(overlay, kScreen, 1.0);
-  engine->setContent(overlay, dimContent(0.7));
-  engine->setWindowAlpha(overlay, 0.0);
-  EXPECT_TRUE(shows(160, 120, 255, 255, 255, 0));
-  EXPECT_EQ(desktop.boundingRectangles(overlay), 0);
-
-  engine->removeOverlay(overlay);
-  engine->addOverlay(overlay, kScreen, 1.0);
-  engine->setContent(overlay, dimContent(0.7));
-  engine->setWindowAlpha(overlay, 1.0);
-  EXPECT_TRUE(shows(160, 120, 94, 94, 94));
+  // The backend hands a window over again when its screen changes, at whatever alpha it has.
+  for (double alpha : {0.0, 1.0}) {
+    engine->removeOverlay(overlay);
+    engine->addOverlay(overlay, kScreen, 1.0);
+    engine->setContent(overlay, helpers::dimContent(kPoints, 0.7));
+    engine->setWindowAlpha(overlay, alpha);
+    EXPECT_TRUE(shows(160, 120, alpha == 0.0 ? kWhite : kDimmed, alpha == 0.0 ? 0 : 2));
+    EXPECT_EQ(desktop.boundingRectangles(overlay), alpha == 0.0 ? 0 : 1);
+  }
 }
 
 // Both materials tint, so a painted frame differs from the bare wallpaper; a uniform wallpaper
 // must give a uniform frame, edges and corners included.
 TEST_P(OverlayPaint, BlurAndPixelateKeepAUniformWallpaperUniform) {
-  setBackground({"-solid", "#4080c0"});
-  const xcb_window_t overlay = addOverlay(dimContent(0.0));
+  ASSERT_TRUE(display.run({"hsetroot", "-solid", "#4080c0"}));
+  const xcb_window_t overlay = addOverlay(helpers::dimContent(kPoints, 0.0));
   const QPoint samples[] = {{0, 0},   {319, 0},  {0, 239},  {319, 239}, {160, 0},
                             {0, 120}, {40, 200}, {250, 30}, {161, 121}};
-  for (const auto& content : {blurContent(0.7), pixelateContent(0.7), blurContent(1.0)}) {
+  for (const auto& content :
+       {helpers::blurContent(kPoints, 0.7), helpers::pixelateContent(kPoints, 0.7),
+        helpers::blurContent(kPoints, 1.0)}) {
     engine->setContent(overlay, content);
-    std::uint32_t centre = 0;
     const bool uniform = waitUntil([&] {
-      centre = desktop.pixel(160, 120);
-      if (near(centre, 0x40, 0x80, 0xc0, 2)) return false;
-      for (const QPoint p : samples) {
-        if (!near(desktop.pixel(p.x(), p.y()), red(centre), green(centre), blue(centre), 2)) {
-          return false;
-        }
-      }
-      return true;
+      const std::uint32_t centre = desktop.pixel(160, 120);
+      if (near(centre, 0x4080c0, 2)) return false;
+      return std::all_of(std::begin(samples), std::end(samples),
+                         [&](QPoint p) { return near(desktop.pixel(p.x(), p.y()), centre, 2); });
     });
-    EXPECT_TRUE(uniform) << "centre " << hex(centre) << ", corner " << hex(desktop.pixel(0, 0));
+    EXPECT_TRUE(uniform) << "centre " << desktop.pixel(160, 120) << ", corner "
+                         << desktop.pixel(0, 0);
   }
 }
 
@@ -179,21 +160,18 @@ TEST_P(OverlayPaint, BlurAndPixelateKeepAUniformWallpaperUniform) {
 // it, and follow their own changes (Damage) and their going away (the stacking order). Blur
 // reads what lies beneath with a compositor too; the points lie far from every edge.
 TEST_P(OverlayPaint, ShowsTheWindowsBelowAndFollowsThem) {
-  setBackground({"-solid", "#ffffff"});
   const xcb_window_t desktopWindow = desktop.createWindow(kScreen, 0xff0000);
   desktop.setDesktopType(desktopWindow);
   const xcb_window_t below = desktop.createWindow(QRect(10, 10, 140, 120), 0x0000ff);
-  const auto blur = blurContent(0.7);
+  const auto blur = helpers::blurContent(kPoints, 0.7);
   const xcb_window_t overlay = addOverlay(blur);
   const xcb_window_t above = desktop.createWindow(QRect(180, 140, 140, 100), 0x00ff00);
 
   EXPECT_TRUE(shows(260, 60, renderedOver(blur, 0xff0000)));
   EXPECT_TRUE(shows(80, 70, renderedOver(blur, 0x0000ff)));
-  EXPECT_TRUE(shows(250, 190, 0, 255, 0, 0));
-
+  EXPECT_TRUE(shows(250, 190, 0x00ff00, 0));
   desktop.setColor(below, 0xffff00);
   EXPECT_TRUE(shows(80, 70, renderedOver(blur, 0xffff00)));
-
   desktop.destroy(below);
   EXPECT_TRUE(shows(80, 70, renderedOver(blur, 0xff0000)));
 
@@ -204,11 +182,10 @@ TEST_P(OverlayPaint, ShowsTheWindowsBelowAndFollowsThem) {
 
   // Changes while the overlay is hidden show when it returns, and later ones still arrive.
   engine->setWindowAlpha(overlay, 0.0);
-  EXPECT_TRUE(shows(250, 190, 0, 255, 0, 0));
-  desktop.setColor(above, 0x00ffff);
-  EXPECT_TRUE(shows(250, 190, 0, 255, 255, 0));
-  desktop.setColor(above, 0xff00ff);
-  EXPECT_TRUE(shows(250, 190, 255, 0, 255, 0));
+  for (std::uint32_t rgb : {0x00ffffu, 0xff00ffu}) {
+    desktop.setColor(above, rgb);
+    EXPECT_TRUE(shows(250, 190, rgb, 0));
+  }
   engine->setWindowAlpha(overlay, 1.0);
   EXPECT_TRUE(shows(250, 190, renderedOver(blur, 0xff00ff)));
   desktop.setColor(above, 0x0000ff);
@@ -217,11 +194,10 @@ TEST_P(OverlayPaint, ShowsTheWindowsBelowAndFollowsThem) {
 
 // Under a window manager the windows beneath are read through their frames.
 TEST_P(OverlayPaint, ReadsManagedWindowsThroughTheirFrames) {
-  setBackground({"-solid", "#ffffff"});
   display.start({"openbox", "--config-file", "/etc/xdg/openbox/rc.xml"});
   const xcb_window_t client = desktop.createWindow(QRect(40, 40, 200, 150), 0x00c000, true);
   ASSERT_TRUE(waitUntil([&] { return desktop.isFramed(client); }));
-  const auto blur = blurContent(0.7);
+  const auto blur = helpers::blurContent(kPoints, 0.7);
   addOverlay(blur);
   ASSERT_TRUE(waitUntil([&] { return desktop.rootPosition(client).x() >= 0; }));
   const QPoint middle = desktop.rootPosition(client) + QPoint(100, 75);
@@ -233,53 +209,43 @@ TEST_P(OverlayPaint, ReadsManagedWindowsThroughTheirFrames) {
 // Squares of intensity x 60 points whose edges pass through the centre of the screen, over a
 // wallpaper that changes in both directions.
 TEST_P(OverlayPaint, PixelateSquaresLieOnTheGridThroughTheCentre) {
-  setBackground({"-add", "#000000", "-add", "#ffffff", "-gradient", "45"});
-  addOverlay(pixelateContent(0.7));  // 42 pixels
-  const QRect square(160, 120, 42, 42);
+  ASSERT_TRUE(display.run({"hsetroot", "-add", "#000000", "-add", "#ffffff", "-gradient", "45"}));
+  addOverlay(helpers::pixelateContent(kPoints, 0.7));  // 42 pixels
   std::vector<std::uint32_t> pixels;
   const auto at = [&](int x, int y) { return pixels[static_cast<std::size_t>(y * 320 + x)]; };
   const bool squareIsUniform = waitUntil([&] {
     pixels = desktop.screen(kScreen);
     if (pixels.empty() || at(160, 120) == 0) return false;  // not painted yet
-    for (int y = square.top(); y <= square.bottom(); ++y) {
-      for (int x = square.left(); x <= square.right(); ++x) {
-        if (!near(at(x, y), red(at(160, 120)), green(at(160, 120)), blue(at(160, 120)), 1)) {
-          return false;
-        }
+    for (int y = 120; y < 162; ++y) {
+      for (int x = 160; x < 202; ++x) {
+        if (!near(at(x, y), at(160, 120), 1)) return false;
       }
     }
     return true;
   });
   ASSERT_TRUE(squareIsUniform);
-  const auto differs = [](std::uint32_t a, std::uint32_t b) {
-    return !near(a, red(b), green(b), blue(b), 4);
-  };
-  EXPECT_TRUE(differs(at(159, 130), at(160, 130)));
-  EXPECT_TRUE(differs(at(201, 130), at(202, 130)));
-  EXPECT_TRUE(differs(at(170, 119), at(170, 120)));
-  EXPECT_TRUE(differs(at(170, 161), at(170, 162)));
-  EXPECT_FALSE(differs(at(118, 130), at(159, 130)));
+  EXPECT_FALSE(near(at(159, 130), at(160, 130), 4));
+  EXPECT_FALSE(near(at(201, 130), at(202, 130), 4));
+  EXPECT_FALSE(near(at(170, 119), at(170, 120), 4));
+  EXPECT_FALSE(near(at(170, 161), at(170, 162), 4));
+  EXPECT_TRUE(near(at(118, 130), at(159, 130), 4));
 }
 
 // Other clients may leave anything in the wallpaper properties.
 TEST_P(OverlayPaint, FallsBackFromABadWallpaperPropertyAndThenToBlack) {
   if (GetParam()) GTEST_SKIP() << "a compositor draws the wallpaper beneath the dim itself";
-  setBackground({"-solid", "#ffffff"});
-  addOverlay(dimContent(0.7));
-  EXPECT_TRUE(shows(160, 120, 94, 94, 94));
-
+  addOverlay(helpers::dimContent(kPoints, 0.7));
+  EXPECT_TRUE(shows(160, 120, kDimmed));
   desktop.setRootProperty("_XROOTPMAP_ID", XCB_ATOM_PIXMAP, 32, {0x00c0ffee});
-  EXPECT_TRUE(shows(160, 120, 94, 94, 94));
-
+  EXPECT_TRUE(shows(160, 120, kDimmed));
   desktop.setRootProperty("ESETROOT_PMAP_ID", XCB_ATOM_STRING, 8, {0x41414141});
-  EXPECT_TRUE(shows(160, 120, 0, 0, 0));
+  EXPECT_TRUE(shows(160, 120, 0x000000));
 }
 
 // Windows come and go in the middle of reading the stacking order and naming their pixmaps.
 TEST_P(OverlayPaint, KeepsPaintingWhileWindowsBelowVanish) {
-  setBackground({"-solid", "#ffffff"});
-  const auto blur = blurContent(0.7);
-  const std::uint32_t blurredWhite = renderedOver(blur, 0xffffff);
+  const auto blur = helpers::blurContent(kPoints, 0.7);
+  const std::uint32_t blurredWhite = renderedOver(blur, kWhite);
   addOverlay(blur);
   EXPECT_TRUE(shows(160, 120, blurredWhite));
 
@@ -309,50 +275,37 @@ TEST_P(OverlayPaint, KeepsPaintingWhileWindowsBelowVanish) {
 INSTANTIATE_TEST_SUITE_P(Compositing, OverlayPaint, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "picom" : "none"; });
 
-TEST(OverlayPaintSwitch, FollowsTheCompositorStartingAndStopping) {
-  PrivateDisplay display(kScreen.width(), kScreen.height());
-  TestDesktop desktop(display.name());
-  ASSERT_TRUE(display.running() && desktop.connected());
-  ASSERT_TRUE(display.run({"hsetroot", "-solid", "#ffffff"}));
-  OverlayPaintEngine engine(QByteArray::fromStdString(display.name()));
-  const xcb_window_t overlay = desktop.createOverlay(kScreen);
-  engine.addOverlay(overlay, kScreen, 1.0);
-  engine.setContent(overlay, dimContent(0.7));
-  engine.setWindowAlpha(overlay, 0.5);
-  const auto shows = [&](int value) {
-    return waitUntil([&] { return near(desktop.pixel(160, 120), value, value, value, 3); });
-  };
-  EXPECT_TRUE(shows(175));
+TEST_F(PaintTest, FollowsTheCompositorStartingAndStopping) {
+  startEngine();
+  const xcb_window_t overlay = addOverlay(helpers::dimContent(kPoints, 0.7));
+  engine->setWindowAlpha(overlay, 0.5);
+  EXPECT_TRUE(shows(160, 120, kHalfDimmed, 3));
 
-  const pid_t picom = display.start({"picom", "--backend", "xrender", "--config", "/dev/null"});
-  ASSERT_TRUE(waitUntil([&] { return engine.compositorActive(); }));
-  EXPECT_TRUE(shows(175));
-  engine.setWindowAlpha(overlay, 1.0);
-  EXPECT_TRUE(shows(94));
+  const pid_t picom = display.start(kCompositor);
+  ASSERT_TRUE(waitUntil([&] { return engine->compositorActive(); }));
+  EXPECT_TRUE(shows(160, 120, kHalfDimmed, 3));
+  engine->setWindowAlpha(overlay, 1.0);
+  EXPECT_TRUE(shows(160, 120, kDimmed, 3));
 
   display.stop(picom);
-  ASSERT_TRUE(waitUntil([&] { return !engine.compositorActive(); }));
-  EXPECT_TRUE(shows(94));
-  engine.setWindowAlpha(overlay, 0.5);
-  EXPECT_TRUE(shows(175));
+  ASSERT_TRUE(waitUntil([&] { return !engine->compositorActive(); }));
+  EXPECT_TRUE(shows(160, 120, kDimmed, 3));
+  engine->setWindowAlpha(overlay, 0.5);
+  EXPECT_TRUE(shows(160, 120, kHalfDimmed, 3));
 }
 
-TEST(OverlayPaintConnection, ReportsTheServerGoingAway) {
-  PrivateDisplay display(kScreen.width(), kScreen.height());
-  TestDesktop desktop(display.name());
-  ASSERT_TRUE(display.running() && desktop.connected());
-  OverlayPaintEngine engine(QByteArray::fromStdString(display.name()));
-  const xcb_window_t overlay = desktop.createOverlay(kScreen);
-  engine.addOverlay(overlay, kScreen, 1.0);
+TEST_F(PaintTest, ReportsTheServerGoingAway) {
+  startEngine();
+  const xcb_window_t overlay = addOverlay(helpers::dimContent(kPoints, 0.7));
   bool lost = false;
-  QObject::connect(&engine, &OverlayPaintEngine::connectionLost, [&] { lost = true; });
+  QObject::connect(engine.get(), &OverlayPaintEngine::connectionLost, [&] { lost = true; });
 
   display.killServer();
   EXPECT_TRUE(waitUntil([&] { return lost; }));
-  EXPECT_FALSE(engine.available());
-  engine.setContent(overlay, dimContent(0.5));  // and nothing breaks afterwards
-  engine.setWindowAlpha(overlay, 0.0);
-  engine.stackingDidChange();
+  EXPECT_FALSE(engine->available());
+  engine->setContent(overlay, helpers::dimContent(kPoints, 0.5));  // and nothing breaks afterwards
+  engine->setWindowAlpha(overlay, 0.0);
+  engine->stackingDidChange();
 }
 
 }  // namespace

@@ -45,16 +45,24 @@ bool TestDesktop::connected() const {
   return root_ != XCB_NONE && !xcb_connection_has_error(connection_);
 }
 
+// A window on the root at the rectangle, not yet mapped.
+xcb_window_t TestDesktop::create(QRect rect, std::uint8_t depth, xcb_visualid_t visual,
+                                 std::uint32_t mask, const std::uint32_t* values) {
+  const xcb_window_t window = xcb_generate_id(connection_);
+  xcb_create_window(connection_, depth, window, root_, static_cast<std::int16_t>(rect.x()),
+                    static_cast<std::int16_t>(rect.y()), static_cast<std::uint16_t>(rect.width()),
+                    static_cast<std::uint16_t>(rect.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                    visual, mask, values);
+  return window;
+}
+
 xcb_window_t TestDesktop::createOverlay(QRect rect) {
   xcb_connection_t* c = connection_;
   const xcb_colormap_t colormap = xcb_generate_id(c);
   xcb_create_colormap(c, XCB_COLORMAP_ALLOC_NONE, colormap, root_, argbVisual_);
-  const xcb_window_t window = xcb_generate_id(c);
   const std::uint32_t values[] = {0, 0, 1, colormap};
-  xcb_create_window(
-      c, 32, window, root_, static_cast<std::int16_t>(rect.x()),
-      static_cast<std::int16_t>(rect.y()), static_cast<std::uint16_t>(rect.width()),
-      static_cast<std::uint16_t>(rect.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, argbVisual_,
+  const xcb_window_t window = create(
+      rect, 32, argbVisual_,
       XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_COLORMAP, values);
   xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED, window,
                        0, 0, 0, nullptr);
@@ -65,15 +73,11 @@ xcb_window_t TestDesktop::createOverlay(QRect rect) {
 }
 
 xcb_window_t TestDesktop::createWindow(QRect rect, std::uint32_t rgb, bool managed) {
-  xcb_connection_t* c = connection_;
-  const xcb_window_t window = xcb_generate_id(c);
   const std::uint32_t values[] = {rgb, managed ? 0u : 1u};
-  xcb_create_window(c, XCB_COPY_FROM_PARENT, window, root_, static_cast<std::int16_t>(rect.x()),
-                    static_cast<std::int16_t>(rect.y()), static_cast<std::uint16_t>(rect.width()),
-                    static_cast<std::uint16_t>(rect.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                    XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
-  xcb_map_window(c, window);
-  xcb_flush(c);
+  const xcb_window_t window = create(rect, XCB_COPY_FROM_PARENT, XCB_COPY_FROM_PARENT,
+                                     XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+  xcb_map_window(connection_, window);
+  xcb_flush(connection_);
   return window;
 }
 

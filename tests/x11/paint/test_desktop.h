@@ -19,8 +19,6 @@ class TestDesktop final {
   TestDesktop& operator=(const TestDesktop&) = delete;
 
   bool connected() const;
-  xcb_connection_t* connection() const { return connection_; }
-  xcb_window_t root() const { return root_; }
 
   // An overlay as the backend makes it: 32-bit ARGB, override-redirect, empty input shape,
   // mapped on top.
@@ -45,6 +43,8 @@ class TestDesktop final {
   int boundingRectangles(xcb_window_t window);
 
  private:
+  xcb_window_t create(QRect rect, std::uint8_t depth, xcb_visualid_t visual, std::uint32_t mask,
+                      const std::uint32_t* values);
   xcb_atom_t atom(const std::string& name);
 
   xcb_connection_t* connection_ = nullptr;
