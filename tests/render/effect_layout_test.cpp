@@ -18,18 +18,15 @@ std::shared_ptr<View> layerBackedContentView() {
   return view;
 }
 
-TEST(ContentSnapshot, ReadsTheDimTint) {
+TEST(ContentSnapshot, ReadsTheDimTintTheEffectViewAndThePixellateFilterOnItsLayer) {
   auto content = layerBackedContentView();
   content->layer()->setBackgroundColor(Color::blackColor().withAlphaComponent(0.63));
-  const ContentSnapshot snapshot = snapshotContent(content.get());
-  EXPECT_EQ(snapshot.size, (Size{800, 600}));
-  ASSERT_TRUE(snapshot.layerBackgroundColor);
-  EXPECT_EQ(snapshot.layerBackgroundColor->alpha, 0.63);
-  EXPECT_FALSE(snapshot.effectView);
-}
+  const ContentSnapshot dim = snapshotContent(content.get());
+  EXPECT_EQ(dim.size, (Size{800, 600}));
+  ASSERT_TRUE(dim.layerBackgroundColor);
+  EXPECT_EQ(dim.layerBackgroundColor->alpha, 0.63);
+  EXPECT_FALSE(dim.effectView);
 
-TEST(ContentSnapshot, ReadsTheEffectViewAndThePixellateFilterOnItsLayer) {
-  auto content = layerBackedContentView();
   auto effect = VisualEffectView::create(insetRect(content->bounds(), -100, -100));
   effect->setMaterial(VisualEffectMaterial::hudWindow);
   effect->setState(VisualEffectState::active);

@@ -60,28 +60,14 @@ TEST(EffectRenderer, DimsWhiteToTheExpectedLevels) {
   }
 }
 
-TEST(EffectRenderer, AtWindowAlphaZeroTheFinalPixelsAreWhatLiesBeneath) {
-  const Image beneath = testing::noise(37, 23, 5);  // alpha bytes random too
-  for (const NamedContent& content : allContents()) {
-    for (bool padding : {false, true}) {
-      Image out(37, 23);
-      EffectRenderer renderer;
-      renderer.renderFinal(content.make({37, 23}), beneath.in(padding), 1.0, 0.0, out.out());
-      EXPECT_EQ(out.pixels, beneath.pixels) << content.name;
-      Image inPlace = beneath;
-      renderer.renderFinal(content.make({37, 23}), inPlace.in(padding), 1.0, 0.0, inPlace.out());
-      EXPECT_EQ(inPlace.pixels, beneath.pixels) << content.name;
-    }
-  }
-}
-
+// At alpha 0 exactly what lies beneath, alpha bytes included.
 TEST(EffectRenderer, FinalPixelsAreTheWindowContentCompositedAtEveryAlpha) {
   const Image beneath = testing::gradientsWithEdges(61, 43);
   for (const NamedContent& named : allContents()) {
     for (double ratio : {1.0, 2.0}) {
       const ContentSnapshot content = named.make({61 / ratio, 43 / ratio});
       const Image own = testing::windowContent(content, beneath, ratio);
-      for (double alpha : {0.05, 0.37, 0.5, 0.9, 1.0}) {
+      for (double alpha : {0.0, 0.05, 0.37, 0.5, 0.9, 1.0}) {
         const Image out = testing::finalPixels(content, beneath, ratio, alpha);
         int worst = 0;
         for (std::size_t i = 0; i < out.pixels.size(); i += 4) {
@@ -91,7 +77,8 @@ TEST(EffectRenderer, FinalPixelsAreTheWindowContentCompositedAtEveryAlpha) {
             worst = std::max(worst, int(std::abs(out.pixels[i + c] - std::floor(composite + 0.5))));
           }
         }
-        EXPECT_LE(worst, 1) << named.name << " at alpha " << alpha << ", ratio " << ratio;
+        EXPECT_LE(worst, alpha == 0.0 ? 0 : 1)
+            << named.name << " at alpha " << alpha << ", ratio " << ratio;
         // Written over what lies beneath, the same pixels come out.
         Image inPlace = beneath;
         EffectRenderer renderer;
@@ -152,6 +139,9 @@ TEST(EffectRenderer, ADepth24SourceCountsAsOpaqueWhateverItsPaddingHolds) {
         << named.name;
     EXPECT_EQ(testing::windowContent(content, padded, 1.0, true).pixels,
               testing::windowContent(content, opaque, 1.0).pixels)
+        << named.name;
+    // At alpha 0 the padding stays as it was.
+    EXPECT_EQ(testing::finalPixels(content, padded, 1.0, 0.0, true).pixels, padded.pixels)
         << named.name;
   }
 }

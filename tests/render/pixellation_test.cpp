@@ -27,27 +27,16 @@ Image slopes(int width, int height) {
   return image;
 }
 
-bool samePixel(const Image& image, int x0, int y0, int x1, int y1) {
-  return std::equal(image.at(x0, y0), image.at(x0, y0) + 4, image.at(x1, y1));
-}
-
-// The columns at which a row changes colour, and the same for a column's rows.
-std::vector<int> columnEdges(const Image& image, int y) {
-  std::vector<int> edges;
-  for (int x = 1; x < image.width; ++x) {
-    if (!samePixel(image, x - 1, y, x, y)) edges.push_back(x);
+// Where a row changes colour along x, or a column along y.
+std::vector<int> edges(const Image& image, int at, bool alongRow) {
+  std::vector<int> found;
+  for (int i = 1; i < (alongRow ? image.width : image.height); ++i) {
+    const std::uint8_t* before = alongRow ? image.at(i - 1, at) : image.at(at, i - 1);
+    const std::uint8_t* here = alongRow ? image.at(i, at) : image.at(at, i);
+    if (!std::equal(before, before + 4, here)) found.push_back(i);
   }
-  return edges;
+  return found;
 }
-
-std::vector<int> rowEdges(const Image& image, int x) {
-  std::vector<int> edges;
-  for (int y = 1; y < image.height; ++y) {
-    if (!samePixel(image, x, y - 1, x, y)) edges.push_back(y);
-  }
-  return edges;
-}
-
 std::vector<int> expectedEdges(double center, double side, int size) {
   std::vector<int> edges;
   for (auto k = std::int64_t(std::floor(-center / side)) - 1;; ++k) {
@@ -76,8 +65,8 @@ TEST_P(PixellateGrid, SquaresAreUniformWithEdgesOnTheGridThroughTheCentre) {
   const std::vector<int> columns = expectedEdges(c.width / 2.0, side, c.width);
   const std::vector<int> rows = expectedEdges(c.height / 2.0, side, c.height);
   // Every row changes colour at the same columns, and every column at the same rows.
-  for (int y = 0; y < c.height; y += 7) EXPECT_EQ(columnEdges(out, y), columns) << "row " << y;
-  for (int x = 0; x < c.width; x += 7) EXPECT_EQ(rowEdges(out, x), rows) << "column " << x;
+  for (int y = 0; y < c.height; y += 7) EXPECT_EQ(edges(out, y, true), columns) << "row " << y;
+  for (int x = 0; x < c.width; x += 7) EXPECT_EQ(edges(out, x, false), rows) << "column " << x;
 }
 
 // Sides of 42, 6, 12, 36, 27 and 7.5 pixels: the last one tiles with squares of 7 and 8.
@@ -108,8 +97,9 @@ TEST(Pixellate, SquaresLargerThanTheScreenOrCentredOffIt) {
     content.effectView->pixellate->scale = c.scale;
     content.effectView->pixellate->center = {c.centerX, c.centerY};
     const Image out = testing::windowContent(content, slopes(120, 80), 1.0);
-    EXPECT_EQ(columnEdges(out, 40), expectedEdges(c.centerX - 100.0, c.scale, 120)) << c.what;
-    EXPECT_EQ(rowEdges(out, 60), expectedEdges(80.0 - (c.centerY - 100.0), c.scale, 80)) << c.what;
+    EXPECT_EQ(edges(out, 40, true), expectedEdges(c.centerX - 100.0, c.scale, 120)) << c.what;
+    EXPECT_EQ(edges(out, 60, false), expectedEdges(80.0 - (c.centerY - 100.0), c.scale, 80))
+        << c.what;
   }
 }
 
