@@ -146,7 +146,8 @@ TEST(EffectRenderer, ADepth24SourceCountsAsOpaqueWhateverItsPaddingHolds) {
   }
 }
 
-TEST(EffectRenderer, LeavesTheOutputAloneWhenWhatLiesBeneathDoesNotFit) {
+TEST(EffectRenderer, CopesWithoutWhatLiesBeneathOrWithBuffersThatDoNotFit) {
+  // Final pixels need a source of the output's size; without one the output stays as it was.
   const Image beneath = testing::uniformImage(10, 10, 1, 2, 3);
   Image out = testing::uniformImage(12, 10, 9, 9, 9);
   const Image before = out;
@@ -156,19 +157,11 @@ TEST(EffectRenderer, LeavesTheOutputAloneWhenWhatLiesBeneathDoesNotFit) {
   renderer.renderFinal(testing::dimContent({12, 10}, 0.7), ConstPixelBuffer{}, 1.0, 1.0, out.out());
   EXPECT_EQ(out.pixels, before.pixels);
   renderer.renderFinal(testing::dimContent({12, 10}, 0.7), beneath.in(), 1.0, 1.0, PixelBuffer{});
-}
-
-TEST(EffectRenderer, WindowContentWithoutWhatLiesBeneathBlursBlack) {
-  // Dim needs nothing beneath; a blur without it shows its tint over black.
-  Image out(6, 4);
-  EffectRenderer renderer;
-  renderer.renderWindowContent(testing::dimContent({6, 4}, 0.5), ConstPixelBuffer{}, 1.0,
-                               out.out());
+  // The window's own content: dim needs nothing beneath; a blur shows its tint over black.
+  renderer.renderWindowContent(testing::dimContent({12, 10}, 0.5), {}, 1.0, out.out());
   EXPECT_NEAR(out.at(3, 2)[3], 255 * 0.45, 1);
-  renderer.renderWindowContent(testing::blurContent({6, 4}, 1.0), ConstPixelBuffer{}, 1.0,
-                               out.out());
-  const Levels tint = applyMaterial(Levels{0, 0, 0, 255}, kHudWindowLook);
-  EXPECT_NEAR(out.at(3, 2)[0], tint[0], 1);
+  renderer.renderWindowContent(testing::blurContent({12, 10}, 1.0), {}, 1.0, out.out());
+  EXPECT_NEAR(out.at(3, 2)[0], applyMaterial(Levels{0, 0, 0, 255}, kHudWindowLook)[0], 1);
   EXPECT_EQ(out.at(3, 2)[3], 255);
 }
 

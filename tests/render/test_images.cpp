@@ -8,14 +8,9 @@ namespace platform::render::testing {
 
 Image uniformImage(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r) {
   Image image(width, height);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      std::uint8_t* p = image.at(x, y);
-      p[0] = b;
-      p[1] = g;
-      p[2] = r;
-      p[3] = 255;
-    }
+  for (std::size_t i = 0; i < image.pixels.size(); i += 4) {
+    const std::uint8_t pixel[] = {b, g, r, 255};
+    std::copy(pixel, pixel + 4, &image.pixels[i]);
   }
   return image;
 }
