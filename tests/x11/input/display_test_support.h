@@ -27,6 +27,7 @@ bool showFocused(QWidget& widget);
 
 #include <QKeyEvent>
 #include <QWidget>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -40,10 +41,7 @@ class KeyRecorder final : public QWidget {
   std::vector<std::pair<int, Qt::KeyboardModifiers>> presses;
 
   bool received(int key) const {
-    for (const auto& press : presses) {
-      if (press.first == key) return true;
-    }
-    return false;
+    return std::any_of(presses.begin(), presses.end(), [&](auto& p) { return p.first == key; });
   }
 
  protected:

@@ -99,12 +99,7 @@ TEST_F(GlobalInputTest, MovementIsCoalescedWithATrailingDelivery) {
   EXPECT_TRUE(moves_.empty());
   QStringList steps;
   for (int i = 0; i < 30; ++i)
-    steps << "mousemove_relative"
-          << "--"
-          << "4"
-          << "0"
-          << "sleep"
-          << "0.002";
+    steps.append({"mousemove_relative", "--", "4", "0", "sleep", "0.002"});
   ASSERT_TRUE(xdotool(steps));
   const QPoint end(220, 100);
   ASSERT_TRUE(waitUntil([&] { return !moves_.empty() && moves_.back() == end; }));
