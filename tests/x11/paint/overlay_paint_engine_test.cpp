@@ -196,11 +196,10 @@ TEST_P(OverlayPaint, ShowsTheWindowsBelowAndFollowsThem) {
 TEST_P(OverlayPaint, ReadsManagedWindowsThroughTheirFrames) {
   display.start({"openbox", "--config-file", "/etc/xdg/openbox/rc.xml"});
   const xcb_window_t client = desktop.createWindow(QRect(40, 40, 200, 150), 0x00c000, true);
-  ASSERT_TRUE(waitUntil([&] { return desktop.isFramed(client); }));
+  ASSERT_TRUE(waitUntil([&] { return desktop.framedPosition(client).has_value(); }));
   const auto blur = helpers::blurContent(kPoints, 0.7);
   addOverlay(blur);
-  ASSERT_TRUE(waitUntil([&] { return desktop.rootPosition(client).x() >= 0; }));
-  const QPoint middle = desktop.rootPosition(client) + QPoint(100, 75);
+  const QPoint middle = *desktop.framedPosition(client) + QPoint(100, 75);
   EXPECT_TRUE(shows(middle.x(), middle.y(), renderedOver(blur, 0x00c000)));
   desktop.setColor(client, 0xc000c0);
   EXPECT_TRUE(shows(middle.x(), middle.y(), renderedOver(blur, 0xc000c0)));

@@ -81,16 +81,14 @@ xcb_window_t TestDesktop::createWindow(QRect rect, std::uint32_t rgb, bool manag
   return window;
 }
 
-QPoint TestDesktop::rootPosition(xcb_window_t window) {
-  Reply<xcb_translate_coordinates_reply_t> reply(xcb_translate_coordinates_reply(
-      connection_, xcb_translate_coordinates(connection_, window, root_, 0, 0), nullptr));
-  return reply ? QPoint(reply->dst_x, reply->dst_y) : QPoint(-1, -1);
-}
-
-bool TestDesktop::isFramed(xcb_window_t window) {
+std::optional<QPoint> TestDesktop::framedPosition(xcb_window_t window) {
   Reply<xcb_query_tree_reply_t> tree(
       xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr));
-  return tree && tree->parent != root_;
+  if (!tree || tree->parent == root_) return std::nullopt;
+  Reply<xcb_translate_coordinates_reply_t> reply(xcb_translate_coordinates_reply(
+      connection_, xcb_translate_coordinates(connection_, window, root_, 0, 0), nullptr));
+  if (!reply || reply->dst_x < 0) return std::nullopt;
+  return QPoint(reply->dst_x, reply->dst_y);
 }
 
 void TestDesktop::setColor(xcb_window_t window, std::uint32_t rgb) {

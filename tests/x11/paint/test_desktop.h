@@ -4,6 +4,7 @@
 
 #include <QRect>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,9 +27,8 @@ class TestDesktop final {
   // A plain opaque window filled with a colour (0xRRGGBB), mapped on top; a managed one goes
   // to the window manager, which puts it in a frame of its own.
   xcb_window_t createWindow(QRect rect, std::uint32_t rgb, bool managed = false);
-  // Where the window's top-left corner is on the screen, and whether it sits in a frame.
-  QPoint rootPosition(xcb_window_t window);
-  bool isFramed(xcb_window_t window);
+  // Where the window's top-left corner is on the screen, once it sits in a frame on it.
+  std::optional<QPoint> framedPosition(xcb_window_t window);
   void setColor(xcb_window_t window, std::uint32_t rgb);
   void setDesktopType(xcb_window_t window);
   void lower(xcb_window_t window);
