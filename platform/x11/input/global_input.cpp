@@ -38,16 +38,6 @@ constexpr std::uint16_t kXkbStateParts =
     XCB_XKB_STATE_PART_MODIFIER_LOCK | XCB_XKB_STATE_PART_GROUP_BASE |
     XCB_XKB_STATE_PART_GROUP_LATCH | XCB_XKB_STATE_PART_GROUP_LOCK;
 
-struct ContextDeleter {
-  void operator()(xkb_context* context) const { xkb_context_unref(context); }
-};
-struct KeymapDeleter {
-  void operator()(xkb_keymap* keymap) const { xkb_keymap_unref(keymap); }
-};
-struct StateDeleter {
-  void operator()(xkb_state* state) const { xkb_state_unref(state); }
-};
-
 // The XKB event layout common to all its notifications: the kind sits in the second byte.
 struct XkbAnyEvent {
   std::uint8_t responseType;

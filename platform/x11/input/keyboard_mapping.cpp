@@ -27,10 +27,6 @@ constexpr std::array<ModifierBit, 5> kModifierBits{{
     {kXMod4Mask, kEventModifierFlagCommand},
 }};
 
-struct StateDeleter {
-  void operator()(xkb_state* state) const { xkb_state_unref(state); }
-};
-
 }  // namespace
 
 EventModifierFlags modifierFlagsFromX(std::uint32_t xModifierMask) {

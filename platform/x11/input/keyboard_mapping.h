@@ -10,6 +10,17 @@
 
 namespace platform::x11 {
 
+// Owners of xkbcommon objects, for std::unique_ptr.
+struct ContextDeleter {
+  void operator()(xkb_context* context) const { xkb_context_unref(context); }
+};
+struct KeymapDeleter {
+  void operator()(xkb_keymap* keymap) const { xkb_keymap_unref(keymap); }
+};
+struct StateDeleter {
+  void operator()(xkb_state* state) const { xkb_state_unref(state); }
+};
+
 // Modifier state as X reports it (the core modifier mask of a key event or of XKB state).
 // Super (Mod4) is Command; Shift, Control, Alt (Mod1) as Option, and Caps Lock map to their
 // own bits. Nothing else is set.

@@ -12,16 +12,6 @@ namespace platform::x11 {
 
 namespace {
 
-struct ContextDeleter {
-  void operator()(xkb_context* context) const { xkb_context_unref(context); }
-};
-struct KeymapDeleter {
-  void operator()(xkb_keymap* keymap) const { xkb_keymap_unref(keymap); }
-};
-struct StateDeleter {
-  void operator()(xkb_state* state) const { xkb_state_unref(state); }
-};
-
 // The symbol Qt's own keyboard state gave the key: X core modifiers and layout applied.
 xkb_keysym_t symbolUnder(xkb_keymap* keymap, const QKeyEvent& key) {
   std::unique_ptr<xkb_state, StateDeleter> state(xkb_state_new(keymap));
