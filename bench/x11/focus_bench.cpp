@@ -18,19 +18,14 @@
 #include "app/quillmere_app.h"
 #include "platform/x11/window_server.h"
 #include "platform/x11/x11_platform.h"
+#include "tests/x11/qt_event_loop.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 void runFor(double seconds) {
-  QElapsedTimer elapsed;
-  elapsed.start();
-  const qint64 total = static_cast<qint64>(seconds * 1000.0);
-  while (elapsed.elapsed() < total) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents,
-                                    static_cast<int>(total - elapsed.elapsed()));
-  }
+  platform::x11::qt_test::runEventLoopFor(seconds);
 }
 
 xcb_atom_t intern(xcb_connection_t* c, const char* name) {

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 
 #include "platform/window.h"
 #include "platform/x11/x11_platform.h"
+#include "qt_event_loop.h"
 #include "tests/contract/platform_contract.h"
 
 namespace platform::contract {
@@ -18,13 +18,7 @@ std::unique_ptr<Platform> makeX11() {
 }
 
 void runX11(Platform& /*backend*/, double seconds) {
-  QElapsedTimer elapsed;
-  elapsed.start();
-  const qint64 total = static_cast<qint64>(seconds * 1000.0);
-  while (elapsed.elapsed() < total) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents,
-                                    static_cast<int>(total - elapsed.elapsed()));
-  }
+  x11::qt_test::runEventLoopFor(seconds);
 }
 
 INSTANTIATE_TEST_SUITE_P(X11, PlatformContractTest,
@@ -50,11 +44,3 @@ TEST(X11Backend, AWindowMayOutliveItsBackend) {
 
 }  // namespace
 }  // namespace platform::contract
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  qputenv("QT_QPA_PLATFORM", "xcb");
-  int qtArgc = 1;
-  QApplication application(qtArgc, argv);
-  return RUN_ALL_TESTS();
-}

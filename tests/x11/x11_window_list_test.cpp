@@ -13,18 +13,13 @@
 
 #include "platform/x11/window_server.h"
 #include "platform/x11/x11_platform.h"
+#include "qt_event_loop.h"
 
 namespace platform::x11 {
 namespace {
 
 void runFor(double seconds) {
-  QElapsedTimer elapsed;
-  elapsed.start();
-  const qint64 total = static_cast<qint64>(seconds * 1000.0);
-  while (elapsed.elapsed() < total) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents,
-                                    static_cast<int>(total - elapsed.elapsed()));
-  }
+  qt_test::runEventLoopFor(seconds);
 }
 
 // Another application: a connection of its own that makes windows with chosen properties.
@@ -289,11 +284,3 @@ TEST_F(WindowListTest, ActivationsAndDesktopSwitchesAreEachPostedOnce) {
 
 }  // namespace
 }  // namespace platform::x11
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  qputenv("QT_QPA_PLATFORM", "xcb");
-  int qtArgc = 1;
-  QApplication application(qtArgc, argv);
-  return RUN_ALL_TESTS();
-}
