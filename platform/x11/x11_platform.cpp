@@ -20,6 +20,7 @@
 #include "platform/x11/termination_signals.h"
 #include "platform/x11/window_server.h"
 #include "platform/x11/xcb_reply.h"
+#include "platform/x11/xwayland_detection.h"
 
 #ifdef QUILLMERE_HAVE_X11_INPUT
 #include "platform/x11/input/global_input.h"
@@ -169,7 +170,8 @@ ScreenGeometry X11Platform::screenGeometry() const {
     noMonitors_ = server_->isConnected() &&
                   serverListsNoMonitors(server_->connection(), server_->screen()->root);
   }
-  if (*noMonitors_) return ScreenGeometry({}, 0);
+  // Under XWayland no overlay may be made: it would cover the native windows it cannot see.
+  if (*noMonitors_ || serverIsXwaylandOnce()) return ScreenGeometry({}, 0);
   const QScreen* primaryScreen = QGuiApplication::primaryScreen();
   for (const QScreen* screen : QGuiApplication::screens()) {
     if (screen->geometry().isEmpty()) continue;
@@ -336,14 +338,9 @@ bool X11Platform::serverAllowsGlobalInput() {
   bool allowed = false;
   if (server_->isConnected()) {
     xcb_connection_t* c = server_->connection();
-    const std::string_view xwayland = "XWAYLAND";
-    auto extensionCookie =
-        xcb_query_extension(c, static_cast<std::uint16_t>(xwayland.size()), xwayland.data());
     const xcb_query_extension_reply_t* xinput = xcb_get_extension_data(c, &xcb_input_id);
     xcb_generic_error_t* error = nullptr;
-    auto extension = takeReply(xcb_query_extension_reply(c, extensionCookie, &error), error);
-    const bool isXwayland = extension && extension->present != 0;
-    if (xinput != nullptr && xinput->present != 0 && !isXwayland) {
+    if (xinput != nullptr && xinput->present != 0 && !serverIsXwaylandOnce()) {
       auto version = takeReply(
           xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), &error), error);
       allowed = version && (version->major_version > 2 ||
@@ -352,6 +349,15 @@ bool X11Platform::serverAllowsGlobalInput() {
   }
   serverAllowsGlobalInput_ = allowed;
   return allowed;
+}
+
+// The server cannot turn into another one while we run, so it is asked once.
+bool X11Platform::serverIsXwaylandOnce() const {
+  if (!serverIsXwayland_) {
+    serverIsXwayland_ =
+        server_->isConnected() && serverIsXwayland(server_->connection(), server_->screen()->root);
+  }
+  return *serverIsXwayland_;
 }
 
 bool X11Platform::isProcessTrusted(bool /*prompt*/) {

@@ -86,6 +86,7 @@ class X11Platform final : public Platform {
   bool deliverLocal(const Event& event);
   void postWorkspaceNotification(WorkspaceNotification name);
   bool serverAllowsGlobalInput();
+  bool serverIsXwaylandOnce() const;
   [[noreturn]] static void exitForLostDisplay();
 
   std::unique_ptr<QObject> owner_;  // parent of every Qt object below
@@ -105,6 +106,7 @@ class X11Platform final : public Platform {
   std::optional<Point> pointerDuringDelivery_;
   std::optional<bool> serverAllowsGlobalInput_;
   mutable std::optional<bool> noMonitors_;
+  mutable std::optional<bool> serverIsXwayland_;
   int exitCode_ = 0;
 };
 

@@ -1,0 +1,100 @@
+"""Quillmere on the X display of a Wayland session (XWayland), which shows only X11 clients'
+windows: it must not count itself trusted and must make no overlay, since an overlay would
+cover the native windows it cannot see, while the tray's menu still works."""
+
+import os
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from quillmere_process import Quillmere  # noqa: E402
+from xclient import XClient  # noqa: E402
+from xwayland_desktop import SwayUnavailable, XwaylandDesktop  # noqa: E402
+from Xlib import X  # noqa: E402
+from Xlib.protocol import event as xevent  # noqa: E402
+
+
+def windows_of(client, pid):
+    """The top-level windows that the process has mapped, with their names and types."""
+    found = []
+    pid_atom, type_atom = client.atom("_NET_WM_PID"), client.atom("_NET_WM_WINDOW_TYPE")
+    for child in client.root.query_tree().children:
+        try:
+            owner = child.get_full_property(pid_atom, X.AnyPropertyType)
+            if not owner or list(owner.value[:1]) != [pid]:
+                continue
+            if child.get_attributes().map_state != X.IsViewable:
+                continue
+            kinds = child.get_full_property(type_atom, X.AnyPropertyType)
+            names = [client.d.get_atom_name(a) for a in kinds.value] if kinds else []
+            found.append((child, child.get_wm_name(), names,
+                          child.get_attributes().override_redirect))
+        except Exception:  # noqa: BLE001 - gone in between
+            continue
+    return found
+
+
+def wait_for(predicate, what, timeout=10.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(0.05)
+    raise AssertionError("timed out waiting for " + what)
+
+
+class QuillmereUnderXwayland(unittest.TestCase):
+    def test_untrusted_with_the_alert_no_overlay_and_a_working_menu(self):
+        try:
+            desk = XwaylandDesktop().__enter__()
+        except SwayUnavailable as reason:
+            self.skipTest("no Wayland compositor with XWayland could start: {}".format(reason))
+        self.addCleanup(desk.close)
+        env = dict(desk.env)
+        # No session bus: the launch must not wait for one.
+        env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + os.path.join(desk.base, "no-bus")
+        app = Quillmere(desk, env=env)
+        self.addCleanup(app.stop)
+        client = XClient(desk.display)
+        self.addCleanup(client.close)
+
+        self.assertEqual(app.read_lines(1), ["QuillmereApp started"])
+        alert = wait_for(
+            lambda: [w for w, name, kinds, _ in windows_of(client, app.process.pid)
+                     if name == "Quillmere" and "_NET_WM_WINDOW_TYPE_DOCK" not in kinds],
+            "the permission alert")[0]
+        self.assertEqual(client.overlays(), [])
+
+        # Closing the alert answers it with its second button; the launch then goes on.
+        message = xevent.ClientMessage(
+            window=alert, client_type=client.atom("WM_PROTOCOLS"),
+            data=(32, [client.atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
+        alert.send_event(message)
+        client.d.sync()
+        panel = wait_for(
+            lambda: [w for w, _, kinds, _ in windows_of(client, app.process.pid)
+                     if "_NET_WM_WINDOW_TYPE_DOCK" in kinds],
+            "the stand-in panel")[0]
+
+        geometry = panel.get_geometry()
+        origin = panel.translate_coords(client.root, 0, 0)
+        x, y = -origin.x + geometry.width // 2, -origin.y + geometry.height // 2
+        desk.run(["xdotool", "mousemove", str(x), str(y), "click", "1"], check=True)
+        wait_for(
+            lambda: [w for w, _, _, unmanaged in windows_of(client, app.process.pid)
+                     if unmanaged and 150 <= w.get_geometry().height < 700],
+            "the menu")
+
+        time.sleep(0.5)
+        self.assertEqual(client.overlays(), [])
+        self.assertEqual(app.read_lines(1, timeout=0.2), [],
+                         "nothing more on stdout: the permissions are not granted")
+        self.assertIsNone(app.process.poll())
+
+
+if __name__ == "__main__":
+    outcome = unittest.main(verbosity=2, exit=False).result
+    # CTest reports the skip as such (SKIP_RETURN_CODE) rather than as a pass.
+    sys.exit(77 if outcome.skipped else 0 if outcome.wasSuccessful() else 1)
