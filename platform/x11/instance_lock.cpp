@@ -7,6 +7,10 @@
 
 namespace platform::x11 {
 
+std::string instanceSelectionName(int screenNumber) {
+  return "_QUILLMERE_S" + std::to_string(screenNumber);
+}
+
 InstanceLock::~InstanceLock() {
   if (connection_ != nullptr) xcb_disconnect(connection_);
 }
@@ -20,7 +24,7 @@ InstanceLock::Result InstanceLock::acquire() {
   if (screens.rem == 0) return Result::displayUnreachable;
   const xcb_window_t root = screens.data->root;
 
-  const std::string name = "_QUILLMERE_S" + std::to_string(screenNumber);
+  const std::string name = instanceSelectionName(screenNumber);
   xcb_generic_error_t* error = nullptr;
   auto atom = takeReply(
       xcb_intern_atom_reply(
@@ -50,7 +54,9 @@ InstanceLock::Result InstanceLock::acquire() {
                              connection_, xcb_get_selection_owner(connection_, atom->atom), &error),
                          error);
   if (!check) return Result::displayUnreachable;
-  return check->owner == owner ? Result::acquired : Result::alreadyRunning;
+  if (check->owner != owner) return Result::alreadyRunning;
+  owner_ = owner;
+  return Result::acquired;
 }
 
 }  // namespace platform::x11

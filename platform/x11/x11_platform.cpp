@@ -268,6 +268,10 @@ void X11Platform::deliverGlobal(const Event& event) {
   }
 }
 
+void X11Platform::deliverSuperB() {
+  deliverGlobal(Event{EventType::keyDown, kEventModifierFlagCommand, "b"});
+}
+
 // False when a monitor consumed the event.
 bool X11Platform::deliverLocal(const Event& event) {
   std::optional<Event> current = event;

@@ -57,6 +57,9 @@ class X11Platform final : public Platform {
 
   Point mouseLocation() override;
   void addGlobalMonitor(EventMask mask, std::function<void(const Event&)> handler) override;
+  // A toggle asked for from outside comes in as a Super+B key-down pressed anywhere on the
+  // desktop, through the same global monitors as the key itself.
+  void deliverSuperB();
   void addLocalMonitor(EventMask mask,
                        std::function<std::optional<Event>(const Event&)> handler) override;
   double now() override;

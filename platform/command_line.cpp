@@ -1,0 +1,115 @@
+#include "platform/command_line.h"
+
+#include <array>
+
+namespace platform {
+
+namespace {
+
+struct Option {
+  std::string_view longName;
+  std::string_view shortName;  // empty when there is none
+  CommandAction action;
+  std::string_view description;
+};
+
+// Every option the program takes. An option that needs a value would name it here as well.
+constexpr std::array<Option, 3> kOptions{{
+    {"--toggle", "", CommandAction::toggle,
+     "Toggle the effect of the Quillmere already running on this display, as Super+B does. "
+     "Starts nothing when none runs."},
+    {"--help", "-h", CommandAction::help, "Show this help and quit."},
+    {"--version", "", CommandAction::version, "Show the version and quit."},
+}};
+
+const Option* findOption(std::string_view argument) {
+  for (const Option& option : kOptions) {
+    if (argument == option.longName || (!option.shortName.empty() && argument == option.shortName))
+      return &option;
+  }
+  return nullptr;
+}
+
+// Wraps the words of the text at 78 columns, each line starting with the indent.
+std::string wrapped(std::string_view text, std::string_view indent) {
+  constexpr std::size_t kWidth = 78;
+  std::string out;
+  std::string line(indent);
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find(' ', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view word = text.substr(start, end - start);
+    if (line.size() > indent.size() && line.size() + 1 + word.size() > kWidth) {
+      out += line + '\n';
+      line = indent;
+    }
+    if (line.size() > indent.size()) line += ' ';
+    line += word;
+    start = end + 1;
+  }
+  return out + line + '\n';
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(int argc, const char* const* argv) {
+  CommandLine result;
+  const Option* chosen = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i] != nullptr ? argv[i] : "";
+    const Option* option = findOption(argument);
+    if (option == nullptr) {
+      const bool looksLikeOption = argument.size() > 1 && argument.front() == '-';
+      return {CommandAction::usageError,
+              std::string(looksLikeOption ? "unknown option '" : "unexpected argument '") +
+                  std::string(argument) + "'"};
+    }
+    if (chosen != nullptr && chosen->action != option->action) {
+      return {CommandAction::usageError, "the options " + std::string(chosen->longName) + " and " +
+                                             std::string(option->longName) + " cannot be combined"};
+    }
+    chosen = option;
+  }
+  if (chosen != nullptr) result.action = chosen->action;
+  return result;
+}
+
+std::string usageHint() {
+  std::string hint = "Usage: quillmere [";
+  for (std::size_t i = 0; i < kOptions.size(); ++i) {
+    if (i > 0) hint += " | ";
+    hint += kOptions[i].longName;
+  }
+  return hint + "]; quillmere --help tells more.";
+}
+
+std::string helpText(std::string_view readmePath) {
+  std::string text =
+      "Usage: quillmere [OPTION]\n\n" +
+      wrapped(
+          "Quillmere lives in the system tray and covers every monitor with an overlay that "
+          "blurs, pixelates or dims the desktop behind the window you are working in. With "
+          "no option it starts, unless it already runs on this display.",
+          "") +
+      "\nOptions:\n";
+  for (const Option& option : kOptions) {
+    std::string names(option.longName);
+    if (!option.shortName.empty()) names = std::string(option.shortName) + ", " + names;
+    text += "  " + names + "\n" + wrapped(option.description, "      ");
+  }
+  text += "\nKeys and gesture:\n" +
+          wrapped(
+              "Super+B, or a quick shake of the pointer, toggles the effect. The tray menu "
+              "chooses Blur, Pixelate or Dim, sets the intensity and quits.",
+              "  ") +
+          "\n" +
+          wrapped("More in the manual page quillmere(1) and in " + std::string(readmePath), "");
+  return text;
+}
+
+std::string versionText(std::string_view version) {
+  return "quillmere " + std::string(version);
+}
+
+}  // namespace platform
