@@ -53,12 +53,6 @@ class LaunchAndEnd(unittest.TestCase):
         self.assertEqual(wait_for_overlay(self.desk), before)
         first.stop()
 
-    def test_qt_options_on_the_command_line_are_not_honoured(self):
-        app = Quillmere(self.desk, args=["-platform", "offscreen", "-display", ":12345"])
-        self.assertEqual(app.read_lines(1), LAUNCH_LINES[:1])
-        wait_for_overlay(self.desk)
-        app.stop()
-
     def test_a_closed_output_does_not_end_it(self):
         app = Quillmere(self.desk, read_output=False)
         self.assertEqual(app.process.stdout.readline(), b"QuillmereApp started\n")
