@@ -32,16 +32,32 @@ bool isPlainComponent(std::string_view text) {
 QString fromView(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+// Resources that live in a shared place rather than in <prefix>/share/quillmere/: the
+// application icon is the icon theme's largest picture.
+struct SharedResource {
+  std::string_view fileName;
+  std::string_view underShare;
+};
+constexpr SharedResource kSharedResources[] = {
+    {"app-icon.png", "icons/hicolor/256x256/apps/quillmere.png"},
+};
+
 }  // namespace
 
 std::optional<std::string> findBundledResource(std::string_view name, std::string_view type) {
   if (!isPlainComponent(name) || !isPlainComponent(type)) return std::nullopt;
   const QString fileName = fromView(name) + QLatin1Char('.') + fromView(type);
+  QString underShare = QStringLiteral("quillmere/") + fileName;
+  for (const SharedResource& shared : kSharedResources) {
+    if (fileName == fromView(shared.fileName)) underShare = fromView(shared.underShare);
+  }
   const QString exeDir = executableDir();
-  const QStringList dirs = {exeDir + QStringLiteral("/../share/quillmere"),
-                            QStringLiteral(QUILLMERE_DATA_DIR), exeDir};
-  for (const QString& dir : dirs) {
-    const QFileInfo file(dir + QLatin1Char('/') + fileName);
+  const QStringList candidates = {exeDir + QStringLiteral("/../share/") + underShare,
+                                  QStringLiteral(QUILLMERE_SHARE_DIR "/") + underShare,
+                                  exeDir + QLatin1Char('/') + fileName};
+  for (const QString& candidate : candidates) {
+    const QFileInfo file(candidate);
     if (file.isFile() && file.isReadable()) {
       return QDir::cleanPath(file.absoluteFilePath()).toStdString();
     }

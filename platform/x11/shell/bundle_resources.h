@@ -9,7 +9,8 @@
 namespace platform::x11 {
 
 // A resource file from the installed data directory (<prefix>/share/quillmere/) or beside
-// the executable; empty when there is none.
+// the executable; empty when there is none. The application icon, app-icon.png, is the icon
+// theme's 256-pixel picture (<prefix>/share/icons/hicolor/256x256/apps/quillmere.png).
 std::optional<std::string> findBundledResource(std::string_view name, std::string_view type);
 
 // The help page on what Quillmere needs (the installed README's section on sessions and

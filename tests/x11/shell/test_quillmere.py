@@ -1,6 +1,7 @@
 """Quillmere itself, installed into a scratch prefix and run on a private desktop: the tray icon
 or the panel, the menu driving the effect, the keys while the menu is open, Quit, and the
-launch notification."""
+launch notification. With QUILLMERE_INSTALLED_PREFIX set (/usr for the installed package), the
+program already installed there is tested instead."""
 
 import os
 import re
@@ -16,7 +17,8 @@ from desktop import (SCREEN_SIZE, Desktop, Harness, ancestors, pixels,  # noqa: 
                      wait_until, window_geometry)
 from menu_locator import MenuLayout, popup_menu  # noqa: E402
 
-BUILD_DIR = os.environ["QUILLMERE_BUILD_DIR"]
+INSTALLED_PREFIX = os.environ.get("QUILLMERE_INSTALLED_PREFIX")
+BUILD_DIR = os.environ.get("QUILLMERE_BUILD_DIR")
 ARTIFACTS = os.environ.get("SHELL_TEST_ARTIFACTS", "/tmp/quillmere-shell-artifacts")
 HARNESS = os.environ["SHELL_HARNESS"]
 BLUR, PIXELATE, DIM = 0, 1, 2
@@ -103,11 +105,12 @@ class Quillmere:
 class InstalledQuillmereTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.prefix = install_prefix()
+        cls.prefix = INSTALLED_PREFIX or install_prefix()
 
     @classmethod
     def tearDownClass(cls):
-        subprocess.run(["rm", "-rf", cls.prefix])
+        if not INSTALLED_PREFIX:
+            subprocess.run(["rm", "-rf", cls.prefix])
 
     def desktop(self, **kwargs):
         desktop = Desktop(**kwargs).__enter__()
@@ -207,7 +210,7 @@ class InstalledQuillmereTest(unittest.TestCase):
         wait_until(lambda: "NameAcquired" in open(log).read(), what="the bus monitor")
         app = Quillmere(desktop, self.prefix)
         wait_until(lambda: "member=Notify" in open(log).read(), what="the Notify call")
-        icon = os.path.join(self.prefix, "share", "quillmere", "app-icon.png")
+        icon = os.path.join(self.prefix, "share/icons/hicolor/256x256/apps/quillmere.png")
         self.assertRegex(open(log).read(), re.escape(
             '   string "Quillmere"\n   uint32 0\n   string "%s"\n'
             '   string "Quillmere is Active"\n'
