@@ -1,0 +1,138 @@
+#include "platform/wayland/sway_tree.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QString>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <unordered_set>
+
+namespace platform::wayland {
+
+namespace {
+
+// Far deeper than any real tree; a deeper one is cut off there rather than trusted.
+constexpr int kMaxDepth = 128;
+
+// The value as an integer, when it is a JSON number holding one exactly.
+std::optional<std::int64_t> integerOf(const QJsonValue& value) {
+  if (!value.isDouble()) return std::nullopt;
+  // toInteger answers its default for anything that is not exactly an integer; two different
+  // defaults tell that case apart from a real value.
+  const qint64 a = value.toInteger(0);
+  const qint64 b = value.toInteger(1);
+  if (a != b) return std::nullopt;
+  return a;
+}
+
+std::optional<ProcessId> pidOf(const QJsonObject& node) {
+  const auto pid = integerOf(node.value(QLatin1String("pid")));
+  if (!pid || *pid <= 0 || *pid > std::numeric_limits<ProcessId>::max()) return std::nullopt;
+  return static_cast<ProcessId>(*pid);
+}
+
+std::optional<double> opacityOf(const QJsonObject& node) {
+  const QJsonValue value = node.value(QLatin1String("opacity"));
+  if (!value.isDouble()) return std::nullopt;
+  const double opacity = value.toDouble();
+  if (!std::isfinite(opacity) || opacity < 0.0 || opacity > 1.0) return std::nullopt;
+  return opacity;
+}
+
+QJsonArray childrenOf(const QJsonObject& node) {
+  QJsonArray children = node.value(QLatin1String("nodes")).toArray();
+  for (const QJsonValue& floating : node.value(QLatin1String("floating_nodes")).toArray()) {
+    children.append(floating);
+  }
+  return children;
+}
+
+// A window, as opposed to a container, workspace or output: it has an owner, or it is a
+// container without children.
+bool isView(const QJsonObject& node) {
+  if (node.contains(QLatin1String("pid"))) return true;
+  const QString type = node.value(QLatin1String("type")).toString();
+  return (type == QLatin1String("con") || type == QLatin1String("floating_con")) &&
+         childrenOf(node).isEmpty();
+}
+
+// The children in focus order, most recent first; those the focus list leaves out follow in
+// their own order.
+std::vector<QJsonObject> inFocusOrder(const QJsonObject& node) {
+  std::vector<std::pair<std::size_t, QJsonObject>> ranked;
+  const QJsonArray focus = node.value(QLatin1String("focus")).toArray();
+  const QJsonArray children = childrenOf(node);
+  for (qsizetype i = 0; i < children.size(); ++i) {
+    if (!children[i].isObject()) continue;
+    const QJsonObject child = children[i].toObject();
+    std::size_t rank = std::size_t(focus.size()) + std::size_t(i);
+    if (const auto id = integerOf(child.value(QLatin1String("id")))) {
+      for (qsizetype f = 0; f < focus.size(); ++f) {
+        if (integerOf(focus[f]) == id) {
+          rank = std::size_t(f);
+          break;
+        }
+      }
+    }
+    ranked.emplace_back(rank, child);
+  }
+  std::stable_sort(ranked.begin(), ranked.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<QJsonObject> ordered;
+  ordered.reserve(ranked.size());
+  for (auto& entry : ranked) ordered.push_back(std::move(entry.second));
+  return ordered;
+}
+
+struct Walk {
+  ProcessId ownPid;
+  SwayTreeSnapshot snapshot;
+  std::unordered_set<std::int64_t> seen;
+
+  void visit(const QJsonObject& node, int depth) {
+    if (depth > kMaxDepth) return;
+    if (!isView(node)) {
+      for (const QJsonObject& child : inFocusOrder(node)) visit(child, depth + 1);
+      return;
+    }
+    const auto pid = pidOf(node);
+    if (node.value(QLatin1String("focused")).toBool(false))
+      snapshot.frontmostPid = pid.value_or(-1);
+    if (!node.value(QLatin1String("visible")).toBool(false)) return;
+    if (pid == ownPid) return;
+    const auto id = integerOf(node.value(QLatin1String("id")));
+    if (!id || *id <= 0 || !seen.insert(*id).second) return;
+    snapshot.views.push_back(SwayView{*id, pid, opacityOf(node)});
+  }
+};
+
+}  // namespace
+
+std::optional<SwayTreeSnapshot> parseSwayTree(std::string_view json, ProcessId ownPid) {
+  if (json.size() > std::size_t(std::numeric_limits<qsizetype>::max())) return std::nullopt;
+  const QJsonDocument document = QJsonDocument::fromJson(
+      QByteArray::fromRawData(json.data(), static_cast<qsizetype>(json.size())));
+  if (!document.isObject()) return std::nullopt;
+  Walk walk{ownPid, {}, {}};
+  walk.visit(document.object(), 0);
+  return std::move(walk.snapshot);
+}
+
+std::shared_ptr<const WindowInfoList> windowInfoListOf(const SwayTreeSnapshot& snapshot) {
+  auto list = std::make_shared<WindowInfoList>();
+  list->reserve(snapshot.views.size());
+  for (const SwayView& view : snapshot.views) {
+    WindowInfo info;
+    info.emplace(kWindowNumberKey, view.id);
+    info.emplace(kWindowLayerKey, std::int64_t{0});
+    if (view.pid) info.emplace(kWindowOwnerPidKey, std::int64_t{*view.pid});
+    if (view.opacity) info.emplace(kWindowAlphaKey, *view.opacity);
+    list->push_back(std::move(info));
+  }
+  return list;
+}
+
+}  // namespace platform::wayland

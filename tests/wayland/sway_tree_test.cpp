@@ -1,0 +1,168 @@
+#include "platform/wayland/sway_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace platform::wayland {
+namespace {
+
+constexpr ProcessId kOwnPid = 4242;
+
+// Two outputs; on the first, a workspace with a tiled split (windows 10 and 11) and a
+// floating window 12; on the second, a workspace with a fullscreen window 20. Focus: the
+// floating window 12, then 11, then 10; of the outputs the first was focused last. The
+// scratchpad holds window 30, which is not visible.
+std::string desktopTree(const std::string& focusedFlags = R"("focused":true)") {
+  return R"({"id":1,"type":"root","focus":[3,2,5],"nodes":[
+    {"id":5,"type":"output","name":"__i3","focus":[6],"nodes":[
+      {"id":6,"type":"workspace","name":"__i3_scratch","focus":[30],"nodes":[],
+       "floating_nodes":[{"id":30,"type":"floating_con","pid":300,"visible":false,
+                          "focused":false,"nodes":[],"floating_nodes":[]}]}]},
+    {"id":2,"type":"output","name":"HEADLESS-2","focus":[7],"nodes":[
+      {"id":7,"type":"workspace","name":"2","focus":[20],"nodes":[
+        {"id":20,"type":"con","pid":200,"visible":true,"focused":false,"fullscreen_mode":1,
+         "nodes":[],"floating_nodes":[]}],"floating_nodes":[]}]},
+    {"id":3,"type":"output","name":"HEADLESS-1","focus":[4],"nodes":[
+      {"id":4,"type":"workspace","name":"1","focus":[12,9],"nodes":[
+        {"id":9,"type":"con","layout":"splith","focus":[11,10],"nodes":[
+          {"id":10,"type":"con","pid":100,"visible":true,"focused":false,"nodes":[],
+           "floating_nodes":[]},
+          {"id":11,"type":"con","pid":110,"visible":true,"focused":false,"nodes":[],
+           "floating_nodes":[]}],"floating_nodes":[]}],
+       "floating_nodes":[
+        {"id":12,"type":"floating_con","pid":120,"visible":true,)" +
+         focusedFlags + R"(,"nodes":[],"floating_nodes":[]}]}]}]})";
+}
+
+std::vector<std::int64_t> idsOf(const SwayTreeSnapshot& snapshot) {
+  std::vector<std::int64_t> ids;
+  for (const SwayView& view : snapshot.views) ids.push_back(view.id);
+  return ids;
+}
+
+TEST(SwayTree, VisibleWindowsFrontToBackByFocusOrderAndTheFocusedOwner) {
+  const auto snapshot = parseSwayTree(desktopTree(), kOwnPid);
+  ASSERT_TRUE(snapshot);
+  EXPECT_EQ(idsOf(*snapshot), (std::vector<std::int64_t>{12, 11, 10, 20}));
+  EXPECT_EQ(snapshot->views[0].pid, 120);
+  EXPECT_EQ(snapshot->frontmostPid, 120);
+}
+
+TEST(SwayTree, NoFocusedWindowMeansTheDesktop) {
+  const auto snapshot = parseSwayTree(desktopTree(R"("focused":false)"), kOwnPid);
+  ASSERT_TRUE(snapshot);
+  EXPECT_EQ(snapshot->frontmostPid, -1);
+  EXPECT_EQ(idsOf(*snapshot).size(), 4u);
+}
+
+TEST(SwayTree, EveryWindowIsAtTheNormalLevelWithItsIdAndOwner) {
+  const auto list = windowInfoListOf(*parseSwayTree(desktopTree(), kOwnPid));
+  ASSERT_EQ(list->size(), 4u);
+  // Floating (12), tiled (11) and fullscreen (20) alike.
+  for (std::size_t i : {0u, 1u, 3u}) {
+    EXPECT_EQ(std::get<std::int64_t>(list->at(i).at(std::string(kWindowLayerKey))), 0);
+  }
+  EXPECT_EQ(std::get<std::int64_t>(list->at(3).at(std::string(kWindowNumberKey))), 20);
+  EXPECT_EQ(std::get<std::int64_t>(list->at(3).at(std::string(kWindowOwnerPidKey))), 200);
+  EXPECT_FALSE(list->at(3).contains(kWindowAlphaKey));
+}
+
+TEST(SwayTree, OurOwnWindowsAreLeftOutButStillTakeTheFocus) {
+  std::string tree = desktopTree();
+  tree.replace(tree.find("\"pid\":120"), 9, "\"pid\":" + std::to_string(kOwnPid));
+  const auto snapshot = parseSwayTree(tree, kOwnPid);
+  ASSERT_TRUE(snapshot);
+  EXPECT_EQ(idsOf(*snapshot), (std::vector<std::int64_t>{11, 10, 20}));
+  EXPECT_EQ(snapshot->frontmostPid, kOwnPid);
+}
+
+// One view inside a workspace, with the given fields.
+std::string oneView(const std::string& fields) {
+  return R"({"type":"root","nodes":[{"type":"workspace","nodes":[{"type":"con",)" + fields +
+         R"(,"nodes":[]}]}]})";
+}
+
+TEST(SwayTree, HostileFieldsAreSkippedNotTrusted) {
+  struct Case {
+    const char* name;
+    std::string json;
+    std::vector<std::int64_t> ids;
+    std::optional<ProcessId> pid;
+    std::optional<double> opacity;
+    ProcessId frontmost;
+  };
+  const char* base = R"("id":7,"visible":true,"focused":true)";
+  const Case cases[] = {
+      {"plain", oneView(std::string(base) + R"(,"pid":9)"), {7}, 9, std::nullopt, 9},
+      {"pid as text", oneView(std::string(base) + R"(,"pid":"9")"), {7}, {}, {}, -1},
+      {"pid fractional", oneView(std::string(base) + R"(,"pid":9.5)"), {7}, {}, {}, -1},
+      {"pid negative", oneView(std::string(base) + R"(,"pid":-3)"), {7}, {}, {}, -1},
+      {"pid over 32 bits", oneView(std::string(base) + R"(,"pid":4294967297)"), {7}, {}, {}, -1},
+      {"opacity kept", oneView(std::string(base) + R"(,"pid":9,"opacity":0.5)"), {7}, 9, 0.5, 9},
+      {"opacity out of range",
+       oneView(std::string(base) + R"(,"pid":9,"opacity":7)"),
+       {7},
+       9,
+       {},
+       9},
+      {"id missing", oneView(R"("visible":true,"pid":9)"), {}, {}, {}, -1},
+      {"id as text", oneView(R"("id":"7","visible":true,"pid":9)"), {}, {}, {}, -1},
+      {"id zero", oneView(R"("id":0,"visible":true,"pid":9)"), {}, {}, {}, -1},
+      {"id -1", oneView(R"("id":-1,"visible":true,"pid":9)"), {}, {}, {}, -1},
+      {"visible as text", oneView(R"("id":7,"visible":"yes","pid":9)"), {}, {}, {}, -1},
+      {"nodes not an array",
+       R"({"nodes":{"id":7,"pid":9,"visible":true},"floating_nodes":7,"focus":"x"})",
+       {},
+       {},
+       {},
+       -1},
+      {"children not objects", R"({"nodes":[1,"two",null,[3]]})", {}, {}, {}, -1},
+  };
+  for (const Case& c : cases) {
+    const auto snapshot = parseSwayTree(c.json, kOwnPid);
+    ASSERT_TRUE(snapshot) << c.name;
+    EXPECT_EQ(idsOf(*snapshot), c.ids) << c.name;
+    if (!c.ids.empty()) {
+      EXPECT_EQ(snapshot->views[0].pid, c.pid) << c.name;
+      EXPECT_EQ(snapshot->views[0].opacity, c.opacity) << c.name;
+    }
+    EXPECT_EQ(snapshot->frontmostPid, c.frontmost) << c.name;
+  }
+}
+
+TEST(SwayTree, DuplicateIdsCountOnceAndTheFirstWins) {
+  const std::string json = R"({"nodes":[
+    {"id":7,"type":"con","pid":1,"visible":true,"nodes":[]},
+    {"id":7,"type":"con","pid":2,"visible":true,"nodes":[]}]})";
+  const auto snapshot = parseSwayTree(json, kOwnPid);
+  ASSERT_TRUE(snapshot);
+  ASSERT_EQ(idsOf(*snapshot), (std::vector<std::int64_t>{7}));
+  EXPECT_EQ(snapshot->views[0].pid, 1);
+}
+
+TEST(SwayTree, TextThatIsNoObjectGivesNothing) {
+  for (const char* json : {"", "[]", "null", "{", "\"tree\"", "{\"nodes\":[}"}) {
+    EXPECT_FALSE(parseSwayTree(json, kOwnPid)) << json;
+  }
+}
+
+TEST(SwayTree, DeepNestingIsCutOffWithoutHarm) {
+  auto nested = [](int depth) {
+    std::string json;
+    for (int i = 0; i < depth; ++i) json += R"({"type":"con","nodes":[)";
+    json += R"({"id":5,"type":"con","pid":3,"visible":true,"nodes":[]})";
+    for (int i = 0; i < depth; ++i) json += "]}";
+    return json;
+  };
+  const auto reachable = parseSwayTree(nested(100), kOwnPid);
+  ASSERT_TRUE(reachable);
+  EXPECT_EQ(idsOf(*reachable), (std::vector<std::int64_t>{5}));
+  const auto tooDeep = parseSwayTree(nested(200), kOwnPid);
+  ASSERT_TRUE(tooDeep);
+  EXPECT_TRUE(tooDeep->views.empty());
+  EXPECT_FALSE(parseSwayTree(nested(5000), kOwnPid)) << "past what the JSON reader takes";
+}
+
+}  // namespace
+}  // namespace platform::wayland

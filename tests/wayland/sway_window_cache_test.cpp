@@ -1,0 +1,163 @@
+#include "platform/wayland/sway_window_cache.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace platform::wayland {
+namespace {
+
+using sway_ipc::Message;
+using Notes = std::vector<WorkspaceNotification>;
+constexpr auto kActivate = WorkspaceNotification::didActivateApplication;
+constexpr auto kSpace = WorkspaceNotification::activeSpaceDidChange;
+
+Message windowEvent(const std::string& change) {
+  return {sway_ipc::kWindowEvent, R"({"change":")" + change + R"(","container":{}})"};
+}
+Message workspaceEvent(const std::string& change) {
+  return {sway_ipc::kWorkspaceEvent, R"({"change":")" + change + R"("})"};
+}
+// A tree with one visible window of `pid`, focused or not.
+Message tree(ProcessId pid, bool focused) {
+  return {sway_ipc::kGetTree, R"({"nodes":[{"id":8,"type":"con","visible":true,"pid":)" +
+                                  std::to_string(pid) + R"(,"focused":)" +
+                                  (focused ? "true" : "false") + R"(,"nodes":[]}]})"};
+}
+std::size_t treeRequestsIn(const std::string& bytes) {
+  const std::string request = sway_ipc::encode(sway_ipc::kGetTree, {});
+  std::size_t count = 0;
+  for (auto at = bytes.find(request); at != std::string::npos; at = bytes.find(request, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+TEST(SwayEventEffect, OnlyChangesThatCanMoveWindowsOrFocusAskForATree) {
+  struct Case {
+    Message event;
+    bool refresh;
+    bool space;
+  };
+  const Case cases[] = {
+      {windowEvent("focus"), true, false},
+      {windowEvent("new"), true, false},
+      {windowEvent("close"), true, false},
+      {windowEvent("move"), true, false},
+      {windowEvent("floating"), true, false},
+      {windowEvent("fullscreen_mode"), true, false},
+      {windowEvent("title"), false, false},
+      {windowEvent("mark"), false, false},
+      {windowEvent("urgent"), false, false},
+      {workspaceEvent("focus"), true, true},
+      {workspaceEvent("init"), true, false},
+      {workspaceEvent("empty"), true, false},
+      {workspaceEvent("move"), true, false},
+      {workspaceEvent("reload"), true, false},
+      {workspaceEvent("rename"), false, false},
+      {workspaceEvent("urgent"), false, false},
+      {{sway_ipc::kWindowEvent, "not json"}, true, false},
+      {{sway_ipc::kWorkspaceEvent, R"({"change":7})"}, true, false},
+      {{sway_ipc::kWorkspaceEvent, R"([1,2])"}, true, false},
+      {{sway_ipc::kEventBit | 1, R"({"change":"focus"})"}, false, false},  // output events
+  };
+  for (const Case& c : cases) {
+    const SwayEventEffect effect = effectOfEvent(c.event);
+    EXPECT_EQ(effect.refreshTree, c.refresh) << c.event.payload;
+    EXPECT_EQ(effect.spaceChanged, c.space) << c.event.payload;
+  }
+}
+
+TEST(SwayWindowCache, StartsWithTheSubscriptionAndOneTree) {
+  SwayWindowCache cache(4242);
+  const auto step = cache.start();
+  EXPECT_EQ(step.send, sway_ipc::encode(sway_ipc::kSubscribe, R"(["window","workspace"])") +
+                           sway_ipc::encode(sway_ipc::kGetTree, {}));
+  EXPECT_EQ(cache.requestsSent(), 2u);
+  EXPECT_EQ(cache.windowList(), nullptr);
+  EXPECT_EQ(cache.frontmostPid(), std::nullopt);
+
+  EXPECT_EQ(cache.handle({sway_ipc::kSubscribe, R"({"success":true})"}).send, "");
+  const auto first = cache.handle(tree(77, true));
+  EXPECT_EQ(first.notifications, Notes{kActivate});
+  EXPECT_EQ(cache.frontmostPid(), 77);
+  ASSERT_NE(cache.windowList(), nullptr);
+  EXPECT_EQ(cache.windowList()->size(), 1u);
+}
+
+TEST(SwayWindowCache, ReadingTheCacheCostsNoRequest) {
+  SwayWindowCache cache(4242);
+  cache.start();
+  cache.handle(tree(77, true));
+  const auto before = cache.requestsSent();
+  for (int tick = 0; tick < 100; ++tick) {
+    (void)cache.windowList();
+    (void)cache.frontmostPid();
+  }
+  EXPECT_EQ(cache.handle(windowEvent("title")).send, "");
+  EXPECT_EQ(cache.requestsSent(), before);
+}
+
+TEST(SwayWindowCache, ActivationIsPostedOnlyWhenTheOwnerChanges) {
+  SwayWindowCache cache(4242);
+  cache.start();
+  cache.handle(tree(77, true));
+
+  EXPECT_EQ(treeRequestsIn(cache.handle(windowEvent("focus")).send), 1u);
+  EXPECT_EQ(cache.handle(tree(77, true)).notifications, Notes{}) << "same application";
+
+  cache.handle(windowEvent("close"));
+  EXPECT_EQ(cache.handle(tree(77, false)).notifications, Notes{kActivate}) << "the desktop";
+  EXPECT_EQ(cache.frontmostPid(), -1);
+}
+
+TEST(SwayWindowCache, AWorkspaceSwitchPostsTheSpaceChangeFirstOnceTheTreeIsIn) {
+  SwayWindowCache cache(4242);
+  cache.start();
+  cache.handle(tree(77, true));
+
+  EXPECT_EQ(treeRequestsIn(cache.handle(workspaceEvent("focus")).send), 1u);
+  EXPECT_EQ(cache.handle(tree(88, true)).notifications, (Notes{kSpace, kActivate}));
+}
+
+TEST(SwayWindowCache, EventsDuringARequestAskForOneMoreTreeAndNotificationsWait) {
+  SwayWindowCache cache(4242);
+  cache.start();
+  cache.handle(tree(77, true));
+
+  EXPECT_EQ(treeRequestsIn(cache.handle(workspaceEvent("focus")).send), 1u);
+  EXPECT_EQ(cache.handle(windowEvent("focus")).send, "") << "one request in flight at a time";
+  EXPECT_EQ(cache.handle(windowEvent("new")).send, "");
+
+  const auto stale = cache.handle(tree(88, true));
+  EXPECT_EQ(treeRequestsIn(stale.send), 1u) << "one more tree for the events in between";
+  EXPECT_EQ(stale.notifications, Notes{});
+  EXPECT_EQ(cache.frontmostPid(), 88) << "the cache itself is current";
+
+  EXPECT_EQ(cache.handle(tree(99, true)).notifications, (Notes{kSpace, kActivate}));
+  EXPECT_EQ(cache.handle(tree(99, true)).send, "") << "nothing is asked for without an event";
+}
+
+TEST(SwayWindowCache, AnUnreadableTreeKeepsTheLastGoodOne) {
+  SwayWindowCache cache(4242);
+  cache.start();
+  cache.handle(tree(77, true));
+  cache.handle(windowEvent("focus"));
+  EXPECT_EQ(cache.handle({sway_ipc::kGetTree, "garbage"}).notifications, Notes{});
+  EXPECT_EQ(cache.frontmostPid(), 77);
+  EXPECT_EQ(cache.windowList()->size(), 1u);
+  EXPECT_EQ(treeRequestsIn(cache.handle(windowEvent("focus")).send), 1u) << "not stuck in flight";
+}
+
+TEST(SwayWindowCache, ResetForgetsEverything) {
+  SwayWindowCache cache(4242);
+  cache.start();
+  cache.handle(tree(77, true));
+  cache.reset();
+  EXPECT_EQ(cache.windowList(), nullptr);
+  EXPECT_EQ(cache.frontmostPid(), std::nullopt);
+  EXPECT_EQ(cache.requestsSent(), 0u);
+}
+
+}  // namespace
+}  // namespace platform::wayland
