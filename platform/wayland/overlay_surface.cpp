@@ -1,0 +1,153 @@
+#include "platform/wayland/overlay_surface.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <climits>
+
+#include "platform/wayland/wayland_connection.h"
+#include "platform/wayland/wayland_protocols.h"
+
+namespace platform::wayland {
+
+namespace {
+
+constexpr char kNamespace[] = "quillmere";
+constexpr std::uint32_t kAllEdges =
+    ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
+    ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT;
+
+constexpr zwlr_layer_surface_v1_listener kLayerListener{
+    [](void* data, zwlr_layer_surface_v1*, std::uint32_t serial, std::uint32_t width,
+       std::uint32_t height) {
+      static_cast<OverlaySurface*>(data)->configure(serial, width, height);
+    },
+    [](void* data, zwlr_layer_surface_v1*) { static_cast<OverlaySurface*>(data)->close(); },
+};
+
+}  // namespace
+
+OverlaySurface::OverlaySurface(WaylandConnection& connection, const WaylandOutput& output)
+    : connection_(&connection), output_(&output) {
+  if (!connection.usable() || !makeBuffers()) return;
+  surface_ = wl_compositor_create_surface(connection.compositor());
+  viewport_ = wp_viewporter_get_viewport(connection.viewporter(), surface_);
+  wl_region* nothing = wl_compositor_create_region(connection.compositor());
+  wl_surface_set_input_region(surface_, nothing);
+  wl_region_destroy(nothing);
+  layerSurface_ =
+      zwlr_layer_shell_v1_get_layer_surface(connection.layerShell(), surface_, output.output,
+                                            ZWLR_LAYER_SHELL_V1_LAYER_BOTTOM, kNamespace);
+  zwlr_layer_surface_v1_add_listener(layerSurface_, &kLayerListener, this);
+  zwlr_layer_surface_v1_set_anchor(layerSurface_, kAllEdges);
+  zwlr_layer_surface_v1_set_size(layerSurface_, 0, 0);
+  zwlr_layer_surface_v1_set_exclusive_zone(layerSurface_, -1);
+  zwlr_layer_surface_v1_set_keyboard_interactivity(layerSurface_, 0);
+  wl_surface_commit(surface_);  // the compositor answers with the first configure
+  connect(&connection, &WaylandConnection::outputRemoved, this, [this](const WaylandOutput* gone) {
+    if (gone == output_) close();
+  });
+  connect(&connection, &WaylandConnection::connectionLost, this, [this] {
+    // Nothing can be sent any more; the objects die with the connection.
+    surface_ = nullptr;
+    layerSurface_ = nullptr;
+    viewport_ = nullptr;
+    for (Slot& slot : slots_) slot.buffer = nullptr;
+  });
+}
+
+OverlaySurface::~OverlaySurface() {
+  close();
+  for (Slot& slot : slots_) {
+    if (slot.buffer != nullptr && connection_) wl_buffer_destroy(slot.buffer);
+  }
+  if (mapping_ != nullptr) munmap(mapping_, kSlots * sizeof(std::uint32_t));
+}
+
+bool OverlaySurface::makeBuffers() {
+  constexpr std::size_t kBytes = kSlots * sizeof(std::uint32_t);
+  const int fd = memfd_create("quillmere-overlay", MFD_CLOEXEC);
+  if (fd < 0) return false;
+  if (ftruncate(fd, kBytes) != 0) {
+    ::close(fd);
+    return false;
+  }
+  void* mapping = mmap(nullptr, kBytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  if (mapping == MAP_FAILED) {
+    ::close(fd);
+    return false;
+  }
+  mapping_ = mapping;
+  wl_shm_pool* pool = wl_shm_create_pool(connection_->shm(), fd, kBytes);
+  static constexpr wl_buffer_listener kBufferListener{&OverlaySurface::released};
+  for (std::size_t i = 0; i < kSlots; ++i) {
+    Slot& slot = slots_[i];
+    slot.owner = this;
+    slot.pixel = static_cast<std::uint32_t*>(mapping) + i;
+    slot.buffer = wl_shm_pool_create_buffer(pool, int(i * sizeof(std::uint32_t)), 1, 1,
+                                            sizeof(std::uint32_t), WL_SHM_FORMAT_ARGB8888);
+    wl_buffer_add_listener(slot.buffer, &kBufferListener, &slot);
+  }
+  wl_shm_pool_destroy(pool);  // the buffers keep the memory
+  ::close(fd);
+  return true;
+}
+
+void OverlaySurface::released(void* data, wl_buffer*) {
+  auto* slot = static_cast<Slot*>(data);
+  slot->busy = false;
+  slot->owner->paint();  // a colour that found no free buffer goes out now
+}
+
+void OverlaySurface::setPixel(std::uint32_t pixel) {
+  pixel_ = pixel;
+  paint();
+}
+
+void OverlaySurface::configure(std::uint32_t serial, std::uint32_t width, std::uint32_t height) {
+  if (layerSurface_ == nullptr) return;
+  zwlr_layer_surface_v1_ack_configure(layerSurface_, serial);
+  if (width > 0 && height > 0 && width <= INT_MAX && height <= INT_MAX) {
+    wp_viewport_set_destination(viewport_, int(width), int(height));
+  }
+  configured_ = true;
+  commitPending_ = true;
+  paint();
+}
+
+// The 1x1 buffer keeps buffer scale 1 whatever the output's scale: the viewport alone gives
+// the surface its size, and a buffer's size must be a multiple of its scale.
+void OverlaySurface::paint() {
+  if (surface_ == nullptr || !configured_) return;
+  if (anyShown_ && pixel_ == shown_ && !commitPending_) return;
+  Slot* free = nullptr;
+  for (Slot& slot : slots_) {
+    if (!slot.busy) {
+      free = &slot;
+      break;
+    }
+  }
+  if (free == nullptr) return;  // the next release paints
+  *free->pixel = pixel_;
+  free->busy = true;
+  wl_surface_attach(surface_, free->buffer, 0, 0);
+  wl_surface_damage(surface_, 0, 0, INT32_MAX, INT32_MAX);
+  wl_surface_commit(surface_);
+  shown_ = pixel_;
+  anyShown_ = true;
+  commitPending_ = false;
+}
+
+void OverlaySurface::close() {
+  if (surface_ == nullptr) return;
+  if (connection_) {
+    zwlr_layer_surface_v1_destroy(layerSurface_);
+    wp_viewport_destroy(viewport_);
+    wl_surface_destroy(surface_);
+  }
+  layerSurface_ = nullptr;
+  viewport_ = nullptr;
+  surface_ = nullptr;
+}
+
+}  // namespace platform::wayland

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <array>
+#include <cstdint>
+
+struct wl_buffer;
+struct wl_surface;
+struct wp_viewport;
+struct zwlr_layer_surface_v1;
+
+namespace platform::wayland {
+
+class WaylandConnection;
+struct WaylandOutput;
+
+// One overlay's layer-shell surface on one output: on the bottom layer (above the wallpaper,
+// below every window), anchored to all four edges, ignoring exclusive zones, never taking the
+// keyboard, with an empty input region so that every click goes through. It shows one
+// premultiplied colour, a 1x1 buffer that the viewport stretches over the output. The surface
+// closes for good when its output goes away, the compositor closes it, or the connection
+// breaks.
+class OverlaySurface final : public QObject {
+  Q_OBJECT
+
+ public:
+  OverlaySurface(WaylandConnection& connection, const WaylandOutput& output);
+  ~OverlaySurface() override;
+  OverlaySurface(const OverlaySurface&) = delete;
+  OverlaySurface& operator=(const OverlaySurface&) = delete;
+
+  bool isOpen() const { return surface_ != nullptr; }
+  // Shows the colour (premultiplied ARGB8888); the same colour again costs nothing.
+  void setPixel(std::uint32_t pixel);
+
+  // The layer surface's events (called from its listener).
+  void configure(std::uint32_t serial, std::uint32_t width, std::uint32_t height);
+  void close();
+
+ private:
+  struct Slot {
+    wl_buffer* buffer = nullptr;
+    std::uint32_t* pixel = nullptr;
+    bool busy = false;
+    OverlaySurface* owner = nullptr;
+  };
+  static constexpr std::size_t kSlots = 8;
+
+  static void released(void* data, wl_buffer* buffer);
+  bool makeBuffers();
+  void paint();
+
+  QPointer<WaylandConnection> connection_;
+  const WaylandOutput* output_;
+  wl_surface* surface_ = nullptr;
+  zwlr_layer_surface_v1* layerSurface_ = nullptr;
+  wp_viewport* viewport_ = nullptr;
+  std::array<Slot, kSlots> slots_{};
+  void* mapping_ = nullptr;
+  bool configured_ = false;
+  bool commitPending_ = false;  // a configure waits for its commit
+  std::uint32_t pixel_ = 0;
+  std::uint32_t shown_ = 0;
+  bool anyShown_ = false;
+};
+
+}  // namespace platform::wayland

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QPointer>
+#include <memory>
+
+#include "platform/window.h"
+
+namespace platform::wayland {
+
+class WaylandConnection;
+class OverlaySurface;
+
+// An overlay window as a layer-shell surface on the output its frame covers. Its number is
+// one the backend hands out, stable for its life and never -1. Every level lies on the bottom
+// layer: on sway every window is at the normal level, so the overlays' level is always -1,
+// which is just above the wallpaper. The surface is made when the window is first ordered
+// front; a window whose output is missing then, or went away since, shows nothing.
+class OverlayWindowPeer final : public WindowPeer {
+ public:
+  OverlayWindowPeer(Window& window, QPointer<WaylandConnection> connection, WindowNumber number);
+  ~OverlayWindowPeer() override;
+  OverlayWindowPeer(const OverlayWindowPeer&) = delete;
+  OverlayWindowPeer& operator=(const OverlayWindowPeer&) = delete;
+
+  WindowNumber windowNumber() override { return number_; }
+  void alphaDidChange() override { show(); }
+  void attributesDidChange() override { show(); }
+  void contentDidChange() override { show(); }
+  void orderFront() override;
+
+ private:
+  void show();
+
+  Window& window_;
+  QPointer<WaylandConnection> connection_;
+  WindowNumber number_;
+  bool orderedFront_ = false;
+  std::unique_ptr<OverlaySurface> surface_;
+};
+
+}  // namespace platform::wayland

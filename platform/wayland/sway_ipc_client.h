@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "platform/wayland/sway_ipc_framing.h"
+#include "platform/wayland/sway_window_cache.h"
+
+class QLocalSocket;
+
+namespace platform::wayland {
+
+// sway's IPC on the socket that $SWAYSOCK names (no other is looked for): subscribes to window
+// and workspace events and keeps the window cache current from them. Without the variable, or
+// once the socket closes or sends something unreadable, the cache stays empty.
+class SwayIpcClient final : public QObject {
+  Q_OBJECT
+
+ public:
+  SwayIpcClient(ProcessId ownPid, std::function<void(WorkspaceNotification)> post,
+                QObject* parent = nullptr);
+  ~SwayIpcClient() override;
+  SwayIpcClient(const SwayIpcClient&) = delete;
+  SwayIpcClient& operator=(const SwayIpcClient&) = delete;
+
+  const SwayWindowCache& cache() const { return cache_; }
+
+ private:
+  void readMessages();
+  void apply(const SwayWindowCache::Step& step);
+  void drop();
+
+  QLocalSocket* socket_ = nullptr;
+  sway_ipc::MessageReader reader_;
+  SwayWindowCache cache_;
+  std::function<void(WorkspaceNotification)> post_;
+};
+
+}  // namespace platform::wayland

@@ -1,0 +1,199 @@
+#include "platform/wayland/wayland_platform.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QImageReader>
+#include <QTimer>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/wayland/overlay_window_peer.h"
+#include "platform/wayland/sway_ipc_client.h"
+#include "platform/wayland/wayland_connection.h"
+
+namespace platform::wayland {
+
+namespace {
+
+// Overlay numbers start far above sway's container ids, which count up from 1, so that no
+// overlay can be taken for another application's window or the other way round.
+constexpr WindowNumber kFirstOverlayNumber = WindowNumber{1} << 40;
+
+}  // namespace
+
+WaylandPlatform::WaylandPlatform(std::unique_ptr<WaylandConnection> connection)
+    : owner_(std::make_unique<QObject>()), nextWindowNumber_(kFirstOverlayNumber) {
+  connection_ = connection.release();
+  connection_->setParent(owner_.get());
+  QObject::connect(connection_, &WaylandConnection::connectionLost, owner_.get(),
+                   &exitForLostCompositor);
+  ipc_ = new SwayIpcClient(
+      static_cast<ProcessId>(getpid()),
+      [this](WorkspaceNotification name) { postWorkspaceNotification(name); }, owner_.get());
+}
+
+WaylandPlatform::~WaylandPlatform() = default;
+
+void WaylandPlatform::exitForLostCompositor() {
+  std::fputs("quillmere: the connection to the Wayland compositor was lost\n", stderr);
+  std::fflush(nullptr);
+  std::_Exit(1);
+}
+
+std::uint64_t WaylandPlatform::ipcRequestsSent() const {
+  return ipc_->cache().requestsSent();
+}
+
+// --- Application -----------------------------------------------------------------------------
+
+void WaylandPlatform::runEventLoop(const std::function<void()>& didFinishLaunching) {
+  QTimer::singleShot(0, owner_.get(), [&didFinishLaunching] { didFinishLaunching(); });
+  exitCode_ = QCoreApplication::exec();
+}
+
+void WaylandPlatform::terminate() {
+  QCoreApplication::exit(0);
+}
+
+bool WaylandPlatform::setActivationPolicy(ApplicationActivationPolicy /*policy*/) {
+  return true;  // layer surfaces show in no task list, and we make no other window
+}
+
+void WaylandPlatform::setApplicationIconImage(const Image& /*image*/) {}
+
+std::optional<std::string> WaylandPlatform::pathForResource(std::string_view /*name*/,
+                                                            std::string_view /*type*/) {
+  return std::nullopt;
+}
+
+bool WaylandPlatform::canReadImageFile(const std::string& path) {
+  return QImageReader(QString::fromStdString(path)).canRead();
+}
+
+bool WaylandPlatform::hasSystemSymbol(const std::string& /*name*/) {
+  return false;
+}
+
+void WaylandPlatform::writeStandardOutputLine(std::string_view line) {
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+// --- Screens and windows ---------------------------------------------------------------------
+
+std::vector<Rect> WaylandPlatform::screenFrames() {
+  return connection_->screenFrames();
+}
+
+std::unique_ptr<WindowPeer> WaylandPlatform::createWindowPeer(Window& window) {
+  return std::make_unique<OverlayWindowPeer>(window, connection_, nextWindowNumber_++);
+}
+
+// --- Workspace and window server -------------------------------------------------------------
+
+std::optional<RunningApplication> WaylandPlatform::frontmostApplication() {
+  const auto pid = ipc_->cache().frontmostPid();
+  if (!pid) return std::nullopt;
+  return RunningApplication{*pid};
+}
+
+void WaylandPlatform::addWorkspaceObserver(WorkspaceNotification name,
+                                           std::function<void()> observer) {
+  observers_.emplace_back(name, std::move(observer));
+}
+
+void WaylandPlatform::postWorkspaceNotification(WorkspaceNotification name) {
+  auto observers = observers_;  // an observer may add another
+  for (auto& [observed, observer] : observers) {
+    if (observed == name) observer();
+  }
+}
+
+bool WaylandPlatform::openURL(const URL& /*url*/) {
+  return false;
+}
+
+URL WaylandPlatform::accessibilitySettingsURL() {
+  return URL{};
+}
+
+// Only on-screen windows are ever cached, so every option gives the same list.
+std::shared_ptr<const WindowInfoList> WaylandPlatform::copyWindowInfo(std::uint32_t /*options*/,
+                                                                      std::int64_t /*relative*/) {
+  return ipc_->cache().windowList();
+}
+
+std::int32_t WaylandPlatform::windowLevelForKey(WindowLevelKey /*key*/) {
+  return 0;
+}
+
+// --- Input and time --------------------------------------------------------------------------
+
+// No Wayland client sees the pointer outside its own surfaces; the global monitors that would
+// use it never fire.
+Point WaylandPlatform::mouseLocation() {
+  return Point{};
+}
+
+void WaylandPlatform::addGlobalMonitor(EventMask mask, std::function<void(const Event&)> handler) {
+  globalMonitors_.emplace_back(mask, std::move(handler));
+}
+
+void WaylandPlatform::addLocalMonitor(EventMask mask,
+                                      std::function<std::optional<Event>(const Event&)> handler) {
+  localMonitors_.emplace_back(mask, std::move(handler));
+}
+
+double WaylandPlatform::now() {
+  using Clock = std::chrono::steady_clock;
+  return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+
+TimerId WaylandPlatform::scheduleTimer(double interval, bool repeats, std::function<void()> block) {
+  const TimerId id = nextTimerId_++;
+  auto* timer = new QTimer(owner_.get());
+  timer->setTimerType(Qt::PreciseTimer);
+  timer->setSingleShot(!repeats);
+  timer->setInterval(static_cast<int>(std::lround(std::max(0.0, interval) * 1000.0)));
+  QObject::connect(timer, &QTimer::timeout, timer, [this, id, repeats, block = std::move(block)] {
+    auto keep = block;  // the block may invalidate its own timer
+    if (!repeats) invalidateTimer(id);
+    keep();
+  });
+  timers_.emplace(id, timer);
+  timer->start();
+  return id;
+}
+
+void WaylandPlatform::invalidateTimer(TimerId timer) {
+  auto found = timers_.find(timer);
+  if (found == timers_.end()) return;
+  if (found->second) {
+    found->second->stop();
+    found->second->deleteLater();
+  }
+  timers_.erase(found);
+}
+
+// --- Status menu, permission, alerts and notifications ---------------------------------------
+
+std::unique_ptr<StatusItemPeer> WaylandPlatform::createStatusItemPeer(StatusItem& /*item*/) {
+  return nullptr;
+}
+
+// The overlays need nothing but layer-shell, which this backend is made only with.
+bool WaylandPlatform::isProcessTrusted(bool /*prompt*/) {
+  return true;
+}
+
+ModalResponse WaylandPlatform::runModalAlert(const Alert& /*alert*/) {
+  return kAlertSecondButtonReturn;
+}
+
+void WaylandPlatform::deliverNotification(const UserNotification& /*notification*/) {}
+
+}  // namespace platform::wayland

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QPointer>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/platform.h"
+
+class QObject;
+class QTimer;
+
+namespace platform::wayland {
+
+class WaylandConnection;
+class SwayIpcClient;
+
+// The platform on a wlroots compositor: layer-shell overlays on our own Wayland connection,
+// sway's IPC for the window list and the frontmost application, Qt for the event loop and
+// timers. Needs a QCoreApplication (a QApplication for the later shell) and a usable
+// connection (see makeWaylandPlatform).
+class WaylandPlatform final : public Platform {
+ public:
+  explicit WaylandPlatform(std::unique_ptr<WaylandConnection> connection);
+  ~WaylandPlatform() override;
+  WaylandPlatform(const WaylandPlatform&) = delete;
+  WaylandPlatform& operator=(const WaylandPlatform&) = delete;
+
+  // The status the event loop ended with.
+  int exitCode() const { return exitCode_; }
+  // For tests and benchmarks: the IPC requests written since the start.
+  std::uint64_t ipcRequestsSent() const;
+
+  void runEventLoop(const std::function<void()>& didFinishLaunching) override;
+  void terminate() override;
+  bool setActivationPolicy(ApplicationActivationPolicy policy) override;
+  void setApplicationIconImage(const Image& image) override;
+  std::optional<std::string> pathForResource(std::string_view name, std::string_view type) override;
+  bool canReadImageFile(const std::string& path) override;
+  bool hasSystemSymbol(const std::string& name) override;
+  void writeStandardOutputLine(std::string_view line) override;
+
+  std::vector<Rect> screenFrames() override;
+  std::unique_ptr<WindowPeer> createWindowPeer(Window& window) override;
+
+  std::optional<RunningApplication> frontmostApplication() override;
+  void addWorkspaceObserver(WorkspaceNotification name, std::function<void()> observer) override;
+  bool openURL(const URL& url) override;
+  URL accessibilitySettingsURL() override;
+  std::shared_ptr<const WindowInfoList> copyWindowInfo(std::uint32_t options,
+                                                       std::int64_t relativeToWindow) override;
+  std::int32_t windowLevelForKey(WindowLevelKey key) override;
+
+  Point mouseLocation() override;
+  void addGlobalMonitor(EventMask mask, std::function<void(const Event&)> handler) override;
+  void addLocalMonitor(EventMask mask,
+                       std::function<std::optional<Event>(const Event&)> handler) override;
+  double now() override;
+  TimerId scheduleTimer(double interval, bool repeats, std::function<void()> block) override;
+  void invalidateTimer(TimerId timer) override;
+
+  std::unique_ptr<StatusItemPeer> createStatusItemPeer(StatusItem& item) override;
+
+  bool isProcessTrusted(bool prompt) override;
+  ModalResponse runModalAlert(const Alert& alert) override;
+  void deliverNotification(const UserNotification& notification) override;
+
+ private:
+  void postWorkspaceNotification(WorkspaceNotification name);
+  [[noreturn]] static void exitForLostCompositor();
+
+  std::unique_ptr<QObject> owner_;  // parent of every Qt object below
+  WaylandConnection* connection_ = nullptr;
+  SwayIpcClient* ipc_ = nullptr;
+  std::vector<std::pair<WorkspaceNotification, std::function<void()>>> observers_;
+  std::vector<std::pair<EventMask, std::function<void(const Event&)>>> globalMonitors_;
+  std::vector<std::pair<EventMask, std::function<std::optional<Event>(const Event&)>>>
+      localMonitors_;
+  std::unordered_map<TimerId, QPointer<QTimer>> timers_;
+  TimerId nextTimerId_ = 1;
+  WindowNumber nextWindowNumber_;
+  int exitCode_ = 0;
+};
+
+}  // namespace platform::wayland

@@ -1,0 +1,109 @@
+// Quillmere on the Wayland backend, for the test scripts: the real launch and run, plus a few
+// commands on standard input that reach what the menu will reach once there is one. Every line
+// it adds itself starts with "driver: ".
+//   dim      switches every overlay to the dim effect
+//   toggle   toggles the effect as the shortcut does
+//   state    reports the frontmost pid, the window list, the screens, the overlays' levels
+//            and the IPC requests written so far
+#include <unistd.h>
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "app/entry.h"
+#include "platform/platform.h"
+#include "platform/wayland/wayland_backend.h"
+#include "platform/wayland/wayland_platform.h"
+
+namespace {
+
+void say(const std::string& line) {
+  std::printf("driver: %s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+std::string describeState(platform::wayland::WaylandPlatform& backend) {
+  std::ostringstream out;
+  const auto frontmost = backend.frontmostApplication();
+  out << "frontmost " << (frontmost ? std::to_string(frontmost->processIdentifier) : "none");
+  out << " | windows";
+  if (const auto list = backend.copyWindowInfo(17, 0)) {
+    for (const auto& info : *list) {
+      const auto number = info.find(platform::kWindowNumberKey);
+      const auto owner = info.find(platform::kWindowOwnerPidKey);
+      out << ' ' << (number != info.end() ? std::get<std::int64_t>(number->second) : -1) << ':'
+          << (owner != info.end() ? std::get<std::int64_t>(owner->second) : 0);
+    }
+  } else {
+    out << " none";
+  }
+  out << " | screens";
+  for (const auto& frame : backend.screenFrames()) {
+    out << ' ' << frame.origin.x << ',' << frame.origin.y << ',' << frame.size.width << ','
+        << frame.size.height;
+  }
+  out << " | levels";
+  if (quillmere::delegate) {
+    for (const auto& window : quillmere::delegate->overlayWindows) out << ' ' << window->level();
+  }
+  out << " | ipc-requests " << backend.ipcRequestsSent();
+  return out.str();
+}
+
+void runCommand(const std::string& command, platform::wayland::WaylandPlatform& backend) {
+  auto& delegate = quillmere::delegate;
+  if (command == "dim" && delegate) {
+    delegate->currentMode = quillmere::QuillmereApp::EffectMode::dim;
+    for (const auto& window : delegate->overlayWindows) delegate->updateOverlayEffect(*window);
+    say("dim");
+  } else if (command == "toggle" && delegate) {
+    delegate->toggleEffect();
+  } else if (command == "state") {
+    say(describeState(backend));
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::signal(SIGPIPE, SIG_IGN);
+  qputenv("QT_QPA_PLATFORM", "wayland");
+  int qtArgc = 1;
+  QApplication application(qtArgc, argv);
+  (void)argc;
+
+  auto backend = platform::wayland::makeWaylandPlatform();
+  if (!backend) {
+    std::fputs("quillmere: no Wayland compositor with layer-shell\n", stderr);
+    return 1;
+  }
+  auto& wayland = static_cast<platform::wayland::WaylandPlatform&>(*backend);
+  platform::installPlatform(std::move(backend));
+
+  std::string pending;
+  QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+  QObject::connect(&input, &QSocketNotifier::activated, [&] {
+    char buffer[256];
+    const ssize_t count = read(STDIN_FILENO, buffer, sizeof buffer);
+    if (count <= 0) {
+      input.setEnabled(false);
+      return;
+    }
+    pending.append(buffer, std::size_t(count));
+    for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
+      runCommand(pending.substr(0, end), wayland);
+      pending.erase(0, end + 1);
+    }
+  });
+
+  quillmere::runQuillmere();
+  const int status = wayland.exitCode();
+  std::fflush(nullptr);
+  std::_Exit(status);
+}

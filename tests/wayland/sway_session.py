@@ -1,0 +1,180 @@
+"""A private headless sway for the Wayland scenarios, started here and stopped again even when a
+test fails. It never touches a compositor it did not start: clients get the session's own
+WAYLAND_DISPLAY, SWAYSOCK and XDG_RUNTIME_DIR, which sway itself reports.
+
+sway refuses to run as root, so under root it runs as nobody, and every client of the session
+(Quillmere too) runs as nobody with it: the sockets stay private to that user."""
+
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+NOBODY = 65534
+WALLPAPER = (0x40, 0x80, 0xC0)
+
+
+class SwayUnavailable(Exception):
+    pass
+
+
+def wait_for(predicate, what, timeout=10.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(0.05)
+    raise AssertionError("timed out waiting for " + what)
+
+
+class SwaySession:
+    """`extra_config` lines go into sway's configuration after the session's own."""
+
+    def __init__(self, extra_config=()):
+        self.extra_config = list(extra_config)
+        self.base = None
+        self.sway = None
+        self.env = None
+        self.clients = []
+        self.as_root = os.getuid() == 0
+
+    def _as_client(self, argv):
+        if not self.as_root:
+            return list(argv)
+        return ["setpriv", "--reuid={}".format(NOBODY), "--regid={}".format(NOBODY),
+                "--clear-groups"] + list(argv)
+
+    def __enter__(self):
+        for tool in ("sway", "swaybg", "swaymsg", "grim", "setpriv"):
+            if shutil.which(tool) is None:
+                raise SwayUnavailable(tool + " is not installed")
+        self.base = tempfile.mkdtemp(prefix="quillmere-sway-")
+        os.chmod(self.base, 0o755)
+        runtime = os.path.join(self.base, "runtime")
+        os.mkdir(runtime, 0o700)
+        if self.as_root:
+            os.chown(runtime, NOBODY, NOBODY)
+        sockets_file = os.path.join(runtime, "sockets")
+        config = os.path.join(self.base, "sway.config")
+        with open(config, "w") as out:
+            out.write("xwayland disable\n"
+                      "output HEADLESS-1 mode 640x480 position 0 0\n"
+                      "output * bg #{:02x}{:02x}{:02x} solid_color\n".format(*WALLPAPER) +
+                      "default_border none\n"
+                      "default_floating_border none\n"
+                      "gaps outer 40\n"
+                      "focus_on_window_activation none\n" +
+                      "".join(line + "\n" for line in self.extra_config) +
+                      "exec sh -c 'echo \"$WAYLAND_DISPLAY $SWAYSOCK\" > {0}.new && "
+                      "mv {0}.new {0}'\n".format(sockets_file))
+        os.chmod(config, 0o644)
+        path = os.environ.get("PATH", "/usr/bin:/bin")
+        sway_env = {"PATH": path, "HOME": runtime, "XDG_RUNTIME_DIR": runtime, "LANG": "C.UTF-8",
+                    "WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1",
+                    "WLR_RENDERER": "pixman"}
+        self.sway = subprocess.Popen(self._as_client(["sway", "-c", config]), env=sway_env,
+                                     start_new_session=True, stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL)
+        try:
+            display, swaysock = self._wait_for_sockets(sockets_file)
+        except BaseException:
+            self.close()
+            raise
+        self.env = {"PATH": path, "HOME": runtime, "XDG_RUNTIME_DIR": runtime,
+                    "LANG": "C.UTF-8", "WAYLAND_DISPLAY": display, "SWAYSOCK": swaysock}
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    def _wait_for_sockets(self, sockets_file):
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline:
+            if self.sway.poll() is not None:
+                raise SwayUnavailable("sway ended with status {}".format(self.sway.returncode))
+            if os.path.exists(sockets_file):
+                with open(sockets_file) as source:
+                    fields = source.read().split()
+                if len(fields) == 2:
+                    return fields
+            time.sleep(0.05)
+        raise SwayUnavailable("sway did not start within 30 s")
+
+    def spawn(self, argv, env=None, **kwargs):
+        """Starts a client of the session; it is stopped with the session."""
+        process = subprocess.Popen(self._as_client(argv), env=env or self.env,
+                                   start_new_session=True, **kwargs)
+        self.clients.append(process)
+        return process
+
+    def run(self, argv, timeout=20):
+        return subprocess.run(self._as_client(argv), env=self.env, timeout=timeout,
+                              capture_output=True, check=False)
+
+    def swaymsg(self, *args, message_type=None):
+        argv = ["swaymsg"] + (["-t", message_type] if message_type else []) + list(args)
+        result = self.run(argv)
+        if result.returncode != 0:
+            raise AssertionError("swaymsg {} failed: {}".format(
+                " ".join(args), (result.stdout + result.stderr).decode(errors="replace")))
+        return result.stdout.decode()
+
+    def screenshot(self, output):
+        """The output's pixels as (width, height, rows of (r, g, b))."""
+        result = self.run(["grim", "-t", "ppm", "-o", output, "-"])
+        if result.returncode != 0:
+            raise AssertionError("grim failed: " + result.stderr.decode(errors="replace"))
+        return parse_ppm(result.stdout)
+
+    def kill_compositor(self):
+        os.killpg(self.sway.pid, signal.SIGKILL)
+        self.sway.wait()
+
+    def close(self):
+        for process in self.clients:
+            if process.poll() is None:
+                os.killpg(process.pid, signal.SIGKILL)
+                process.wait()
+        self.clients.clear()
+        if self.sway is not None and self.sway.poll() is None:
+            os.killpg(self.sway.pid, signal.SIGTERM)
+            try:
+                self.sway.wait(5)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.sway.pid, signal.SIGKILL)
+                self.sway.wait()
+        self.sway = None
+        if self.base is not None:
+            shutil.rmtree(self.base, ignore_errors=True)
+            self.base = None
+
+
+def parse_ppm(data):
+    """A binary PPM (P6, 8 bits) as (width, height, pixel function)."""
+    fields = []
+    at = 0
+    while len(fields) < 4:
+        while data[at:at + 1].isspace():
+            at += 1
+        if data[at:at + 1] == b"#":
+            at = data.index(b"\n", at) + 1
+            continue
+        end = at
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[at:end])
+        at = end
+    if fields[0] != b"P6" or int(fields[3]) != 255:
+        raise AssertionError("not an 8-bit binary PPM")
+    width, height = int(fields[1]), int(fields[2])
+    pixels = data[at + 1:]
+
+    def pixel(x, y):
+        offset = (y * width + x) * 3
+        return tuple(pixels[offset:offset + 3])
+
+    return width, height, pixel
