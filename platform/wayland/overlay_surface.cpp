@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 
 #include "platform/wayland/wayland_connection.h"
@@ -13,6 +14,14 @@ namespace platform::wayland {
 namespace {
 
 constexpr char kNamespace[] = "quillmere";
+
+// WORKAROUND(wlroots): its pixman renderer scales with a fixed-point factor that, stretching a
+// 1x1 buffer, samples past the buffer's far edge for the last rows of a tall output, which then
+// show nothing. A 4x4 buffer of one colour whose middle 2x2 the viewport shows keeps every
+// sample a whole pixel inside.
+constexpr int kBufferSide = 4;
+constexpr int kPixelsPerBuffer = kBufferSide * kBufferSide;
+constexpr std::size_t kBufferBytes = kPixelsPerBuffer * sizeof(std::uint32_t);
 constexpr std::uint32_t kAllEdges =
     ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
     ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT;
@@ -61,11 +70,11 @@ OverlaySurface::~OverlaySurface() {
   for (Slot& slot : slots_) {
     if (slot.buffer != nullptr && connection_) wl_buffer_destroy(slot.buffer);
   }
-  if (mapping_ != nullptr) munmap(mapping_, kSlots * sizeof(std::uint32_t));
+  if (mapping_ != nullptr) munmap(mapping_, kSlots * kBufferBytes);
 }
 
 bool OverlaySurface::makeBuffers() {
-  constexpr std::size_t kBytes = kSlots * sizeof(std::uint32_t);
+  constexpr std::size_t kBytes = kSlots * kBufferBytes;
   const int fd = memfd_create("quillmere-overlay", MFD_CLOEXEC);
   if (fd < 0) return false;
   if (ftruncate(fd, kBytes) != 0) {
@@ -83,9 +92,10 @@ bool OverlaySurface::makeBuffers() {
   for (std::size_t i = 0; i < kSlots; ++i) {
     Slot& slot = slots_[i];
     slot.owner = this;
-    slot.pixel = static_cast<std::uint32_t*>(mapping) + i;
-    slot.buffer = wl_shm_pool_create_buffer(pool, int(i * sizeof(std::uint32_t)), 1, 1,
-                                            sizeof(std::uint32_t), WL_SHM_FORMAT_ARGB8888);
+    slot.pixels = static_cast<std::uint32_t*>(mapping) + i * kPixelsPerBuffer;
+    slot.buffer =
+        wl_shm_pool_create_buffer(pool, int(i * kBufferBytes), kBufferSide, kBufferSide,
+                                  kBufferSide * int(sizeof(std::uint32_t)), WL_SHM_FORMAT_ARGB8888);
     wl_buffer_add_listener(slot.buffer, &kBufferListener, &slot);
   }
   wl_shm_pool_destroy(pool);  // the buffers keep the memory
@@ -107,6 +117,9 @@ void OverlaySurface::setPixel(std::uint32_t pixel) {
 void OverlaySurface::configure(std::uint32_t serial, std::uint32_t width, std::uint32_t height) {
   if (layerSurface_ == nullptr) return;
   zwlr_layer_surface_v1_ack_configure(layerSurface_, serial);
+  const wl_fixed_t middle = wl_fixed_from_int(kBufferSide / 2);
+  const wl_fixed_t quarter = wl_fixed_from_int(kBufferSide / 4);
+  wp_viewport_set_source(viewport_, quarter, quarter, middle, middle);
   if (width > 0 && height > 0 && width <= INT_MAX && height <= INT_MAX) {
     wp_viewport_set_destination(viewport_, int(width), int(height));
   }
@@ -115,8 +128,8 @@ void OverlaySurface::configure(std::uint32_t serial, std::uint32_t width, std::u
   paint();
 }
 
-// The 1x1 buffer keeps buffer scale 1 whatever the output's scale: the viewport alone gives
-// the surface its size, and a buffer's size must be a multiple of its scale.
+// The buffer keeps buffer scale 1 whatever the output's scale: of one colour, it looks the same
+// at any scale, and the viewport alone gives the surface its size.
 void OverlaySurface::paint() {
   if (surface_ == nullptr || !configured_) return;
   if (anyShown_ && pixel_ == shown_ && !commitPending_) return;
@@ -128,7 +141,7 @@ void OverlaySurface::paint() {
     }
   }
   if (free == nullptr) return;  // the next release paints
-  *free->pixel = pixel_;
+  std::fill(free->pixels, free->pixels + kPixelsPerBuffer, pixel_);
   free->busy = true;
   wl_surface_attach(surface_, free->buffer, 0, 0);
   wl_surface_damage(surface_, 0, 0, INT32_MAX, INT32_MAX);

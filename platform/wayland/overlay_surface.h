@@ -18,7 +18,7 @@ struct WaylandOutput;
 // One overlay's layer-shell surface on one output: on the bottom layer (above the wallpaper,
 // below every window), anchored to all four edges, ignoring exclusive zones, never taking the
 // keyboard, with an empty input region so that every click goes through. It shows one
-// premultiplied colour, a 1x1 buffer that the viewport stretches over the output. The surface
+// premultiplied colour, a tiny buffer that the viewport stretches over the output. The surface
 // closes for good when its output goes away, the compositor closes it, or the connection
 // breaks.
 class OverlaySurface final : public QObject {
@@ -41,7 +41,7 @@ class OverlaySurface final : public QObject {
  private:
   struct Slot {
     wl_buffer* buffer = nullptr;
-    std::uint32_t* pixel = nullptr;
+    std::uint32_t* pixels = nullptr;  // the buffer's, all of one colour
     bool busy = false;
     OverlaySurface* owner = nullptr;
   };

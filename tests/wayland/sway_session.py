@@ -57,52 +57,66 @@ class SwaySession:
         os.mkdir(runtime, 0o700)
         if self.as_root:
             os.chown(runtime, NOBODY, NOBODY)
-        sockets_file = os.path.join(runtime, "sockets")
-        config = os.path.join(self.base, "sway.config")
-        with open(config, "w") as out:
-            out.write("xwayland disable\n"
-                      "output HEADLESS-1 mode 640x480 position 0 0\n"
-                      "output * bg #{:02x}{:02x}{:02x} solid_color\n".format(*WALLPAPER) +
-                      "default_border none\n"
-                      "default_floating_border none\n"
-                      "gaps outer 40\n"
-                      "focus_on_window_activation none\n" +
-                      "".join(line + "\n" for line in self.extra_config) +
-                      "exec sh -c 'echo \"$WAYLAND_DISPLAY $SWAYSOCK\" > {0}.new && "
-                      "mv {0}.new {0}'\n".format(sockets_file))
-        os.chmod(config, 0o644)
         path = os.environ.get("PATH", "/usr/bin:/bin")
         sway_env = {"PATH": path, "HOME": runtime, "XDG_RUNTIME_DIR": runtime, "LANG": "C.UTF-8",
                     "WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1",
                     "WLR_RENDERER": "pixman"}
-        self.sway = subprocess.Popen(self._as_client(["sway", "-c", config]), env=sway_env,
-                                     start_new_session=True, stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
+        config = ["output HEADLESS-1 mode 640x480 position 0 0"] + self.extra_config
+        self.sway = subprocess.Popen(
+            self._as_client(["sway", "-c", self._write_config("sway", config)]), env=sway_env,
+            start_new_session=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
-            display, swaysock = self._wait_for_sockets(sockets_file)
+            self.env = dict(sway_env, **self._wait_for_sockets(self.sway, "sway"))
         except BaseException:
             self.close()
             raise
-        self.env = {"PATH": path, "HOME": runtime, "XDG_RUNTIME_DIR": runtime,
-                    "LANG": "C.UTF-8", "WAYLAND_DISPLAY": display, "SWAYSOCK": swaysock}
+        for name in ("WLR_BACKENDS", "WLR_LIBINPUT_NO_DEVICES", "WLR_RENDERER"):
+            del self.env[name]
         return self
+
+    def start_nested(self, outputs):
+        """A second sway inside this one, whose `outputs` outputs are windows here: closing such
+        a window takes its output away. Returns the environment of its clients."""
+        env = dict(self.env, WLR_BACKENDS="wayland", WLR_WL_OUTPUTS=str(outputs),
+                   WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1")
+        nested = self.spawn(["sway", "-c", self._write_config("nested", [])], env=env,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return dict(self.env, **self._wait_for_sockets(nested, "nested"))
+
+    def _write_config(self, name, extra):
+        """sway's configuration: the known wallpaper, no borders, gaps that show the wallpaper
+        around tiled windows, and a file in which sway reports its sockets."""
+        runtime = os.path.join(self.base, "runtime")
+        sockets_file = os.path.join(runtime, name + ".sockets")
+        lines = ["xwayland disable",
+                 "output * bg #{:02x}{:02x}{:02x} solid_color".format(*WALLPAPER),
+                 "default_border none", "default_floating_border none", "gaps outer 40",
+                 "focus_on_window_activation none"] + list(extra) + [
+                 "exec sh -c 'echo \"$WAYLAND_DISPLAY $SWAYSOCK\" > {0}.new && "
+                 "mv {0}.new {0}'".format(sockets_file)]
+        config = os.path.join(self.base, name + ".config")
+        with open(config, "w") as out:
+            out.write("".join(line + "\n" for line in lines))
+        os.chmod(config, 0o644)
+        return config
 
     def __exit__(self, *exc):
         self.close()
         return False
 
-    def _wait_for_sockets(self, sockets_file):
+    def _wait_for_sockets(self, process, name):
+        sockets_file = os.path.join(self.base, "runtime", name + ".sockets")
         deadline = time.monotonic() + 30
         while time.monotonic() < deadline:
-            if self.sway.poll() is not None:
-                raise SwayUnavailable("sway ended with status {}".format(self.sway.returncode))
+            if process.poll() is not None:
+                raise SwayUnavailable("{} ended with status {}".format(name, process.returncode))
             if os.path.exists(sockets_file):
                 with open(sockets_file) as source:
                     fields = source.read().split()
                 if len(fields) == 2:
-                    return fields
+                    return {"WAYLAND_DISPLAY": fields[0], "SWAYSOCK": fields[1]}
             time.sleep(0.05)
-        raise SwayUnavailable("sway did not start within 30 s")
+        raise SwayUnavailable(name + " did not start within 30 s")
 
     def spawn(self, argv, env=None, **kwargs):
         """Starts a client of the session; it is stopped with the session."""
@@ -111,21 +125,21 @@ class SwaySession:
         self.clients.append(process)
         return process
 
-    def run(self, argv, timeout=20):
-        return subprocess.run(self._as_client(argv), env=self.env, timeout=timeout,
+    def run(self, argv, env=None, timeout=20):
+        return subprocess.run(self._as_client(argv), env=env or self.env, timeout=timeout,
                               capture_output=True, check=False)
 
-    def swaymsg(self, *args, message_type=None):
+    def swaymsg(self, *args, message_type=None, env=None):
         argv = ["swaymsg"] + (["-t", message_type] if message_type else []) + list(args)
-        result = self.run(argv)
+        result = self.run(argv, env)
         if result.returncode != 0:
             raise AssertionError("swaymsg {} failed: {}".format(
                 " ".join(args), (result.stdout + result.stderr).decode(errors="replace")))
         return result.stdout.decode()
 
-    def screenshot(self, output):
-        """The output's pixels as (width, height, rows of (r, g, b))."""
-        result = self.run(["grim", "-t", "ppm", "-o", output, "-"])
+    def screenshot(self, output, env=None):
+        """The output's pixels as (width, height, pixel function giving (r, g, b))."""
+        result = self.run(["grim", "-t", "ppm", "-o", output, "-"], env)
         if result.returncode != 0:
             raise AssertionError("grim failed: " + result.stderr.decode(errors="replace"))
         return parse_ppm(result.stdout)

@@ -1,0 +1,56 @@
+#include "platform/wayland/overlay_pixel.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/layer.h"
+#include "platform/view.h"
+
+namespace platform::wayland {
+namespace {
+
+std::shared_ptr<View> filledView(Color fill) {
+  auto view = View::create(makeRect(0, 0, 800, 600));
+  view->setWantsLayer(true);
+  view->layer()->setBackgroundColor(fill);
+  return view;
+}
+
+TEST(OverlayPixel, TheFillTimesTheWindowAlphaPremultiplied) {
+  struct Case {
+    const char* name;
+    Color fill;
+    double windowAlpha;
+    std::uint32_t pixel;
+  };
+  const Case cases[] = {
+      {"dim at the default intensity", Color::blackColor().withAlphaComponent(0.63), 1.0,
+       0xA1000000u},  // 0.63 * 255 = 160.65
+      {"dim half faded in", Color::blackColor().withAlphaComponent(0.63), 0.5, 0x50000000u},
+      {"dim at alpha 0", Color::blackColor().withAlphaComponent(0.9), 0.0, 0u},
+      {"dim at the lowest intensity", Color::blackColor().withAlphaComponent(0.09), 1.0,
+       0x17000000u},  // 22.95
+      {"a coloured fill is premultiplied, channels in ARGB order",
+       {1.0, 0.5, 0.0, 0.5},
+       1.0,
+       0x80804000u},  // red 127.5, green 63.75
+      {"a window alpha above 1 counts as 1", Color::blackColor().withAlphaComponent(0.63), 3.0,
+       0xA1000000u},
+  };
+  for (const Case& c : cases) {
+    const auto view = filledView(c.fill);
+    EXPECT_EQ(overlayPixel(view.get(), c.windowAlpha), c.pixel) << c.name;
+  }
+}
+
+TEST(OverlayPixel, BlurAndNoContentShowNothing) {
+  auto view = View::create(makeRect(0, 0, 800, 600));
+  view->setWantsLayer(true);
+  auto blur = VisualEffectView::create(view->bounds());
+  blur->setAlphaValue(0.7);
+  view->addSubview(blur);
+  EXPECT_EQ(overlayPixel(view.get(), 1.0), 0u);
+  EXPECT_EQ(overlayPixel(nullptr, 1.0), 0u);
+}
+
+}  // namespace
+}  // namespace platform::wayland

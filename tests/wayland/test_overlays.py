@@ -1,0 +1,229 @@
+"""Quillmere on the Wayland backend, on private headless sways: the dim over the wallpaper with
+windows sharp above it, the window list and frontmost application from sway's events, outputs
+at scale 2, added and taken away, and the end when the compositor goes. No virtual keyboard
+ever exists in these sessions, so the seat offers no keyboard throughout."""
+
+import json
+import os
+import subprocess
+import sys
+import threading
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from sway_session import WALLPAPER, SwaySession, SwayUnavailable, wait_for  # noqa: E402
+
+DRIVER = os.environ.get("QUILLMERE_WAYLAND_DRIVER", "")
+TEST_WINDOW = os.environ.get("QUILLMERE_WAYLAND_TEST_WINDOW", "")
+DIM_ALPHA = 0.7 * 0.9  # the dim at the default intensity
+TILED, FLOATING = (0x20, 0xC0, 0x40), (0xC0, 0x20, 0x80)
+FLOATING_RULE = 'for_window [title="floating"] floating enable, move position 360 240'
+
+
+def dimmed(colour, alpha=DIM_ALPHA):
+    return tuple(round(channel * (1.0 - alpha)) for channel in colour)
+
+
+def close_to(actual, expected, tolerance=1):
+    return all(abs(a - e) <= tolerance for a, e in zip(actual, expected))
+
+
+class Driver:
+    """The driver executable under the session, its standard output collected line by line."""
+
+    def __init__(self, session, env=None):
+        self.process = session.spawn([DRIVER], env=env, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        self.lines = []
+        self.lock = threading.Lock()
+        threading.Thread(target=self._collect, daemon=True).start()
+        wait_for(lambda: self.saw("Accessibility permissions granted."), "the launch")
+
+    def _collect(self):
+        for raw in self.process.stdout:
+            with self.lock:
+                self.lines.append(raw.decode(errors="replace").rstrip("\n"))
+
+    def saw(self, line):
+        with self.lock:
+            return line in self.lines
+
+    def send(self, command):
+        self.process.stdin.write((command + "\n").encode())
+        self.process.stdin.flush()
+
+    def state(self):
+        """The backend's state as a dict of its fields' texts."""
+        with self.lock:
+            before = len(self.lines)
+        self.send("state")
+
+        def answer():
+            with self.lock:
+                fresh = [line for line in self.lines[before:] if line.startswith("driver: front")]
+            return fresh[0] if fresh else None
+
+        line = wait_for(answer, "the state")[len("driver: "):]
+        return {key: value for key, _, value in
+                (part.strip().partition(" ") for part in line.split("|"))}
+
+
+class WaylandOverlayTest(unittest.TestCase):
+    def session(self, *extra_config):
+        if not DRIVER or not TEST_WINDOW:
+            self.skipTest("the driver and the test window are not built")
+        try:
+            session = SwaySession(extra_config).__enter__()
+        except SwayUnavailable as reason:
+            self.skipTest("no headless sway could start: {}".format(reason))
+        self.addCleanup(session.close)
+        return session
+
+    def open_window(self, session, title, colour):
+        process = session.spawn([TEST_WINDOW, title, "#{:02x}{:02x}{:02x}".format(*colour)])
+        wait_for(lambda: process.pid in pids_in(session), "the window " + title)
+        return process
+
+    def wait_for_pixel(self, session, output, x, y, expected, what, env=None):
+        """Negative coordinates count from the right or bottom edge."""
+        def pixel():
+            width, height, at = session.screenshot(output, env)
+            return at(x % width, y % height)
+
+        try:
+            wait_for(lambda: close_to(pixel(), expected), what, timeout=5)
+        except AssertionError:
+            self.fail("{}: pixel ({}, {}) of {} is {}, not {}".format(
+                what, x, y, output, pixel(), expected))
+
+    def test_dim_takes_the_wallpaper_while_tiled_and_floating_windows_stay_sharp(self):
+        session = self.session(FLOATING_RULE)
+        self.open_window(session, "tiled", TILED)
+        self.open_window(session, "floating", FLOATING)
+        driver = Driver(session)
+
+        # The blur needs the pixels beneath, which a Wayland client cannot read: nothing shows.
+        time.sleep(0.6)
+        self.assertEqual(session.screenshot("HEADLESS-1")[2](5, 5), WALLPAPER)
+
+        driver.send("dim")
+        self.wait_for_pixel(session, "HEADLESS-1", 5, 5, dimmed(WALLPAPER), "the dimmed gap")
+        _, _, pixel = session.screenshot("HEADLESS-1")
+        self.assertTrue(close_to(pixel(639, 479), dimmed(WALLPAPER)), "the far corner")
+        self.assertEqual(pixel(100, 100), TILED)
+        self.assertEqual(pixel(460, 310), FLOATING)
+
+        # Toggled off the overlay fades to alpha 0 and the wallpaper shows as it is.
+        driver.send("toggle")
+        self.wait_for_pixel(session, "HEADLESS-1", 5, 5, WALLPAPER, "the toggled-off overlay")
+        driver.send("toggle")
+        self.wait_for_pixel(session, "HEADLESS-1", 5, 5, dimmed(WALLPAPER), "the dim again")
+        self.assertIsNone(driver.process.poll())
+
+    def test_window_list_and_frontmost_follow_sways_events_and_a_quiet_tick_costs_nothing(self):
+        session = self.session(FLOATING_RULE)
+        tiled = self.open_window(session, "tiled", TILED)
+        floating = self.open_window(session, "floating", FLOATING)
+        driver = Driver(session)
+        ids = {node["pid"]: node["id"] for node in views_in(session)}
+
+        def windows():
+            return driver.state()["windows"]
+
+        wait_for(lambda: windows() == "{}:{} {}:{}".format(
+            ids[floating.pid], floating.pid, ids[tiled.pid], tiled.pid), "the list, floating first")
+        self.assertEqual(driver.state()["frontmost"], str(floating.pid))
+        self.assertEqual(driver.state()["levels"], "-1")
+
+        session.swaymsg('[title="tiled"]', "focus")
+        wait_for(lambda: driver.state()["frontmost"] == str(tiled.pid), "the tiled window's owner")
+        self.assertEqual(windows(), "{}:{} {}:{}".format(
+            ids[tiled.pid], tiled.pid, ids[floating.pid], floating.pid))
+
+        session.swaymsg("workspace", "2")
+        wait_for(lambda: driver.state()["frontmost"] == "-1", "the desktop on an empty workspace")
+        self.assertEqual(windows(), "")
+
+        requests = driver.state()["ipc-requests"]
+        time.sleep(1.0)  # ten ticks of the 0.1-second timer
+        self.assertEqual(driver.state()["ipc-requests"], requests)
+        self.assertEqual(driver.state()["levels"], "-1")
+
+    def test_outputs_at_scale_2_and_one_attached_later(self):
+        session = self.session()
+        session.swaymsg("create_output")
+        session.swaymsg("output", "HEADLESS-2", "mode", "640x480", "position", "640", "0",
+                        "scale", "2")
+        wait_for(lambda: [o.get("scale") for o in outputs_of(session)] == [1.0, 2.0],
+                 "the second output at scale 2")
+        driver = Driver(session)
+        self.assertEqual(driver.state()["screens"], "0,0,640,480 640,240,320,240")
+
+        driver.send("dim")
+        for output in ("HEADLESS-1", "HEADLESS-2"):
+            for x, y in ((0, 0), (-1, 0), (0, -1), (-1, -1)):
+                self.wait_for_pixel(session, output, x, y, dimmed(WALLPAPER),
+                                    "the dim on " + output)
+        self.assertEqual(session.screenshot("HEADLESS-2")[:2], (640, 480))
+
+        session.swaymsg("create_output")
+        wait_for(lambda: len(driver.state()["screens"].split()) == 3, "the new output")
+        self.wait_for_pixel(session, "HEADLESS-3", 5, 5, WALLPAPER, "the new output's wallpaper")
+        time.sleep(0.3)
+        self.assertEqual(session.screenshot("HEADLESS-3")[2](5, 5), WALLPAPER, "still uncovered")
+        self.assertIsNone(driver.process.poll())
+
+    def test_an_output_that_goes_away_takes_its_overlay_and_nothing_else(self):
+        session = self.session()
+        # The nested compositor's outputs are windows of the outer one; closing one unplugs it.
+        nested = session.start_nested(outputs=2)
+        wait_for(lambda: len(outputs_of(session, nested)) == 2, "the nested outputs")
+        driver = Driver(session, env=nested)
+        self.assertEqual(len(driver.state()["screens"].split()), 2)
+        driver.send("dim")
+        for output in ("WL-1", "WL-2"):
+            self.wait_for_pixel(session, output, -1, -1, dimmed(WALLPAPER), "the dim", nested)
+
+        session.swaymsg('[title="WL-2"]', "kill")
+        wait_for(lambda: len(driver.state()["screens"].split()) == 1, "the output's removal")
+        self.assertIsNone(driver.process.poll())
+        # The output left grows into the room; its overlay follows the new size.
+        for corner in ((0, 0), (-1, -1)):
+            self.wait_for_pixel(session, "WL-1", *corner, dimmed(WALLPAPER),
+                                "the dim left over", nested)
+
+    def test_a_lost_compositor_ends_the_process_with_status_1(self):
+        session = self.session()
+        driver = Driver(session)
+        session.kill_compositor()
+        started = time.monotonic()
+        driver.process.wait(5)
+        self.assertEqual(driver.process.returncode, 1)
+        self.assertLess(time.monotonic() - started, 2.0)
+
+
+def outputs_of(session, env=None):
+    reply = session.swaymsg(message_type="get_outputs", env=env)
+    return [o for o in json.loads(reply) if o.get("active")]
+
+
+def views_in(session):
+    found = []
+
+    def walk(node):
+        if "pid" in node:
+            found.append(node)
+        for child in node.get("nodes", []) + node.get("floating_nodes", []):
+            walk(child)
+
+    walk(json.loads(session.swaymsg(message_type="get_tree")))
+    return found
+
+
+def pids_in(session):
+    return [node["pid"] for node in views_in(session)]
+
+
+if __name__ == "__main__":
+    unittest.main()
