@@ -6,7 +6,6 @@
 #include <QJsonValue>
 #include <QString>
 #include <algorithm>
-#include <cmath>
 #include <limits>
 #include <unordered_set>
 
@@ -32,14 +31,6 @@ std::optional<ProcessId> pidOf(const QJsonObject& node) {
   const auto pid = integerOf(node.value(QLatin1String("pid")));
   if (!pid || *pid <= 0 || *pid > std::numeric_limits<ProcessId>::max()) return std::nullopt;
   return static_cast<ProcessId>(*pid);
-}
-
-std::optional<double> opacityOf(const QJsonObject& node) {
-  const QJsonValue value = node.value(QLatin1String("opacity"));
-  if (!value.isDouble()) return std::nullopt;
-  const double opacity = value.toDouble();
-  if (!std::isfinite(opacity) || opacity < 0.0 || opacity > 1.0) return std::nullopt;
-  return opacity;
 }
 
 QJsonArray childrenOf(const QJsonObject& node) {
@@ -105,7 +96,7 @@ struct Walk {
     if (pid == ownPid) return;
     const auto id = integerOf(node.value(QLatin1String("id")));
     if (!id || *id <= 0 || !seen.insert(*id).second) return;
-    snapshot.views.push_back(SwayView{*id, pid, opacityOf(node)});
+    snapshot.views.push_back(SwayView{*id, pid});
   }
 };
 
@@ -129,7 +120,6 @@ std::shared_ptr<const WindowInfoList> windowInfoListOf(const SwayTreeSnapshot& s
     info.emplace(kWindowNumberKey, view.id);
     info.emplace(kWindowLayerKey, std::int64_t{0});
     if (view.pid) info.emplace(kWindowOwnerPidKey, std::int64_t{*view.pid});
-    if (view.opacity) info.emplace(kWindowAlphaKey, *view.opacity);
     list->push_back(std::move(info));
   }
   return list;

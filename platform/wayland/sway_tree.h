@@ -12,9 +12,8 @@ namespace platform::wayland {
 
 // One window of sway's tree that is on screen now.
 struct SwayView {
-  std::int64_t id = 0;            // sway's container id: stable for the window's life
-  std::optional<ProcessId> pid;   // absent when sway gives none we can use
-  std::optional<double> opacity;  // 0 to 1; absent when sway gives none we can use
+  std::int64_t id = 0;           // sway's container id: stable for the window's life
+  std::optional<ProcessId> pid;  // absent when sway gives none we can use
 };
 
 // What the window list and the frontmost application are read from.

@@ -5,6 +5,8 @@
 //   toggle   toggles the effect as the shortcut does
 //   state    reports the frontmost pid, the window list, the screens, the overlays' levels
 //            and the IPC requests written so far
+//   watch    from now on reports "activated SECONDS" on the monotonic clock each time an
+//            activation has been handled, after Quillmere's own observer (for the benchmark)
 #include <unistd.h>
 
 #include <QApplication>
@@ -66,6 +68,10 @@ void runCommand(const std::string& command, platform::wayland::WaylandPlatform& 
     delegate->toggleEffect();
   } else if (command == "state") {
     say(describeState(backend));
+  } else if (command == "watch") {
+    // Observers run in the order they were added: Quillmere's restack has run by now.
+    backend.addWorkspaceObserver(platform::WorkspaceNotification::didActivateApplication,
+                                 [&backend] { say("activated " + std::to_string(backend.now())); });
   }
 }
 
