@@ -37,8 +37,8 @@ constexpr zwlr_layer_surface_v1_listener kLayerListener{
 }  // namespace
 
 OverlaySurface::OverlaySurface(WaylandConnection& connection, const WaylandOutput& output)
-    : connection_(&connection), output_(&output) {
-  if (!connection.usable() || !makeBuffers()) return;
+    : output_(&output) {
+  if (!connection.usable() || !makeBuffers(connection)) return;
   surface_ = wl_compositor_create_surface(connection.compositor());
   viewport_ = wp_viewporter_get_viewport(connection.viewporter(), surface_);
   wl_region* nothing = wl_compositor_create_region(connection.compositor());
@@ -56,24 +56,28 @@ OverlaySurface::OverlaySurface(WaylandConnection& connection, const WaylandOutpu
   connect(&connection, &WaylandConnection::outputRemoved, this, [this](const WaylandOutput* gone) {
     if (gone == output_) close();
   });
-  connect(&connection, &WaylandConnection::connectionLost, this, [this] {
-    // Nothing can be sent any more; the objects die with the connection.
-    surface_ = nullptr;
-    layerSurface_ = nullptr;
-    viewport_ = nullptr;
-    for (Slot& slot : slots_) slot.buffer = nullptr;
-  });
+  connect(&connection, &WaylandConnection::connectionLost, this, &OverlaySurface::forget);
+  connect(&connection, &QObject::destroyed, this, &OverlaySurface::forget);
+}
+
+void OverlaySurface::forget() {
+  const bool wasOpen = surface_ != nullptr;
+  surface_ = nullptr;
+  layerSurface_ = nullptr;
+  viewport_ = nullptr;
+  for (Slot& slot : slots_) slot.buffer = nullptr;
+  if (wasOpen) emit closed();
 }
 
 OverlaySurface::~OverlaySurface() {
   close();
   for (Slot& slot : slots_) {
-    if (slot.buffer != nullptr && connection_) wl_buffer_destroy(slot.buffer);
+    if (slot.buffer != nullptr) wl_buffer_destroy(slot.buffer);
   }
   if (mapping_ != nullptr) munmap(mapping_, kSlots * kBufferBytes);
 }
 
-bool OverlaySurface::makeBuffers() {
+bool OverlaySurface::makeBuffers(WaylandConnection& connection) {
   constexpr std::size_t kBytes = kSlots * kBufferBytes;
   const int fd = memfd_create("quillmere-overlay", MFD_CLOEXEC);
   if (fd < 0) return false;
@@ -87,7 +91,7 @@ bool OverlaySurface::makeBuffers() {
     return false;
   }
   mapping_ = mapping;
-  wl_shm_pool* pool = wl_shm_create_pool(connection_->shm(), fd, kBytes);
+  wl_shm_pool* pool = wl_shm_create_pool(connection.shm(), fd, kBytes);
   static constexpr wl_buffer_listener kBufferListener{&OverlaySurface::released};
   for (std::size_t i = 0; i < kSlots; ++i) {
     Slot& slot = slots_[i];
@@ -153,14 +157,13 @@ void OverlaySurface::paint() {
 
 void OverlaySurface::close() {
   if (surface_ == nullptr) return;
-  if (connection_) {
-    zwlr_layer_surface_v1_destroy(layerSurface_);
-    wp_viewport_destroy(viewport_);
-    wl_surface_destroy(surface_);
-  }
+  zwlr_layer_surface_v1_destroy(layerSurface_);
+  wp_viewport_destroy(viewport_);
+  wl_surface_destroy(surface_);
   layerSurface_ = nullptr;
   viewport_ = nullptr;
   surface_ = nullptr;
+  emit closed();
 }
 
 }  // namespace platform::wayland

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <array>
 #include <cstdint>
 
@@ -38,6 +37,10 @@ class OverlaySurface final : public QObject {
   void configure(std::uint32_t serial, std::uint32_t width, std::uint32_t height);
   void close();
 
+ signals:
+  // The surface closed for good.
+  void closed();
+
  private:
   struct Slot {
     wl_buffer* buffer = nullptr;
@@ -48,10 +51,11 @@ class OverlaySurface final : public QObject {
   static constexpr std::size_t kSlots = 8;
 
   static void released(void* data, wl_buffer* buffer);
-  bool makeBuffers();
+  // The connection broke or went away: nothing may be sent, and the objects die with it.
+  void forget();
+  bool makeBuffers(WaylandConnection& connection);
   void paint();
 
-  QPointer<WaylandConnection> connection_;
   const WaylandOutput* output_;
   wl_surface* surface_ = nullptr;
   zwlr_layer_surface_v1* layerSurface_ = nullptr;

@@ -8,31 +8,42 @@
 namespace platform::wayland {
 
 class WaylandConnection;
+class OverlayRegistry;
 class OverlaySurface;
 
 // An overlay window as a layer-shell surface on the output its frame covers. Its number is
 // one the backend hands out, stable for its life and never -1. Every level lies on the bottom
 // layer: on sway every window is at the normal level, so the overlays' level is always -1,
 // which is just above the wallpaper. The surface is made when the window is first ordered
-// front; a window whose output is missing then, or went away since, shows nothing.
+// front; a window whose output is missing then, or went away since, shows nothing. A window
+// may outlive the backend: it then shows nothing and ignores every change.
 class OverlayWindowPeer final : public WindowPeer {
  public:
-  OverlayWindowPeer(Window& window, QPointer<WaylandConnection> connection, WindowNumber number);
+  OverlayWindowPeer(Window& window, QPointer<WaylandConnection> connection,
+                    std::shared_ptr<OverlayRegistry> registry, WindowNumber number);
   ~OverlayWindowPeer() override;
   OverlayWindowPeer(const OverlayWindowPeer&) = delete;
   OverlayWindowPeer& operator=(const OverlayWindowPeer&) = delete;
 
   WindowNumber windowNumber() override { return number_; }
-  void alphaDidChange() override { show(); }
+  void levelDidChange() override;
+  void alphaDidChange() override;
   void attributesDidChange() override { show(); }
   void contentDidChange() override { show(); }
   void orderFront() override;
+
+  // What the window list shows of it.
+  WindowNumber number() const { return number_; }
+  bool isOnScreen() const;
+  WindowLevel level() const { return window_.level(); }
+  double alpha() const { return window_.alphaValue(); }
 
  private:
   void show();
 
   Window& window_;
   QPointer<WaylandConnection> connection_;
+  std::shared_ptr<OverlayRegistry> registry_;
   WindowNumber number_;
   bool orderedFront_ = false;
   std::unique_ptr<OverlaySurface> surface_;

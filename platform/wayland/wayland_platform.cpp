@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/wayland/overlay_registry.h"
 #include "platform/wayland/overlay_window_peer.h"
 #include "platform/wayland/sway_ipc_client.h"
 #include "platform/wayland/wayland_connection.h"
@@ -25,7 +26,9 @@ constexpr WindowNumber kFirstOverlayNumber = WindowNumber{1} << 40;
 }  // namespace
 
 WaylandPlatform::WaylandPlatform(std::unique_ptr<WaylandConnection> connection)
-    : owner_(std::make_unique<QObject>()), nextWindowNumber_(kFirstOverlayNumber) {
+    : owner_(std::make_unique<QObject>()),
+      overlays_(std::make_shared<OverlayRegistry>()),
+      nextWindowNumber_(kFirstOverlayNumber) {
   connection_ = connection.release();
   connection_->setParent(owner_.get());
   QObject::connect(connection_, &WaylandConnection::connectionLost, owner_.get(),
@@ -90,7 +93,7 @@ std::vector<Rect> WaylandPlatform::screenFrames() {
 }
 
 std::unique_ptr<WindowPeer> WaylandPlatform::createWindowPeer(Window& window) {
-  return std::make_unique<OverlayWindowPeer>(window, connection_, nextWindowNumber_++);
+  return std::make_unique<OverlayWindowPeer>(window, connection_, overlays_, nextWindowNumber_++);
 }
 
 // --- Workspace and window server -------------------------------------------------------------
@@ -121,10 +124,23 @@ URL WaylandPlatform::accessibilitySettingsURL() {
   return URL{};
 }
 
-// Only on-screen windows are ever cached, so every option gives the same list.
+// sway's windows front to back, then our overlays, which lie below every one of them. Only
+// on-screen windows are ever cached, so every option gives the same list. The list is made
+// anew only when sway's windows or an overlay changed, so a quiet tick copies nothing.
 std::shared_ptr<const WindowInfoList> WaylandPlatform::copyWindowInfo(std::uint32_t /*options*/,
                                                                       std::int64_t /*relative*/) {
-  return ipc_->cache().windowList();
+  auto source = ipc_->cache().windowList();
+  if (windowList_ && source == windowListSource_ &&
+      overlays_->generation() == windowListGeneration_) {
+    return windowList_;
+  }
+  auto list =
+      source ? std::make_shared<WindowInfoList>(*source) : std::make_shared<WindowInfoList>();
+  overlays_->appendRecords(*list, static_cast<ProcessId>(getpid()));
+  windowList_ = std::move(list);
+  windowListSource_ = std::move(source);
+  windowListGeneration_ = overlays_->generation();
+  return windowList_;
 }
 
 std::int32_t WaylandPlatform::windowLevelForKey(WindowLevelKey /*key*/) {

@@ -15,6 +15,7 @@ class QTimer;
 namespace platform::wayland {
 
 class WaylandConnection;
+class OverlayRegistry;
 class SwayIpcClient;
 
 // The platform on a wlroots compositor: layer-shell overlays on our own Wayland connection,
@@ -74,6 +75,11 @@ class WaylandPlatform final : public Platform {
   std::unique_ptr<QObject> owner_;  // parent of every Qt object below
   WaylandConnection* connection_ = nullptr;
   SwayIpcClient* ipc_ = nullptr;
+  std::shared_ptr<OverlayRegistry> overlays_;
+  // The window list as last handed out, and what it was made from.
+  std::shared_ptr<const WindowInfoList> windowList_;
+  std::shared_ptr<const WindowInfoList> windowListSource_;
+  std::uint64_t windowListGeneration_ = 0;
   std::vector<std::pair<WorkspaceNotification, std::function<void()>>> observers_;
   std::vector<std::pair<EventMask, std::function<void(const Event&)>>> globalMonitors_;
   std::vector<std::pair<EventMask, std::function<std::optional<Event>(const Event&)>>>

@@ -127,9 +127,13 @@ class WaylandOverlayTest(unittest.TestCase):
         floating = self.open_window(session, "floating", FLOATING)
         driver = Driver(session)
         ids = {node["pid"]: node["id"] for node in views_in(session)}
+        overlay = "{}:{}".format(1 << 40, driver.process.pid)
 
         def windows():
-            return driver.state()["windows"]
+            """sway's windows; our overlay, below every one of them, comes last."""
+            listed = driver.state()["windows"].split()
+            self.assertEqual(listed[-1:], [overlay])
+            return " ".join(listed[:-1])
 
         wait_for(lambda: windows() == "{}:{} {}:{}".format(
             ids[floating.pid], floating.pid, ids[tiled.pid], tiled.pid), "the list, floating first")

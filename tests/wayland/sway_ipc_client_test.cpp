@@ -1,0 +1,137 @@
+// The IPC client against a stand-in for sway's socket: what it asks for, replies that arrive
+// in pieces, and replies it must refuse.
+#include "platform/wayland/sway_ipc_client.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTemporaryDir>
+#include <functional>
+#include <vector>
+
+namespace platform::wayland {
+namespace {
+
+constexpr ProcessId kOwnPid = 4242;
+
+bool runUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
+  QElapsedTimer elapsed;
+  elapsed.start();
+  while (!done() && elapsed.elapsed() < timeoutMs) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return done();
+}
+
+std::string treeWithFocusOn(ProcessId pid) {
+  return R"({"nodes":[{"id":8,"type":"con","visible":true,"focused":true,"pid":)" +
+         std::to_string(pid) + R"(,"nodes":[]}]})";
+}
+
+// A socket where sway's would be, named by SWAYSOCK while the fixture lives.
+class SwayIpcClientTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(directory_.isValid());
+    const QString path = directory_.filePath(QStringLiteral("sway-ipc.sock"));
+    ASSERT_TRUE(server_.listen(path));
+    qputenv("SWAYSOCK", path.toLocal8Bit());
+  }
+  void TearDown() override { qunsetenv("SWAYSOCK"); }
+
+  std::unique_ptr<SwayIpcClient> connectClient() {
+    auto client = std::make_unique<SwayIpcClient>(
+        kOwnPid, [this](WorkspaceNotification name) { posted_.push_back(name); });
+    EXPECT_TRUE(runUntil([this] { return server_.hasPendingConnections(); }));
+    peer_ = server_.nextPendingConnection();
+    return client;
+  }
+
+  // Everything the client has written so far.
+  std::string received() {
+    runUntil([this] { return peer_->bytesAvailable() > 0; }, 500);
+    const QByteArray bytes = peer_->readAll();
+    return bytes.toStdString();
+  }
+
+  void send(const std::string& bytes) {
+    peer_->write(bytes.data(), qint64(bytes.size()));
+    peer_->flush();
+  }
+
+  QTemporaryDir directory_;
+  QLocalServer server_;
+  QLocalSocket* peer_ = nullptr;
+  std::vector<WorkspaceNotification> posted_;
+};
+
+TEST_F(SwayIpcClientTest, SubscribesReadsTheTreeInPiecesAndPostsOnceItIsIn) {
+  auto client = connectClient();
+  EXPECT_EQ(received(), sway_ipc::encode(sway_ipc::kSubscribe, R"(["window","workspace"])") +
+                            sway_ipc::encode(sway_ipc::kGetTree, {}));
+
+  const std::string reply = sway_ipc::encode(sway_ipc::kGetTree, treeWithFocusOn(77));
+  for (std::size_t at = 0; at < reply.size(); at += 7) {
+    send(reply.substr(at, 7));
+    runUntil([] { return false; }, 2);
+    if (at + 7 < reply.size()) {
+      EXPECT_EQ(client->cache().frontmostPid(), std::nullopt);
+    }
+  }
+  ASSERT_TRUE(runUntil([&] { return client->cache().frontmostPid() == 77; }));
+  EXPECT_EQ(posted_, std::vector{WorkspaceNotification::didActivateApplication});
+
+  // An event brings exactly one request for the tree.
+  send(sway_ipc::encode(sway_ipc::kWindowEvent, R"({"change":"focus"})"));
+  EXPECT_EQ(received(), sway_ipc::encode(sway_ipc::kGetTree, {}));
+}
+
+TEST_F(SwayIpcClientTest, AnOversizedOrForeignReplyEndsTheSessionAndEmptiesTheCache) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
+  std::string oversized = sway_ipc::encode(sway_ipc::kGetTree, {});
+  oversized.replace(6, 4, std::string("\x01\x00\x00\x01", 4));  // 16 MiB + 1
+  const Case cases[] = {{"oversized", oversized}, {"bad magic", "i4-ipc" + oversized.substr(6)}};
+  for (const Case& c : cases) {
+    auto client = connectClient();
+    received();
+    send(sway_ipc::encode(sway_ipc::kGetTree, treeWithFocusOn(77)));
+    ASSERT_TRUE(runUntil([&] { return client->cache().frontmostPid() == 77; })) << c.name;
+    send(c.bytes);
+    EXPECT_TRUE(runUntil([&] { return peer_->state() == QLocalSocket::UnconnectedState; }))
+        << c.name << ": the client hangs up";
+    EXPECT_EQ(client->cache().frontmostPid(), std::nullopt) << c.name;
+    EXPECT_EQ(client->cache().windowList(), nullptr) << c.name;
+  }
+}
+
+TEST_F(SwayIpcClientTest, AClosedSocketEmptiesTheCache) {
+  auto client = connectClient();
+  received();
+  send(sway_ipc::encode(sway_ipc::kGetTree, treeWithFocusOn(77)));
+  ASSERT_TRUE(runUntil([&] { return client->cache().frontmostPid() == 77; }));
+  peer_->disconnectFromServer();
+  EXPECT_TRUE(runUntil([&] { return !client->cache().frontmostPid(); }));
+}
+
+TEST(SwayIpcClientWithoutSocket, WithoutSwaysockThereIsNoSessionAndNoSearch) {
+  qunsetenv("SWAYSOCK");
+  SwayIpcClient client(kOwnPid, [](WorkspaceNotification) {});
+  runUntil([] { return false; }, 50);
+  EXPECT_EQ(client.cache().requestsSent(), 0u);
+  EXPECT_EQ(client.cache().frontmostPid(), std::nullopt);
+}
+
+}  // namespace
+}  // namespace platform::wayland
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  QCoreApplication application(argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,92 @@
+// The platform contract on the Wayland backend, and what this backend adds to it. Run through
+// run_in_sway.py, which gives it a private headless sway of its own.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <cstdlib>
+
+#include "platform/wayland/wayland_backend.h"
+#include "platform/window.h"
+#include "tests/contract/platform_contract.h"
+
+namespace platform::contract {
+namespace {
+
+std::unique_ptr<Platform> makeWayland() {
+  return wayland::makeWaylandPlatform();
+}
+
+void runWayland(Platform& /*backend*/, double seconds) {
+  QEventLoop loop;
+  QTimer::singleShot(static_cast<int>(seconds * 1000.0), &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+INSTANTIATE_TEST_SUITE_P(Wayland, PlatformContractTest,
+                         ::testing::Values(ContractBackend{"wayland", makeWayland, runWayland}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(WaylandBackend, TheProbeFindsLayerShellOnlyThroughWaylandDisplay) {
+  EXPECT_TRUE(wayland::compositorOffersLayerShell());
+  const QByteArray display = qgetenv("WAYLAND_DISPLAY");
+  qputenv("WAYLAND_DISPLAY", "no-such-compositor");
+  EXPECT_FALSE(wayland::compositorOffersLayerShell());
+  EXPECT_EQ(wayland::makeWaylandPlatform(), nullptr);
+  qunsetenv("WAYLAND_DISPLAY");
+  EXPECT_FALSE(wayland::compositorOffersLayerShell());
+  qputenv("WAYLAND_DISPLAY", display);
+}
+
+// A window that outlives the backend that made it keeps its number and ignores changes.
+TEST(WaylandBackend, AWindowMayOutliveItsBackend) {
+  installPlatform(makeWayland());
+  auto window = Window::create(currentPlatform().screenFrames().at(0), kWindowStyleMaskBorderless,
+                               BackingStoreType::buffered, false);
+  window->orderFront();
+  const WindowNumber number = window->windowNumber();
+  runWayland(currentPlatform(), 0.1);
+  installPlatform(nullptr);
+  window->setLevel(3);
+  window->setAlphaValue(0.5);
+  window->setFrame(makeRect(0, 0, 10, 10), true);
+  window->orderFront();
+  EXPECT_EQ(window->windowNumber(), number);
+  window.reset();
+}
+
+// Overlays lie below every window: they come last in the window list, and a quiet list is
+// handed out again without being rebuilt.
+TEST(WaylandBackend, OverlaysAreListedLastAndAQuietListIsNotRebuilt) {
+  installPlatform(makeWayland());
+  auto window = Window::create(currentPlatform().screenFrames().at(0), kWindowStyleMaskBorderless,
+                               BackingStoreType::buffered, false);
+  window->setLevel(-1);
+  window->orderFront();
+  runWayland(currentPlatform(), 0.2);
+  const auto list = copyWindowInfo(17, kNullWindowId);
+  ASSERT_NE(list, nullptr);
+  ASSERT_FALSE(list->empty());
+  EXPECT_EQ(list->back().at(std::string(kWindowNumberKey)),
+            WindowInfoValue{window->windowNumber()});
+  EXPECT_EQ(list->back().at(std::string(kWindowLayerKey)), WindowInfoValue{std::int64_t{-1}});
+  EXPECT_EQ(copyWindowInfo(17, kNullWindowId), list) << "nothing changed";
+  window->setAlphaValue(0.5);
+  const auto changed = copyWindowInfo(17, kNullWindowId);
+  EXPECT_NE(changed, list);
+  EXPECT_EQ(changed->back().at(std::string(kWindowAlphaKey)), WindowInfoValue{0.5});
+  window.reset();
+  installPlatform(nullptr);
+}
+
+}  // namespace
+}  // namespace platform::contract
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  qputenv("QT_QPA_PLATFORM", "wayland");
+  int qtArgc = 1;
+  QApplication application(qtArgc, argv);
+  return RUN_ALL_TESTS();
+}
