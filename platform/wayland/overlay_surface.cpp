@@ -56,25 +56,21 @@ OverlaySurface::OverlaySurface(WaylandConnection& connection, const WaylandOutpu
   connect(&connection, &WaylandConnection::outputRemoved, this, [this](const WaylandOutput* gone) {
     if (gone == output_) close();
   });
-  connect(&connection, &WaylandConnection::connectionLost, this, &OverlaySurface::forget);
-  connect(&connection, &QObject::destroyed, this, &OverlaySurface::forget);
-}
-
-void OverlaySurface::forget() {
-  const bool wasOpen = surface_ != nullptr;
-  surface_ = nullptr;
-  layerSurface_ = nullptr;
-  viewport_ = nullptr;
-  for (Slot& slot : slots_) slot.buffer = nullptr;
-  if (wasOpen) emit closed();
+  connect(&connection, &WaylandConnection::disconnecting, this, &OverlaySurface::release);
 }
 
 OverlaySurface::~OverlaySurface() {
+  release();
+  if (mapping_ != nullptr) munmap(mapping_, kSlots * kBufferBytes);
+}
+
+void OverlaySurface::release() {
   close();
   for (Slot& slot : slots_) {
     if (slot.buffer != nullptr) wl_buffer_destroy(slot.buffer);
+    slot.buffer = nullptr;
+    slot.busy = true;  // never to be used again
   }
-  if (mapping_ != nullptr) munmap(mapping_, kSlots * kBufferBytes);
 }
 
 bool OverlaySurface::makeBuffers(WaylandConnection& connection) {

@@ -19,7 +19,7 @@ struct WaylandOutput;
 // keyboard, with an empty input region so that every click goes through. It shows one
 // premultiplied colour, a tiny buffer that the viewport stretches over the output. The surface
 // closes for good when its output goes away, the compositor closes it, or the connection
-// breaks.
+// closes.
 class OverlaySurface final : public QObject {
   Q_OBJECT
 
@@ -51,8 +51,8 @@ class OverlaySurface final : public QObject {
   static constexpr std::size_t kSlots = 8;
 
   static void released(void* data, wl_buffer* buffer);
-  // The connection broke or went away: nothing may be sent, and the objects die with it.
-  void forget();
+  // Destroys the surface and the buffers: the connection is closing.
+  void release();
   bool makeBuffers(WaylandConnection& connection);
   void paint();
 

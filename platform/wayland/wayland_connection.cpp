@@ -104,10 +104,28 @@ WaylandConnection::WaylandConnection(QObject* parent) : QObject(parent) {
   }
 }
 
+// Every proxy is freed before the connection closes; the compositor drops its side with the
+// connection.
 WaylandConnection::~WaylandConnection() {
   if (display_ == nullptr) return;
-  // Disconnecting frees the client side of every object; the compositor drops the rest.
+  emit disconnecting();
+  for (auto& output : outputs_) destroyOutput(*output);
+  outputs_.clear();
+  for (void* global : {static_cast<void*>(xdgOutputManager_), static_cast<void*>(layerShell_),
+                       static_cast<void*>(viewporter_), static_cast<void*>(shm_),
+                       static_cast<void*>(compositor_), static_cast<void*>(registry_)}) {
+    if (global != nullptr) wl_proxy_destroy(static_cast<wl_proxy*>(global));
+  }
   wl_display_disconnect(display_);
+}
+
+void WaylandConnection::destroyOutput(WaylandOutput& output) {
+  if (output.xdgOutput != nullptr) zxdg_output_v1_destroy(output.xdgOutput);
+  if (wl_output_get_version(output.output) >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
+    wl_output_release(output.output);
+  } else {
+    wl_output_destroy(output.output);
+  }
 }
 
 bool WaylandConnection::usable() const {
@@ -155,12 +173,7 @@ void WaylandConnection::withdraw(std::uint32_t name) {
   });
   if (found == outputs_.end()) return;
   emit outputRemoved(found->get());
-  if ((*found)->xdgOutput != nullptr) zxdg_output_v1_destroy((*found)->xdgOutput);
-  if (wl_output_get_version((*found)->output) >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
-    wl_output_release((*found)->output);
-  } else {
-    wl_output_destroy((*found)->output);
-  }
+  destroyOutput(**found);
   outputs_.erase(found);
 }
 

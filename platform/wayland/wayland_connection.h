@@ -57,9 +57,12 @@ class WaylandConnection final : public QObject {
   void connectionLost();
   // The output is about to be destroyed; surfaces on it must go first.
   void outputRemoved(const platform::wayland::WaylandOutput* output);
+  // The connection is about to close: every object made on it must be destroyed now.
+  void disconnecting();
 
  private:
   void watchXdgOutput(WaylandOutput& output);
+  static void destroyOutput(WaylandOutput& output);
   std::vector<OutputPlacement> placements() const;
   void readEvents();
   void fail();
