@@ -188,6 +188,10 @@ void OverlayWindowPeer::startPainting() {
   auto* paint = static_cast<OverlayPaintEngine*>(context_.paintEngine.data());
   if (painting_ || paint == nullptr || !context_.server || !paint->available()) return;
   painting_ = true;
+  // The painter works on a connection of its own, and the server keeps the order of requests
+  // only within one connection: until it has made and mapped the window on this one, the
+  // painter's requests for it could come first, fail, and leave the overlay black for good.
+  context_.server->waitForServer();
   const double ratio = context_.screens().devicePixelRatioFor(window_.frame());
   paint->addOverlay(xid_, QRect(geometry_.x, geometry_.y, geometry_.width, geometry_.height),
                     ratio);

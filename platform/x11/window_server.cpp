@@ -83,6 +83,13 @@ bool WindowServer::isConnected() const {
   return connection_ != nullptr && screen_ != nullptr && xcb_connection_has_error(connection_) == 0;
 }
 
+void WindowServer::waitForServer() {
+  if (!isConnected()) return;
+  xcb_generic_error_t* error = nullptr;
+  takeReply(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), &error),
+            error);
+}
+
 std::uint32_t WindowServer::nextRequestSequence() {
   return xcb_no_operation(connection_).sequence + 1;
 }

@@ -62,6 +62,9 @@ class WindowServer final : public QObject {
   // The overlay's alpha changed: only the list's record of it differs.
   void overlayAlphaDidChange();
 
+  // Returns once the server has carried out every request sent on this connection so far.
+  void waitForServer();
+
   // The sequence number of the next request on this connection (for counting requests).
   std::uint32_t nextRequestSequence();
 

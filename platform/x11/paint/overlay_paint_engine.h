@@ -30,7 +30,8 @@ class OverlayPaintEngine final : public QObject {
   bool available() const;
 
   // Starts painting an overlay: a mapped, override-redirect window with a 32-bit ARGB visual
-  // and an empty input shape, covering `geometry` (root coordinates, X pixels).
+  // and an empty input shape, covering `geometry` (root coordinates, X pixels). A window made
+  // on another connection must be known to the server already (wait for a reply there first).
   void addOverlay(xcb_window_t window, QRect geometry, double devicePixelRatio);
   void removeOverlay(xcb_window_t window);
   void setContent(xcb_window_t window, const render::ContentSnapshot& content);

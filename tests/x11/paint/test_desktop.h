@@ -27,6 +27,9 @@ class TestDesktop final {
   // A plain opaque window filled with a colour (0xRRGGBB), mapped on top; a managed one goes
   // to the window manager, which puts it in a frame of its own.
   xcb_window_t createWindow(QRect rect, std::uint32_t rgb, bool managed = false);
+  // A managed window of the desktop type that shows the picture (0xRRGGBB, row by row), as a
+  // desktop program would: the window manager keeps it below every other window.
+  xcb_window_t createDesktopPicture(QRect rect, const std::vector<std::uint32_t>& rgb);
   // Where the window's top-left corner is on the screen, once it sits in a frame on it.
   std::optional<QPoint> framedPosition(xcb_window_t window);
   void setColor(xcb_window_t window, std::uint32_t rgb);

@@ -1,0 +1,385 @@
+// Quillmere itself, launched again and again on private desktops with two monitors of unequal
+// size: each overlay covers exactly its own monitor and shows the effect over what lies
+// beneath it, every pixel and every edge, and leaves the rest of the screen alone.
+#include <gtest/gtest.h>
+
+#include <QRect>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "../../render/render_helpers.h"
+#include "private_display.h"
+#include "quillmere_launch.h"
+#include "test_desktop.h"
+
+namespace {
+
+using quillmere::test::PrivateDisplay;
+using quillmere::test::QuillmereLaunch;
+using quillmere::test::TestDesktop;
+namespace helpers = platform::render::testing;
+
+constexpr int kLaunchesPerEffect = 10;
+constexpr double kIntensity = 0.7;
+const std::vector<std::string> kCompositor{"picom", "--backend", "xrender", "--config",
+                                           "/dev/null"};
+
+struct Monitor {
+  QRect rect;  // device pixels
+  bool primary = false;
+};
+
+// Two monitors as RandR defines them, in that order; the primary holds the screen's output.
+struct Layout {
+  const char* name;
+  QSize screen;
+  std::vector<Monitor> monitors;
+};
+
+const Layout kPrimaryRight{"primaryRight",
+                           {2390, 768},
+                           {{QRect(0, 0, 1024, 600), false}, {QRect(1024, 0, 1366, 768), true}}};
+const Layout kPrimaryLeft{"primaryLeft",
+                          {2390, 768},
+                          {{QRect(1366, 0, 1024, 600), false}, {QRect(0, 0, 1366, 768), true}}};
+
+void PrintTo(const Layout& layout, std::ostream* out) {
+  *out << layout.name;
+}
+
+enum class Effect { blur, pixelate, dim };
+constexpr Effect kEffects[] = {Effect::blur, Effect::pixelate, Effect::dim};
+
+const char* nameOf(Effect effect) {
+  switch (effect) {
+    case Effect::blur:
+      return "blur";
+    case Effect::pixelate:
+      return "pixelate";
+    case Effect::dim:
+      return "dim";
+  }
+  return "";
+}
+
+platform::render::ContentSnapshot contentFor(Effect effect, platform::Size points) {
+  switch (effect) {
+    case Effect::blur:
+      return helpers::blurContent(points, kIntensity);
+    case Effect::pixelate:
+      return helpers::pixelateContent(points, kIntensity);
+    case Effect::dim:
+      return helpers::dimContent(points, kIntensity);
+  }
+  return {};
+}
+
+// What the desktop window shows: a colour ramp across the whole screen with a fine checker in
+// blue, so that a pixel taken from the wrong place or a neighbouring monitor shows.
+std::vector<std::uint32_t> desktopPicture(QSize size) {
+  std::vector<std::uint32_t> rgb(static_cast<std::size_t>(size.width()) * size.height());
+  for (int y = 0; y < size.height(); ++y) {
+    for (int x = 0; x < size.width(); ++x) {
+      const std::uint32_t r = static_cast<std::uint32_t>(x * 255 / (size.width() - 1));
+      const std::uint32_t g = static_cast<std::uint32_t>(y * 255 / (size.height() - 1));
+      const std::uint32_t b = ((x / 6 + y / 6) % 2) != 0 ? 210 : 40;
+      rgb[static_cast<std::size_t>(y) * size.width() + x] = r << 16 | g << 8 | b;
+    }
+  }
+  return rgb;
+}
+
+helpers::Image crop(const std::vector<std::uint32_t>& rgb, QSize size, QRect rect) {
+  helpers::Image image(rect.width(), rect.height());
+  for (int y = 0; y < rect.height(); ++y) {
+    for (int x = 0; x < rect.width(); ++x) {
+      const std::uint32_t p =
+          rgb[static_cast<std::size_t>(rect.y() + y) * size.width() + rect.x() + x];
+      std::uint8_t* out = image.at(x, y);
+      out[0] = p & 0xff;
+      out[1] = (p >> 8) & 0xff;
+      out[2] = (p >> 16) & 0xff;
+      out[3] = 0xff;
+    }
+  }
+  return image;
+}
+
+// The top-level windows of other clients, read on a connection of the test's own.
+class Windows final {
+ public:
+  explicit Windows(const std::string& display) : c_(xcb_connect(display.c_str(), nullptr)) {
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
+  }
+  ~Windows() { xcb_disconnect(c_); }
+  Windows(const Windows&) = delete;
+  Windows& operator=(const Windows&) = delete;
+
+  bool windowManagerRunning() {
+    const char name[] = "_NET_SUPPORTING_WM_CHECK";
+    auto* atom = xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, sizeof name - 1, name), nullptr);
+    if (atom == nullptr) return false;
+    auto* property = xcb_get_property_reply(
+        c_, xcb_get_property(c_, 0, root_, atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr);
+    const bool running = property != nullptr && property->value_len == 1;
+    std::free(atom);
+    std::free(property);
+    return running;
+  }
+
+  // The viewable override-redirect children of the root, with their rectangles.
+  std::vector<std::pair<xcb_window_t, QRect>> unmanaged() {
+    std::vector<std::pair<xcb_window_t, QRect>> found;
+    auto* tree = xcb_query_tree_reply(c_, xcb_query_tree(c_, root_), nullptr);
+    if (tree == nullptr) return found;
+    const xcb_window_t* children = xcb_query_tree_children(tree);
+    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
+      auto* attributes =
+          xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, children[i]), nullptr);
+      auto* geometry = xcb_get_geometry_reply(c_, xcb_get_geometry(c_, children[i]), nullptr);
+      if (attributes != nullptr && geometry != nullptr && attributes->override_redirect &&
+          attributes->map_state == XCB_MAP_STATE_VIEWABLE) {
+        found.emplace_back(children[i],
+                           QRect(geometry->x, geometry->y, geometry->width, geometry->height));
+      }
+      std::free(attributes);
+      std::free(geometry);
+    }
+    std::free(tree);
+    return found;
+  }
+
+ private:
+  xcb_connection_t* c_;
+  xcb_window_t root_ = XCB_NONE;
+};
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+std::string hex(std::uint32_t rgb) {
+  char text[16];
+  std::snprintf(text, sizeof text, "#%06x", rgb);
+  return text;
+}
+
+// A desktop with the two monitors, openbox, a desktop program's window and, as the parameter
+// says, a compositor.
+class MonitorLaunch : public ::testing::TestWithParam<std::tuple<bool, Layout>> {
+ protected:
+  struct Expected {
+    QRect rect;
+    helpers::Image pixels;
+  };
+
+  void SetUp() override {
+    const auto& [compositor, layout] = GetParam();
+    layout_ = layout;
+    display_ = std::make_unique<PrivateDisplay>(layout_.screen.width(), layout_.screen.height());
+    ASSERT_TRUE(display_->running()) << "Xvfb did not start";
+    for (const Monitor& monitor : layout_.monitors) {
+      const QRect& r = monitor.rect;
+      // The millimetres give 96 dots per inch, as Xvfb's own.
+      const std::string geometry = std::to_string(r.width()) + "/" +
+                                   std::to_string(std::lround(r.width() * 25.4 / 96)) + "x" +
+                                   std::to_string(r.height()) + "/" +
+                                   std::to_string(std::lround(r.height() * 25.4 / 96)) + "+" +
+                                   std::to_string(r.x()) + "+" + std::to_string(r.y());
+      const std::string name = monitor.primary ? "primary" : "secondary";
+      ASSERT_TRUE(display_->run(
+          {"xrandr", "--setmonitor", name, geometry, monitor.primary ? "screen" : "none"}));
+    }
+    ASSERT_TRUE(display_->run({"xrandr", "--output", "screen", "--primary"}));
+    display_->start({"openbox", "--config-file", "/etc/xdg/openbox/rc.xml"});
+    desktop_ = std::make_unique<TestDesktop>(display_->name());
+    windows_ = std::make_unique<Windows>(display_->name());
+    ASSERT_TRUE(desktop_->connected());
+    ASSERT_TRUE(
+        waitFor([&] { return windows_->windowManagerRunning(); }, std::chrono::seconds(10)));
+    if (compositor) display_->start(kCompositor);
+
+    picture_ = desktopPicture(layout_.screen);
+    desktop_->createDesktopPicture(QRect(QPoint(0, 0), layout_.screen), picture_);
+    const QRect all(QPoint(0, 0), layout_.screen);
+    std::vector<std::uint32_t> shot;
+    ASSERT_TRUE(waitFor([&] { return (shot = desktop_->screen(all)) == picture_; },
+                        std::chrono::seconds(10)))
+        << "the desktop window does not show its picture: " << firstDifference(shot);
+  }
+
+  std::string firstDifference(const std::vector<std::uint32_t>& shot) const {
+    for (std::size_t i = 0; i < std::min(shot.size(), picture_.size()); ++i) {
+      if (shot[i] != picture_[i]) {
+        const auto width = static_cast<std::size_t>(layout_.screen.width());
+        return "at (" + std::to_string(i % width) + ", " + std::to_string(i / width) + ") " +
+               hex(shot[i]) + " instead of " + hex(picture_[i]);
+      }
+    }
+    return "no screenshot";
+  }
+
+  // The expected pixels of each monitor for the effect, in device pixels at the ratio.
+  std::vector<Expected> expectedFor(Effect effect, double ratio) const {
+    std::vector<Expected> expected;
+    for (const Monitor& monitor : layout_.monitors) {
+      const QRect& r = monitor.rect;
+      const platform::Size points{r.width() / ratio, r.height() / ratio};
+      expected.push_back({r, helpers::finalPixels(contentFor(effect, points),
+                                                  crop(picture_, layout_.screen, r), ratio, 1.0)});
+    }
+    return expected;
+  }
+
+  QRect primaryRect() const {
+    for (const Monitor& monitor : layout_.monitors) {
+      if (monitor.primary) return monitor.rect;
+    }
+    return {};
+  }
+
+  // The panel that stands in for the status item without a tray: in the primary's top-right
+  // corner, 24 points square.
+  QRect panelRect(double ratio) const {
+    const int side = static_cast<int>(std::ceil(24 * ratio));
+    const QRect primary = primaryRect();
+    return QRect(primary.right() + 1 - side, primary.top(), side, side);
+  }
+
+  // Chooses the effect from the menu, with the keyboard: the modes are the first items that
+  // can be chosen.
+  ::testing::AssertionResult choose(Effect effect, double ratio) {
+    if (effect == Effect::blur) return ::testing::AssertionSuccess();
+    const QPoint click = panelRect(ratio).center();
+    const auto menuShown = [&] {
+      for (const auto& [window, rect] : windows_->unmanaged()) {
+        if (rect.width() >= 100 && rect.height() >= 100 && rect.width() < 700) return true;
+      }
+      return false;
+    };
+    // The panel may not be there yet; click until the menu opens.
+    const bool opened = waitFor(
+        [&] {
+          display_->run({"xdotool", "mousemove", std::to_string(click.x()),
+                         std::to_string(click.y()), "click", "1"});
+          return waitFor(menuShown, std::chrono::milliseconds(400));
+        },
+        std::chrono::seconds(8));
+    if (!opened) return ::testing::AssertionFailure() << "the menu did not open";
+    std::vector<std::string> keys{"xdotool", "key", "--delay", "30", "Down", "Down"};
+    if (effect == Effect::dim) keys.push_back("Down");
+    keys.push_back("Return");
+    display_->run(keys);
+    return ::testing::AssertionSuccess();
+  }
+
+  // Whether the screen shows the expected pixels on every monitor, within the tolerance, and
+  // the picture unchanged everywhere else; the panel's corner is left out.
+  ::testing::AssertionResult screenShows(const std::vector<Expected>& expected, QRect panel,
+                                         int tolerance) {
+    const QRect all(QPoint(0, 0), layout_.screen);
+    const std::vector<std::uint32_t> shot = desktop_->screen(all);
+    if (shot.size() != picture_.size()) return ::testing::AssertionFailure() << "no screenshot";
+    const auto near = [tolerance](std::uint32_t a, std::uint32_t b) {
+      using quillmere::test::blue;
+      using quillmere::test::green;
+      using quillmere::test::red;
+      return std::abs(red(a) - red(b)) <= tolerance && std::abs(green(a) - green(b)) <= tolerance &&
+             std::abs(blue(a) - blue(b)) <= tolerance;
+    };
+    for (int y = 0; y < all.height(); ++y) {
+      for (int x = 0; x < all.width(); ++x) {
+        if (panel.contains(x, y)) continue;
+        const std::uint32_t got = shot[static_cast<std::size_t>(y) * all.width() + x];
+        std::uint32_t want = picture_[static_cast<std::size_t>(y) * all.width() + x];
+        int monitor = -1;
+        for (std::size_t m = 0; m < expected.size(); ++m) {
+          if (!expected[m].rect.contains(x, y)) continue;
+          const QRect& r = expected[m].rect;
+          const std::uint8_t* p = expected[m].pixels.at(x - r.x(), y - r.y());
+          want = std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+          monitor = static_cast<int>(m);
+        }
+        if (!near(got, want)) {
+          return ::testing::AssertionFailure()
+                 << "at (" << x << ", " << y << ") on "
+                 << (monitor < 0 ? std::string("no monitor") : "monitor " + std::to_string(monitor))
+                 << " the screen shows " << hex(got) << " instead of " << hex(want);
+        }
+      }
+    }
+    return ::testing::AssertionSuccess();
+  }
+
+  // Every overlay window covers exactly one monitor, each monitor has one.
+  ::testing::AssertionResult overlaysCoverTheMonitors() {
+    std::multiset<std::tuple<int, int, int, int>> overlays, monitors;
+    for (const Monitor& monitor : layout_.monitors) {
+      const QRect& r = monitor.rect;
+      monitors.insert({r.x(), r.y(), r.width(), r.height()});
+    }
+    for (const auto& [window, r] : windows_->unmanaged()) {
+      if (r.width() >= 700) overlays.insert({r.x(), r.y(), r.width(), r.height()});
+    }
+    if (overlays == monitors) return ::testing::AssertionSuccess();
+    auto failure = ::testing::AssertionFailure() << "overlays at";
+    for (const auto& [x, y, w, h] : overlays) {
+      failure << " " << w << "x" << h << "+" << x << "+" << y;
+    }
+    return failure;
+  }
+
+  // Launches Quillmere again and again, each time choosing the effect, and checks the screen.
+  void launchAndCheck(double ratio,
+                      const std::vector<std::pair<std::string, std::string>>& environment) {
+    for (Effect effect : kEffects) {
+      const std::vector<Expected> expected = expectedFor(effect, ratio);
+      for (int launch = 0; launch < kLaunchesPerEffect; ++launch) {
+        SCOPED_TRACE(std::string(nameOf(effect)) + ", launch " + std::to_string(launch + 1));
+        QuillmereLaunch quillmere(display_->name(), environment);
+        ASSERT_TRUE(choose(effect, ratio));
+        ::testing::AssertionResult shows = ::testing::AssertionFailure();
+        waitFor([&] { return bool(shows = screenShows(expected, panelRect(ratio), 2)); },
+                std::chrono::seconds(6));
+        EXPECT_TRUE(shows);
+        EXPECT_TRUE(overlaysCoverTheMonitors());
+        EXPECT_EQ(quillmere.stop(), 0);
+        if (HasFailure()) return;
+      }
+    }
+  }
+
+  Layout layout_;
+  std::unique_ptr<PrivateDisplay> display_;
+  std::unique_ptr<TestDesktop> desktop_;
+  std::unique_ptr<Windows> windows_;
+  std::vector<std::uint32_t> picture_;
+};
+
+TEST_P(MonitorLaunch, EveryMonitorShowsItsEffectAtEveryLaunch) {
+  launchAndCheck(1.0, {});
+}
+
+INSTANTIATE_TEST_SUITE_P(TwoMonitors, MonitorLaunch,
+                         ::testing::Combine(::testing::Bool(),
+                                            ::testing::Values(kPrimaryRight, kPrimaryLeft)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param) ? "picom_" : "none_") +
+                                  std::get<1>(info.param).name;
+                         });
+
+}  // namespace

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quillmere::test {
+
+// The quillmere executable of this build, started on a private display with an environment
+// of its own: a search path, a language, private home and runtime directories, a session bus
+// address where no bus answers, the display, and whatever the test adds (Qt's scale settings).
+class QuillmereLaunch final {
+ public:
+  QuillmereLaunch(const std::string& displayName,
+                  const std::vector<std::pair<std::string, std::string>>& extraEnvironment);
+  ~QuillmereLaunch();
+  QuillmereLaunch(const QuillmereLaunch&) = delete;
+  QuillmereLaunch& operator=(const QuillmereLaunch&) = delete;
+
+  bool running() const;
+  // Sends SIGTERM and returns the exit status, or -1 when it did not end normally in time.
+  int stop();
+
+ private:
+  std::string directory_;
+  pid_t pid_ = -1;
+};
+
+}  // namespace quillmere::test
