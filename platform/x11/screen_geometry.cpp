@@ -4,6 +4,24 @@
 
 namespace platform::x11 {
 
+ScreenLayout screenLayoutFrom(PixelRect logical, double devicePixelRatio,
+                              const std::vector<PixelRect>& monitors) {
+  const double ratio = devicePixelRatio > 0.0 ? devicePixelRatio : 1.0;
+  ScreenLayout layout{double(logical.x), double(logical.y), double(logical.width),
+                      double(logical.height), ratio};
+  // Qt keeps a monitor's corner at its pixel position and rounds only the size.
+  for (const PixelRect& monitor : monitors) {
+    if (monitor.x == logical.x && monitor.y == logical.y &&
+        std::abs(monitor.width / ratio - logical.width) <= 1.0 &&
+        std::abs(monitor.height / ratio - logical.height) <= 1.0) {
+      layout.width = monitor.width / ratio;
+      layout.height = monitor.height / ratio;
+      break;
+    }
+  }
+  return layout;
+}
+
 ScreenGeometry::ScreenGeometry(std::vector<ScreenLayout> screens, std::size_t primary)
     : screens_(std::move(screens)), primary_(primary < screens_.size() ? primary : 0) {
   if (!screens_.empty()) primaryBottom_ = screens_[primary_].y + screens_[primary_].height;

@@ -27,6 +27,12 @@ struct PixelRect {
   friend bool operator==(const PixelRect&, const PixelRect&) = default;
 };
 
+// A monitor's layout from Qt's geometry for it, whose logical size Qt rounds to whole numbers,
+// sized from the monitor's own pixels when the server lists one at the same corner: otherwise
+// a 1366-pixel monitor at ratio 1.5 (910.67 points) would come to 1365 or 1367 pixels.
+ScreenLayout screenLayoutFrom(PixelRect logical, double devicePixelRatio,
+                              const std::vector<PixelRect>& monitors);
+
 // Converts between Qt's and X's top-left coordinates and the system's global points, whose
 // origin is the bottom-left corner of the primary screen with y upwards.
 class ScreenGeometry final {

@@ -42,18 +42,24 @@ namespace {
 
 constexpr std::string_view kStatusSymbolName = "circle.dotted";
 
-// Whether the server says that no monitor is attached: RandR 1.5 lists none. Qt then shows a
-// placeholder screen, which is not a screen.
-bool serverListsNoMonitors(xcb_connection_t* c, xcb_window_t root) {
+// The monitors the server lists (RandR 1.5), or nothing when it has no such list. None at all
+// means that no monitor is attached: Qt then shows a placeholder screen, which is not a screen.
+std::optional<std::vector<PixelRect>> readMonitors(xcb_connection_t* c, xcb_window_t root) {
   const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
-  if (randr == nullptr || randr->present == 0) return false;
+  if (randr == nullptr || randr->present == 0) return std::nullopt;
   xcb_generic_error_t* error = nullptr;
   auto version =
       takeReply(xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), &error), error);
-  if (!version || (version->major_version == 1 && version->minor_version < 5)) return false;
+  if (!version || (version->major_version == 1 && version->minor_version < 5)) return std::nullopt;
   auto monitors =
       takeReply(xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, root, 1), &error), error);
-  return monitors && xcb_randr_get_monitors_monitors_length(monitors.get()) == 0;
+  if (!monitors) return std::nullopt;
+  std::vector<PixelRect> rects;
+  for (auto it = xcb_randr_get_monitors_monitors_iterator(monitors.get()); it.rem > 0;
+       xcb_randr_monitor_info_next(&it)) {
+    rects.push_back(PixelRect{it.data->x, it.data->y, it.data->width, it.data->height});
+  }
+  return rects;
 }
 
 }  // namespace
@@ -68,7 +74,7 @@ X11Platform::X11Platform() : owner_(std::make_unique<QObject>()) {
     postWorkspaceNotification(WorkspaceNotification::activeSpaceDidChange);
   });
   // The monitors are asked for again only when Qt's list of screens changes.
-  auto forgetMonitors = [this] { noMonitors_.reset(); };
+  auto forgetMonitors = [this] { monitors_.reset(); };
   QObject::connect(qApp, &QGuiApplication::screenAdded, owner_.get(), forgetMonitors);
   QObject::connect(qApp, &QGuiApplication::screenRemoved, owner_.get(), forgetMonitors);
   QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, owner_.get(), forgetMonitors);
@@ -166,19 +172,22 @@ void X11Platform::writeStandardOutputLine(std::string_view line) {
 ScreenGeometry X11Platform::screenGeometry() const {
   std::vector<ScreenLayout> layouts;
   std::size_t primary = 0;
-  if (!noMonitors_) {
-    noMonitors_ = server_->isConnected() &&
-                  serverListsNoMonitors(server_->connection(), server_->screen()->root);
+  if (!monitors_) {
+    monitors_ = server_->isConnected()
+                    ? readMonitors(server_->connection(), server_->screen()->root)
+                    : std::nullopt;
   }
   // Under XWayland no overlay may be made: it would cover the native windows it cannot see.
-  if (*noMonitors_ || serverIsXwaylandOnce()) return ScreenGeometry({}, 0);
+  if ((*monitors_ && (*monitors_)->empty()) || serverIsXwaylandOnce()) return ScreenGeometry({}, 0);
+  const std::vector<PixelRect> none;
+  const std::vector<PixelRect>& monitors = *monitors_ ? **monitors_ : none;
   const QScreen* primaryScreen = QGuiApplication::primaryScreen();
   for (const QScreen* screen : QGuiApplication::screens()) {
     if (screen->geometry().isEmpty()) continue;
     if (screen == primaryScreen) primary = layouts.size();
     const QRect frame = screen->geometry();
-    layouts.push_back(ScreenLayout{double(frame.x()), double(frame.y()), double(frame.width()),
-                                   double(frame.height()), screen->devicePixelRatio()});
+    layouts.push_back(screenLayoutFrom({frame.x(), frame.y(), frame.width(), frame.height()},
+                                       screen->devicePixelRatio(), monitors));
   }
   return ScreenGeometry(std::move(layouts), primary);
 }

@@ -108,7 +108,8 @@ class X11Platform final : public Platform {
   TimerId nextTimerId_ = 1;
   std::optional<Point> pointerDuringDelivery_;
   std::optional<bool> serverAllowsGlobalInput_;
-  mutable std::optional<bool> noMonitors_;
+  // The monitors RandR 1.5 lists, in X pixels; nothing when the server has no such list.
+  mutable std::optional<std::optional<std::vector<PixelRect>>> monitors_;
   mutable std::optional<bool> serverIsXwayland_;
   int exitCode_ = 0;
 };
