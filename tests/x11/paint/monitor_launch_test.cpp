@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <set>
@@ -136,6 +137,13 @@ class Windows final {
     return running;
   }
 
+  // Asks for the window to be mapped once more: a window manager that was still starting
+  // may have let the first request go.
+  void mapAgain(xcb_window_t window) {
+    xcb_map_window(c_, window);
+    xcb_flush(c_);
+  }
+
   // The viewable override-redirect children of the root, with their rectangles.
   std::vector<std::pair<xcb_window_t, QRect>> unmanaged() {
     std::vector<std::pair<xcb_window_t, QRect>> found;
@@ -178,17 +186,28 @@ std::string hex(std::uint32_t rgb) {
   return text;
 }
 
-// A desktop with the two monitors, openbox, a desktop program's window and, as the parameter
-// says, a compositor.
-class MonitorLaunch : public ::testing::TestWithParam<std::tuple<bool, Layout>> {
+// Quillmere's ratios: Qt's scale settings, and those it reads from the display.
+struct Scale {
+  const char* name;
+  int xftDpi = 0;  // Xft.dpi in the display's resources; 0 leaves it out
+  std::vector<std::pair<std::string, std::string>> environment;
+  double primaryRatio = 1.0;
+  double secondaryRatio = 1.0;
+};
+
+void PrintTo(const Scale& scale, std::ostream* out) {
+  *out << scale.name;
+}
+
+// A desktop with two monitors, openbox, a desktop program's window and perhaps a compositor.
+class TwoMonitorDesktop : public ::testing::Test {
  protected:
   struct Expected {
     QRect rect;
     helpers::Image pixels;
   };
 
-  void SetUp() override {
-    const auto& [compositor, layout] = GetParam();
+  void startDesktop(bool compositor, const Layout& layout, int xftDpi = 0) {
     layout_ = layout;
     display_ = std::make_unique<PrivateDisplay>(layout_.screen.width(), layout_.screen.height());
     ASSERT_TRUE(display_->running()) << "Xvfb did not start";
@@ -205,6 +224,13 @@ class MonitorLaunch : public ::testing::TestWithParam<std::tuple<bool, Layout>> 
           {"xrandr", "--setmonitor", name, geometry, monitor.primary ? "screen" : "none"}));
     }
     ASSERT_TRUE(display_->run({"xrandr", "--output", "screen", "--primary"}));
+    if (xftDpi != 0) {
+      const std::string path =
+          ::testing::TempDir() + "/quillmere-xft-" + display_->name().substr(1);
+      std::ofstream(path) << "Xft.dpi: " << xftDpi << "\n";
+      ASSERT_TRUE(display_->run({"xrdb", "-merge", path}));
+      std::remove(path.c_str());
+    }
     display_->start({"openbox", "--config-file", "/etc/xdg/openbox/rc.xml"});
     desktop_ = std::make_unique<TestDesktop>(display_->name());
     windows_ = std::make_unique<Windows>(display_->name());
@@ -214,11 +240,17 @@ class MonitorLaunch : public ::testing::TestWithParam<std::tuple<bool, Layout>> 
     if (compositor) display_->start(kCompositor);
 
     picture_ = desktopPicture(layout_.screen);
-    desktop_->createDesktopPicture(QRect(QPoint(0, 0), layout_.screen), picture_);
+    const xcb_window_t window =
+        desktop_->createDesktopPicture(QRect(QPoint(0, 0), layout_.screen), picture_);
     const QRect all(QPoint(0, 0), layout_.screen);
     std::vector<std::uint32_t> shot;
-    ASSERT_TRUE(waitFor([&] { return (shot = desktop_->screen(all)) == picture_; },
-                        std::chrono::seconds(10)))
+    int polls = 0;
+    ASSERT_TRUE(waitFor(
+        [&] {
+          if (++polls % 50 == 0) windows_->mapAgain(window);
+          return (shot = desktop_->screen(all)) == picture_;
+        },
+        std::chrono::seconds(10)))
         << "the desktop window does not show its picture: " << firstDifference(shot);
   }
 
@@ -233,11 +265,12 @@ class MonitorLaunch : public ::testing::TestWithParam<std::tuple<bool, Layout>> 
     return "no screenshot";
   }
 
-  // The expected pixels of each monitor for the effect, in device pixels at the ratio.
-  std::vector<Expected> expectedFor(Effect effect, double ratio) const {
+  // The expected pixels of each monitor for the effect, in device pixels at its ratio.
+  std::vector<Expected> expectedFor(Effect effect, const Scale& scale) const {
     std::vector<Expected> expected;
     for (const Monitor& monitor : layout_.monitors) {
       const QRect& r = monitor.rect;
+      const double ratio = monitor.primary ? scale.primaryRatio : scale.secondaryRatio;
       const platform::Size points{r.width() / ratio, r.height() / ratio};
       expected.push_back({r, helpers::finalPixels(contentFor(effect, points),
                                                   crop(picture_, layout_.screen, r), ratio, 1.0)});
@@ -253,11 +286,11 @@ class MonitorLaunch : public ::testing::TestWithParam<std::tuple<bool, Layout>> 
   }
 
   // The panel that stands in for the status item without a tray: in the primary's top-right
-  // corner, 24 points square.
+  // corner, 24 points square, give or take a pixel that Qt rounds at fractional ratios.
   QRect panelRect(double ratio) const {
     const int side = static_cast<int>(std::ceil(24 * ratio));
     const QRect primary = primaryRect();
-    return QRect(primary.right() + 1 - side, primary.top(), side, side);
+    return QRect(primary.right() - side, primary.top(), side + 1, side + 1).intersected(primary);
   }
 
   // Chooses the effect from the menu, with the keyboard: the modes are the first items that
@@ -267,7 +300,7 @@ class MonitorLaunch : public ::testing::TestWithParam<std::tuple<bool, Layout>> 
     const QPoint click = panelRect(ratio).center();
     const auto menuShown = [&] {
       for (const auto& [window, rect] : windows_->unmanaged()) {
-        if (rect.width() >= 100 && rect.height() >= 100 && rect.width() < 700) return true;
+        if (rect.width() >= 100 && rect.height() >= 100 && rect.width() < 1000) return true;
       }
       return false;
     };
@@ -333,7 +366,7 @@ class MonitorLaunch : public ::testing::TestWithParam<std::tuple<bool, Layout>> 
       monitors.insert({r.x(), r.y(), r.width(), r.height()});
     }
     for (const auto& [window, r] : windows_->unmanaged()) {
-      if (r.width() >= 700) overlays.insert({r.x(), r.y(), r.width(), r.height()});
+      if (r.width() >= 1000) overlays.insert({r.x(), r.y(), r.width(), r.height()});
     }
     if (overlays == monitors) return ::testing::AssertionSuccess();
     auto failure = ::testing::AssertionFailure() << "overlays at";
@@ -344,17 +377,17 @@ class MonitorLaunch : public ::testing::TestWithParam<std::tuple<bool, Layout>> 
   }
 
   // Launches Quillmere again and again, each time choosing the effect, and checks the screen.
-  void launchAndCheck(double ratio,
-                      const std::vector<std::pair<std::string, std::string>>& environment) {
+  void launchAndCheck(const Scale& scale, int launchesPerEffect) {
     for (Effect effect : kEffects) {
-      const std::vector<Expected> expected = expectedFor(effect, ratio);
-      for (int launch = 0; launch < kLaunchesPerEffect; ++launch) {
+      const std::vector<Expected> expected = expectedFor(effect, scale);
+      for (int launch = 0; launch < launchesPerEffect; ++launch) {
         SCOPED_TRACE(std::string(nameOf(effect)) + ", launch " + std::to_string(launch + 1));
-        QuillmereLaunch quillmere(display_->name(), environment);
-        ASSERT_TRUE(choose(effect, ratio));
+        QuillmereLaunch quillmere(display_->name(), scale.environment);
+        ASSERT_TRUE(choose(effect, scale.primaryRatio));
         ::testing::AssertionResult shows = ::testing::AssertionFailure();
-        waitFor([&] { return bool(shows = screenShows(expected, panelRect(ratio), 2)); },
-                std::chrono::seconds(6));
+        waitFor(
+            [&] { return bool(shows = screenShows(expected, panelRect(scale.primaryRatio), 2)); },
+            std::chrono::seconds(6));
         EXPECT_TRUE(shows);
         EXPECT_TRUE(overlaysCoverTheMonitors());
         EXPECT_EQ(quillmere.stop(), 0);
@@ -370,8 +403,14 @@ class MonitorLaunch : public ::testing::TestWithParam<std::tuple<bool, Layout>> 
   std::vector<std::uint32_t> picture_;
 };
 
+class MonitorLaunch : public TwoMonitorDesktop,
+                      public ::testing::WithParamInterface<std::tuple<bool, Layout>> {};
+
 TEST_P(MonitorLaunch, EveryMonitorShowsItsEffectAtEveryLaunch) {
-  launchAndCheck(1.0, {});
+  const auto& [compositor, layout] = GetParam();
+  startDesktop(compositor, layout);
+  if (HasFatalFailure()) return;
+  launchAndCheck(Scale{"1", 0, {}, 1.0, 1.0}, kLaunchesPerEffect);
 }
 
 INSTANTIATE_TEST_SUITE_P(TwoMonitors, MonitorLaunch,
@@ -381,5 +420,23 @@ INSTANTIATE_TEST_SUITE_P(TwoMonitors, MonitorLaunch,
                            return std::string(std::get<0>(info.param) ? "picom_" : "none_") +
                                   std::get<1>(info.param).name;
                          });
+
+// The 1366-pixel monitor at 1.5 is 910.67 points wide, and still covered to the last column.
+class MonitorScale : public TwoMonitorDesktop, public ::testing::WithParamInterface<Scale> {};
+
+TEST_P(MonitorScale, EveryMonitorIsCoveredInDevicePixelsWithTheEffectInPoints) {
+  startDesktop(false, kPrimaryRight, GetParam().xftDpi);
+  if (HasFatalFailure()) return;
+  launchAndCheck(GetParam(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ratios, MonitorScale,
+    ::testing::Values(
+        Scale{"xftDpi144", 144, {}, 1.5, 1.5}, Scale{"xftDpi192", 192, {}, 2.0, 2.0},
+        Scale{"qtScaleFactor1_5", 0, {{"QT_SCALE_FACTOR", "1.5"}}, 1.5, 1.5},
+        Scale{"qtScaleFactor2", 0, {{"QT_SCALE_FACTOR", "2"}}, 2.0, 2.0},
+        Scale{"mixed", 0, {{"QT_SCREEN_SCALE_FACTORS", "primary=2;secondary=1"}}, 2.0, 1.0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
