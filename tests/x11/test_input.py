@@ -98,5 +98,34 @@ class Toggles(unittest.TestCase):
         self.assertEqual(self.toggles_within(1.0), ["Toggled effect: false"])
 
 
+class ShakeInPoints(unittest.TestCase):
+    """At ratio 2 the shake's thresholds are twice as many pixels: a 600-point step is 1200."""
+
+    def test_a_step_counts_in_points(self):
+        with XDesktop(wm=True, size="2800x800x24") as desk:
+            app = Quillmere(desk, env=dict(desk.env, QT_SCALE_FACTOR="2"))
+            try:
+                self.assertEqual(app.read_lines(len(LAUNCH_LINES)), LAUNCH_LINES)
+                desk.run(["xdotool", "mousemove", "300", "400"])
+                # A warp makes no device motion; the first relative step gives the start.
+                desk.run(["xdotool", "mousemove_relative", "--", "100", "0"])
+                time.sleep(0.1)
+                # 590 points: a long step, but short of a shake; at ratio 1 it would toggle.
+                desk.run(["xdotool", "mousemove_relative", "--", "1180", "0"])
+                self.assertEqual(app.read_lines(1, timeout=0.5), [])
+                # Forty short steps wear the total down to about 9 points.
+                steps = []
+                for step in range(40):
+                    steps += ["mousemove_relative", "--", "20" if step % 2 else "-20", "0",
+                              "sleep", "0.03"]
+                desk.run(["xdotool"] + steps)
+                self.assertEqual(app.read_lines(1, timeout=0.3), [])
+                # 610 points more: a shake.
+                desk.run(["xdotool", "mousemove_relative", "--", "-1220", "0"])
+                self.assertEqual(app.read_lines(1, timeout=1.0), ["Toggled effect: false"])
+            finally:
+                app.stop()
+
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)
