@@ -206,6 +206,55 @@ class NoTrayHostTest(unittest.TestCase):
         open_menu(self.desktop, self.harness, panel)
 
 
+class RatioTwoTest(unittest.TestCase):
+    """At device pixel ratio 2 the panel and the menu take twice the pixels of their sizes in
+    points, the icon is drawn, and a click on a row, in pixels, chooses it. The harness reports
+    the menu in points."""
+
+    RATIO = 2
+
+    def start(self, tray):
+        self.desktop = Desktop().__enter__()
+        self.addCleanup(self.desktop.close)
+        self.desktop.env["QT_SCALE_FACTOR"] = str(self.RATIO)
+        if tray:
+            self.desktop.start_tray()
+        self.harness = Harness(self.desktop, HARNESS, "tray")
+        self.desktop.harness_pid = self.harness.process.pid
+        self.harness.expect("^ready$")
+
+    def check_menu_and_choose_dim(self, window):
+        rows = open_menu(self.desktop, self.harness, window)
+        self.assertEqual([(r.kind,) if r.kind != "item" else
+                          (r.kind, r.text, r.checked, r.enabled) for r in rows], EXPECTED_ROWS)
+        slider = next(r for r in rows if r.kind == "slider")
+        _, _, value, _, sx, sy, sw, sh = slider.slider
+        self.assertEqual((value, sw, sh), (70, 160, 30))
+        shot = self.desktop.screenshot(os.path.join(ARTIFACTS, "ratio-2-menu.png"))
+        groove = set(pixels(shot, sx * self.RATIO, sy * self.RATIO, sw * self.RATIO,
+                            sh * self.RATIO))
+        self.assertGreater(len(groove), 3, "the slider is not drawn where it is said to be")
+        x, y = row_titled(rows, "Dim").centre()
+        self.desktop.click(x * self.RATIO, y * self.RATIO)
+        self.harness.expect("^action changeMode: Dim$")
+
+    def test_panel_is_48_pixels_at_the_top_right_and_its_menu_works(self):
+        self.start(tray=False)
+        panel = wait_until(lambda: panel_window(self.desktop), what="the panel")
+        x, y, w, h = window_geometry(self.desktop, panel)
+        self.assertEqual((x + w, y, w, h), (SCREEN_SIZE[0], 0, 48, 48))
+        self.check_menu_and_choose_dim(panel)
+
+    def test_tray_icon_is_drawn_and_its_menu_works(self):
+        self.start(tray=True)
+        icon = wait_until(lambda: tray_icon_window(self.desktop), what="the tray icon")
+        shot = self.desktop.screenshot(os.path.join(ARTIFACTS, "ratio-2-tray-icon.png"))
+        colours = set(pixels(shot, *window_geometry(self.desktop, icon)))
+        self.assertTrue(any(min(c) > 220 for c in colours), "no light dots in the icon")
+        self.assertTrue(any(max(c) < 60 for c in colours), "no dark edge in the icon")
+        self.check_menu_and_choose_dim(icon)
+
+
 if __name__ == "__main__":
     os.makedirs(ARTIFACTS, exist_ok=True)
     unittest.main()
