@@ -421,6 +421,22 @@ INSTANTIATE_TEST_SUITE_P(TwoMonitors, MonitorLaunch,
                                   std::get<1>(info.param).name;
                          });
 
+// Monitors that come, go or change while Quillmere runs keep the overlays made at launch.
+TEST_F(TwoMonitorDesktop, MonitorsChangingWhileRunningLeaveTheOverlaysAsTheyWere) {
+  startDesktop(false, kPrimaryRight);
+  if (HasFatalFailure()) return;
+  QuillmereLaunch quillmere(display_->name(), {});
+  ASSERT_TRUE(waitFor([&] { return bool(overlaysCoverTheMonitors()); }, std::chrono::seconds(5)));
+  EXPECT_TRUE(display_->run({"xrandr", "--setmonitor", "added", "1024/271x168/44+0+600", "none"}));
+  EXPECT_TRUE(display_->run({"xrandr", "--delmonitor", "secondary"}));
+  EXPECT_TRUE(
+      display_->run({"xrandr", "--setmonitor", "secondary", "800/212x600/159+0+0", "none"}));
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  EXPECT_TRUE(quillmere.running());
+  EXPECT_TRUE(overlaysCoverTheMonitors());
+  EXPECT_EQ(quillmere.stop(), 0);
+}
+
 // The 1366-pixel monitor at 1.5 is 910.67 points wide, and still covered to the last column.
 class MonitorScale : public TwoMonitorDesktop, public ::testing::WithParamInterface<Scale> {};
 
