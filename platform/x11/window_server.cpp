@@ -88,6 +88,11 @@ void WindowServer::waitForServer() {
   xcb_generic_error_t* error = nullptr;
   takeReply(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), &error),
             error);
+  // Events that came with the reply are read already, and the socket will not say so again.
+  while (xcb_generic_event_t* event = xcb_poll_for_queued_event(connection_)) {
+    handleEvent(event);
+    std::free(event);
+  }
 }
 
 std::uint32_t WindowServer::nextRequestSequence() {

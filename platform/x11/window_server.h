@@ -62,7 +62,8 @@ class WindowServer final : public QObject {
   // The overlay's alpha changed: only the list's record of it differs.
   void overlayAlphaDidChange();
 
-  // Returns once the server has carried out every request sent on this connection so far.
+  // Returns once the server has carried out every request sent on this connection so far; the
+  // events that came meanwhile are in the cache's dirty marks.
   void waitForServer();
 
   // The sequence number of the next request on this connection (for counting requests).
