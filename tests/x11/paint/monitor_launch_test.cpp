@@ -85,15 +85,17 @@ platform::render::ContentSnapshot contentFor(Effect effect, platform::Size point
 }
 
 // What the desktop window shows: a colour ramp across the whole screen with a fine checker in
-// blue, so that a pixel taken from the wrong place or a neighbouring monitor shows.
-std::vector<std::uint32_t> desktopPicture(QSize size) {
+// blue, so that a pixel taken from the wrong place or a neighbouring monitor shows; turned
+// round, another picture.
+std::vector<std::uint32_t> desktopPicture(QSize size, bool turned = false) {
   std::vector<std::uint32_t> rgb(static_cast<std::size_t>(size.width()) * size.height());
   for (int y = 0; y < size.height(); ++y) {
     for (int x = 0; x < size.width(); ++x) {
       const std::uint32_t r = static_cast<std::uint32_t>(x * 255 / (size.width() - 1));
       const std::uint32_t g = static_cast<std::uint32_t>(y * 255 / (size.height() - 1));
       const std::uint32_t b = ((x / 6 + y / 6) % 2) != 0 ? 210 : 40;
-      rgb[static_cast<std::size_t>(y) * size.width() + x] = r << 16 | g << 8 | b;
+      rgb[static_cast<std::size_t>(y) * size.width() + x] =
+          turned ? g << 16 | b << 8 | r : r << 16 | g << 8 | b;
     }
   }
   return rgb;
@@ -240,7 +242,7 @@ class TwoMonitorDesktop : public ::testing::Test {
     if (compositor) display_->start(kCompositor);
 
     picture_ = desktopPicture(layout_.screen);
-    const xcb_window_t window =
+    const xcb_window_t window = desktopWindow_ =
         desktop_->createDesktopPicture(QRect(QPoint(0, 0), layout_.screen), picture_);
     const QRect all(QPoint(0, 0), layout_.screen);
     std::vector<std::uint32_t> shot;
@@ -376,6 +378,14 @@ class TwoMonitorDesktop : public ::testing::Test {
     return failure;
   }
 
+  // Waits until the screen shows the expected pixels.
+  ::testing::AssertionResult showsSoon(const std::vector<Expected>& expected, double ratio) {
+    ::testing::AssertionResult shows = ::testing::AssertionFailure();
+    waitFor([&] { return bool(shows = screenShows(expected, panelRect(ratio), 2)); },
+            std::chrono::seconds(6));
+    return shows;
+  }
+
   // Launches Quillmere again and again, each time choosing the effect, and checks the screen.
   void launchAndCheck(const Scale& scale, int launchesPerEffect) {
     for (Effect effect : kEffects) {
@@ -384,11 +394,7 @@ class TwoMonitorDesktop : public ::testing::Test {
         SCOPED_TRACE(std::string(nameOf(effect)) + ", launch " + std::to_string(launch + 1));
         QuillmereLaunch quillmere(display_->name(), scale.environment);
         ASSERT_TRUE(choose(effect, scale.primaryRatio));
-        ::testing::AssertionResult shows = ::testing::AssertionFailure();
-        waitFor(
-            [&] { return bool(shows = screenShows(expected, panelRect(scale.primaryRatio), 2)); },
-            std::chrono::seconds(6));
-        EXPECT_TRUE(shows);
+        EXPECT_TRUE(showsSoon(expected, scale.primaryRatio));
         EXPECT_TRUE(overlaysCoverTheMonitors());
         EXPECT_EQ(quillmere.stop(), 0);
         if (HasFailure()) return;
@@ -401,6 +407,7 @@ class TwoMonitorDesktop : public ::testing::Test {
   std::unique_ptr<TestDesktop> desktop_;
   std::unique_ptr<Windows> windows_;
   std::vector<std::uint32_t> picture_;
+  xcb_window_t desktopWindow_ = XCB_NONE;
 };
 
 class MonitorLaunch : public TwoMonitorDesktop,
@@ -436,6 +443,29 @@ TEST_F(TwoMonitorDesktop, MonitorsChangingWhileRunningLeaveTheOverlaysAsTheyWere
   EXPECT_TRUE(overlaysCoverTheMonitors());
   EXPECT_EQ(quillmere.stop(), 0);
 }
+
+// Each monitor follows the toggle's fades and a change of what lies beneath it on its own.
+class MonitorChanges : public TwoMonitorDesktop, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(MonitorChanges, EveryMonitorFollowsTheToggleAndWhatLiesBeneath) {
+  startDesktop(GetParam(), kPrimaryRight);
+  if (HasFatalFailure()) return;
+  const Scale one{"1", 0, {}, 1.0, 1.0};
+  QuillmereLaunch quillmere(display_->name(), {});
+  EXPECT_TRUE(showsSoon(expectedFor(Effect::blur, one), 1.0));
+  display_->run({"xdotool", "key", "super+b"});
+  EXPECT_TRUE(showsSoon({}, 1.0)) << "switched off";
+  display_->run({"xdotool", "key", "super+b"});
+  EXPECT_TRUE(showsSoon(expectedFor(Effect::blur, one), 1.0)) << "switched on again";
+
+  picture_ = desktopPicture(layout_.screen, true);
+  desktop_->setPicture(desktopWindow_, layout_.screen, picture_);
+  EXPECT_TRUE(showsSoon(expectedFor(Effect::blur, one), 1.0)) << "another picture beneath";
+  EXPECT_EQ(quillmere.stop(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(TwoMonitors, MonitorChanges, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "picom" : "none"; });
 
 // The 1366-pixel monitor at 1.5 is 910.67 points wide, and still covered to the last column.
 class MonitorScale : public TwoMonitorDesktop, public ::testing::WithParamInterface<Scale> {};

@@ -82,29 +82,34 @@ xcb_window_t TestDesktop::createWindow(QRect rect, std::uint32_t rgb, bool manag
   return window;
 }
 
-xcb_window_t TestDesktop::createDesktopPicture(QRect rect, const std::vector<std::uint32_t>& rgb) {
+xcb_pixmap_t TestDesktop::pixmapOf(QSize size, const std::vector<std::uint32_t>& rgb) {
   xcb_connection_t* c = connection_;
   const xcb_pixmap_t picture = xcb_generate_id(c);
-  xcb_create_pixmap(c, 24, picture, root_, static_cast<std::uint16_t>(rect.width()),
-                    static_cast<std::uint16_t>(rect.height()));
+  xcb_create_pixmap(c, 24, picture, root_, static_cast<std::uint16_t>(size.width()),
+                    static_cast<std::uint16_t>(size.height()));
   const xcb_gcontext_t gc = xcb_generate_id(c);
   xcb_create_gc(c, gc, picture, 0, nullptr);
-  const std::size_t rowBytes = static_cast<std::size_t>(rect.width()) * 4;
+  const std::size_t rowBytes = static_cast<std::size_t>(size.width()) * 4;
   const std::size_t maxBytes = static_cast<std::size_t>(xcb_get_maximum_request_length(c)) * 4 - 64;
   const int rowsPerStrip = static_cast<int>(std::max<std::size_t>(1, maxBytes / rowBytes));
-  for (int y = 0; y < rect.height(); y += rowsPerStrip) {
-    const int rows = std::min(rowsPerStrip, rect.height() - y);
+  for (int y = 0; y < size.height(); y += rowsPerStrip) {
+    const int rows = std::min(rowsPerStrip, size.height() - y);
     xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, picture, gc,
-                  static_cast<std::uint16_t>(rect.width()), static_cast<std::uint16_t>(rows), 0,
+                  static_cast<std::uint16_t>(size.width()), static_cast<std::uint16_t>(rows), 0,
                   static_cast<std::int16_t>(y), 0, 24,
                   static_cast<std::uint32_t>(rowBytes * static_cast<std::size_t>(rows)),
                   reinterpret_cast<const std::uint8_t*>(rgb.data()) + rowBytes * std::size_t(y));
   }
   xcb_free_gc(c, gc);
-  const std::uint32_t values[] = {picture};
+  return picture;
+}
+
+xcb_window_t TestDesktop::createDesktopPicture(QRect rect, const std::vector<std::uint32_t>& rgb) {
+  xcb_connection_t* c = connection_;
+  const std::uint32_t values[] = {pixmapOf(rect.size(), rgb)};
   const xcb_window_t window =
       create(rect, XCB_COPY_FROM_PARENT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP, values);
-  xcb_free_pixmap(c, picture);
+  xcb_free_pixmap(c, values[0]);
   // Placed where the program asks, not where the window manager would put a new window.
   std::uint32_t hints[18] = {1 | 4, std::uint32_t(rect.x()), std::uint32_t(rect.y()),
                              std::uint32_t(rect.width()), std::uint32_t(rect.height())};
@@ -114,6 +119,15 @@ xcb_window_t TestDesktop::createDesktopPicture(QRect rect, const std::vector<std
   xcb_map_window(c, window);
   xcb_flush(c);
   return window;
+}
+
+void TestDesktop::setPicture(xcb_window_t window, QSize size,
+                             const std::vector<std::uint32_t>& rgb) {
+  const std::uint32_t picture = pixmapOf(size, rgb);
+  xcb_change_window_attributes(connection_, window, XCB_CW_BACK_PIXMAP, &picture);
+  xcb_free_pixmap(connection_, picture);
+  xcb_clear_area(connection_, 0, window, 0, 0, 0, 0);
+  xcb_flush(connection_);
 }
 
 std::optional<QPoint> TestDesktop::framedPosition(xcb_window_t window) {

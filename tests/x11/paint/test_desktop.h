@@ -30,6 +30,8 @@ class TestDesktop final {
   // A managed window of the desktop type that shows the picture (0xRRGGBB, row by row), as a
   // desktop program would: the window manager keeps it below every other window.
   xcb_window_t createDesktopPicture(QRect rect, const std::vector<std::uint32_t>& rgb);
+  // Shows another picture of the window's size in it.
+  void setPicture(xcb_window_t window, QSize size, const std::vector<std::uint32_t>& rgb);
   // Where the window's top-left corner is on the screen, once it sits in a frame on it.
   std::optional<QPoint> framedPosition(xcb_window_t window);
   void setColor(xcb_window_t window, std::uint32_t rgb);
@@ -49,6 +51,7 @@ class TestDesktop final {
   xcb_window_t create(QRect rect, std::uint8_t depth, xcb_visualid_t visual, std::uint32_t mask,
                       const std::uint32_t* values);
   xcb_atom_t atom(const std::string& name);
+  xcb_pixmap_t pixmapOf(QSize size, const std::vector<std::uint32_t>& rgb);
 
   xcb_connection_t* connection_ = nullptr;
   xcb_window_t root_ = XCB_NONE;
