@@ -21,12 +21,14 @@
 #include "private_display.h"
 #include "quillmere_launch.h"
 #include "test_desktop.h"
+#include "top_level_windows.h"
 
 namespace {
 
 using quillmere::test::PrivateDisplay;
 using quillmere::test::QuillmereLaunch;
 using quillmere::test::TestDesktop;
+using quillmere::test::TopLevelWindows;
 namespace helpers = platform::render::testing;
 
 constexpr int kLaunchesPerEffect = 10;
@@ -117,62 +119,6 @@ helpers::Image crop(const std::vector<std::uint32_t>& rgb, QSize size, QRect rec
   return image;
 }
 
-// The top-level windows of other clients, read on a connection of the test's own.
-class Windows final {
- public:
-  explicit Windows(const std::string& display) : c_(xcb_connect(display.c_str(), nullptr)) {
-    root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
-  }
-  ~Windows() { xcb_disconnect(c_); }
-  Windows(const Windows&) = delete;
-  Windows& operator=(const Windows&) = delete;
-
-  bool windowManagerRunning() {
-    const char name[] = "_NET_SUPPORTING_WM_CHECK";
-    auto* atom = xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, sizeof name - 1, name), nullptr);
-    if (atom == nullptr) return false;
-    auto* property = xcb_get_property_reply(
-        c_, xcb_get_property(c_, 0, root_, atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr);
-    const bool running = property != nullptr && property->value_len == 1;
-    std::free(atom);
-    std::free(property);
-    return running;
-  }
-
-  // Asks for the window to be mapped once more: a window manager that was still starting
-  // may have let the first request go.
-  void mapAgain(xcb_window_t window) {
-    xcb_map_window(c_, window);
-    xcb_flush(c_);
-  }
-
-  // The viewable override-redirect children of the root, with their rectangles.
-  std::vector<std::pair<xcb_window_t, QRect>> unmanaged() {
-    std::vector<std::pair<xcb_window_t, QRect>> found;
-    auto* tree = xcb_query_tree_reply(c_, xcb_query_tree(c_, root_), nullptr);
-    if (tree == nullptr) return found;
-    const xcb_window_t* children = xcb_query_tree_children(tree);
-    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
-      auto* attributes =
-          xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, children[i]), nullptr);
-      auto* geometry = xcb_get_geometry_reply(c_, xcb_get_geometry(c_, children[i]), nullptr);
-      if (attributes != nullptr && geometry != nullptr && attributes->override_redirect &&
-          attributes->map_state == XCB_MAP_STATE_VIEWABLE) {
-        found.emplace_back(children[i],
-                           QRect(geometry->x, geometry->y, geometry->width, geometry->height));
-      }
-      std::free(attributes);
-      std::free(geometry);
-    }
-    std::free(tree);
-    return found;
-  }
-
- private:
-  xcb_connection_t* c_;
-  xcb_window_t root_ = XCB_NONE;
-};
-
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (!condition()) {
@@ -235,7 +181,7 @@ class TwoMonitorDesktop : public ::testing::Test {
     }
     display_->start({"openbox", "--config-file", "/etc/xdg/openbox/rc.xml"});
     desktop_ = std::make_unique<TestDesktop>(display_->name());
-    windows_ = std::make_unique<Windows>(display_->name());
+    windows_ = std::make_unique<TopLevelWindows>(display_->name());
     ASSERT_TRUE(desktop_->connected());
     ASSERT_TRUE(
         waitFor([&] { return windows_->windowManagerRunning(); }, std::chrono::seconds(10)));
@@ -405,7 +351,7 @@ class TwoMonitorDesktop : public ::testing::Test {
   Layout layout_;
   std::unique_ptr<PrivateDisplay> display_;
   std::unique_ptr<TestDesktop> desktop_;
-  std::unique_ptr<Windows> windows_;
+  std::unique_ptr<TopLevelWindows> windows_;
   std::vector<std::uint32_t> picture_;
   xcb_window_t desktopWindow_ = XCB_NONE;
 };
