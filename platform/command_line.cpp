@@ -1,6 +1,8 @@
 #include "platform/command_line.h"
 
 #include <array>
+#include <optional>
+#include <string>
 
 namespace platform {
 
@@ -21,6 +23,40 @@ constexpr std::array<Option, 3> kOptions{{
     {"--help", "-h", CommandAction::help, "Show this help and quit."},
     {"--version", "", CommandAction::version, "Show the version and quit."},
 }};
+
+// The option that names a backend; it takes its value after an equals sign.
+constexpr std::string_view kBackendOption = "--backend";
+constexpr std::string_view kBackendDescription =
+    "Run on the X11 or the Wayland backend, or send --toggle to that session only. Without "
+    "it, Quillmere runs on Wayland where WAYLAND_DISPLAY names a compositor with layer-shell "
+    "(sway and other wlroots compositors), and on X11 elsewhere.";
+
+struct BackendName {
+  std::string_view name;
+  BackendChoice choice;
+};
+constexpr std::array<BackendName, 2> kBackendNames{{
+    {"x11", BackendChoice::x11},
+    {"wayland", BackendChoice::wayland},
+}};
+
+// The backend an argument names; nothing when it is not --backend at all; automatic with the
+// error filled in when its value is missing or unknown.
+std::optional<BackendChoice> readBackend(std::string_view argument, std::string& error) {
+  if (argument.substr(0, kBackendOption.size()) != kBackendOption) return std::nullopt;
+  const std::string_view rest = argument.substr(kBackendOption.size());
+  if (rest.empty() || rest.front() != '=') {
+    if (!rest.empty()) return std::nullopt;  // --backendx: an unknown option
+    error = "the option --backend needs a value: --backend=x11 or --backend=wayland";
+    return BackendChoice::automatic;
+  }
+  const std::string_view value = rest.substr(1);
+  for (const BackendName& backend : kBackendNames) {
+    if (value == backend.name) return backend.choice;
+  }
+  error = "unknown backend '" + std::string(value) + "': choose x11 or wayland";
+  return BackendChoice::automatic;
+}
 
 const Option* findOption(std::string_view argument) {
   for (const Option& option : kOptions) {
@@ -58,16 +94,27 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   const Option* chosen = nullptr;
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i] != nullptr ? argv[i] : "";
+    std::string error;
+    if (const auto backend = readBackend(argument, error)) {
+      if (!error.empty()) return {CommandAction::usageError, BackendChoice::automatic, error};
+      if (result.backend != BackendChoice::automatic && result.backend != *backend) {
+        return {CommandAction::usageError, BackendChoice::automatic,
+                "the backends x11 and wayland cannot be combined"};
+      }
+      result.backend = *backend;
+      continue;
+    }
     const Option* option = findOption(argument);
     if (option == nullptr) {
       const bool looksLikeOption = argument.size() > 1 && argument.front() == '-';
-      return {CommandAction::usageError,
+      return {CommandAction::usageError, BackendChoice::automatic,
               std::string(looksLikeOption ? "unknown option '" : "unexpected argument '") +
                   std::string(argument) + "'"};
     }
     if (chosen != nullptr && chosen->action != option->action) {
-      return {CommandAction::usageError, "the options " + std::string(chosen->longName) + " and " +
-                                             std::string(option->longName) + " cannot be combined"};
+      return {CommandAction::usageError, BackendChoice::automatic,
+              "the options " + std::string(chosen->longName) + " and " +
+                  std::string(option->longName) + " cannot be combined"};
     }
     chosen = option;
   }
@@ -81,7 +128,7 @@ std::string usageHint() {
     if (i > 0) hint += " | ";
     hint += kOptions[i].longName;
   }
-  return hint + "]; quillmere --help tells more.";
+  return hint + "] [" + std::string(kBackendOption) + "=x11|wayland]; quillmere --help tells more.";
 }
 
 std::string helpText(std::string_view readmePath) {
@@ -98,6 +145,8 @@ std::string helpText(std::string_view readmePath) {
     if (!option.shortName.empty()) names = std::string(option.shortName) + ", " + names;
     text += "  " + names + "\n" + wrapped(option.description, "      ");
   }
+  text += "  " + std::string(kBackendOption) + "=x11|wayland\n" +
+          wrapped(kBackendDescription, "      ");
   text += "\nKeys and gesture:\n" +
           wrapped(
               "Super+B, or a quick shake of the pointer, toggles the effect. The tray menu "

@@ -8,15 +8,21 @@ namespace platform {
 // What the program was asked to do on its command line.
 enum class CommandAction { run, help, version, toggle, usageError };
 
+// Which desktop backend runs, or which session --toggle asks: automatic picks Wayland where the
+// compositor offers layer-shell, X11 elsewhere.
+enum class BackendChoice { automatic, x11, wayland };
+
 struct CommandLine {
   CommandAction action = CommandAction::run;
+  BackendChoice backend = BackendChoice::automatic;
   // For a usage error: the one line that names what was wrong.
   std::string error;
 };
 
 // Reads the arguments after the program name. Every argument must be one of the options;
 // anything else, the toolkit's own options included, is a usage error. Two different actions
-// are a usage error too; the same option twice is not.
+// are a usage error too; the same option twice is not. --backend=NAME goes with any action;
+// two different names are a usage error.
 CommandLine parseCommandLine(int argc, const char* const* argv);
 
 // The text that --help prints: what Quillmere does, the options, the keys and the gesture, and

@@ -2,7 +2,8 @@
 
 #include <unistd.h>
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QIcon>
 #include <QImageReader>
 #include <QTimer>
 #include <chrono>
@@ -10,10 +11,17 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/shared/termination_signals.h"
 #include "platform/wayland/overlay_registry.h"
 #include "platform/wayland/overlay_window_peer.h"
 #include "platform/wayland/sway_ipc_client.h"
 #include "platform/wayland/wayland_connection.h"
+
+#ifdef QUILLMERE_HAVE_SHELL
+#include "platform/x11/shell/alert_dialog.h"
+#include "platform/x11/shell/bundle_resources.h"
+#include "platform/x11/shell/desktop_notification.h"
+#endif
 
 namespace platform::wayland {
 
@@ -36,6 +44,7 @@ WaylandPlatform::WaylandPlatform(std::unique_ptr<WaylandConnection> connection)
   ipc_ = new SwayIpcClient(
       static_cast<ProcessId>(getpid()),
       [this](WorkspaceNotification name) { postWorkspaceNotification(name); }, owner_.get());
+  new TerminationSignals([] { QCoreApplication::exit(0); }, owner_.get());
 }
 
 WaylandPlatform::~WaylandPlatform() = default;
@@ -65,11 +74,21 @@ bool WaylandPlatform::setActivationPolicy(ApplicationActivationPolicy /*policy*/
   return true;  // layer surfaces show in no task list, and we make no other window
 }
 
-void WaylandPlatform::setApplicationIconImage(const Image& /*image*/) {}
+void WaylandPlatform::setApplicationIconImage(const Image& image) {
+  if (!image.filePath().empty() && qobject_cast<QApplication*>(QCoreApplication::instance())) {
+    QApplication::setWindowIcon(QIcon(QString::fromStdString(image.filePath())));
+  }
+}
 
-std::optional<std::string> WaylandPlatform::pathForResource(std::string_view /*name*/,
-                                                            std::string_view /*type*/) {
+std::optional<std::string> WaylandPlatform::pathForResource(std::string_view name,
+                                                            std::string_view type) {
+#ifdef QUILLMERE_HAVE_SHELL
+  return x11::findBundledResource(name, type);
+#else
+  (void)name;
+  (void)type;
   return std::nullopt;
+#endif
 }
 
 bool WaylandPlatform::canReadImageFile(const std::string& path) {
@@ -116,12 +135,21 @@ void WaylandPlatform::postWorkspaceNotification(WorkspaceNotification name) {
   }
 }
 
-bool WaylandPlatform::openURL(const URL& /*url*/) {
+bool WaylandPlatform::openURL(const URL& url) {
+#ifdef QUILLMERE_HAVE_SHELL
+  return x11::openURLExternally(url);
+#else
+  (void)url;
   return false;
+#endif
 }
 
 URL WaylandPlatform::accessibilitySettingsURL() {
+#ifdef QUILLMERE_HAVE_SHELL
+  return x11::permissionHelpURL();
+#else
   return URL{};
+#endif
 }
 
 // sway's windows front to back, then our overlays, which lie below every one of them. Only
@@ -157,6 +185,14 @@ Point WaylandPlatform::mouseLocation() {
 
 void WaylandPlatform::addGlobalMonitor(EventMask mask, std::function<void(const Event&)> handler) {
   globalMonitors_.emplace_back(mask, std::move(handler));
+}
+
+void WaylandPlatform::deliverSuperB() {
+  const Event event{EventType::keyDown, kEventModifierFlagCommand, "b"};
+  auto monitors = globalMonitors_;  // a monitor may add another
+  for (auto& [mask, handler] : monitors) {
+    if ((mask & Event::maskFor(event.type)) != 0) handler(event);
+  }
 }
 
 void WaylandPlatform::addLocalMonitor(EventMask mask,
@@ -206,10 +242,24 @@ bool WaylandPlatform::isProcessTrusted(bool /*prompt*/) {
   return true;
 }
 
-ModalResponse WaylandPlatform::runModalAlert(const Alert& /*alert*/) {
+// The alert is a plain Qt message box, which Qt's own Wayland platform shows as a dialog.
+ModalResponse WaylandPlatform::runModalAlert(const Alert& alert) {
+#ifdef QUILLMERE_HAVE_SHELL
+  if (qobject_cast<QApplication*>(QCoreApplication::instance())) return x11::runAlertDialog(alert);
   return kAlertSecondButtonReturn;
+#else
+  (void)alert;
+  return kAlertSecondButtonReturn;
+#endif
 }
 
-void WaylandPlatform::deliverNotification(const UserNotification& /*notification*/) {}
+void WaylandPlatform::deliverNotification(const UserNotification& notification) {
+#ifdef QUILLMERE_HAVE_SHELL
+  const auto icon = x11::findBundledResource("app-icon", "png");
+  x11::sendDesktopNotification(notification, icon ? QString::fromStdString(*icon) : QString());
+#else
+  (void)notification;
+#endif
+}
 
 }  // namespace platform::wayland

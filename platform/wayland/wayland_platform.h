@@ -31,6 +31,8 @@ class WaylandPlatform final : public Platform {
 
   // The status the event loop ended with.
   int exitCode() const { return exitCode_; }
+  // Hands the global key monitors a Super+B key-down, as a --toggle request asks.
+  void deliverSuperB();
   // For tests and benchmarks: the IPC requests written since the start.
   std::uint64_t ipcRequestsSent() const;
 

@@ -15,9 +15,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/shared/termination_signals.h"
 #include "platform/x11/key_focus_watcher.h"
 #include "platform/x11/overlay_window.h"
-#include "platform/x11/termination_signals.h"
 #include "platform/x11/window_server.h"
 #include "platform/x11/xcb_reply.h"
 #include "platform/x11/xwayland_detection.h"

@@ -14,13 +14,16 @@
 class QObject;
 class QTimer;
 
+namespace platform {
+class TerminationSignals;
+}
+
 namespace platform::x11 {
 
 class WindowServer;
 class GlobalInput;
 class LocalKeyFilter;
 class OverlayPaintEngine;
-class TerminationSignals;
 class KeyFocusWatcher;
 
 // The platform on an X11 desktop, with Qt Widgets for the event loop, timers and screens and

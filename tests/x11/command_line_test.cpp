@@ -58,11 +58,54 @@ TEST(CommandLine, AnythingElseIsAUsageErrorThatNamesIt) {
   }
 }
 
+TEST(CommandLine, BackendGoesWithAnyActionAndTakesOnlyKnownNames) {
+  const struct {
+    std::vector<const char*> arguments;
+    CommandAction action;
+    BackendChoice backend;
+    std::string error;
+  } cases[] = {
+      {{}, CommandAction::run, BackendChoice::automatic, ""},
+      {{"--backend=x11"}, CommandAction::run, BackendChoice::x11, ""},
+      {{"--backend=wayland", "--toggle"}, CommandAction::toggle, BackendChoice::wayland, ""},
+      {{"--toggle", "--backend=x11", "--backend=x11"},
+       CommandAction::toggle,
+       BackendChoice::x11,
+       ""},
+      {{"--backend=x11", "--backend=wayland"},
+       CommandAction::usageError,
+       BackendChoice::automatic,
+       "the backends x11 and wayland cannot be combined"},
+      {{"--backend=X11"},
+       CommandAction::usageError,
+       BackendChoice::automatic,
+       "unknown backend 'X11': choose x11 or wayland"},
+      {{"--backend="},
+       CommandAction::usageError,
+       BackendChoice::automatic,
+       "unknown backend '': choose x11 or wayland"},
+      {{"--backend", "x11"},
+       CommandAction::usageError,
+       BackendChoice::automatic,
+       "the option --backend needs a value: --backend=x11 or --backend=wayland"},
+      {{"--backends=x11"},
+       CommandAction::usageError,
+       BackendChoice::automatic,
+       "unknown option '--backends=x11'"},
+  };
+  for (const auto& c : cases) {
+    const CommandLine line = parse(c.arguments);
+    EXPECT_EQ(line.action, c.action) << c.error;
+    EXPECT_EQ(line.backend, c.backend) << c.error;
+    EXPECT_EQ(line.error, c.error);
+  }
+}
+
 TEST(CommandLine, HelpNamesEveryOptionTheKeysAndTheReadme) {
   const std::string help = helpText("/usr/local/share/doc/quillmere/README.md");
-  for (const char* expected :
-       {"Usage: quillmere [OPTION]", "-h, --help", "--version", "--toggle", "Super+B", "shake",
-        "Blur, Pixelate or Dim", "/usr/local/share/doc/quillmere/README.md", "quillmere(1)"}) {
+  for (const char* expected : {"Usage: quillmere [OPTION]", "-h, --help", "--version", "--toggle",
+                               "Super+B", "shake", "--backend=x11|wayland", "Blur, Pixelate or Dim",
+                               "/usr/local/share/doc/quillmere/README.md", "quillmere(1)"}) {
     EXPECT_NE(help.find(expected), std::string::npos) << expected;
   }
   std::size_t start = 0;
@@ -73,7 +116,7 @@ TEST(CommandLine, HelpNamesEveryOptionTheKeysAndTheReadme) {
     start = end + 1;
   }
   EXPECT_EQ(usageHint(),
-            "Usage: quillmere [--toggle | --help | --version]; "
+            "Usage: quillmere [--toggle | --help | --version] [--backend=x11|wayland]; "
             "quillmere --help tells more.");
   EXPECT_EQ(versionText("1.0.0"), "quillmere 1.0.0");
 }

@@ -5,7 +5,7 @@
 
 class QSocketNotifier;
 
-namespace platform::x11 {
+namespace platform {
 
 // Turns SIGINT and SIGTERM into a call on the main thread: the handler only writes a byte to
 // a pipe that the event loop watches.
@@ -23,4 +23,4 @@ class TerminationSignals final : public QObject {
   QSocketNotifier* notifier_ = nullptr;
 };
 
-}  // namespace platform::x11
+}  // namespace platform

@@ -1,4 +1,4 @@
-#include "platform/x11/termination_signals.h"
+#include "platform/shared/termination_signals.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -7,7 +7,7 @@
 #include <QSocketNotifier>
 #include <csignal>
 
-namespace platform::x11 {
+namespace platform {
 
 namespace {
 
@@ -54,4 +54,4 @@ TerminationSignals::~TerminationSignals() {
   }
 }
 
-}  // namespace platform::x11
+}  // namespace platform

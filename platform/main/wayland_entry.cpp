@@ -1,0 +1,107 @@
+#include "platform/main/wayland_entry.h"
+
+#include <QApplication>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+
+#include "app/entry.h"
+#include "platform/platform.h"
+#include "platform/wayland/layer_shell_probe.h"
+#include "platform/wayland/session_channel.h"
+#include "platform/wayland/session_instance.h"
+#include "platform/wayland/session_toggle_request.h"
+#include "platform/wayland/wayland_backend.h"
+#include "platform/wayland/wayland_platform.h"
+
+namespace platform::entry {
+
+namespace {
+
+// How long --toggle waits for the running instance to answer.
+constexpr std::chrono::milliseconds kToggleAnswerTimeout{1000};
+
+const char* environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
+std::optional<wayland::SessionPaths> thisSessionsPaths() {
+  const char* runtimeDir = environment("XDG_RUNTIME_DIR");
+  const char* display = environment("WAYLAND_DISPLAY");
+  if (runtimeDir == nullptr || display == nullptr) return std::nullopt;
+  return wayland::sessionPaths(runtimeDir, display);
+}
+
+}  // namespace
+
+bool waylandBackendAvailable() {
+  return environment("WAYLAND_DISPLAY") != nullptr && wayland::compositorOffersLayerShell();
+}
+
+WaylandToggle toggleOnWayland() {
+  const auto paths = thisSessionsPaths();
+  if (!paths) return WaylandToggle::notRunning;
+  switch (wayland::sendSessionToggle(paths->socket, kToggleAnswerTimeout)) {
+    case wayland::SessionToggleResult::delivered:
+      return WaylandToggle::delivered;
+    case wayland::SessionToggleResult::notRunning:
+      return WaylandToggle::notRunning;
+    case wayland::SessionToggleResult::noAnswer:
+      return WaylandToggle::noAnswer;
+  }
+  return WaylandToggle::noAnswer;
+}
+
+int runOnWayland() {
+  const char* display = environment("WAYLAND_DISPLAY");
+  // Without a runtime directory there is no lock and no socket: Quillmere still runs.
+  std::optional<wayland::SessionInstance> instance;
+  if (const auto paths = thisSessionsPaths()) {
+    instance.emplace(*paths);
+    switch (instance->acquire()) {
+      case wayland::SessionInstance::Result::alreadyRunning:
+        std::fprintf(stderr, "quillmere: already running on Wayland display \"%s\"\n", display);
+        return 0;
+      case wayland::SessionInstance::Result::unavailable:
+        instance.reset();
+        break;
+      case wayland::SessionInstance::Result::acquired:
+        break;
+    }
+  }
+
+  // Qt's own windows (the alert) go to the same compositor; the overlays have a connection of
+  // their own.
+  qputenv("QT_QPA_PLATFORM", "wayland");
+  int qtArgc = 1;
+  char programName[] = "quillmere";
+  char* qtArgv[] = {programName, nullptr};
+  QApplication application(qtArgc, qtArgv);
+  QApplication::setApplicationName(QStringLiteral("Quillmere"));
+
+  auto backend = wayland::makeWaylandPlatform();
+  if (!backend) {
+    std::fprintf(stderr, "quillmere: the Wayland compositor on \"%s\" offers no layer-shell\n",
+                 display);
+    return 1;
+  }
+  auto& waylandBackend = static_cast<wayland::WaylandPlatform&>(*backend);
+  installPlatform(std::move(backend));
+  if (instance) instance->listen([&waylandBackend] { waylandBackend.deliverSuperB(); });
+  // Qt ends the process with exit(1) when its own Wayland connection breaks. End it there and
+  // then, before the process-wide delegate and backend are torn down while Qt still runs.
+  std::atexit([] {
+    std::fflush(nullptr);
+    std::_Exit(1);
+  });
+  quillmere::runQuillmere();
+
+  const int status = waylandBackend.exitCode();
+  std::fflush(nullptr);
+  std::_Exit(status);
+}
+
+}  // namespace platform::entry

@@ -1,0 +1,17 @@
+#pragma once
+
+namespace platform::entry {
+
+// Whether $WAYLAND_DISPLAY names a compositor that the Wayland backend can run on.
+bool waylandBackendAvailable();
+
+// Runs Quillmere on the Wayland compositor in $WAYLAND_DISPLAY, one instance per session;
+// the exit status.
+int runOnWayland();
+
+enum class WaylandToggle { delivered, notRunning, noAnswer };
+
+// Asks the Quillmere of this Wayland session to toggle its effect, through its socket.
+WaylandToggle toggleOnWayland();
+
+}  // namespace platform::entry

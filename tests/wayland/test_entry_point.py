@@ -1,0 +1,179 @@
+"""The quillmere executable's choice of backend, one instance per Wayland session, --toggle
+through the session's socket, and its exits, on private headless sways (and one private Xvfb
+for --backend=x11). No session bus is reached: the address names a socket where none listens."""
+
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import threading
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from sway_session import SwaySession, SwayUnavailable, wait_for  # noqa: E402
+
+QUILLMERE = os.environ.get("QUILLMERE_BIN", "")
+LAUNCH_LINES = ["QuillmereApp started", "Accessibility permissions granted."]
+
+
+class Quillmere:
+    """A running quillmere, its standard output collected line by line."""
+
+    def __init__(self, session, args=(), env=None):
+        self.process = session.spawn([QUILLMERE] + list(args), env=env, stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL)
+        self.lines = []
+        self.lock = threading.Lock()
+        threading.Thread(target=self._collect, daemon=True).start()
+
+    def _collect(self):
+        for raw in self.process.stdout:
+            with self.lock:
+                self.lines.append(raw.decode(errors="replace").rstrip("\n"))
+
+    def output(self):
+        with self.lock:
+            return list(self.lines)
+
+    def wait_for_lines(self, expected, what):
+        try:
+            wait_for(lambda: self.output() == expected, what)
+        except AssertionError:
+            raise AssertionError("{}: saw {}".format(what, self.output())) from None
+
+    def wait(self, timeout=5):
+        self.process.wait(timeout)
+        return self.process.returncode
+
+
+class EntryPointTest(unittest.TestCase):
+    def setUp(self):
+        if not QUILLMERE:
+            self.skipTest("the quillmere executable is not built")
+
+    def session(self):
+        try:
+            session = SwaySession().__enter__()
+        except SwayUnavailable as reason:
+            self.skipTest("no headless sway could start: {}".format(reason))
+        self.addCleanup(session.close)
+        session.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + os.path.join(
+            session.env["XDG_RUNTIME_DIR"], "no-bus")
+        return session
+
+    def run_quillmere(self, session, args, env=None):
+        result = session.run([QUILLMERE] + list(args), env=env)
+        return result.returncode, result.stdout.decode(), result.stderr.decode()
+
+    def assert_one_line(self, stderr, expected):
+        self.assertEqual(len(stderr.splitlines()), 1, stderr)
+        self.assertIn(expected, stderr)
+
+    def test_options_that_cannot_run_start_nothing(self):
+        session = self.session()
+        without_wayland = {k: v for k, v in session.env.items() if k != "WAYLAND_DISPLAY"}
+        status, out, err = self.run_quillmere(session, ["--backend=wayland"], without_wayland)
+        self.assertEqual((status, out), (1, ""))
+        self.assert_one_line(err, "WAYLAND_DISPLAY is not set")
+        status, out, err = self.run_quillmere(session, ["--backend=mir"])
+        self.assertEqual((status, out), (2, ""))
+        self.assertIn("unknown backend 'mir'", err)
+        # None runs yet: --toggle says so at once, on this session's display.
+        for args in (["--toggle"], ["--toggle", "--backend=wayland"]):
+            started = time.monotonic()
+            status, out, err = self.run_quillmere(session, args)
+            self.assertEqual((status, out), (1, ""), args)
+            self.assert_one_line(err, 'not running on Wayland display "{}"'.format(
+                session.env["WAYLAND_DISPLAY"]))
+            self.assertLess(time.monotonic() - started, 1.0)
+
+    def test_one_instance_per_session_toggled_through_its_socket_and_ended_by_sigterm(self):
+        session = self.session()
+        app = Quillmere(session)
+        app.wait_for_lines(LAUNCH_LINES, "the launch on the Wayland backend")
+        self.assertEqual(app.process.poll(), None)
+
+        status, out, err = self.run_quillmere(session, [])
+        self.assertEqual((status, out), (0, ""))
+        self.assert_one_line(err, 'already running on Wayland display "{}"'.format(
+            session.env["WAYLAND_DISPLAY"]))
+
+        expected = list(LAUNCH_LINES)
+        for state in ("false", "true"):
+            status, out, err = self.run_quillmere(session, ["--toggle"])
+            self.assertEqual((status, out, err), (0, "", ""))
+            expected.append("Toggled effect: " + state)
+            app.wait_for_lines(expected, "the toggle")
+
+        # Anything but the exact request is closed unheard, and the socket stays open.
+        path = os.path.join(session.env["XDG_RUNTIME_DIR"], "quillmere-{}.socket".format(
+            session.env["WAYLAND_DISPLAY"]))
+        for garbage in (b"toggle\r\n", b"toggle\ntoggle\n", b"x" * 4096):
+            with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as client:
+                client.settimeout(2)
+                client.connect(path)
+                try:
+                    client.sendall(garbage)
+                    answer = client.recv(64)
+                except (ConnectionResetError, BrokenPipeError):
+                    answer = b""  # closed with the rest unread
+                self.assertEqual(answer, b"", garbage)
+        status, _, err = self.run_quillmere(session, ["--toggle"])
+        self.assertEqual(status, 0, err)
+        expected.append("Toggled effect: false")
+        app.wait_for_lines(expected, "the toggle after garbage")
+
+        # A stopped instance: status 1 after a second, and the late request toggles nothing.
+        app.process.send_signal(signal.SIGSTOP)
+        started = time.monotonic()
+        status, _, err = self.run_quillmere(session, ["--toggle"])
+        elapsed = time.monotonic() - started
+        app.process.send_signal(signal.SIGCONT)
+        self.assertEqual(status, 1)
+        self.assert_one_line(err, "did not answer")
+        self.assertGreaterEqual(elapsed, 1.0)
+        self.assertLess(elapsed, 2.0)
+        time.sleep(0.5)
+        self.assertEqual(len(app.output()), 5)
+
+        app.process.send_signal(signal.SIGTERM)
+        self.assertEqual(app.wait(), 0)
+        # The next one takes the session over.
+        again = Quillmere(session)
+        again.wait_for_lines(LAUNCH_LINES, "the launch after the first ended")
+        started = time.monotonic()
+        session.kill_compositor()
+        self.assertEqual(again.wait(), 1)
+        self.assertLess(time.monotonic() - started, 2.0)
+
+    def test_backend_x11_runs_on_x_though_a_wayland_compositor_offers_layer_shell(self):
+        if shutil.which("Xvfb") is None:
+            self.skipTest("Xvfb is not installed")
+        session = self.session()
+        read_end, write_end = os.pipe()
+        xvfb = session.spawn(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp",
+                              "-screen", "0", "640x480x24"], pass_fds=(write_end,),
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as source:
+            number = source.readline().strip()
+        self.assertTrue(number, "Xvfb did not start")
+        env = dict(session.env, DISPLAY=":" + number)
+        app = Quillmere(session, ["--backend=x11"], env)
+        wait_for(lambda: "QuillmereApp started" in app.output(), "the launch on the X11 backend")
+        # Only the X display's instance answers: the Wayland session has none.
+        status, _, err = self.run_quillmere(session, ["--toggle", "--backend=wayland"], env)
+        self.assertEqual(status, 1)
+        status, _, err = self.run_quillmere(session, ["--toggle"], env)
+        self.assertEqual(status, 0, err)
+        wait_for(lambda: "Toggled effect: false" in app.output(), "the toggle on X11")
+        app.process.send_signal(signal.SIGTERM)
+        self.assertEqual(app.wait(), 0)
+        xvfb.kill()
+
+
+if __name__ == "__main__":
+    unittest.main()
