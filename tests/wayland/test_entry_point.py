@@ -121,6 +121,21 @@ class EntryPointTest(unittest.TestCase):
                 except (ConnectionResetError, BrokenPipeError):
                     answer = b""  # closed with the rest unread
                 self.assertEqual(answer, b"", garbage)
+        # Four silent clients at once are all it keeps, each for a second; a fifth is closed.
+        silent = [socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) for _ in range(5)]
+        try:
+            for client in silent:
+                client.settimeout(3)
+                client.connect(path)
+            started = time.monotonic()
+            self.assertEqual(silent[4].recv(64), b"")
+            self.assertLess(time.monotonic() - started, 0.5)
+            self.assertEqual(silent[0].recv(64), b"")
+            self.assertGreaterEqual(time.monotonic() - started, 0.8)
+            self.assertLess(time.monotonic() - started, 1.5)
+        finally:
+            for client in silent:
+                client.close()
         status, _, err = self.run_quillmere(session, ["--toggle"])
         self.assertEqual(status, 0, err)
         expected.append("Toggled effect: false")
