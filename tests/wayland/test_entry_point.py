@@ -164,7 +164,7 @@ class EntryPointTest(unittest.TestCase):
         self.assertEqual(again.wait(), 1)
         self.assertLess(time.monotonic() - started, 2.0)
 
-    def test_backend_x11_runs_on_x_though_a_wayland_compositor_offers_layer_shell(self):
+    def test_x11_runs_when_asked_or_when_the_wayland_display_offers_no_layer_shell(self):
         if shutil.which("Xvfb") is None:
             self.skipTest("Xvfb is not installed")
         session = self.session()
@@ -182,6 +182,17 @@ class EntryPointTest(unittest.TestCase):
         # Only the X display's instance answers: the Wayland session has none.
         status, _, err = self.run_quillmere(session, ["--toggle", "--backend=wayland"], env)
         self.assertEqual(status, 1)
+        status, _, err = self.run_quillmere(session, ["--toggle"], env)
+        self.assertEqual(status, 0, err)
+        wait_for(lambda: "Toggled effect: false" in app.output(), "the toggle on X11")
+        app.process.send_signal(signal.SIGTERM)
+        self.assertEqual(app.wait(), 0)
+
+        # A Wayland display without layer-shell (here: none at all) leaves the choice to X11.
+        env["WAYLAND_DISPLAY"] = "wayland-none"
+        app = Quillmere(session, [], env)
+        wait_for(lambda: "QuillmereApp started" in app.output(), "the launch on X11 by choice")
+        # --toggle finds no instance of that Wayland session and asks the X display's.
         status, _, err = self.run_quillmere(session, ["--toggle"], env)
         self.assertEqual(status, 0, err)
         wait_for(lambda: "Toggled effect: false" in app.output(), "the toggle on X11")
