@@ -3,17 +3,13 @@
 #include <unistd.h>
 #include <xcb/shape.h>
 
+#include <QRect>
 #include <array>
 #include <string_view>
 
-#include "platform/x11/window_server.h"
-
-#ifdef QUILLMERE_HAVE_X11_PAINT
-#include <QRect>
-
 #include "platform/render/effect_renderer.h"
 #include "platform/x11/paint/overlay_paint_engine.h"
-#endif
+#include "platform/x11/window_server.h"
 
 namespace platform::x11 {
 
@@ -47,19 +43,15 @@ OverlayWindowPeer::OverlayWindowPeer(Window& window, OverlayContext context)
     : window_(window), context_(std::move(context)) {}
 
 OverlayPaintEngine* OverlayWindowPeer::painter() const {
-#ifdef QUILLMERE_HAVE_X11_PAINT
   if (painting_ && context_.server) {
     return static_cast<OverlayPaintEngine*>(context_.paintEngine.data());
   }
-#endif
   return nullptr;
 }
 
 OverlayWindowPeer::~OverlayWindowPeer() {
   if (xid_ == XCB_NONE || !context_.server) return;
-#ifdef QUILLMERE_HAVE_X11_PAINT
   if (OverlayPaintEngine* paint = painter()) paint->removeOverlay(xid_);
-#endif
   context_.server->removeOverlay(xid_);
   if (context_.server->isConnected()) {
     xcb_destroy_window(context_.server->connection(), xid_);
@@ -103,11 +95,6 @@ void OverlayWindowPeer::ensureCreated() {
   // Every click, drag and scroll goes to what lies beneath.
   xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED, xid_, 0,
                        0, 0, nullptr);
-#ifndef QUILLMERE_HAVE_X11_PAINT
-  // Without the paint engine there is nothing to show; the window still holds its place.
-  xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED, xid_,
-                       0, 0, 0, nullptr);
-#endif
   setProperties();
   server.addOverlay(xid_, [this] {
     return OverlayState{window_.level(), window_.alphaValue(), onScreen_};
@@ -154,13 +141,11 @@ void OverlayWindowPeer::frameDidChange() {
                            XCB_CONFIG_WINDOW_HEIGHT,
                        values.data());
   xcb_flush(context_.server->connection());
-#ifdef QUILLMERE_HAVE_X11_PAINT
   if (OverlayPaintEngine* paint = painter()) {
     paint->removeOverlay(xid_);
     painting_ = false;
     startPainting();
   }
-#endif
 }
 
 void OverlayWindowPeer::levelDidChange() {
@@ -170,21 +155,16 @@ void OverlayWindowPeer::levelDidChange() {
 void OverlayWindowPeer::alphaDidChange() {
   if (xid_ == XCB_NONE || !context_.server) return;
   context_.server->overlayAlphaDidChange();
-#ifdef QUILLMERE_HAVE_X11_PAINT
   if (OverlayPaintEngine* paint = painter()) paint->setWindowAlpha(xid_, window_.alphaValue());
-#endif
 }
 
 void OverlayWindowPeer::contentDidChange() {
-#ifdef QUILLMERE_HAVE_X11_PAINT
   if (OverlayPaintEngine* paint = painter()) {
     paint->setContent(xid_, render::snapshotContent(window_.contentView()));
   }
-#endif
 }
 
 void OverlayWindowPeer::startPainting() {
-#ifdef QUILLMERE_HAVE_X11_PAINT
   auto* paint = static_cast<OverlayPaintEngine*>(context_.paintEngine.data());
   if (painting_ || paint == nullptr || !context_.server || !paint->available()) return;
   painting_ = true;
@@ -197,7 +177,6 @@ void OverlayWindowPeer::startPainting() {
                     ratio);
   paint->setContent(xid_, render::snapshotContent(window_.contentView()));
   paint->setWindowAlpha(xid_, window_.alphaValue());
-#endif
 }
 
 void OverlayWindowPeer::orderFront() {

@@ -22,19 +22,13 @@
 #include "platform/x11/xcb_reply.h"
 #include "platform/x11/xwayland_detection.h"
 
-#ifdef QUILLMERE_HAVE_X11_INPUT
 #include "platform/x11/input/global_input.h"
 #include "platform/x11/input/local_key_filter.h"
-#endif
-#ifdef QUILLMERE_HAVE_X11_PAINT
 #include "platform/x11/paint/overlay_paint_engine.h"
-#endif
-#ifdef QUILLMERE_HAVE_X11_SHELL
 #include "platform/x11/shell/alert_dialog.h"
 #include "platform/x11/shell/bundle_resources.h"
 #include "platform/x11/shell/desktop_notification.h"
 #include "platform/x11/shell/tray_status_item.h"
-#endif
 
 namespace platform::x11 {
 
@@ -81,7 +75,6 @@ X11Platform::X11Platform() : owner_(std::make_unique<QObject>()) {
   signals_ = new TerminationSignals([] { QCoreApplication::exit(0); }, owner_.get());
 
   const QByteArray displayName = qgetenv("DISPLAY");
-#ifdef QUILLMERE_HAVE_X11_INPUT
   input_ = new GlobalInput(displayName, owner_.get());
   QObject::connect(input_, &GlobalInput::connectionLost, owner_.get(), &exitForLostDisplay);
   input_->setPointerMovedHandler([this](QPoint position) {
@@ -96,14 +89,10 @@ X11Platform::X11Platform() : owner_(std::make_unique<QObject>()) {
   qApp->installEventFilter(localKeys_);
   focusWatcher_ = new KeyFocusWatcher(
       [this](bool ownWindowHasKeys) { input_->setKeysSuppressed(ownWindowHasKeys); }, owner_.get());
-#endif
-#ifdef QUILLMERE_HAVE_X11_PAINT
   paint_ = new OverlayPaintEngine(displayName, owner_.get());
   QObject::connect(paint_, &OverlayPaintEngine::connectionLost, owner_.get(), &exitForLostDisplay);
   QObject::connect(server_, &WindowServer::stackingChanged, paint_,
                    &OverlayPaintEngine::stackingDidChange);
-#endif
-  (void)displayName;
 }
 
 X11Platform::~X11Platform() = default;
@@ -139,13 +128,7 @@ void X11Platform::setApplicationIconImage(const Image& image) {
 
 std::optional<std::string> X11Platform::pathForResource(std::string_view name,
                                                         std::string_view type) {
-#ifdef QUILLMERE_HAVE_X11_SHELL
   return findBundledResource(name, type);
-#else
-  (void)name;
-  (void)type;
-  return std::nullopt;
-#endif
 }
 
 bool X11Platform::canReadImageFile(const std::string& path) {
@@ -153,12 +136,7 @@ bool X11Platform::canReadImageFile(const std::string& path) {
 }
 
 bool X11Platform::hasSystemSymbol(const std::string& name) {
-#ifdef QUILLMERE_HAVE_X11_SHELL
   return name == kStatusSymbolName;  // the tray draws this one itself
-#else
-  (void)name;
-  return false;
-#endif
 }
 
 void X11Platform::writeStandardOutputLine(std::string_view line) {
@@ -197,10 +175,7 @@ std::vector<Rect> X11Platform::screenFrames() {
 }
 
 std::unique_ptr<WindowPeer> X11Platform::createWindowPeer(Window& window) {
-  OverlayContext context{server_, nullptr, [this] { return screenGeometry(); }};
-#ifdef QUILLMERE_HAVE_X11_PAINT
-  context.paintEngine = paint_;
-#endif
+  OverlayContext context{server_, paint_, [this] { return screenGeometry(); }};
   return std::make_unique<OverlayWindowPeer>(window, std::move(context));
 }
 
@@ -223,20 +198,11 @@ void X11Platform::postWorkspaceNotification(WorkspaceNotification name) {
 }
 
 bool X11Platform::openURL(const URL& url) {
-#ifdef QUILLMERE_HAVE_X11_SHELL
   return openURLExternally(url);
-#else
-  (void)url;
-  return false;
-#endif
 }
 
 URL X11Platform::accessibilitySettingsURL() {
-#ifdef QUILLMERE_HAVE_X11_SHELL
   return permissionHelpURL();
-#else
-  return URL{};
-#endif
 }
 
 std::shared_ptr<const WindowInfoList> X11Platform::copyWindowInfo(std::uint32_t options,
@@ -252,11 +218,9 @@ std::int32_t X11Platform::windowLevelForKey(WindowLevelKey /*key*/) {
 
 Point X11Platform::mouseLocation() {
   if (pointerDuringDelivery_) return *pointerDuringDelivery_;
-#ifdef QUILLMERE_HAVE_X11_INPUT
   if (auto position = input_->queryPointer()) {
     return screenGeometry().pointFromPixel(position->x(), position->y());
   }
-#endif
   const QPoint position = QCursor::pos();
   return screenGeometry().pointFromPixel(position.x(), position.y());
 }
@@ -325,23 +289,14 @@ void X11Platform::invalidateTimer(TimerId timer) {
 }
 
 std::optional<X11Platform::PaintCost> X11Platform::lastPaintCost() const {
-#ifdef QUILLMERE_HAVE_X11_PAINT
   const OverlayPaintEngine::FrameCost cost = paint_->lastFrameCost();
   return PaintCost{cost.captureMs, cost.renderMs, cost.frames, paint_->compositorActive()};
-#else
-  return std::nullopt;
-#endif
 }
 
 // --- Status menu, permission, alerts and notifications ---------------------------------------
 
 std::unique_ptr<StatusItemPeer> X11Platform::createStatusItemPeer(StatusItem& item) {
-#ifdef QUILLMERE_HAVE_X11_SHELL
   return makeTrayStatusItemPeer(item);
-#else
-  (void)item;
-  return nullptr;
-#endif
 }
 
 // Global input can be observed on an X server with XInput 2.2 that is not XWayland, where
@@ -375,29 +330,16 @@ bool X11Platform::serverIsXwaylandOnce() const {
 
 bool X11Platform::isProcessTrusted(bool /*prompt*/) {
   if (!serverAllowsGlobalInput()) return false;
-#ifdef QUILLMERE_HAVE_X11_INPUT
   return input_->available();
-#else
-  return false;  // without the input part no monitor can ever fire
-#endif
 }
 
 ModalResponse X11Platform::runModalAlert(const Alert& alert) {
-#ifdef QUILLMERE_HAVE_X11_SHELL
   return runAlertDialog(alert);
-#else
-  (void)alert;
-  return kAlertSecondButtonReturn;
-#endif
 }
 
 void X11Platform::deliverNotification(const UserNotification& notification) {
-#ifdef QUILLMERE_HAVE_X11_SHELL
   const auto icon = findBundledResource("app-icon", "png");
   sendDesktopNotification(notification, icon ? QString::fromStdString(*icon) : QString());
-#else
-  (void)notification;
-#endif
 }
 
 }  // namespace platform::x11
