@@ -5,12 +5,14 @@
 // test executable and instantiate it there:
 //
 //   INSTANTIATE_TEST_SUITE_P(X11, PlatformContractTest,
-//                            ::testing::Values(ContractBackend{"x11", makeBackend, runFor}));
+//                            ::testing::Values(ContractBackend{"x11", makeBackend, runFor}),
+//                            [](const auto& info) { return info.param.name; });
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "platform/platform.h"
@@ -24,6 +26,11 @@ struct ContractBackend {
   // Lets the given time pass on the backend's clock, handling its events and timers.
   std::function<void(Platform&, double seconds)> runFor;
 };
+
+// Test output names the backend, not the bytes of its functions.
+inline void PrintTo(const ContractBackend& backend, std::ostream* out) {
+  *out << backend.name;
+}
 
 class PlatformContractTest : public ::testing::TestWithParam<ContractBackend> {
  protected:

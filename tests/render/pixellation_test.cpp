@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "render_helpers.h"
@@ -54,6 +56,17 @@ struct GridCase {
   int height;
 };
 
+// Also the case's name in the test list: "scale125_intensity10_150x100".
+std::string caseName(const GridCase& c) {
+  return "scale" + std::to_string(std::lround(c.ratio * 100)) + "_intensity" +
+         std::to_string(std::lround(c.intensity * 100)) + "_" + std::to_string(c.width) + "x" +
+         std::to_string(c.height);
+}
+
+void PrintTo(const GridCase& c, std::ostream* out) {
+  *out << caseName(c);
+}
+
 class PixellateGrid : public ::testing::TestWithParam<GridCase> {};
 
 TEST_P(PixellateGrid, SquaresAreUniformWithEdgesOnTheGridThroughTheCentre) {
@@ -75,7 +88,8 @@ INSTANTIATE_TEST_SUITE_P(Sizes, PixellateGrid,
                                            GridCase{2.0, 0.1, 200, 150},
                                            GridCase{2.0, 0.3, 360, 240},
                                            GridCase{1.5, 0.3, 240, 180},
-                                           GridCase{1.25, 0.1, 150, 100}));
+                                           GridCase{1.25, 0.1, 150, 100}),
+                         [](const auto& info) { return caseName(info.param); });
 
 // Centres in points within the effect view, which reaches 100 points past the screen; rows
 // are counted from the top, so the grid line lies at the height less the centre's y.

@@ -6,10 +6,17 @@
 
 #include <cmath>
 #include <cstdint>
+#include <ostream>
 #include <random>
 #include <vector>
 
 namespace platform::render {
+
+// Test output names the kernel variant, not its address.
+void PrintTo(const RowKernels* kernels, std::ostream* out) {
+  *out << kernels->name;
+}
+
 namespace {
 
 constexpr int kLengths[] = {1, 3, 4, 7, 8, 9, 15, 16, 17, 33, 101};
