@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Runs one command on a private X desktop and stops the desktop afterwards.
+"""Runs one command on a private X desktop and stops the desktop afterwards. The command gets
+the desktop's private environment, on Qt's xcb platform.
 
 usage: run_on_xdesktop.py [--no-wm] [--compositor] [--size WxHxD] -- command args...
 The command's exit status is this script's.
@@ -9,7 +10,6 @@ import argparse
 import os
 import subprocess
 import sys
-import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from xdesktop import XDesktop  # noqa: E402
@@ -26,9 +26,8 @@ def main():
     if not command:
         parser.error("no command given")
     with XDesktop(wm=not args.no_wm, compositor=args.compositor, size=args.size) as desk:
-        with tempfile.TemporaryDirectory() as runtime:
-            env = dict(desk.env, XDG_RUNTIME_DIR=runtime)
-            return subprocess.run(command, env=env, timeout=600).returncode
+        env = dict(desk.env, QT_QPA_PLATFORM="xcb")
+        return subprocess.run(command, env=env, timeout=600).returncode
 
 
 if __name__ == "__main__":

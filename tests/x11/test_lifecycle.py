@@ -5,10 +5,12 @@ import os
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from private_session import private_environment  # noqa: E402
 from quillmere_process import BINARY, LAUNCH_LINES, Quillmere  # noqa: E402
 from xclient import XClient  # noqa: E402
 from xdesktop import XDesktop  # noqa: E402
@@ -79,15 +81,15 @@ class NoDisplay(unittest.TestCase):
         return subprocess.run([BINARY], env=env, capture_output=True, text=True, timeout=10)
 
     def test_missing_or_unreachable_display_gives_one_line_and_status_1(self):
-        env = dict(os.environ)
-        env.pop("DISPLAY", None)
-        for display in (None, "", ":4711"):
-            if display is not None:
-                env["DISPLAY"] = display
-            result = self.run_without(env)
-            self.assertEqual(result.returncode, 1, display)
-            self.assertEqual(len(result.stderr.strip().splitlines()), 1, result.stderr)
-            self.assertEqual(result.stdout, "")
+        with tempfile.TemporaryDirectory() as root:
+            env = private_environment(root)
+            for display in (None, "", ":4711"):
+                if display is not None:
+                    env["DISPLAY"] = display
+                result = self.run_without(env)
+                self.assertEqual(result.returncode, 1, display)
+                self.assertEqual(len(result.stderr.strip().splitlines()), 1, result.stderr)
+                self.assertEqual(result.stdout, "")
 
 
 class NoWindowManager(unittest.TestCase):

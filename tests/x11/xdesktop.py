@@ -1,14 +1,19 @@
-"""A private X desktop for the integration tests: Xvfb, an optional window manager and an
-optional compositor, all started here and all stopped again, even when a test fails.
+"""A private X desktop for the integration tests: Xvfb, a session bus, an optional window
+manager and an optional compositor, all started here and all stopped again, even when a test
+fails.
 
-Never touches the display the tests were started from: every child gets the private
-display in its environment, and the inherited DISPLAY is dropped.
+Never touches the display or bus the tests were started from: every child gets the private
+environment of private_session, with this desktop's display and bus in it.
 """
 
 import os
+import shutil
 import signal
 import subprocess
+import tempfile
 import time
+
+from private_session import private_environment, start_session_bus
 
 _STARTED = []
 
@@ -46,13 +51,28 @@ class XDesktop:
         self.xvfb = None
         self.wm_process = None
         self.compositor_process = None
+        self.dir = None
 
     def __enter__(self):
+        self.dir = tempfile.mkdtemp(prefix="quillmere-xdesktop-")
+        try:
+            self.env = private_environment(self.dir)
+            _STARTED.append(start_session_bus(self.env))
+            self._start_x()
+            if self.wm:
+                self.start_wm()
+            if self.compositor:
+                self.start_compositor()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def _start_x(self):
         read_fd, write_fd = os.pipe()
         self.xvfb = self._spawn(
             ["Xvfb", "-displayfd", str(write_fd), "-noreset", "-nolisten", "tcp",
-             "-screen", "0", self.size] + self.extra_args,
-            env=self._base_env(), pass_fds=(write_fd,))
+             "-screen", "0", self.size] + self.extra_args, pass_fds=(write_fd,))
         os.close(write_fd)
         number = b""
         deadline = time.monotonic() + 20
@@ -63,16 +83,9 @@ class XDesktop:
             number += chunk
         os.close(read_fd)
         if not number.strip():
-            self.close()
             raise RuntimeError("Xvfb did not start")
         self.display = ":" + number.decode().strip()
-        self.env = self._base_env()
         self.env["DISPLAY"] = self.display
-        if self.wm:
-            self.start_wm()
-        if self.compositor:
-            self.start_compositor()
-        return self
 
     def __exit__(self, *exc):
         self.close()
@@ -80,14 +93,9 @@ class XDesktop:
 
     def close(self):
         _stop_all()
-
-    @staticmethod
-    def _base_env():
-        env = dict(os.environ)
-        env.pop("DISPLAY", None)
-        env.pop("WAYLAND_DISPLAY", None)
-        env.pop("XAUTHORITY", None)
-        return env
+        if self.dir is not None:
+            shutil.rmtree(self.dir, ignore_errors=True)
+            self.dir = None
 
     def _spawn(self, argv, env=None, **kwargs):
         kwargs.setdefault("stdout", subprocess.DEVNULL)

@@ -57,7 +57,8 @@ bool showFocused(QWidget& widget) {
 
 }  // namespace quillmere::test
 
-// Everything runs on an Xvfb of this program's own; the inherited display is never used.
+// Everything runs on an Xvfb of this program's own, and this process's Qt and the programs it
+// starts see only the private environment: the inherited display and settings are never used.
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   quillmere::test::PrivateDisplay server(1280, 800);
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   quillmere::test::gDisplay = server.name();
-  setenv("DISPLAY", server.name().c_str(), 1);
+  server.environment().applyToThisProcess();
   setenv("QT_QPA_PLATFORM", "xcb", 1);
   int qtArgc = 1;
   char* qtArgv[] = {argv[0], nullptr};

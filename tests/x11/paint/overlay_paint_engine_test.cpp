@@ -309,7 +309,10 @@ TEST_F(PaintTest, ReportsTheServerGoingAway) {
 
 }  // namespace
 
+// The test's own process sees only a private environment too.
 int main(int argc, char** argv) {
+  const quillmere::test::PrivateEnvironment environment;
+  environment.applyToThisProcess();
   QCoreApplication application(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -8,10 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <thread>
-
-extern char** environ;
 
 namespace quillmere::test {
 
@@ -43,7 +40,10 @@ PrivateDisplay::PrivateDisplay(int width, int height) {
   char c = 0;
   while (server_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
   close(fds[0]);
-  if (!number.empty()) name_ = ":" + number;
+  if (!number.empty()) {
+    name_ = ":" + number;
+    environment_.set("DISPLAY", name_);
+  }
 }
 
 PrivateDisplay::~PrivateDisplay() {
@@ -51,13 +51,8 @@ PrivateDisplay::~PrivateDisplay() {
   terminate(server_);
 }
 
-// The child gets this display and nothing of the one we were started on.
 pid_t PrivateDisplay::spawn(const std::vector<std::string>& argv) const {
-  std::vector<std::string> envStrings;
-  for (char** e = environ; *e != nullptr; ++e) {
-    if (std::strncmp(*e, "DISPLAY=", 8) != 0) envStrings.emplace_back(*e);
-  }
-  if (!name_.empty()) envStrings.push_back("DISPLAY=" + name_);
+  std::vector<std::string> envStrings = environment_.entries();
   std::vector<char*> env;
   for (auto& s : envStrings) env.push_back(s.data());
   env.push_back(nullptr);

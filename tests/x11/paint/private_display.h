@@ -5,10 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "private_environment.h"
+
 namespace quillmere::test {
 
-// A virtual X server of our own, with the helper programs that run on it. Nothing here reads
-// or passes on the display this process inherited.
+// A virtual X server of our own, with the helper programs that run on it. Each of them gets
+// the private environment with this display in it; nothing of this process's own environment,
+// its display included, is passed on.
 class PrivateDisplay final {
  public:
   PrivateDisplay(int width, int height);
@@ -18,6 +21,7 @@ class PrivateDisplay final {
 
   bool running() const { return !name_.empty(); }
   const std::string& name() const { return name_; }
+  PrivateEnvironment& environment() { return environment_; }
 
   // Runs a program on this display and waits for it; true when it exited with status 0.
   bool run(const std::vector<std::string>& argv) const;
@@ -30,6 +34,7 @@ class PrivateDisplay final {
  private:
   pid_t spawn(const std::vector<std::string>& argv) const;
 
+  PrivateEnvironment environment_;
   pid_t server_ = -1;
   std::string name_;
   std::vector<pid_t> helpers_;

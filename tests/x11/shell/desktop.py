@@ -1,6 +1,7 @@
 """A private X desktop for one test: Xvfb, optionally a window manager and a tray host, and a
-session bus of its own. Everything started here is stopped again, even when a test fails. The
-display and bus that the caller's environment names are never used."""
+session bus of its own. Everything started here is stopped again, even when a test fails.
+Every process gets the private environment of private_session: nothing of the caller's
+environment, its display or its bus is used."""
 
 import os
 import queue
@@ -8,9 +9,14 @@ import re
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import threading
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from private_session import (no_bus_address, private_environment,  # noqa: E402
+                             start_session_bus, tool_environment)
 
 SCREEN_SIZE = (1280, 800)
 
@@ -37,15 +43,8 @@ class Desktop:
         self.processes = []
         self.tray = None
         self.dir = tempfile.mkdtemp(prefix="quillmere-shell-")
-        self.env = {k: v for k, v in os.environ.items()
-                    if not k.startswith(("DISPLAY", "DBUS_", "WAYLAND", "XAUTHORITY",
-                                         "XDG_SESSION", "QT_"))}
-        self.env["XDG_RUNTIME_DIR"] = os.path.join(self.dir, "runtime")
-        self.env["HOME"] = os.path.join(self.dir, "home")
-        os.makedirs(self.env["XDG_RUNTIME_DIR"], mode=0o700)
-        os.makedirs(self.env["HOME"])
-        # Without an address libdbus would start a bus of its own; this one never answers.
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + os.path.join(self.dir, "no-bus")
+        self.env = private_environment(self.dir)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = no_bus_address(self.env)
 
     def __enter__(self):
         try:
@@ -82,14 +81,7 @@ class Desktop:
         self.env["DISPLAY"] = ":" + number.decode()
 
     def _start_bus(self):
-        daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
-                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=self.env,
-                                  text=True)
-        self.processes.append(daemon)
-        address = daemon.stdout.readline().strip()
-        if not address:
-            raise RuntimeError("dbus-daemon did not start")
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+        self.processes.append(start_session_bus(self.env))
 
     def spawn(self, argv, **kwargs):
         kwargs.setdefault("stdout", subprocess.DEVNULL)
@@ -224,7 +216,7 @@ def pixels(path, x, y, width, height):
     """The colours of a rectangle of a PNG, as (r, g, b) tuples, row by row."""
     raw = subprocess.run(["convert", path, "-crop", "%dx%d+%d+%d" % (width, height, x, y),
                           "+repage", "-depth", "8", "rgb:-"],
-                         capture_output=True, check=True).stdout
+                         capture_output=True, check=True, env=tool_environment()).stdout
     return [tuple(raw[i:i + 3]) for i in range(0, len(raw) - 2, 3)]
 
 

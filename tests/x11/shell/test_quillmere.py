@@ -14,7 +14,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop import (SCREEN_SIZE, Desktop, Harness, ancestors, pixels,  # noqa: E402
-                     wait_until, window_geometry)
+                     tool_environment, wait_until, window_geometry)
 from menu_locator import MenuLayout, popup_menu  # noqa: E402
 
 INSTALLED_PREFIX = os.environ.get("QUILLMERE_INSTALLED_PREFIX")
@@ -29,7 +29,7 @@ PATCH = (900, 500, 64, 64)
 def install_prefix():
     prefix = tempfile.mkdtemp(prefix="quillmere-install-")
     subprocess.run(["cmake", "--install", BUILD_DIR, "--prefix", prefix], check=True,
-                   stdout=subprocess.DEVNULL)
+                   stdout=subprocess.DEVNULL, env=tool_environment())
     return prefix
 
 
@@ -38,7 +38,8 @@ def striped_wallpaper(desktop):
     path = os.path.join(desktop.dir, "stripes.png")
     subprocess.run(["convert", "-size", "16x16", "xc:#f0f0f0", "-fill", "#202020", "-draw",
                     "rectangle 0,0 7,15", "-write", "mpr:tile", "+delete", "-size",
-                    "%dx%d" % SCREEN_SIZE, "tile:mpr:tile", path], check=True)
+                    "%dx%d" % SCREEN_SIZE, "tile:mpr:tile", path], check=True,
+                   env=tool_environment())
     desktop.x("hsetroot", "-tile", path, check=True)
 
 
