@@ -10,7 +10,6 @@ import argparse
 import os
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests",
@@ -33,9 +32,8 @@ def cpu_seconds(pid):
 
 
 def focus_bench(build):
-    with XDesktop(wm=True) as desk, tempfile.TemporaryDirectory() as runtime:
-        env = dict(desk.env, XDG_RUNTIME_DIR=runtime)
-        out = subprocess.run([os.path.join(build, "bench/x11/x11_focus_bench")], env=env,
+    with XDesktop(wm=True) as desk:
+        out = subprocess.run([os.path.join(build, "bench/x11/x11_focus_bench")], env=desk.env,
                              capture_output=True, text=True, timeout=300)
         print(out.stdout, end="")
 
@@ -48,12 +46,11 @@ def paint_bench(build):
 
 
 def idle_cpu(build, seconds):
-    with XDesktop(wm=True) as desk, tempfile.TemporaryDirectory() as runtime:
+    with XDesktop(wm=True) as desk:
         client = XClient(desk.display)
         for i in range(20):
             client.window(pid=7000 + i, x=30 * i, y=20 * i, name="window %d" % i)
-        env = dict(desk.env, XDG_RUNTIME_DIR=runtime)
-        app = desk.spawn([os.path.join(build, "platform/x11/quillmere")], env=env)
+        app = desk.spawn([os.path.join(build, "platform/x11/quillmere")])
         time.sleep(3)  # launch and fade-in
         start_cpu, start = cpu_seconds(app.pid), time.monotonic()
         time.sleep(seconds)
