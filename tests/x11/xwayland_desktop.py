@@ -12,6 +12,8 @@ import subprocess
 import tempfile
 import time
 
+from private_session import no_bus_address, private_environment
+
 NOBODY = 65534
 
 
@@ -62,7 +64,7 @@ class XwaylandDesktop:
             # keep it to its own user.
             os.makedirs("/tmp/.X11-unix", exist_ok=True)
             os.chmod("/tmp/.X11-unix", 0o1777)
-        sway_env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": runtime,
+        sway_env = {"PATH": os.environ.get("PATH") or "/usr/bin:/bin", "HOME": runtime,
                     "XDG_RUNTIME_DIR": runtime, "LANG": "C.UTF-8",
                     "WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1",
                     "WLR_RENDERER": "pixman"}
@@ -79,8 +81,10 @@ class XwaylandDesktop:
         except BaseException:
             self.close()
             raise
-        self.env = {"PATH": sway_env["PATH"], "HOME": self.base, "LANG": "C.UTF-8",
-                    "DISPLAY": self.display}
+        # The clients' own private directories, and no bus unless a test starts one.
+        self.env = private_environment(os.path.join(self.base, "clients"))
+        self.env["DISPLAY"] = self.display
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = no_bus_address(self.env)
         return self
 
     def __exit__(self, *exc):
