@@ -6,10 +6,12 @@ import os
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from private_session import private_environment  # noqa: E402
 from quillmere_process import BINARY, LAUNCH_LINES, Quillmere  # noqa: E402
 from xclient import XClient  # noqa: E402
 from xdesktop import XDesktop  # noqa: E402
@@ -54,11 +56,12 @@ class CommandLineChecks:
 
 class WithoutDisplay(CommandLineChecks, unittest.TestCase):
     def run_quillmere(self, args, display=None):
-        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-        if display is not None:
-            env["DISPLAY"] = display
-        return subprocess.run([BINARY] + args, env=env, capture_output=True, text=True,
-                              timeout=10)
+        with tempfile.TemporaryDirectory() as root:
+            env = private_environment(root)
+            if display is not None:
+                env["DISPLAY"] = display
+            return subprocess.run([BINARY] + args, env=env, capture_output=True, text=True,
+                                  timeout=10)
 
     def test_toggle_without_a_display_gives_one_line_and_status_1(self):
         for display in (None, "", ":4711"):
