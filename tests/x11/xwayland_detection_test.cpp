@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@ struct DetectionCase {
   std::vector<std::string> outputNames;
   bool xwayland;
 };
+
+void PrintTo(const DetectionCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class XwaylandDetection : public ::testing::TestWithParam<DetectionCase> {};
 
