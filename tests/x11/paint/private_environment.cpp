@@ -43,6 +43,13 @@ void PrivateEnvironment::set(const std::string& name, const std::string& value) 
   variables_.emplace_back(name, value);
 }
 
+std::string PrivateEnvironment::get(const std::string& name) const {
+  for (const auto& [existing, value] : variables_) {
+    if (existing == name) return value;
+  }
+  return {};
+}
+
 std::vector<std::string> PrivateEnvironment::entries() const {
   std::vector<std::string> lines;
   for (const auto& [name, value] : variables_) lines.push_back(name + "=" + value);

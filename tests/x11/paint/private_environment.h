@@ -18,6 +18,8 @@ class PrivateEnvironment final {
   PrivateEnvironment& operator=(const PrivateEnvironment&) = delete;
 
   void set(const std::string& name, const std::string& value);
+  // The value of a variable here, or "" when it is not set.
+  std::string get(const std::string& name) const;
   // NAME=value lines, as execve takes them.
   std::vector<std::string> entries() const;
   // Makes these variables the whole environment of this process, for a test that runs Qt

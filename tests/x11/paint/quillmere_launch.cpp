@@ -3,13 +3,10 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <thread>
 
 namespace quillmere::test {
@@ -17,19 +14,11 @@ namespace quillmere::test {
 QuillmereLaunch::QuillmereLaunch(
     const std::string& displayName,
     const std::vector<std::pair<std::string, std::string>>& extraEnvironment) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "quillmere-launch-XXXXXX");
-  if (mkdtemp(pattern.data()) == nullptr) return;
-  directory_ = pattern;
-  mkdir((directory_ + "/runtime").c_str(), 0700);
-  const char* path = std::getenv("PATH");
-  std::vector<std::string> environment = {
-      std::string("PATH=") + (path != nullptr ? path : "/usr/bin:/bin"),
-      "LANG=C.UTF-8",
-      "HOME=" + directory_,
-      "XDG_RUNTIME_DIR=" + directory_ + "/runtime",
-      "DBUS_SESSION_BUS_ADDRESS=unix:path=" + directory_ + "/no-bus",
-      "DISPLAY=" + displayName};
-  for (const auto& [name, value] : extraEnvironment) environment.push_back(name + "=" + value);
+  environment_.set("DBUS_SESSION_BUS_ADDRESS",
+                   "unix:path=" + environment_.get("XDG_RUNTIME_DIR") + "/no-bus");
+  environment_.set("DISPLAY", displayName);
+  for (const auto& [name, value] : extraEnvironment) environment_.set(name, value);
+  std::vector<std::string> environment = environment_.entries();
   std::vector<char*> env;
   for (std::string& entry : environment) env.push_back(entry.data());
   env.push_back(nullptr);
@@ -54,8 +43,6 @@ QuillmereLaunch::QuillmereLaunch(
 
 QuillmereLaunch::~QuillmereLaunch() {
   stop();
-  std::error_code ignored;
-  if (!directory_.empty()) std::filesystem::remove_all(directory_, ignored);
 }
 
 bool QuillmereLaunch::running() const {

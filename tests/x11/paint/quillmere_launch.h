@@ -6,11 +6,13 @@
 #include <utility>
 #include <vector>
 
+#include "private_environment.h"
+
 namespace quillmere::test {
 
-// The quillmere executable of this build, started on a private display with an environment
-// of its own: a search path, a language, private home and runtime directories, a session bus
-// address where no bus answers, the display, and whatever the test adds (Qt's scale settings).
+// The quillmere executable of this build, started on a private display with the private
+// environment, a session bus address where no bus answers, the display, and whatever the test
+// adds (Qt's scale settings).
 class QuillmereLaunch final {
  public:
   QuillmereLaunch(const std::string& displayName,
@@ -24,7 +26,7 @@ class QuillmereLaunch final {
   int stop();
 
  private:
-  std::string directory_;
+  PrivateEnvironment environment_;
   pid_t pid_ = -1;
 };
 
