@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Runs one command on a private X desktop and stops the desktop afterwards. The command gets
-the desktop's private environment, on Qt's xcb platform.
+the desktop's private environment.
 
 usage: run_on_xdesktop.py [--no-wm] [--compositor] [--size WxHxD] -- command args...
 The command's exit status is this script's.
@@ -26,8 +26,7 @@ def main():
     if not command:
         parser.error("no command given")
     with XDesktop(wm=not args.no_wm, compositor=args.compositor, size=args.size) as desk:
-        env = dict(desk.env, QT_QPA_PLATFORM="xcb")
-        return subprocess.run(command, env=env, timeout=600).returncode
+        return subprocess.run(command, env=desk.env, timeout=600).returncode
 
 
 if __name__ == "__main__":
