@@ -99,10 +99,21 @@ class Desktop:
         return done.stdout
 
     def start_tray(self):
-        self.tray = self.spawn(["trayer", "--edge", "top", "--align", "left", "--widthtype",
-                                "request", "--height", "28", "--SetDockType", "true"])
-        wait_until(lambda: self.x("xdotool", "search", "--onlyvisible", "--class", "trayer"),
-                   what="the tray host")
+        log_path = os.path.join(self.dir, "trayer.log")
+        with open(log_path, "wb") as log:
+            self.tray = self.spawn(["trayer", "--edge", "top", "--align", "left", "--widthtype",
+                                    "request", "--height", "28", "--SetDockType", "true"],
+                                   stderr=log)
+        try:
+            # A loaded machine can take a while to start a GTK program on a fresh display.
+            wait_until(lambda: self.x("xdotool", "search", "--onlyvisible", "--class", "trayer"),
+                       timeout=30.0, what="the tray host")
+        except TimedOut:
+            with open(log_path, errors="replace") as log:
+                said = log.read()[-2000:]
+            raise TimedOut("timed out waiting for the tray host (trayer %s; it said: %r)" % (
+                "still running" if self.tray.poll() is None else
+                "ended with status %s" % self.tray.returncode, said))
 
     def stop_tray(self):
         if self.tray is not None:
