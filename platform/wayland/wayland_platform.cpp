@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/shared/qt_timers.h"
 #include "platform/shared/termination_signals.h"
 #include "platform/wayland/overlay_registry.h"
 #include "platform/wayland/overlay_window_peer.h"
@@ -37,6 +38,7 @@ WaylandPlatform::WaylandPlatform(std::unique_ptr<WaylandConnection> connection)
     : owner_(std::make_unique<QObject>()),
       overlays_(std::make_shared<OverlayRegistry>()),
       nextWindowNumber_(kFirstOverlayNumber) {
+  timers_ = std::make_unique<shared::QtTimers>(owner_.get());
   connection_ = connection.release();
   connection_->setParent(owner_.get());
   QObject::connect(connection_, &WaylandConnection::connectionLost, owner_.get(),
@@ -201,34 +203,15 @@ void WaylandPlatform::addLocalMonitor(EventMask mask,
 }
 
 double WaylandPlatform::now() {
-  using Clock = std::chrono::steady_clock;
-  return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+  return shared::QtTimers::now();
 }
 
 TimerId WaylandPlatform::scheduleTimer(double interval, bool repeats, std::function<void()> block) {
-  const TimerId id = nextTimerId_++;
-  auto* timer = new QTimer(owner_.get());
-  timer->setTimerType(Qt::PreciseTimer);
-  timer->setSingleShot(!repeats);
-  timer->setInterval(static_cast<int>(std::lround(std::max(0.0, interval) * 1000.0)));
-  QObject::connect(timer, &QTimer::timeout, timer, [this, id, repeats, block = std::move(block)] {
-    auto keep = block;  // the block may invalidate its own timer
-    if (!repeats) invalidateTimer(id);
-    keep();
-  });
-  timers_.emplace(id, timer);
-  timer->start();
-  return id;
+  return timers_->schedule(interval, repeats, std::move(block));
 }
 
 void WaylandPlatform::invalidateTimer(TimerId timer) {
-  auto found = timers_.find(timer);
-  if (found == timers_.end()) return;
-  if (found->second) {
-    found->second->stop();
-    found->second->deleteLater();
-  }
-  timers_.erase(found);
+  timers_->invalidate(timer);
 }
 
 // --- Status menu, permission, alerts and notifications ---------------------------------------

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPointer>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -10,7 +9,9 @@
 #include "platform/platform.h"
 
 class QObject;
-class QTimer;
+namespace platform::shared {
+class QtTimers;
+}
 
 namespace platform::wayland {
 
@@ -86,8 +87,7 @@ class WaylandPlatform final : public Platform {
   std::vector<std::pair<EventMask, std::function<void(const Event&)>>> globalMonitors_;
   std::vector<std::pair<EventMask, std::function<std::optional<Event>(const Event&)>>>
       localMonitors_;
-  std::unordered_map<TimerId, QPointer<QTimer>> timers_;
-  TimerId nextTimerId_ = 1;
+  std::unique_ptr<shared::QtTimers> timers_;
   WindowNumber nextWindowNumber_;
   int exitCode_ = 0;
 };

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/shared/qt_timers.h"
 #include "platform/shared/termination_signals.h"
 #include "platform/x11/key_focus_watcher.h"
 #include "platform/x11/overlay_window.h"
@@ -59,6 +60,7 @@ std::optional<std::vector<PixelRect>> readMonitors(xcb_connection_t* c, xcb_wind
 }  // namespace
 
 X11Platform::X11Platform() : owner_(std::make_unique<QObject>()) {
+  timers_ = std::make_unique<shared::QtTimers>(owner_.get());
   server_ = new WindowServer(owner_.get());
   QObject::connect(server_, &WindowServer::connectionLost, owner_.get(), &exitForLostDisplay);
   QObject::connect(server_, &WindowServer::frontmostApplicationChanged, owner_.get(), [this] {
@@ -258,34 +260,15 @@ bool X11Platform::deliverLocal(const Event& event) {
 }
 
 double X11Platform::now() {
-  using Clock = std::chrono::steady_clock;
-  return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+  return shared::QtTimers::now();
 }
 
 TimerId X11Platform::scheduleTimer(double interval, bool repeats, std::function<void()> block) {
-  const TimerId id = nextTimerId_++;
-  auto* timer = new QTimer(owner_.get());
-  timer->setTimerType(Qt::PreciseTimer);
-  timer->setSingleShot(!repeats);
-  timer->setInterval(static_cast<int>(std::lround(std::max(0.0, interval) * 1000.0)));
-  QObject::connect(timer, &QTimer::timeout, timer, [this, id, repeats, block = std::move(block)] {
-    auto keep = block;  // the block may invalidate its own timer
-    if (!repeats) invalidateTimer(id);
-    keep();
-  });
-  timers_.emplace(id, timer);
-  timer->start();
-  return id;
+  return timers_->schedule(interval, repeats, std::move(block));
 }
 
 void X11Platform::invalidateTimer(TimerId timer) {
-  auto found = timers_.find(timer);
-  if (found == timers_.end()) return;
-  if (found->second) {
-    found->second->stop();
-    found->second->deleteLater();
-  }
-  timers_.erase(found);
+  timers_->invalidate(timer);
 }
 
 std::optional<X11Platform::PaintCost> X11Platform::lastPaintCost() const {

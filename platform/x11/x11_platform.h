@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QPointer>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -12,7 +11,9 @@
 #include "platform/x11/screen_geometry.h"
 
 class QObject;
-class QTimer;
+namespace platform::shared {
+class QtTimers;
+}
 
 namespace platform {
 class TerminationSignals;
@@ -107,8 +108,7 @@ class X11Platform final : public Platform {
   std::vector<std::pair<EventMask, std::function<std::optional<Event>(const Event&)>>>
       localMonitors_;
   std::vector<std::pair<WorkspaceNotification, std::function<void()>>> observers_;
-  std::unordered_map<TimerId, QPointer<QTimer>> timers_;
-  TimerId nextTimerId_ = 1;
+  std::unique_ptr<shared::QtTimers> timers_;
   std::optional<Point> pointerDuringDelivery_;
   std::optional<bool> serverAllowsGlobalInput_;
   // The monitors RandR 1.5 lists, in X pixels; nothing when the server has no such list.
