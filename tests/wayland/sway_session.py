@@ -31,10 +31,12 @@ def wait_for(predicate, what, timeout=10.0):
 
 
 class SwaySession:
-    """`extra_config` lines go into sway's configuration after the session's own."""
+    """`extra_config` lines go into sway's configuration after the session's own. With
+    `xwayland`, sway starts its XWayland at once and the clients' environment names its display."""
 
-    def __init__(self, extra_config=()):
+    def __init__(self, extra_config=(), xwayland=False):
         self.extra_config = list(extra_config)
+        self.xwayland = xwayland
         self.base = None
         self.sway = None
         self.env = None
@@ -48,9 +50,15 @@ class SwaySession:
                 "--clear-groups"] + list(argv)
 
     def __enter__(self):
-        for tool in ("sway", "swaybg", "swaymsg", "grim", "setpriv"):
+        tools = ["sway", "swaybg", "swaymsg", "grim", "setpriv"]
+        for tool in tools + (["Xwayland"] if self.xwayland else []):
             if shutil.which(tool) is None:
                 raise SwayUnavailable(tool + " is not installed")
+        if self.xwayland and self.as_root:
+            # XWayland makes the socket directory itself when it is missing, and would then
+            # keep it to its own user.
+            os.makedirs("/tmp/.X11-unix", exist_ok=True)
+            os.chmod("/tmp/.X11-unix", 0o1777)
         self.base = tempfile.mkdtemp(prefix="quillmere-sway-")
         os.chmod(self.base, 0o755)
         runtime = os.path.join(self.base, "runtime")
@@ -88,12 +96,13 @@ class SwaySession:
         around tiled windows, and a file in which sway reports its sockets."""
         runtime = os.path.join(self.base, "runtime")
         sockets_file = os.path.join(runtime, name + ".sockets")
-        lines = ["xwayland disable",
+        xwayland = self.xwayland and name == "sway"
+        lines = ["xwayland force" if xwayland else "xwayland disable",
                  "output * bg #{:02x}{:02x}{:02x} solid_color".format(*WALLPAPER),
                  "default_border none", "default_floating_border none", "gaps outer 40",
                  "focus_on_window_activation none"] + list(extra) + [
-                 "exec sh -c 'echo \"$WAYLAND_DISPLAY $SWAYSOCK\" > {0}.new && "
-                 "mv {0}.new {0}'".format(sockets_file)]
+                 "exec sh -c 'echo \"$WAYLAND_DISPLAY $SWAYSOCK{1}\" > {0}.new && "
+                 "mv {0}.new {0}'".format(sockets_file, " $DISPLAY" if xwayland else "")]
         config = os.path.join(self.base, name + ".config")
         with open(config, "w") as out:
             out.write("".join(line + "\n" for line in lines))
@@ -113,8 +122,11 @@ class SwaySession:
             if os.path.exists(sockets_file):
                 with open(sockets_file) as source:
                     fields = source.read().split()
-                if len(fields) == 2:
-                    return {"WAYLAND_DISPLAY": fields[0], "SWAYSOCK": fields[1]}
+                names = ["WAYLAND_DISPLAY", "SWAYSOCK"]
+                if self.xwayland and name == "sway":
+                    names.append("DISPLAY")
+                if len(fields) == len(names):
+                    return dict(zip(names, fields))
             time.sleep(0.05)
         raise SwayUnavailable(name + " did not start within 30 s")
 

@@ -10,7 +10,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from quillmere_process import Quillmere  # noqa: E402
 from xclient import XClient  # noqa: E402
-from xwayland_desktop import SwayUnavailable, XwaylandDesktop  # noqa: E402
+from xwayland_desktop import SwayUnavailable, XwaylandDesktop, wait_for  # noqa: E402
 from Xlib import X  # noqa: E402
 from Xlib.protocol import event as xevent  # noqa: E402
 
@@ -33,16 +33,6 @@ def windows_of(client, pid):
         except Exception:  # noqa: BLE001 - gone in between
             continue
     return found
-
-
-def wait_for(predicate, what, timeout=10.0):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.05)
-    raise AssertionError("timed out waiting for " + what)
 
 
 class QuillmereUnderXwayland(unittest.TestCase):
