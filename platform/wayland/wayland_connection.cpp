@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/wayland/wayland_protocols.h"
+#include "platform/wayland/wayland_seat.h"
 
 namespace platform::wayland {
 
@@ -109,6 +110,7 @@ WaylandConnection::WaylandConnection(QObject* parent) : QObject(parent) {
 WaylandConnection::~WaylandConnection() {
   if (display_ == nullptr) return;
   emit disconnecting();
+  seat_.reset();
   for (auto& output : outputs_) destroyOutput(*output);
   outputs_.clear();
   for (void* global : {static_cast<void*>(xdgOutputManager_), static_cast<void*>(layerShell_),
@@ -150,6 +152,9 @@ void WaylandConnection::announce(wl_registry* registry, std::uint32_t name, cons
   } else if (is(zxdg_output_manager_v1_interface) && xdgOutputManager_ == nullptr) {
     xdgOutputManager_ =
         bind<zxdg_output_manager_v1>(registry, name, &zxdg_output_manager_v1_interface, version, 3);
+  } else if (is(wl_seat_interface) && seat_ == nullptr) {
+    seat_ = std::make_unique<WaylandSeat>(
+        bind<wl_seat>(registry, name, &wl_seat_interface, version, 5));
   } else if (is(wl_output_interface)) {
     auto record = std::make_unique<WaylandOutput>();
     record->globalName = name;

@@ -19,6 +19,8 @@ struct zxdg_output_manager_v1;
 
 namespace platform::wayland {
 
+class WaylandSeat;
+
 // Our own connection to the compositor, watched on the event loop: the globals the overlays
 // need and one record per output. Events are read and dispatched as they arrive and requests
 // flushed before the loop sleeps. A broken connection is reported once, through
@@ -39,7 +41,11 @@ class WaylandConnection final : public QObject {
   wl_shm* shm() const { return shm_; }
   wp_viewporter* viewporter() const { return viewporter_; }
   zwlr_layer_shell_v1* layerShell() const { return layerShell_; }
+  // The first seat's pointer and keyboard, for our own surfaces; null without a seat.
+  WaylandSeat* seat() const { return seat_.get(); }
 
+  // The described outputs, in the order the compositor announced them.
+  const std::vector<std::unique_ptr<WaylandOutput>>& outputs() const { return outputs_; }
   // The described outputs' frames in global points, in the order the compositor announced them.
   std::vector<Rect> screenFrames() const;
   // The output a window frame covers, or null.
@@ -74,6 +80,7 @@ class WaylandConnection final : public QObject {
   wp_viewporter* viewporter_ = nullptr;
   zwlr_layer_shell_v1* layerShell_ = nullptr;
   zxdg_output_manager_v1* xdgOutputManager_ = nullptr;
+  std::unique_ptr<WaylandSeat> seat_;
   std::vector<std::unique_ptr<WaylandOutput>> outputs_;
   QSocketNotifier* notifier_ = nullptr;
   bool lost_ = false;

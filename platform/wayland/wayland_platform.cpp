@@ -19,6 +19,7 @@
 #include "platform/wayland/wayland_connection.h"
 
 #ifdef QUILLMERE_HAVE_SHELL
+#include "platform/wayland/status_item_peer.h"
 #include "platform/x11/shell/alert_dialog.h"
 #include "platform/x11/shell/bundle_resources.h"
 #include "platform/x11/shell/desktop_notification.h"
@@ -97,8 +98,14 @@ bool WaylandPlatform::canReadImageFile(const std::string& path) {
   return QImageReader(QString::fromStdString(path)).canRead();
 }
 
-bool WaylandPlatform::hasSystemSymbol(const std::string& /*name*/) {
+// The status item draws the dotted circle itself, where the shell is built.
+bool WaylandPlatform::hasSystemSymbol(const std::string& name) {
+#ifdef QUILLMERE_HAVE_SHELL
+  return name == "circle.dotted";
+#else
+  (void)name;
   return false;
+#endif
 }
 
 void WaylandPlatform::writeStandardOutputLine(std::string_view line) {
@@ -202,6 +209,18 @@ void WaylandPlatform::addLocalMonitor(EventMask mask,
   localMonitors_.emplace_back(mask, std::move(handler));
 }
 
+// False when a monitor consumed the event.
+bool WaylandPlatform::deliverLocal(const Event& event) {
+  std::optional<Event> current = event;
+  auto monitors = localMonitors_;  // a monitor may add another
+  for (auto& [mask, handler] : monitors) {
+    if ((mask & Event::maskFor(current->type)) == 0) continue;
+    current = handler(*current);
+    if (!current) return false;
+  }
+  return true;
+}
+
 double WaylandPlatform::now() {
   return shared::QtTimers::now();
 }
@@ -216,8 +235,15 @@ void WaylandPlatform::invalidateTimer(TimerId timer) {
 
 // --- Status menu, permission, alerts and notifications ---------------------------------------
 
-std::unique_ptr<StatusItemPeer> WaylandPlatform::createStatusItemPeer(StatusItem& /*item*/) {
+std::unique_ptr<StatusItemPeer> WaylandPlatform::createStatusItemPeer(StatusItem& item) {
+#ifdef QUILLMERE_HAVE_SHELL
+  if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return nullptr;
+  return makeStatusItemPeer(item, *connection_,
+                            [this](const Event& event) { return !deliverLocal(event); });
+#else
+  (void)item;
   return nullptr;
+#endif
 }
 
 // The overlays need nothing but layer-shell, which this backend is made only with.

@@ -73,6 +73,8 @@ class WaylandPlatform final : public Platform {
 
  private:
   void postWorkspaceNotification(WorkspaceNotification name);
+  // Offers a key-down in our own menu to the local monitors; false when one consumed it.
+  bool deliverLocal(const Event& event);
   [[noreturn]] static void exitForLostCompositor();
 
   std::unique_ptr<QObject> owner_;  // parent of every Qt object below

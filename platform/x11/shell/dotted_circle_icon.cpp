@@ -86,4 +86,20 @@ QIcon makeDottedCircleIcon(double pointSize, FontWeight weight) {
   return QIcon(new DottedCircleEngine(pointSize, weight));
 }
 
+QIcon statusItemIcon(const Image* image) {
+  constexpr std::string_view kDottedCircleSymbol = "circle.dotted";
+  constexpr double kDefaultSymbolPointSize = 13.0;
+  if (image == nullptr) return {};
+  if (image->symbolName() == kDottedCircleSymbol) {
+    const auto config = image->symbolConfiguration().value_or(
+        ImageSymbolConfiguration{kDefaultSymbolPointSize, FontWeight::medium});
+    return makeDottedCircleIcon(config.pointSize, config.weight);
+  }
+  if (!image->filePath().empty()) {
+    QPixmap pixmap(QString::fromStdString(image->filePath()));
+    if (!pixmap.isNull()) return QIcon(pixmap);
+  }
+  return {};
+}
+
 }  // namespace platform::x11

@@ -12,4 +12,8 @@ namespace platform::x11 {
 // icon's box.
 QIcon makeDottedCircleIcon(double pointSize, FontWeight weight);
 
+// The status item's icon for its image: the ring for the dotted-circle symbol, else the
+// picture in the image's file; empty without one.
+QIcon statusItemIcon(const Image* image);
+
 }  // namespace platform::x11

@@ -147,20 +147,27 @@ void TrayMenu::choose(const std::shared_ptr<MenuItem>& item) {
   if (alive.lock()) syncStates();
 }
 
+std::shared_ptr<MenuItem> TrayMenu::itemForKeyEquivalent(int key,
+                                                         Qt::KeyboardModifiers modifiers) const {
+  for (const Row& row : rows_) {
+    if (matchesKeyEquivalent(row.item->keyEquivalent(), key, modifiers)) return row.item;
+  }
+  return nullptr;
+}
+
+bool TrayMenu::isChoosable(const MenuItem& item) const {
+  return model_ != nullptr && model_->showsItemEnabled(item);
+}
+
 bool TrayMenu::eventFilter(QObject* watched, QEvent* event) {
   if (watched != menu_.get() || event->type() != QEvent::KeyPress) return false;
   const auto* keyEvent = static_cast<QKeyEvent*>(event);
-  for (const Row& row : rows_) {
-    const MenuItem& item = *row.item;
-    if (!matchesKeyEquivalent(item.keyEquivalent(), keyEvent->key(), keyEvent->modifiers())) {
-      continue;
-    }
-    if (model_ == nullptr || !model_->showsItemEnabled(item)) return true;
-    menu_->hide();
-    choose(row.item);
-    return true;
-  }
-  return false;
+  auto item = itemForKeyEquivalent(keyEvent->key(), keyEvent->modifiers());
+  if (!item) return false;
+  if (!isChoosable(*item)) return true;
+  menu_->hide();
+  choose(item);
+  return true;
 }
 
 }  // namespace platform::x11

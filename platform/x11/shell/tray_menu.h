@@ -33,6 +33,15 @@ class TrayMenu final : public QObject {
   // Opens the menu with its top-left corner at the global position.
   void popupAt(QPoint globalPosition);
   QMenu& menu() { return *menu_; }
+  // Whether there is anything to show.
+  bool isEmpty() const { return model_ == nullptr || rows_.empty(); }
+  // Brings titles, check marks and enabled state up to date, as opening the menu does.
+  void prepareToShow() { syncStates(); }
+  // The item whose key equivalent the key press is, or null.
+  std::shared_ptr<MenuItem> itemForKeyEquivalent(int key, Qt::KeyboardModifiers modifiers) const;
+  bool isChoosable(const MenuItem& item) const;
+  // Performs the item's action, as choosing it does.
+  void choose(const std::shared_ptr<MenuItem>& item);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -47,7 +56,6 @@ class TrayMenu final : public QObject {
   void syncStates();
   void syncRow(const Row& row);
   QAction* addViewRow(const std::shared_ptr<MenuItem>& item);
-  void choose(const std::shared_ptr<MenuItem>& item);
   bool structureMatchesModel() const;
 
   std::unique_ptr<QMenu> menu_;

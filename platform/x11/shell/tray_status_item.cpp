@@ -12,23 +12,7 @@
 namespace platform::x11 {
 
 namespace {
-constexpr std::string_view kDottedCircleSymbol = "circle.dotted";
-constexpr double kDefaultSymbolPointSize = 13.0;
 const QString kTitle = QStringLiteral("Quillmere");
-
-QIcon iconFor(const Image* image) {
-  if (image == nullptr) return {};
-  if (image->symbolName() == kDottedCircleSymbol) {
-    const auto config = image->symbolConfiguration().value_or(
-        ImageSymbolConfiguration{kDefaultSymbolPointSize, FontWeight::medium});
-    return makeDottedCircleIcon(config.pointSize, config.weight);
-  }
-  if (!image->filePath().empty()) {
-    QPixmap pixmap(QString::fromStdString(image->filePath()));
-    if (!pixmap.isNull()) return QIcon(pixmap);
-  }
-  return {};
-}
 
 class TrayStatusItemPeer final : public QObject, public StatusItemPeer {
  public:
@@ -39,7 +23,7 @@ class TrayStatusItemPeer final : public QObject, public StatusItemPeer {
 
   void imageDidChange() override {
     StatusBarButton* button = item_.button();
-    icon_ = iconFor(button != nullptr ? button->image().get() : nullptr);
+    icon_ = statusItemIcon(button != nullptr ? button->image().get() : nullptr);
     present();
   }
 

@@ -1,0 +1,63 @@
+#include "platform/wayland/status_item_peer.h"
+
+#include <QObject>
+
+#include "platform/wayland/menu_popup.h"
+#include "platform/wayland/stand_in_panel.h"
+#include "platform/wayland/status_notifier_item.h"
+#include "platform/x11/shell/dotted_circle_icon.h"
+#include "platform/x11/shell/tray_menu.h"
+
+namespace platform::wayland {
+
+namespace {
+
+class WaylandStatusItemPeer final : public QObject, public StatusItemPeer {
+ public:
+  WaylandStatusItemPeer(StatusItem& item, WaylandConnection& connection,
+                        std::function<bool(const Event&)> localKeyDown)
+      : item_(item), popup_(connection, menu_, std::move(localKeyDown)), panel_(connection) {
+    connect(&notifierItem_, &StatusNotifierItem::hostAvailabilityChanged, this,
+            &WaylandStatusItemPeer::present);
+    connect(&notifierItem_, &StatusNotifierItem::activated, this,
+            [this](QPoint point) { popup_.openAt(point); });
+    connect(&panel_, &StandInPanel::clicked, this, [this](QPointF point) { popup_.openAt(point); });
+  }
+
+  void imageDidChange() override {
+    StatusBarButton* button = item_.button();
+    icon_ = x11::statusItemIcon(button != nullptr ? button->image().get() : nullptr);
+    notifierItem_.setIcon(icon_);
+    panel_.setIcon(icon_);
+    present();
+  }
+
+  void menuDidChange() override { menu_.setModel(item_.menu()); }
+
+ private:
+  // The tray shows the icon while a host runs, the panel otherwise; nothing without an icon.
+  void present() {
+    const bool panelWanted = !icon_.isNull() && !notifierItem_.hostAvailable();
+    if (panelWanted) {
+      panel_.show();
+    } else {
+      panel_.hide();
+    }
+  }
+
+  StatusItem& item_;
+  QIcon icon_;
+  x11::TrayMenu menu_;
+  MenuPopup popup_;
+  StatusNotifierItem notifierItem_;
+  StandInPanel panel_;
+};
+
+}  // namespace
+
+std::unique_ptr<StatusItemPeer> makeStatusItemPeer(StatusItem& item, WaylandConnection& connection,
+                                                   std::function<bool(const Event&)> localKeyDown) {
+  return std::make_unique<WaylandStatusItemPeer>(item, connection, std::move(localKeyDown));
+}
+
+}  // namespace platform::wayland
