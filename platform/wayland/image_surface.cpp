@@ -60,7 +60,7 @@ ImageSurface::ImageSurface(WaylandConnection& connection, const WaylandOutput& o
                                  std::uint32_t(std::max(placement.height, 0)));
   zwlr_layer_surface_v1_set_margin(layerSurface_, placement.marginTop, placement.marginRight,
                                    placement.marginBottom, placement.marginLeft);
-  zwlr_layer_surface_v1_set_exclusive_zone(layerSurface_, -1);
+  zwlr_layer_surface_v1_set_exclusive_zone(layerSurface_, placement.exclusiveZone);
   zwlr_layer_surface_v1_set_keyboard_interactivity(layerSurface_, placement.takesKeyboard ? 1 : 0);
   wl_surface_commit(surface_);  // the compositor answers with the first configure
   connect(&connection, &WaylandConnection::outputRemoved, this, [this](const WaylandOutput* gone) {

@@ -27,6 +27,8 @@ struct LayerPlacement {
   // In points; 0 spans the anchored edges.
   int width = 0;
   int height = 0;
+  // -1 ignores other surfaces' exclusive zones; 0 keeps clear of them (of a bar, say).
+  int exclusiveZone = -1;
   // Takes the keyboard while it is shown, as a menu does.
   bool takesKeyboard = false;
   // A picture of one pixel stretched over the whole surface, whatever size it is given.

@@ -61,31 +61,48 @@ const WaylandOutput* MenuPopup::outputAt(QPointF point) const {
 }
 
 void MenuPopup::openAt(QPointF point) {
-  close();
-  if (menu_.isEmpty() || connection_.seat() == nullptr) return;
   const WaylandOutput* output = outputAt(point);
   if (output == nullptr) return;
+  const QSize size = qmenu().sizeHint();
+  const OutputPlacement place = output->placement();
+  LayerPlacement placement;
+  placement.anchor = ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT;
+  placement.marginLeft =
+      std::clamp(int(point.x()) - place.x, 0, std::max(0, place.width - size.width()));
+  placement.marginTop =
+      std::clamp(int(point.y()) - place.y, 0, std::max(0, place.height - size.height()));
+  open(*output, placement);
+}
 
+void MenuPopup::openBesideTray(const std::string& outputName) {
+  const WaylandOutput* chosen = nullptr;
+  for (const auto& output : connection_.outputs()) {
+    if (!outputName.empty() && output->name == outputName) chosen = output.get();
+  }
+  if (chosen == nullptr) chosen = outputAt(QPointF(-1e9, -1e9));  // the first output
+  if (chosen == nullptr) return;
+  LayerPlacement placement;
+  placement.anchor = ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT;
+  placement.exclusiveZone = 0;
+  open(*chosen, placement);
+}
+
+void MenuPopup::open(const WaylandOutput& output, LayerPlacement placement) {
+  close();
+  if (menu_.isEmpty() || connection_.seat() == nullptr) return;
   QMenu& menu = qmenu();
   menu_.prepareToShow();
   menu.ensurePolished();
   menu.setActiveAction(nullptr);
   const QSize size = menu.sizeHint();
   menu.resize(size);
-  scale_ = std::max(1, output->scale);
+  scale_ = std::max(1, output.scale);
 
-  const OutputPlacement place = output->placement();
-  LayerPlacement placement;
   placement.layer = ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY;
-  placement.anchor = ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT;
   placement.width = size.width();
   placement.height = size.height();
-  placement.marginLeft =
-      std::clamp(int(point.x()) - place.x, 0, std::max(0, place.width - size.width()));
-  placement.marginTop =
-      std::clamp(int(point.y()) - place.y, 0, std::max(0, place.height - size.height()));
   placement.takesKeyboard = true;
-  menuSurface_ = std::make_unique<ImageSurface>(connection_, *output, placement,
+  menuSurface_ = std::make_unique<ImageSurface>(connection_, output, placement,
                                                 static_cast<InputTarget*>(this));
 
   // The catchers come after the menu: sway stacks the surfaces of one layer newest below.

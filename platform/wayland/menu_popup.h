@@ -5,9 +5,11 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/event.h"
+#include "platform/wayland/image_surface.h"
 #include "platform/wayland/wayland_seat.h"
 
 class QAction;
@@ -20,7 +22,6 @@ class TrayMenu;
 
 namespace platform::wayland {
 
-class ImageSurface;
 class WaylandConnection;
 struct WaylandOutput;
 
@@ -44,6 +45,9 @@ class MenuPopup final : public QObject, private InputTarget {
   // Opens the menu with its top-left corner at the point (layout points, y down) on the output
   // that holds it, kept within that output; a point on no output opens it on the first one.
   void openAt(QPointF point);
+  // Opens the menu at the top-right corner of the named output (else the first), clear of any
+  // bar there: where a tray host's icon usually is, when the host does not say where.
+  void openBesideTray(const std::string& outputName);
   void close();
   bool isOpen() const { return menuSurface_ != nullptr; }
 
@@ -77,6 +81,8 @@ class MenuPopup final : public QObject, private InputTarget {
   void choose(QAction* action);
   void sendMouse(QWidget* widget, int type, QPointF position);
   const WaylandOutput* outputAt(QPointF point) const;
+  // Prepares the menu's widget and opens its surface with the placement's position.
+  void open(const WaylandOutput& output, LayerPlacement placement);
 
   WaylandConnection& connection_;
   x11::TrayMenu& menu_;

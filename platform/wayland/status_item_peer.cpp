@@ -15,12 +15,16 @@ namespace {
 class WaylandStatusItemPeer final : public QObject, public StatusItemPeer {
  public:
   WaylandStatusItemPeer(StatusItem& item, WaylandConnection& connection,
-                        std::function<bool(const Event&)> localKeyDown)
-      : item_(item), popup_(connection, menu_, std::move(localKeyDown)), panel_(connection) {
+                        std::function<bool(const Event&)> localKeyDown,
+                        std::function<std::string()> focusedOutput)
+      : item_(item),
+        popup_(connection, menu_, std::move(localKeyDown)),
+        panel_(connection),
+        focusedOutput_(std::move(focusedOutput)) {
     connect(&notifierItem_, &StatusNotifierItem::hostAvailabilityChanged, this,
             &WaylandStatusItemPeer::present);
     connect(&notifierItem_, &StatusNotifierItem::activated, this,
-            [this](QPoint point) { popup_.openAt(point); });
+            [this](QPoint) { popup_.openBesideTray(focusedOutput_()); });
     connect(&panel_, &StandInPanel::clicked, this, [this](QPointF point) { popup_.openAt(point); });
   }
 
@@ -51,13 +55,16 @@ class WaylandStatusItemPeer final : public QObject, public StatusItemPeer {
   MenuPopup popup_;
   StatusNotifierItem notifierItem_;
   StandInPanel panel_;
+  std::function<std::string()> focusedOutput_;
 };
 
 }  // namespace
 
 std::unique_ptr<StatusItemPeer> makeStatusItemPeer(StatusItem& item, WaylandConnection& connection,
-                                                   std::function<bool(const Event&)> localKeyDown) {
-  return std::make_unique<WaylandStatusItemPeer>(item, connection, std::move(localKeyDown));
+                                                   std::function<bool(const Event&)> localKeyDown,
+                                                   std::function<std::string()> focusedOutput) {
+  return std::make_unique<WaylandStatusItemPeer>(item, connection, std::move(localKeyDown),
+                                                 std::move(focusedOutput));
 }
 
 }  // namespace platform::wayland

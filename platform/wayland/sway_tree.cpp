@@ -82,9 +82,16 @@ struct Walk {
   ProcessId ownPid;
   SwayTreeSnapshot snapshot;
   std::unordered_set<std::int64_t> seen;
+  QString output;  // the output the walk is in
 
   void visit(const QJsonObject& node, int depth) {
     if (depth > kMaxDepth) return;
+    if (node.value(QLatin1String("type")).toString() == QLatin1String("output")) {
+      output = node.value(QLatin1String("name")).toString();
+    }
+    if (node.value(QLatin1String("focused")).toBool(false)) {
+      snapshot.focusedOutput = output.toStdString();
+    }
     if (!isView(node)) {
       for (const QJsonObject& child : inFocusOrder(node)) visit(child, depth + 1);
       return;
@@ -107,7 +114,7 @@ std::optional<SwayTreeSnapshot> parseSwayTree(std::string_view json, ProcessId o
   const QJsonDocument document = QJsonDocument::fromJson(
       QByteArray::fromRawData(json.data(), static_cast<qsizetype>(json.size())));
   if (!document.isObject()) return std::nullopt;
-  Walk walk{ownPid, {}, {}};
+  Walk walk{ownPid, {}, {}, {}};
   walk.visit(document.object(), 0);
   return std::move(walk.snapshot);
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -22,6 +23,8 @@ struct SwayTreeSnapshot {
   std::vector<SwayView> views;
   // The owner of the focused window, or -1 (the desktop) when no window has the focus.
   ProcessId frontmostPid = -1;
+  // The name of the output that holds the focus (a window or an empty workspace), or empty.
+  std::string focusedOutput;
 };
 
 // Reads the reply to GET_TREE. Windows of `ownPid` are left out of the list (they still count

@@ -74,6 +74,7 @@ SwayWindowCache::Step SwayWindowCache::treeArrived(const std::string& payload) {
   if (auto snapshot = parseSwayTree(payload, ownPid_)) {
     windows_ = windowInfoListOf(*snapshot);
     frontmost_ = snapshot->frontmostPid;
+    focusedOutput_ = std::move(snapshot->focusedOutput);
   }
   if (treeStale_) return Step{requestTree(), {}};
   Step step;

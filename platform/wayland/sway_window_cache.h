@@ -46,6 +46,8 @@ class SwayWindowCache final {
   std::shared_ptr<const WindowInfoList> windowList() const { return windows_; }
   // None until the first tree arrives; -1 when no window has the focus.
   std::optional<ProcessId> frontmostPid() const { return frontmost_; }
+  // The name of the output with sway's focus, or empty.
+  const std::string& focusedOutput() const { return focusedOutput_; }
   // Requests written since the start: the figure for "a quiet desktop costs nothing".
   std::uint64_t requestsSent() const { return requestsSent_; }
 
@@ -59,6 +61,7 @@ class SwayWindowCache final {
   bool spaceChanged_ = false;
   std::shared_ptr<const WindowInfoList> windows_;
   std::optional<ProcessId> frontmost_;
+  std::string focusedOutput_;
   std::optional<ProcessId> announcedFrontmost_;  // as the last activation posted it
   std::uint64_t requestsSent_ = 0;
 };

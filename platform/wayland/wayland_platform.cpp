@@ -238,8 +238,9 @@ void WaylandPlatform::invalidateTimer(TimerId timer) {
 std::unique_ptr<StatusItemPeer> WaylandPlatform::createStatusItemPeer(StatusItem& item) {
 #ifdef QUILLMERE_HAVE_SHELL
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return nullptr;
-  return makeStatusItemPeer(item, *connection_,
-                            [this](const Event& event) { return !deliverLocal(event); });
+  return makeStatusItemPeer(
+      item, *connection_, [this](const Event& event) { return !deliverLocal(event); },
+      [this] { return ipc_->cache().focusedOutput(); });
 #else
   (void)item;
   return nullptr;

@@ -5,11 +5,16 @@
 //   toggle   toggles the effect as the shortcut does
 //   state    reports the frontmost pid, the window list, the screens, the overlays' levels
 //            and the IPC requests written so far
+//   model    reports the effect, its intensity and the overlays' alpha
+//   menu     reports the menu's size and each row's rectangle in the menu, in points
 //   watch    from now on reports "activated SECONDS" on the monotonic clock each time an
 //            activation has been handled, after Quillmere's own observer (for the benchmark)
 #include <unistd.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
+#include <QSlider>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -58,6 +63,43 @@ std::string describeState(platform::wayland::WaylandPlatform& backend) {
   return out.str();
 }
 
+std::string describeModel() {
+  const auto& delegate = quillmere::delegate;
+  if (!delegate) return "model none";
+  std::ostringstream out;
+  out << "model " << quillmere::QuillmereApp::rawValue(delegate->currentMode) << ' '
+      << delegate->intensity << " alpha";
+  for (const auto& window : delegate->overlayWindows) out << ' ' << window->alphaValue();
+  return out.str();
+}
+
+std::string describeRect(const QRect& rect) {
+  std::ostringstream out;
+  out << rect.x() << ',' << rect.y() << ',' << rect.width() << ',' << rect.height();
+  return out.str();
+}
+
+// The menu's widget is never shown on Wayland; its rows are where it draws them.
+std::string describeMenu() {
+  for (QWidget* widget : QApplication::allWidgets()) {
+    auto* menu = qobject_cast<QMenu*>(widget);
+    if (menu == nullptr) continue;
+    std::ostringstream out;
+    out << "menu " << menu->width() << ',' << menu->height();
+    for (QAction* action : menu->actions()) {
+      if (action->isSeparator()) continue;
+      const QString title = action->text().section(QLatin1Char('\t'), 0, 0).trimmed();
+      out << " | " << (title.isEmpty() ? "view" : title.toStdString()) << ' '
+          << describeRect(menu->actionGeometry(action));
+    }
+    if (auto* slider = menu->findChild<QSlider*>()) {
+      out << " | slider " << describeRect(QRect(slider->mapTo(menu, QPoint()), slider->size()));
+    }
+    return out.str();
+  }
+  return "menu none";
+}
+
 void runCommand(const std::string& command, platform::wayland::WaylandPlatform& backend) {
   auto& delegate = quillmere::delegate;
   if (command == "dim" && delegate) {
@@ -68,6 +110,10 @@ void runCommand(const std::string& command, platform::wayland::WaylandPlatform& 
     delegate->toggleEffect();
   } else if (command == "state") {
     say(describeState(backend));
+  } else if (command == "model") {
+    say(describeModel());
+  } else if (command == "menu") {
+    say(describeMenu());
   } else if (command == "watch") {
     // Observers run in the order they were added: Quillmere's restack has run by now.
     backend.addWorkspaceObserver(platform::WorkspaceNotification::didActivateApplication,

@@ -1,0 +1,168 @@
+"""Quillmere's status item and menu on private headless sways: the stand-in panel while no tray
+host runs, the menu drawn in a layer surface of ours and driven with a virtual pointer and
+wtype, and the tray item that waybar shows."""
+
+import os
+import subprocess
+import sys
+import threading
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from sway_session import SwaySession, SwayUnavailable, wait_for  # noqa: E402
+from test_overlays import pids_in  # noqa: E402
+
+DRIVER = os.environ.get("QUILLMERE_WAYLAND_DRIVER", "")
+PANEL_SIZE = 24
+PANEL_BACKGROUND = (0x2A, 0x2A, 0x2E)
+# wtype makes its virtual keyboard, then waits this long, so that Quillmere has asked the seat
+# for the keyboard that now exists before the first key comes.
+KEYBOARD_SETTLE_MS = "800"
+
+
+class Driver:
+    """The Wayland driver: Quillmere's real launch plus commands on standard input."""
+
+    def __init__(self, session, env=None):
+        self.process = session.spawn([DRIVER], env=env, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.lines = []
+        self.lock = threading.Lock()
+        threading.Thread(target=self._collect, daemon=True).start()
+        wait_for(lambda: self.saw("QuillmereApp started"), "the launch")
+
+    def _collect(self):
+        for raw in self.process.stdout:
+            with self.lock:
+                self.lines.append(raw.decode(errors="replace").rstrip("\n"))
+
+    def saw(self, line):
+        with self.lock:
+            return line in self.lines
+
+    def ask(self, command):
+        prefix = "driver: " + command + " "
+        with self.lock:
+            seen = len(self.lines)
+        self.process.stdin.write((command + "\n").encode())
+        self.process.stdin.flush()
+
+        def answer():
+            with self.lock:
+                return next((line[len(prefix):] for line in self.lines[seen:]
+                             if line.startswith(prefix)), None)
+        wait_for(answer, "the driver's answer to " + command)
+        return answer()
+
+    def model(self):
+        """(effect, intensity, [alpha of each overlay])"""
+        parts = self.ask("model").split()
+        return parts[0], float(parts[1]), [float(alpha) for alpha in parts[3:]]
+
+    def menu_rows(self):
+        """The menu's rows by title, and the slider, as (x, y, width, height) in the menu."""
+        parts = self.ask("menu").split(" | ")
+        rows = {}
+        for part in parts[1:]:
+            title, rect = part.rsplit(" ", 1)
+            rows[title] = tuple(int(value) for value in rect.split(","))
+        width, height = (int(value) for value in parts[0].split(","))
+        return (width, height), rows
+
+
+def centre(rect, origin):
+    return origin[0] + rect[0] + rect[2] // 2, origin[1] + rect[1] + rect[3] // 2
+
+
+class MenuTest(unittest.TestCase):
+    def setUp(self):
+        if not DRIVER:
+            self.skipTest("QUILLMERE_WAYLAND_DRIVER is not set")
+
+    def session(self, **options):
+        try:
+            session = SwaySession(pointer=True, **options).__enter__()
+        except SwayUnavailable as reason:
+            self.skipTest(str(reason))
+        self.addCleanup(session.close)
+        return session
+
+    def keys(self, session, *argv):
+        result = session.run(["wtype", "-s", KEYBOARD_SETTLE_MS] + list(argv))
+        self.assertEqual(result.returncode, 0, result.stderr)
+
+    def open_from_panel(self, session, driver, width):
+        session.pointer_click(width - PANEL_SIZE // 2, PANEL_SIZE // 2)
+        (menu_width, _), rows = driver.menu_rows()
+        # Below the panel, pushed left so that it stays on the output.
+        origin = (width - menu_width, PANEL_SIZE)
+        wait_for(lambda: session.screenshot("HEADLESS-1")[2](*centre(rows["Quit"], origin))
+                 != session.screenshot("HEADLESS-1")[2](5, 470), "the menu")
+        return origin, rows
+
+    def test_panel_menu_chooses_drags_to_both_ends_and_closes(self):
+        session = self.session()
+        driver = Driver(session)
+        width, height, pixel = session.screenshot("HEADLESS-1")
+        wait_for(lambda: session.screenshot("HEADLESS-1")[2](width - 1, 0) == PANEL_BACKGROUND,
+                 "the stand-in panel at the top-right")
+
+        origin, rows = self.open_from_panel(session, driver, width)
+        # A layer surface: no window of sway's, never the frontmost application.
+        self.assertNotIn(driver.process.pid, pids_in(session))
+        self.assertNotEqual(driver.ask("state").split(" | ")[0], "{}".format(driver.process.pid))
+
+        # A click on a heading does nothing; a click on Dim chooses it and closes the menu.
+        session.pointer_click(*centre(rows["Effect Intensity"], origin))
+        session.pointer_click(*centre(rows["Dim"], origin))
+        wait_for(lambda: driver.model()[0] == "Dim", "Dim chosen")
+
+        # The slider's knob dragged past either end stops at exactly 1.0 and 0.1.
+        origin, rows = self.open_from_panel(session, driver, width)
+        slider = rows["slider"]
+        knob = (origin[0] + slider[0] + round(slider[2] * (0.7 - 0.1) / 0.9), centre(slider, origin)[1])
+        session.pointer_drag(knob, (width - 1, knob[1]))
+        wait_for(lambda: driver.model()[1] == 1.0, "the intensity at 1.0")
+        session.pointer_drag((origin[0] + slider[0] + slider[2] - 4, knob[1]), (origin[0], knob[1]))
+        wait_for(lambda: driver.model()[1] == 0.1, "the intensity at 0.1")
+        self.assertEqual(driver.model()[0], "Dim")
+
+        # A click outside closes the menu and chooses nothing.
+        session.pointer_click(5, height - 5)
+        time.sleep(0.3)
+        session.pointer_click(*centre(rows["Blur"], origin))
+        time.sleep(0.3)
+        self.assertEqual(driver.model()[0], "Dim", "a click after the menu closed chose Blur")
+
+    def test_keys_in_the_menu(self):
+        session = self.session()
+        driver = Driver(session)
+        width = session.screenshot("HEADLESS-1")[0]
+        wait_for(lambda: driver.model()[2] == [1.0], "the fade-in")
+
+        # Escape closes; the arrow keys and Return choose; Super+B toggles once.
+        origin, rows = self.open_from_panel(session, driver, width)
+        self.keys(session, "-k", "Escape")
+        session.pointer_click(*centre(rows["Pixelate"], origin))
+        time.sleep(0.3)
+        self.assertEqual(driver.model()[0], "Blur", "Escape left the menu open")
+
+        self.open_from_panel(session, driver, width)
+        self.keys(session, "-k", "Down", "-k", "Down", "-k", "Return")
+        wait_for(lambda: driver.model()[0] == "Pixelate", "Pixelate chosen with the keys")
+
+        self.open_from_panel(session, driver, width)
+        self.keys(session, "-M", "logo", "b", "-m", "logo")
+        wait_for(lambda: driver.model()[2] == [0.0], "the fade-out after one toggle")
+        self.keys(session, "-M", "logo", "q", "-m", "logo")
+        self.assertEqual(driver.process.wait(timeout=10), 0)
+
+    def test_the_tray_item_in_waybar_opens_the_menu_at_the_click(self):
+        session = self.session(panel=True)
+        session.wait_for_panel()
+        driver = Driver(session, env=dict(session.env))
+        width, height, pixel = session.screenshot("HEADLESS-1")
+        time.sleep(1)
+        self.assertNotEqual(session.screenshot("HEADLESS-1")[2](width - 1, 0), PANEL_BACKGROUND,
+                            "the stand-in panel shows while waybar hosts the item")
