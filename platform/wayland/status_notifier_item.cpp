@@ -6,7 +6,6 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
@@ -135,7 +134,6 @@ class StatusNotifierItemAdaptor final : public QDBusAbstractAdaptor {
   Q_PROPERTY(platform::wayland::StatusIconPixmaps IconPixmap READ iconPixmap)
   Q_PROPERTY(platform::wayland::StatusToolTip ToolTip READ toolTip)
   Q_PROPERTY(bool ItemIsMenu READ itemIsMenu)
-  Q_PROPERTY(QDBusObjectPath Menu READ menu)
 
  public:
   explicit StatusNotifierItemAdaptor(StatusNotifierItem* item)
@@ -153,8 +151,6 @@ class StatusNotifierItemAdaptor final : public QDBusAbstractAdaptor {
   StatusIconPixmaps iconPixmap() const { return item_->iconPixmaps(); }
   StatusToolTip toolTip() const { return {{}, {}, title(), {}}; }
   bool itemIsMenu() const { return false; }
-  // The menu is Quillmere's own; this path is how hosts are told there is none to fetch.
-  QDBusObjectPath menu() const { return QDBusObjectPath(QStringLiteral("/NO_DBUSMENU")); }
 
  public slots:
   void Activate(int x, int y) { emit item_->activated(QPoint(x, y)); }

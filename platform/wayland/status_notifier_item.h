@@ -28,9 +28,10 @@ StatusIconPixmaps statusIconPixmaps(const QIcon& icon);
 
 // Quillmere's status icon in a StatusNotifierItem tray (waybar's, for one) on the session bus.
 // It owns a name of its own, serves the item at /StatusNotifierItem and registers with the
-// StatusNotifierWatcher whenever one appears. It exports no menu: a click reports the host's
-// position and Quillmere opens its own menu there. Without a bus or a watcher it stays quiet;
-// every bus call is asynchronous, so a host that hangs holds nothing up.
+// StatusNotifierWatcher whenever one appears. It exports no menu, not even a placeholder path:
+// waybar builds an empty menu from any path it is given and then never asks us for the context
+// menu. Without a bus or a watcher it stays quiet; every bus call is asynchronous, so a host
+// that hangs holds nothing up.
 class StatusNotifierItem final : public QObject {
   Q_OBJECT
 
@@ -51,7 +52,10 @@ class StatusNotifierItem final : public QObject {
 
  signals:
   void hostAvailabilityChanged();
-  // A primary click or a request for the context menu, at the point the host gives.
+  // A primary click or a request for the context menu, at the point the host gives, unchanged.
+  // WORKAROUND(waybar): waybar (0.9.17) gives the click's position inside the item's own
+  // widget, in logical points: x from the icon's left edge, y from the top of the bar. It tells
+  // neither the output nor where on it the tray is.
   void activated(QPoint position);
   // For the bus: the icon's images changed.
   void iconChanged();
