@@ -95,6 +95,7 @@ class StatusNotifierItemTest : public ::testing::Test {
   void SetUp() override {
     if (!hasBus()) GTEST_SKIP() << "no bus of the test's own";
   }
+  void TearDown() override { QDBusConnection::disconnectFromBus(client_.name()); }
 
   QDBusMessage callItem(const StatusNotifierItem& item, const QString& interface,
                         const QString& method, const QVariantList& arguments) {
@@ -174,7 +175,9 @@ TEST_F(StatusNotifierItemTest, ServesItsPropertiesWithTheTypesHostsRead) {
   tip.beginArray();
   EXPECT_TRUE(tip.atEnd());
   tip.endArray();
-  tip >> tipTitle;
+  QString tipText;
+  tip >> tipTitle >> tipText;
+  tip.endStructure();
   EXPECT_EQ(tipTitle, QStringLiteral("Quillmere"));
 
   QList<int> sizes;
