@@ -167,19 +167,6 @@ TEST_F(StatusNotifierItemTest, ServesItsPropertiesWithTheTypesHostsRead) {
   // A Menu path, even a placeholder, makes waybar show an empty menu of its own.
   EXPECT_FALSE(properties.contains(QStringLiteral("Menu")));
 
-  QString tipTitle;
-  const auto tip = properties.value(QStringLiteral("ToolTip")).value<QDBusArgument>();
-  tip.beginStructure();
-  QString tipIcon;
-  tip >> tipIcon;
-  tip.beginArray();
-  EXPECT_TRUE(tip.atEnd());
-  tip.endArray();
-  QString tipText;
-  tip >> tipTitle >> tipText;
-  tip.endStructure();
-  EXPECT_EQ(tipTitle, QStringLiteral("Quillmere"));
-
   QList<int> sizes;
   const auto pixmaps = properties.value(QStringLiteral("IconPixmap")).value<QDBusArgument>();
   pixmaps.beginArray();
