@@ -5,6 +5,7 @@ WAYLAND_DISPLAY, SWAYSOCK and XDG_RUNTIME_DIR, which sway itself reports.
 sway refuses to run as root, so under root it runs as nobody, and every client of the session
 (Quillmere too) runs as nobody with it: the sockets stay private to that user."""
 
+import json
 import os
 import shutil
 import signal
@@ -14,6 +15,8 @@ import time
 
 NOBODY = 65534
 WALLPAPER = (0x40, 0x80, 0xC0)
+# The virtual pointer tool (tests/wayland/wayland_pointer.c), where the build names it.
+POINTER_TOOL = os.environ.get("QUILLMERE_WAYLAND_POINTER", "")
 
 
 class SwayUnavailable(Exception):
@@ -148,6 +151,35 @@ class SwaySession:
             raise AssertionError("swaymsg {} failed: {}".format(
                 " ".join(args), (result.stdout + result.stderr).decode(errors="replace")))
         return result.stdout.decode()
+
+    def layout_box(self, env=None):
+        """The box around every active output, in layout points: (left, top, width, height)."""
+        rects = [o["rect"] for o in json.loads(self.swaymsg(message_type="get_outputs", env=env))
+                 if o.get("active")]
+        if not rects:
+            raise AssertionError("no active output")
+        left = min(r["x"] for r in rects)
+        top = min(r["y"] for r in rects)
+        right = max(r["x"] + r["width"] for r in rects)
+        bottom = max(r["y"] + r["height"] for r in rects)
+        return left, top, right - left, bottom - top
+
+    def pointer(self, *steps, env=None):
+        """Runs the virtual pointer's steps (move X Y, press, release, click, drag X1 Y1 X2 Y2
+        STEPS) at layout points; each has been handled by sway when this returns."""
+        if not POINTER_TOOL:
+            raise AssertionError("the virtual pointer tool is not built")
+        argv = [POINTER_TOOL] + [str(part) for part in self.layout_box(env) + steps]
+        result = self.run(argv, env)
+        if result.returncode != 0:
+            raise AssertionError("wayland_pointer {} failed: {}".format(
+                " ".join(argv[5:]), result.stderr.decode(errors="replace").strip()))
+
+    def pointer_click(self, x, y, env=None):
+        self.pointer("move", x, y, "click", env=env)
+
+    def pointer_drag(self, start, end, steps=8, env=None):
+        self.pointer("drag", *start, *end, steps, env=env)
 
     def screenshot(self, output, env=None):
         """The output's pixels as (width, height, pixel function giving (r, g, b))."""
