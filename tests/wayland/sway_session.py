@@ -45,10 +45,11 @@ class SwaySession:
     """`extra_config` lines go into sway's configuration after the session's own. With
     `xwayland`, sway starts its XWayland at once and the clients' environment names its display."""
 
-    def __init__(self, extra_config=(), xwayland=False, panel=False):
+    def __init__(self, extra_config=(), xwayland=False, panel=False, pointer=False):
         self.extra_config = list(extra_config)
         self.xwayland = xwayland
         self.panel = panel
+        self.with_pointer = pointer
         self.base = None
         self.sway = None
         self.env = None
@@ -94,13 +95,27 @@ class SwaySession:
             raise
         for name in ("WLR_BACKENDS", "WLR_LIBINPUT_NO_DEVICES", "WLR_RENDERER"):
             del self.env[name]
-        if self.panel:
-            try:
+        try:
+            if self.with_pointer:
+                self._hold_a_pointer()
+            if self.panel:
                 self._start_panel()
-            except BaseException:
-                self.close()
-                raise
+        except BaseException:
+            self.close()
+            raise
         return self
+
+    def _hold_a_pointer(self):
+        """A virtual pointer that lives as long as the session, made before any client starts.
+        The headless seat has a pointer only while some pointer device exists: were each click
+        to bring its own, clients would bind their wl_pointer only after the seat announced it,
+        racing the click, which would then go to nobody."""
+        if not POINTER_TOOL:
+            raise SwayUnavailable("the virtual pointer tool is not built")
+        holder = self.spawn([POINTER_TOOL, "0", "0", "1", "1", "hold"], stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE)
+        if holder.stdout.readline() != b"holding\n":
+            raise SwayUnavailable("no virtual pointer could be made")
 
     def _start_panel(self):
         """The session bus, whose address every later client gets, then waybar and mako."""
@@ -239,9 +254,10 @@ class SwaySession:
 
     def pointer(self, *steps, env=None):
         """Runs the virtual pointer's steps (move X Y, press, release, click, drag X1 Y1 X2 Y2
-        STEPS) at layout points; each has been handled by sway when this returns."""
-        if not POINTER_TOOL:
-            raise AssertionError("the virtual pointer tool is not built")
+        STEPS) at layout points; each has been handled by sway when this returns. Needs a
+        session made with `pointer`."""
+        if not self.with_pointer:
+            raise AssertionError("the session was made without a pointer")
         argv = [POINTER_TOOL] + [str(part) for part in self.layout_box(env) + steps]
         result = self.run(argv, env)
         if result.returncode != 0:
@@ -270,6 +286,9 @@ class SwaySession:
             if process.poll() is None:
                 os.killpg(process.pid, signal.SIGKILL)
                 process.wait()
+            for pipe in (process.stdin, process.stdout, process.stderr):
+                if pipe is not None:
+                    pipe.close()
         self.clients.clear()
         if self.sway is not None and self.sway.poll() is None:
             os.killpg(self.sway.pid, signal.SIGTERM)

@@ -3,6 +3,7 @@
 // (because nothing above took it) it reports on standard output, one line each:
 //   ready                 once the surface is mapped
 //   enter X Y             the pointer entered it at surface point (X, Y)
+//   motion X Y            it moved to (X, Y) over the surface
 //   leave
 //   button pressed | button released
 // Status 1 and one line on standard error when the compositor lacks what it needs.
@@ -33,7 +34,7 @@ static void announced(void* data, struct wl_registry* registry, uint32_t name,
   } else if (strcmp(interface, wl_shm_interface.name) == 0) {
     shm = wl_registry_bind(registry, name, &wl_shm_interface, 1);
   } else if (strcmp(interface, wl_seat_interface.name) == 0 && seat == NULL) {
-    seat = wl_registry_bind(registry, name, &wl_seat_interface, 1);
+    seat = wl_registry_bind(registry, name, &wl_seat_interface, 3);
   } else if (strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0) {
     layer_shell = wl_registry_bind(registry, name, &zwlr_layer_shell_v1_interface, 1);
   }
@@ -74,8 +75,8 @@ static void moved(void* data, struct wl_pointer* p, uint32_t time, wl_fixed_t x,
   (void)data;
   (void)p;
   (void)time;
-  (void)x;
-  (void)y;
+  printf("motion %d %d\n", wl_fixed_to_int(x), wl_fixed_to_int(y));
+  fflush(stdout);
 }
 
 static void pressed(void* data, struct wl_pointer* p, uint32_t serial, uint32_t time,
@@ -97,7 +98,7 @@ static void scrolled(void* data, struct wl_pointer* p, uint32_t time, uint32_t a
   (void)value;
 }
 
-// The seat is bound at version 1: none of the later pointer events arrive.
+// The seat is bound at version 3: none of the later pointer events arrive.
 static const struct wl_pointer_listener pointer_listener = {
     .enter = entered, .leave = left, .motion = moved, .button = pressed, .axis = scrolled};
 
@@ -109,7 +110,7 @@ static void capabilities(void* data, struct wl_seat* s, uint32_t caps) {
     pointer = wl_seat_get_pointer(s);
     wl_pointer_add_listener(pointer, &pointer_listener, NULL);
   } else if (!has_pointer && pointer != NULL) {
-    wl_pointer_destroy(pointer);
+    wl_pointer_release(pointer);
     pointer = NULL;
   }
 }

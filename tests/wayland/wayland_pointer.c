@@ -6,6 +6,7 @@
 //   move X Y                  to layout point (X, Y)
 //   press | release | click   the left button
 //   drag X1 Y1 X2 Y2 STEPS    press at (X1, Y1), STEPS moves to (X2, Y2), release
+//   hold                      says "holding" and keeps the pointer until standard input closes
 // Every step ends with a frame and a roundtrip, so the compositor has handled it when the next
 // one starts. Status 0 on success; 1 and one line on standard error otherwise.
 #include <linux/input-event-codes.h>
@@ -14,6 +15,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
+#include <unistd.h>
 #include <wayland-client.h>
 
 #include "wlr-virtual-pointer-unstable-v1-client.h"
@@ -123,6 +125,12 @@ static int run_steps(struct wl_display* display, struct zwlr_virtual_pointer_v1*
       }
       button(pointer, 0);
       ok = ok && settle(display, pointer);
+    } else if (strcmp(step, "hold") == 0) {
+      puts("holding");
+      fflush(stdout);
+      char ignored[64];
+      while (read(STDIN_FILENO, ignored, sizeof ignored) > 0) {
+      }
     } else {
       *why = "unknown step";
       return at + 1;
