@@ -3,8 +3,14 @@ test fails. It never touches a compositor it did not start: clients get the sess
 WAYLAND_DISPLAY, SWAYSOCK and XDG_RUNTIME_DIR, which sway itself reports.
 
 sway refuses to run as root, so under root it runs as nobody, and every client of the session
-(Quillmere too) runs as nobody with it: the sockets stay private to that user."""
+(Quillmere too) runs as nobody with it: the sockets stay private to that user.
 
+With `panel`, the session gets a session bus of its own (the X11 tests' configuration, which
+activates nothing installed), waybar with a tray at the top of every output and mako for
+notifications, all clients like any other. Starting them costs about a second, so only the tests
+that need them ask for it."""
+
+import json
 import os
 import shutil
 import signal
@@ -14,6 +20,11 @@ import time
 
 NOBODY = 65534
 WALLPAPER = (0x40, 0x80, 0xC0)
+BUS_CONFIG = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "x11",
+                          "session-bus.conf")
+PANEL_HEIGHT = 24
+# The virtual pointer tool (tests/wayland/wayland_pointer.c), where the build names it.
+POINTER_TOOL = os.environ.get("QUILLMERE_WAYLAND_POINTER", "")
 
 
 class SwayUnavailable(Exception):
@@ -34,9 +45,11 @@ class SwaySession:
     """`extra_config` lines go into sway's configuration after the session's own. With
     `xwayland`, sway starts its XWayland at once and the clients' environment names its display."""
 
-    def __init__(self, extra_config=(), xwayland=False):
+    def __init__(self, extra_config=(), xwayland=False, panel=False, pointer=False):
         self.extra_config = list(extra_config)
         self.xwayland = xwayland
+        self.panel = panel
+        self.with_pointer = pointer
         self.base = None
         self.sway = None
         self.env = None
@@ -51,7 +64,9 @@ class SwaySession:
 
     def __enter__(self):
         tools = ["sway", "swaybg", "swaymsg", "grim", "setpriv"]
-        for tool in tools + (["Xwayland"] if self.xwayland else []):
+        tools += ["Xwayland"] if self.xwayland else []
+        tools += ["dbus-daemon", "dbus-send", "waybar", "mako"] if self.panel else []
+        for tool in tools:
             if shutil.which(tool) is None:
                 raise SwayUnavailable(tool + " is not installed")
         if self.xwayland and self.as_root:
@@ -80,7 +95,83 @@ class SwaySession:
             raise
         for name in ("WLR_BACKENDS", "WLR_LIBINPUT_NO_DEVICES", "WLR_RENDERER"):
             del self.env[name]
+        try:
+            if self.with_pointer:
+                self._hold_a_pointer()
+            if self.panel:
+                self._start_panel()
+        except BaseException:
+            self.close()
+            raise
         return self
+
+    def _hold_a_pointer(self):
+        """A virtual pointer that lives as long as the session, made before any client starts.
+        The headless seat has a pointer only while some pointer device exists: were each click
+        to bring its own, clients would bind their wl_pointer only after the seat announced it,
+        racing the click, which would then go to nobody."""
+        if not POINTER_TOOL:
+            raise SwayUnavailable("the virtual pointer tool is not built")
+        holder = self.spawn([POINTER_TOOL, "0", "0", "1", "1", "hold"], stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE)
+        if holder.stdout.readline() != b"holding\n":
+            raise SwayUnavailable("no virtual pointer could be made")
+
+    def _start_panel(self):
+        """The session bus, whose address every later client gets, then waybar and mako."""
+        config = os.path.join(self.base, "session-bus.conf")
+        shutil.copyfile(BUS_CONFIG, config)  # readable by nobody, wherever the tree lies
+        os.chmod(config, 0o644)
+        socket = os.path.join(self.env["XDG_RUNTIME_DIR"], "bus")
+        bus = self.spawn(["dbus-daemon", "--config-file=" + config, "--nofork",
+                          "--address=unix:path=" + socket, "--print-address=1"],
+                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        address = bus.stdout.readline().strip()
+        bus.stdout.close()
+        if not address:
+            raise SwayUnavailable("the session bus did not start")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+        # GTK's accessibility bridge would ask the bus for a service it cannot activate.
+        gtk = dict(self.env, GDK_BACKEND="wayland", NO_AT_BRIDGE="1", GSETTINGS_BACKEND="memory")
+        bar = self._write_file("waybar.json", json.dumps({
+            "layer": "top", "position": "top", "height": PANEL_HEIGHT,
+            "modules-left": [], "modules-center": [], "modules-right": ["tray"],
+            "tray": {"spacing": 4}}))
+        style = self._write_file("waybar.css", "* { font-size: 12px; min-height: 0; }\n"
+                                 "window#waybar { background: #202020; }\n")
+        self.spawn(["waybar", "-c", bar, "-s", style], env=gtk, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+        self.spawn(["mako", "-c", self._write_file("mako.config", "default-timeout=0\n")],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def _write_file(self, name, text):
+        path = os.path.join(self.base, name)
+        with open(path, "w") as out:
+            out.write(text)
+        os.chmod(path, 0o644)
+        return path
+
+    def bus_name_owned(self, name):
+        """Whether someone owns the bus name on the session's own bus."""
+        result = self.run(["dbus-send", "--session", "--print-reply",
+                           "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                           "org.freedesktop.DBus.NameHasOwner", "string:" + name], timeout=5)
+        return result.returncode == 0 and b"boolean true" in result.stdout
+
+    def wait_for_panel(self, timeout=15):
+        """Until waybar's tray hosts the item watcher and mako takes notifications."""
+        for name in ("org.kde.StatusNotifierWatcher", "org.freedesktop.Notifications"):
+            wait_for(lambda: self.bus_name_owned(name), name + " on the session bus", timeout)
+
+    def notifications(self):
+        """mako's current notifications, as dbus-send prints them."""
+        result = self.run(["dbus-send", "--session", "--print-reply",
+                           "--dest=org.freedesktop.Notifications", "/fr/emersion/Mako",
+                           "fr.emersion.Mako.ListNotifications"], timeout=5)
+        if result.returncode != 0:
+            raise AssertionError("mako did not list its notifications: " +
+                                 result.stderr.decode(errors="replace"))
+        return result.stdout.decode(errors="replace")
 
     def start_nested(self, outputs):
         """A second sway inside this one, whose `outputs` outputs are windows here: closing such
@@ -149,6 +240,36 @@ class SwaySession:
                 " ".join(args), (result.stdout + result.stderr).decode(errors="replace")))
         return result.stdout.decode()
 
+    def layout_box(self, env=None):
+        """The box around every active output, in layout points: (left, top, width, height)."""
+        rects = [o["rect"] for o in json.loads(self.swaymsg(message_type="get_outputs", env=env))
+                 if o.get("active")]
+        if not rects:
+            raise AssertionError("no active output")
+        left = min(r["x"] for r in rects)
+        top = min(r["y"] for r in rects)
+        right = max(r["x"] + r["width"] for r in rects)
+        bottom = max(r["y"] + r["height"] for r in rects)
+        return left, top, right - left, bottom - top
+
+    def pointer(self, *steps, env=None):
+        """Runs the virtual pointer's steps (move X Y, press, release, click, drag X1 Y1 X2 Y2
+        STEPS) at layout points; each has been handled by sway when this returns. Needs a
+        session made with `pointer`."""
+        if not self.with_pointer:
+            raise AssertionError("the session was made without a pointer")
+        argv = [POINTER_TOOL] + [str(part) for part in self.layout_box(env) + steps]
+        result = self.run(argv, env)
+        if result.returncode != 0:
+            raise AssertionError("wayland_pointer {} failed: {}".format(
+                " ".join(argv[5:]), result.stderr.decode(errors="replace").strip()))
+
+    def pointer_click(self, x, y, env=None):
+        self.pointer("move", x, y, "click", env=env)
+
+    def pointer_drag(self, start, end, steps=8, env=None):
+        self.pointer("drag", *start, *end, steps, env=env)
+
     def screenshot(self, output, env=None):
         """The output's pixels as (width, height, pixel function giving (r, g, b))."""
         result = self.run(["grim", "-t", "ppm", "-o", output, "-"], env)
@@ -165,6 +286,9 @@ class SwaySession:
             if process.poll() is None:
                 os.killpg(process.pid, signal.SIGKILL)
                 process.wait()
+            for pipe in (process.stdin, process.stdout, process.stderr):
+                if pipe is not None:
+                    pipe.close()
         self.clients.clear()
         if self.sway is not None and self.sway.poll() is None:
             os.killpg(self.sway.pid, signal.SIGTERM)
