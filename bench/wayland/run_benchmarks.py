@@ -1,10 +1,15 @@
 """Figures of the Wayland backend on a private headless sway: how long an activation takes from
-the focus command to the end of Quillmere's restack, and how many IPC requests a quiet desktop
-costs. Usage: python3 bench/wayland/run_benchmarks.py BUILD_DIR (a build with
-quillmere_wayland_driver and wayland_test_window)."""
+the focus command to the end of Quillmere's restack, how many IPC requests a quiet desktop
+costs, and the CPU of the quillmere executable left idle with 20 windows open.
 
+usage: run_benchmarks.py BUILD_DIR [--quillmere PATH] [--idle-seconds N]
+BUILD_DIR has quillmere_wayland_driver and wayland_test_window; PATH is the quillmere to
+measure idle (a release build's, where there is one), BUILD_DIR's by default."""
+
+import argparse
 import os
 import statistics
+import subprocess
 import sys
 import time
 
@@ -14,9 +19,73 @@ import test_overlays  # noqa: E402
 from sway_session import SwaySession, wait_for  # noqa: E402
 
 ROUNDS = 40
+IDLE_WINDOWS = 20
 
 
-def main(build):
+def stat_seconds(pid):
+    """utime + stime of the whole process from /proc/<pid>/stat, in clock ticks' resolution."""
+    with open("/proc/{}/stat".format(pid)) as source:
+        fields = source.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def sched_seconds(pid):
+    """CPU time of every thread from the scheduler, in nanoseconds' resolution."""
+    total = 0
+    for task in os.listdir("/proc/{}/task".format(pid)):
+        try:
+            with open("/proc/{}/task/{}/schedstat".format(pid, task)) as source:
+                total += int(source.read().split()[0])
+        except FileNotFoundError:
+            pass  # a thread that ended in between
+    return total / 1e9
+
+
+def wakeups(pid):
+    """Context switches of every thread: each is a wake-up of a thread that slept."""
+    total = 0
+    for task in os.listdir("/proc/{}/task".format(pid)):
+        try:
+            with open("/proc/{}/task/{}/status".format(pid, task)) as source:
+                for line in source:
+                    if line.startswith(("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")):
+                        total += int(line.split()[1])
+        except FileNotFoundError:
+            pass
+    return total
+
+
+def idle_cpu(build, quillmere, seconds):
+    """quillmere idle for `seconds` on a full-HD output with 20 tiled windows, no bus."""
+    window = os.path.join(build, "tests/wayland/wayland_test_window")
+    with SwaySession(["output HEADLESS-1 mode 1920x1080"]) as session:
+        windows = [session.spawn([window, "window {}".format(i), "#20c040"])
+                   for i in range(IDLE_WINDOWS)]
+        wait_for(lambda: {w.pid for w in windows} <= set(test_overlays.pids_in(session)),
+                 "the windows", timeout=60)
+        session.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + os.path.join(
+            session.env["XDG_RUNTIME_DIR"], "no-bus")
+        app = session.spawn([quillmere], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        if app.stdout.readline().strip() != b"QuillmereApp started":
+            sys.exit("quillmere did not start on the Wayland backend")
+        time.sleep(3)  # the launch and the fade-in
+        pid = app.pid  # setpriv runs quillmere in its own place
+        ticks, sched, switches = stat_seconds(pid), sched_seconds(pid), wakeups(pid)
+        started = time.monotonic()
+        time.sleep(seconds)
+        elapsed = time.monotonic() - started
+        ticks = stat_seconds(pid) - ticks
+        sched = sched_seconds(pid) - sched
+        switches = wakeups(pid) - switches
+        if app.poll() is not None:
+            sys.exit("quillmere ended during the idle time")
+    print("idle quillmere, {} windows, {:.0f} s: {:.3f} % of one core from utime+stime"
+          " ({:.2f} s CPU)".format(IDLE_WINDOWS, elapsed, 100 * ticks / elapsed, ticks))
+    print("  from the scheduler's clock: {:.3f} % ({:.3f} s CPU); {:.1f} wake-ups a second".format(
+        100 * sched / elapsed, sched, switches / elapsed))
+
+
+def activation_and_quiet_ipc(build):
     test_overlays.DRIVER = os.path.join(build, "tests/wayland/quillmere_wayland_driver")
     window = os.path.join(build, "tests/wayland/wayland_test_window")
     with SwaySession() as session:
@@ -62,7 +131,17 @@ def main(build):
     print("IPC requests during 3 s of quiet (30 ticks): {}".format(after - before))
 
 
+def main():
+    parser = argparse.ArgumentParser(usage=__doc__)
+    parser.add_argument("build")
+    parser.add_argument("--quillmere")
+    parser.add_argument("--idle-seconds", type=float, default=60.0)
+    args = parser.parse_args()
+    build = os.path.abspath(args.build)
+    activation_and_quiet_ipc(build)
+    idle_cpu(build, os.path.abspath(args.quillmere or os.path.join(build, "platform/x11/quillmere")),
+             args.idle_seconds)
+
+
 if __name__ == "__main__":
-    if len(sys.argv) != 2:
-        sys.exit(__doc__)
-    main(sys.argv[1])
+    main()
