@@ -47,6 +47,17 @@ TEST(SwayTree, VisibleWindowsFrontToBackByFocusOrderAndTheFocusedOwner) {
   EXPECT_EQ(idsOf(*snapshot), (std::vector<std::int64_t>{12, 11, 10, 20}));
   EXPECT_EQ(snapshot->views[0].pid, 120);
   EXPECT_EQ(snapshot->frontmostPid, 120);
+  EXPECT_EQ(snapshot->focusedOutput, "HEADLESS-1");
+}
+
+TEST(SwayTree, AFocusedEmptyWorkspaceNamesItsOutput) {
+  std::string tree = desktopTree(R"("focused":false)");
+  const std::string workspace = R"("name":"2",)";
+  tree.insert(tree.find(workspace) + workspace.size(), R"("focused":true,)");
+  const auto snapshot = parseSwayTree(tree, kOwnPid);
+  ASSERT_TRUE(snapshot);
+  EXPECT_EQ(snapshot->focusedOutput, "HEADLESS-2");
+  EXPECT_EQ(snapshot->frontmostPid, -1);
 }
 
 TEST(SwayTree, NoFocusedWindowMeansTheDesktop) {

@@ -41,8 +41,8 @@ class Driver:
         with self.lock:
             return line in self.lines
 
-    def ask(self, command):
-        prefix = "driver: " + command + " "
+    def ask(self, command, answer=""):
+        prefix = "driver: " + (answer or command + " ")
         with self.lock:
             seen = len(self.lines)
         self.process.stdin.write((command + "\n").encode())
@@ -111,7 +111,8 @@ class MenuTest(unittest.TestCase):
         origin, rows = self.open_from_panel(session, driver, width)
         # A layer surface: no window of sway's, never the frontmost application.
         self.assertNotIn(driver.process.pid, pids_in(session))
-        self.assertNotEqual(driver.ask("state").split(" | ")[0], "{}".format(driver.process.pid))
+        frontmost = driver.ask("state", answer="frontmost ").split(" | ")[0]
+        self.assertNotEqual(frontmost, str(driver.process.pid))
 
         # A click on a heading does nothing; a click on Dim chooses it and closes the menu.
         session.pointer_click(*centre(rows["Effect Intensity"], origin))
@@ -158,11 +159,23 @@ class MenuTest(unittest.TestCase):
         self.keys(session, "-M", "logo", "q", "-m", "logo")
         self.assertEqual(driver.process.wait(timeout=10), 0)
 
-    def test_the_tray_item_in_waybar_opens_the_menu_at_the_click(self):
+    def test_the_tray_item_in_waybar_opens_the_menu_below_the_bar(self):
         session = self.session(panel=True)
         session.wait_for_panel()
         driver = Driver(session, env=dict(session.env))
-        width, height, pixel = session.screenshot("HEADLESS-1")
+        width = session.screenshot("HEADLESS-1")[0]
         time.sleep(1)
         self.assertNotEqual(session.screenshot("HEADLESS-1")[2](width - 1, 0), PANEL_BACKGROUND,
                             "the stand-in panel shows while waybar hosts the item")
+
+        # waybar's tray is at the right end of its 24-point bar; the menu opens below the bar at
+        # the output's right edge.
+        session.pointer_click(width - 12, 12)
+        (menu_width, _), rows = driver.menu_rows()
+        origin = (width - menu_width, 24)
+        time.sleep(0.5)
+        session.pointer_click(*centre(rows["Dim"], origin))
+        wait_for(lambda: driver.model()[0] == "Dim", "Dim chosen from waybar's tray")
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
