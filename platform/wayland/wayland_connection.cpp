@@ -113,9 +113,10 @@ WaylandConnection::~WaylandConnection() {
   seat_.reset();
   for (auto& output : outputs_) destroyOutput(*output);
   outputs_.clear();
-  for (void* global : {static_cast<void*>(xdgOutputManager_), static_cast<void*>(layerShell_),
-                       static_cast<void*>(viewporter_), static_cast<void*>(shm_),
-                       static_cast<void*>(compositor_), static_cast<void*>(registry_)}) {
+  for (void* global :
+       {static_cast<void*>(screencopyManager_), static_cast<void*>(xdgOutputManager_),
+        static_cast<void*>(layerShell_), static_cast<void*>(viewporter_), static_cast<void*>(shm_),
+        static_cast<void*>(compositor_), static_cast<void*>(registry_)}) {
     if (global != nullptr) wl_proxy_destroy(static_cast<wl_proxy*>(global));
   }
   wl_display_disconnect(display_);
@@ -149,6 +150,9 @@ void WaylandConnection::announce(wl_registry* registry, std::uint32_t name, cons
   } else if (is(zwlr_layer_shell_v1_interface) && layerShell_ == nullptr) {
     layerShell_ =
         bind<zwlr_layer_shell_v1>(registry, name, &zwlr_layer_shell_v1_interface, version, 2);
+  } else if (is(zwlr_screencopy_manager_v1_interface) && screencopyManager_ == nullptr) {
+    screencopyManager_ = bind<zwlr_screencopy_manager_v1>(
+        registry, name, &zwlr_screencopy_manager_v1_interface, version, 1);
   } else if (is(zxdg_output_manager_v1_interface) && xdgOutputManager_ == nullptr) {
     xdgOutputManager_ =
         bind<zxdg_output_manager_v1>(registry, name, &zxdg_output_manager_v1_interface, version, 3);

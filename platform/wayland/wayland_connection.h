@@ -15,6 +15,7 @@ struct wl_compositor;
 struct wl_shm;
 struct wp_viewporter;
 struct zwlr_layer_shell_v1;
+struct zwlr_screencopy_manager_v1;
 struct zxdg_output_manager_v1;
 
 namespace platform::wayland {
@@ -41,6 +42,9 @@ class WaylandConnection final : public QObject {
   wl_shm* shm() const { return shm_; }
   wp_viewporter* viewporter() const { return viewporter_; }
   zwlr_layer_shell_v1* layerShell() const { return layerShell_; }
+  // The compositor's screen copying, for the pixels beneath the overlays; null where it is not
+  // offered, which leaves the connection usable.
+  zwlr_screencopy_manager_v1* screencopyManager() const { return screencopyManager_; }
   // The first seat's pointer and keyboard, for our own surfaces; null without a seat.
   WaylandSeat* seat() const { return seat_.get(); }
 
@@ -79,6 +83,7 @@ class WaylandConnection final : public QObject {
   wl_shm* shm_ = nullptr;
   wp_viewporter* viewporter_ = nullptr;
   zwlr_layer_shell_v1* layerShell_ = nullptr;
+  zwlr_screencopy_manager_v1* screencopyManager_ = nullptr;
   zxdg_output_manager_v1* xdgOutputManager_ = nullptr;
   std::unique_ptr<WaylandSeat> seat_;
   std::vector<std::unique_ptr<WaylandOutput>> outputs_;

@@ -12,4 +12,5 @@
 #undef namespace
 
 #include "viewporter-client.h"
+#include "wlr-screencopy-unstable-v1-client.h"
 #include "xdg-output-unstable-v1-client.h"
