@@ -1,0 +1,162 @@
+"""OutputCapture on private headless sways, through wayland_capture_probe: frames in physical
+pixels at scale 1 and 2, a window where sway put it, one capture per output at a time, and an
+output taken away while its capture is under way."""
+
+import json
+import os
+import subprocess
+import sys
+import threading
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from sway_session import WALLPAPER, SwaySession, SwayUnavailable, wait_for  # noqa: E402
+
+PROBE = os.environ.get("QUILLMERE_WAYLAND_CAPTURE_PROBE", "")
+TEST_WINDOW = os.environ.get("QUILLMERE_WAYLAND_TEST_WINDOW", "")
+COLOUR = (0xC0, 0x20, 0x80)
+FLOATING_RULE = 'for_window [title="^floating"] floating enable, move position 50 30'
+
+
+def hex_colour(colour):
+    return "{:02x}{:02x}{:02x}".format(*colour)
+
+
+class Probe:
+    """The probe under the session, its output lines collected."""
+
+    def __init__(self, session, env=None):
+        self.process = session.spawn([PROBE], env=env, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE)
+        self.lines = []
+        self.lock = threading.Lock()
+        threading.Thread(target=self._collect, daemon=True).start()
+        wait_for(lambda: self.seen("ready"), "the probe")
+
+    def _collect(self):
+        for raw in self.process.stdout:
+            with self.lock:
+                self.lines.append(raw.decode(errors="replace").rstrip("\n"))
+
+    def seen(self, prefix, since=0):
+        with self.lock:
+            return next((line for line in self.lines[since:] if line.startswith(prefix)), None)
+
+    def mark(self):
+        with self.lock:
+            return len(self.lines)
+
+    def ask(self, command, answer):
+        """Sends the command and returns the first line after it that starts with `answer`."""
+        since = self.mark()
+        self.process.stdin.write((command + "\n").encode())
+        self.process.stdin.flush()
+        return wait_for(lambda: self.seen(answer, since), "'{}' after '{}'".format(answer, command))
+
+    def capture(self, output, points=()):
+        """(width, height, {point: colour}) of the output's next frame."""
+        line = self.ask(" ".join(["capture", output] + ["{},{}".format(*p) for p in points]),
+                        "captured " + output)
+        fields = line.split()
+        colours = {tuple(int(v) for v in f.split("=")[0].split(",")): f.split("=")[1]
+                   for f in fields[4:]}
+        return int(fields[2]), int(fields[3]), colours
+
+
+class OutputCaptureTest(unittest.TestCase):
+    def session(self, *extra_config):
+        if not PROBE or not TEST_WINDOW:
+            self.skipTest("the capture probe and the test window are not built")
+        try:
+            session = SwaySession(extra_config).__enter__()
+        except SwayUnavailable as reason:
+            self.skipTest("no headless sway could start: {}".format(reason))
+        self.addCleanup(session.close)
+        return session
+
+    def test_frames_in_physical_pixels_show_the_wallpaper_and_a_window_where_sway_put_it(self):
+        session = self.session(FLOATING_RULE)
+        session.swaymsg("create_output")
+        session.swaymsg("output", "HEADLESS-2", "mode", "640x480", "position", "640", "0",
+                        "scale", "2")
+        for output in ("HEADLESS-1", "HEADLESS-2"):
+            session.swaymsg("focus", "output", output)
+            title = "floating " + output
+            window = session.spawn([TEST_WINDOW, title, "#" + hex_colour(COLOUR)])
+            wait_for(lambda: window.pid in [v.get("pid") for v in views(session)], title)
+        for output in ("HEADLESS-1", "HEADLESS-2"):
+            # grim's own capture says when sway has drawn the window.
+            wait_for(lambda: session.screenshot(output)[2](200, 150) == COLOUR, "the window drawn")
+        outputs = {o["name"]: o for o in json.loads(session.swaymsg(message_type="get_outputs"))}
+        probe = Probe(session)
+
+        for output, scale in (("HEADLESS-1", 1), ("HEADLESS-2", 2)):
+            logical = outputs[output]["rect"]
+            self.assertEqual((logical["width"] * scale, logical["height"] * scale), (640, 480))
+            # The window's rectangle in the frame's pixels, and points just in and out of it.
+            rect = next(v["rect"] for v in views(session) if v["name"] == "floating " + output)
+            left = (rect["x"] - logical["x"]) * scale
+            top = (rect["y"] - logical["y"]) * scale
+            right, bottom = left + rect["width"] * scale, top + rect["height"] * scale
+            inside = [(left, top), (right - 1, top), (left, bottom - 1), (right - 1, bottom - 1)]
+            outside = [(left - 1, top), (left, top - 1), (right, bottom - 1), (left, bottom)]
+            corners = [(0, 0), (-1, 0), (0, -1), (-1, -1)]
+            width, height, colours = probe.capture(output, inside + outside + corners)
+            self.assertEqual((width, height), (640, 480), output)
+            for point in inside:
+                self.assertEqual(colours[point], hex_colour(COLOUR), (output, point))
+            for point in outside + corners:
+                self.assertEqual(colours[point], hex_colour(WALLPAPER), (output, point))
+
+        # The second capture reuses the first one's buffer; a second request while one is under
+        # way is refused, and the first still answers.
+        requests = int(probe.ask("requests", "requests").split()[1])
+        self.assertEqual(probe.capture("HEADLESS-1")[:2], (640, 480))
+        since = probe.mark()
+        self.assertEqual(probe.ask("twice HEADLESS-1", "twice"), "twice 1 0")
+        wait_for(lambda: probe.seen("captured HEADLESS-1", since), "the first of the two")
+        self.assertEqual(probe.ask("requests", "requests"), "requests {}".format(requests + 2))
+        self.assertIsNone(probe.seen("failed"))
+        self.assertIsNone(probe.process.poll())
+
+    def test_an_output_taken_away_during_its_capture_is_never_named_again(self):
+        session = self.session()
+        # The nested compositor's outputs are windows of the outer one; closing one unplugs it.
+        nested = session.start_nested(outputs=2)
+        wait_for(lambda: len(active_outputs(session, nested)) == 2, "the nested outputs")
+        probe = Probe(session, env=nested)
+
+        # The probe reads nothing while the output goes: its capture is under way throughout.
+        probe.ask("hold WL-2", "holding")
+        session.swaymsg('[title="WL-2"]', "kill")
+        wait_for(lambda: len(active_outputs(session, nested)) == 1, "the output's removal")
+        removed = probe.ask("go", "removed WL-2")
+        self.assertEqual(probe.capture("WL-1")[2], {})
+        with probe.lock:
+            after = probe.lines[probe.lines.index(removed):]
+        self.assertEqual([line for line in after if "WL-2" in line or line == "dead"],
+                         [removed])
+        self.assertEqual(probe.ask("twice WL-2", "no output"), "no output WL-2")
+        self.assertIsNone(probe.process.poll())
+
+
+def active_outputs(session, env=None):
+    reply = session.swaymsg(message_type="get_outputs", env=env)
+    return [o for o in json.loads(reply) if o.get("active")]
+
+
+def views(session):
+    found = []
+
+    def walk(node):
+        if "pid" in node:
+            found.append(node)
+        for child in node.get("nodes", []) + node.get("floating_nodes", []):
+            walk(child)
+
+    walk(json.loads(session.swaymsg(message_type="get_tree")))
+    return found
+
+
+if __name__ == "__main__":
+    unittest.main()
