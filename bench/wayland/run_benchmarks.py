@@ -1,10 +1,11 @@
 """Figures of the Wayland backend on a private headless sway: how long an activation takes from
 the focus command to the end of Quillmere's restack, how many IPC requests a quiet desktop
-costs, and the CPU of the quillmere executable left idle with 20 windows open.
+costs, the CPU of the quillmere executable left idle with 20 windows open, and how long one
+capture of a full-HD output takes from the request to the image.
 
-usage: run_benchmarks.py BUILD_DIR [--quillmere PATH] [--idle-seconds N]
-BUILD_DIR has quillmere_wayland_driver and wayland_test_window; PATH is the quillmere to
-measure idle (a release build's, where there is one), BUILD_DIR's by default."""
+usage: run_benchmarks.py BUILD_DIR [--quillmere PATH] [--idle-seconds N] [--capture-only]
+BUILD_DIR has quillmere_wayland_driver, wayland_test_window and wayland_capture_probe; PATH is
+the quillmere to measure idle (a release build's, where there is one), BUILD_DIR's by default."""
 
 import argparse
 import os
@@ -15,6 +16,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "wayland"))
+import test_capture  # noqa: E402
 import test_overlays  # noqa: E402
 from sway_session import SwaySession, wait_for  # noqa: E402
 
@@ -131,13 +133,32 @@ def activation_and_quiet_ipc(build):
     print("IPC requests during 3 s of quiet (30 ticks): {}".format(after - before))
 
 
+def capture_time(build):
+    """Captures of a 1920x1080 output one after the other, each timed in the probe."""
+    test_capture.PROBE = os.path.join(build, "tests/wayland/wayland_capture_probe")
+    with SwaySession(["output HEADLESS-1 mode 1920x1080"]) as session:
+        probe = test_capture.Probe(session)
+        probe.ask("time HEADLESS-1 1", "time")  # the buffer is made once, before the rounds
+        cpu = sched_seconds(probe.process.pid)  # setpriv runs the probe in its own place
+        _, count, median, worst = probe.ask("time HEADLESS-1 {}".format(ROUNDS), "time").split()
+        cpu = sched_seconds(probe.process.pid) - cpu
+    print("capture of a 1920x1080 output, request to image, {} rounds: median {:.1f} ms,"
+          " max {:.1f} ms".format(count, float(median), float(worst)))
+    print("  the probe's CPU per capture: {:.2f} ms (the rest waits for sway's next frame)".format(
+        1000 * cpu / int(count)))
+
+
 def main():
     parser = argparse.ArgumentParser(usage=__doc__)
     parser.add_argument("build")
     parser.add_argument("--quillmere")
     parser.add_argument("--idle-seconds", type=float, default=60.0)
+    parser.add_argument("--capture-only", action="store_true")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
+    capture_time(build)
+    if args.capture_only:
+        return
     activation_and_quiet_ipc(build)
     idle_cpu(build, os.path.abspath(args.quillmere or os.path.join(build, "platform/x11/quillmere")),
              args.idle_seconds)
