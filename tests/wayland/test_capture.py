@@ -11,6 +11,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from sway_session import WALLPAPER, SwaySession, SwayUnavailable, wait_for  # noqa: E402
+from test_overlays import outputs_of, views_in  # noqa: E402
 
 PROBE = os.environ.get("QUILLMERE_WAYLAND_CAPTURE_PROBE", "")
 TEST_WINDOW = os.environ.get("QUILLMERE_WAYLAND_TEST_WINDOW", "")
@@ -83,7 +84,7 @@ class OutputCaptureTest(unittest.TestCase):
             session.swaymsg("focus", "output", output)
             title = "floating " + output
             window = session.spawn([TEST_WINDOW, title, "#" + hex_colour(COLOUR)])
-            wait_for(lambda: window.pid in [v.get("pid") for v in views(session)], title)
+            wait_for(lambda: window.pid in [v.get("pid") for v in views_in(session)], title)
         for output in ("HEADLESS-1", "HEADLESS-2"):
             # grim's own capture says when sway has drawn the window.
             wait_for(lambda: session.screenshot(output)[2](200, 150) == COLOUR, "the window drawn")
@@ -94,7 +95,7 @@ class OutputCaptureTest(unittest.TestCase):
             logical = outputs[output]["rect"]
             self.assertEqual((logical["width"] * scale, logical["height"] * scale), (640, 480))
             # The window's rectangle in the frame's pixels, and points just in and out of it.
-            rect = next(v["rect"] for v in views(session) if v["name"] == "floating " + output)
+            rect = next(v["rect"] for v in views_in(session) if v["name"] == "floating " + output)
             left = (rect["x"] - logical["x"]) * scale
             top = (rect["y"] - logical["y"]) * scale
             right, bottom = left + rect["width"] * scale, top + rect["height"] * scale
@@ -123,13 +124,13 @@ class OutputCaptureTest(unittest.TestCase):
         session = self.session()
         # The nested compositor's outputs are windows of the outer one; closing one unplugs it.
         nested = session.start_nested(outputs=2)
-        wait_for(lambda: len(active_outputs(session, nested)) == 2, "the nested outputs")
+        wait_for(lambda: len(outputs_of(session, nested)) == 2, "the nested outputs")
         probe = Probe(session, env=nested)
 
         # The probe reads nothing while the output goes: its capture is under way throughout.
         probe.ask("hold WL-2", "holding")
         session.swaymsg('[title="WL-2"]', "kill")
-        wait_for(lambda: len(active_outputs(session, nested)) == 1, "the output's removal")
+        wait_for(lambda: len(outputs_of(session, nested)) == 1, "the output's removal")
         removed = probe.ask("go", "removed WL-2")
         self.assertEqual(probe.capture("WL-1")[2], {})
         with probe.lock:
@@ -138,24 +139,6 @@ class OutputCaptureTest(unittest.TestCase):
                          [removed])
         self.assertEqual(probe.ask("twice WL-2", "no output"), "no output WL-2")
         self.assertIsNone(probe.process.poll())
-
-
-def active_outputs(session, env=None):
-    reply = session.swaymsg(message_type="get_outputs", env=env)
-    return [o for o in json.loads(reply) if o.get("active")]
-
-
-def views(session):
-    found = []
-
-    def walk(node):
-        if "pid" in node:
-            found.append(node)
-        for child in node.get("nodes", []) + node.get("floating_nodes", []):
-            walk(child)
-
-    walk(json.loads(session.swaymsg(message_type="get_tree")))
-    return found
 
 
 if __name__ == "__main__":
