@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 #include "platform/wayland/wayland_connection.h"
 #include "platform/wayland/wayland_protocols.h"
@@ -37,7 +38,7 @@ constexpr zwlr_layer_surface_v1_listener kLayerListener{
 }  // namespace
 
 OverlaySurface::OverlaySurface(WaylandConnection& connection, const WaylandOutput& output)
-    : output_(&output) {
+    : output_(&output), connection_(&connection) {
   if (!connection.usable() || !makeBuffers(connection)) return;
   surface_ = wl_compositor_create_surface(connection.compositor());
   viewport_ = wp_viewporter_get_viewport(connection.viewporter(), surface_);
@@ -71,6 +72,15 @@ void OverlaySurface::release() {
     slot.buffer = nullptr;
     slot.busy = true;  // never to be used again
   }
+  for (auto& picture : pictures_) destroyPicture(*picture);
+  pictures_.clear();
+}
+
+void OverlaySurface::destroyPicture(Picture& picture) {
+  if (picture.buffer != nullptr) wl_buffer_destroy(picture.buffer);
+  if (picture.mapping != nullptr) munmap(picture.mapping, picture.bytes);
+  picture.buffer = nullptr;
+  picture.mapping = nullptr;
 }
 
 bool OverlaySurface::makeBuffers(WaylandConnection& connection) {
@@ -111,27 +121,124 @@ void OverlaySurface::released(void* data, wl_buffer*) {
 
 void OverlaySurface::setPixel(std::uint32_t pixel) {
   pixel_ = pixel;
+  if (showingPicture_ || picturePending_) {
+    content_ = QImage();
+    picturePending_ = false;
+    commitPending_ = true;  // back to the colour, whatever it is
+  }
   paint();
+}
+
+void OverlaySurface::setImage(const QImage& content, double alpha) {
+  content_ = content;
+  contentAlpha_ = std::clamp(alpha, 0.0, 1.0);
+  picturePending_ = true;
+  paintImage();
+}
+
+void OverlaySurface::pictureReleased(void* data, wl_buffer*) {
+  auto* picture = static_cast<Picture*>(data);
+  picture->busy = false;
+  if (picture->owner->picturePending_) picture->owner->paintImage();
+}
+
+OverlaySurface::Picture* OverlaySurface::freePicture(int width, int height) {
+  for (auto& picture : pictures_) {
+    if (picture->busy) continue;
+    if (picture->width == width && picture->height == height) return picture.get();
+    destroyPicture(*picture);  // of another size: made anew below
+    picture->width = 0;
+  }
+  std::erase_if(pictures_, [](const auto& picture) { return picture->buffer == nullptr; });
+  if (pictures_.size() >= 2) return nullptr;  // both on screen: the next release paints
+
+  auto picture = std::make_unique<Picture>();
+  picture->owner = this;
+  picture->width = width;
+  picture->height = height;
+  picture->bytes = std::size_t(width) * std::size_t(height) * 4;
+  const int fd = memfd_create("quillmere-overlay-picture", MFD_CLOEXEC);
+  if (fd < 0) return nullptr;
+  void* mapping = MAP_FAILED;
+  if (ftruncate(fd, off_t(picture->bytes)) == 0) {
+    mapping = mmap(nullptr, picture->bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  }
+  if (mapping == MAP_FAILED || picture->bytes > std::size_t(INT_MAX)) {
+    if (mapping != MAP_FAILED) munmap(mapping, picture->bytes);
+    ::close(fd);
+    return nullptr;
+  }
+  picture->mapping = mapping;
+  wl_shm_pool* pool = wl_shm_create_pool(connection_->shm(), fd, int(picture->bytes));
+  picture->buffer =
+      wl_shm_pool_create_buffer(pool, 0, width, height, width * 4, WL_SHM_FORMAT_ARGB8888);
+  wl_shm_pool_destroy(pool);
+  ::close(fd);
+  static constexpr wl_buffer_listener kPictureListener{&OverlaySurface::pictureReleased};
+  wl_buffer_add_listener(picture->buffer, &kPictureListener, picture.get());
+  pictures_.push_back(std::move(picture));
+  return pictures_.back().get();
+}
+
+namespace {
+// Premultiplied pixels drawn at an alpha: every channel scaled alike.
+void copyAtAlpha(const QImage& content, double alpha, std::uint32_t* out) {
+  const std::uint32_t weight = std::uint32_t(std::lround(alpha * 256.0));
+  const int width = content.width();
+  for (int y = 0; y < content.height(); ++y) {
+    const auto* in = reinterpret_cast<const std::uint32_t*>(content.constScanLine(y));
+    std::uint32_t* row = out + std::size_t(y) * std::size_t(width);
+    if (weight >= 256) {
+      std::copy(in, in + width, row);
+      continue;
+    }
+    for (int x = 0; x < width; ++x) {
+      const std::uint32_t p = in[x];
+      row[x] = (((p & 0x00ff00ffu) * weight >> 8) & 0x00ff00ffu) |
+               (((p >> 8 & 0x00ff00ffu) * weight) & 0xff00ff00u);
+    }
+  }
+}
+}  // namespace
+
+// The picture keeps buffer scale 1: the viewport maps all of it onto the output's points, so
+// an output at scale 2 shows each of its pixels once.
+void OverlaySurface::paintImage() {
+  if (surface_ == nullptr || !configured_ || !picturePending_) return;
+  if (content_.isNull() || content_.format() != QImage::Format_ARGB32_Premultiplied) return;
+  Picture* picture = freePicture(content_.width(), content_.height());
+  if (picture == nullptr) return;
+  copyAtAlpha(content_, contentAlpha_, static_cast<std::uint32_t*>(picture->mapping));
+  picture->busy = true;
+  wp_viewport_set_source(viewport_, wl_fixed_from_int(-1), wl_fixed_from_int(-1),
+                         wl_fixed_from_int(-1), wl_fixed_from_int(-1));
+  wl_surface_attach(surface_, picture->buffer, 0, 0);
+  wl_surface_damage(surface_, 0, 0, INT32_MAX, INT32_MAX);
+  wl_surface_commit(surface_);
+  picturePending_ = false;
+  showingPicture_ = true;
+  commitPending_ = false;
 }
 
 void OverlaySurface::configure(std::uint32_t serial, std::uint32_t width, std::uint32_t height) {
   if (layerSurface_ == nullptr) return;
   zwlr_layer_surface_v1_ack_configure(layerSurface_, serial);
-  const wl_fixed_t middle = wl_fixed_from_int(kBufferSide / 2);
-  const wl_fixed_t quarter = wl_fixed_from_int(kBufferSide / 4);
-  wp_viewport_set_source(viewport_, quarter, quarter, middle, middle);
   if (width > 0 && height > 0 && width <= INT_MAX && height <= INT_MAX) {
     wp_viewport_set_destination(viewport_, int(width), int(height));
   }
   configured_ = true;
   commitPending_ = true;
+  if (!content_.isNull()) {
+    picturePending_ = true;
+    return paintImage();
+  }
   paint();
 }
 
 // The buffer keeps buffer scale 1 whatever the output's scale: of one colour, it looks the same
 // at any scale, and the viewport alone gives the surface its size.
 void OverlaySurface::paint() {
-  if (surface_ == nullptr || !configured_) return;
+  if (surface_ == nullptr || !configured_ || !content_.isNull()) return;
   if (anyShown_ && pixel_ == shown_ && !commitPending_) return;
   Slot* free = nullptr;
   for (Slot& slot : slots_) {
@@ -143,6 +250,10 @@ void OverlaySurface::paint() {
   if (free == nullptr) return;  // the next release paints
   std::fill(free->pixels, free->pixels + kPixelsPerBuffer, pixel_);
   free->busy = true;
+  const wl_fixed_t middle = wl_fixed_from_int(kBufferSide / 2);
+  const wl_fixed_t quarter = wl_fixed_from_int(kBufferSide / 4);
+  wp_viewport_set_source(viewport_, quarter, quarter, middle, middle);
+  showingPicture_ = false;
   wl_surface_attach(surface_, free->buffer, 0, 0);
   wl_surface_damage(surface_, 0, 0, INT32_MAX, INT32_MAX);
   wl_surface_commit(surface_);

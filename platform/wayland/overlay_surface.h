@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QImage>
 #include <QObject>
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 struct wl_buffer;
 struct wl_surface;
@@ -32,6 +35,10 @@ class OverlaySurface final : public QObject {
   bool isOpen() const { return surface_ != nullptr; }
   // Shows the colour (premultiplied ARGB8888); the same colour again costs nothing.
   void setPixel(std::uint32_t pixel);
+  // Shows a picture of the whole output in its own pixels (premultiplied ARGB32), drawn at
+  // `alpha`, for the compositor to blend over what lies beneath.
+  void setImage(const QImage& content, double alpha);
+  const WaylandOutput* output() const { return output_; }
 
   // The layer surface's events (called from its listener).
   void configure(std::uint32_t serial, std::uint32_t width, std::uint32_t height);
@@ -50,13 +57,29 @@ class OverlaySurface final : public QObject {
   };
   static constexpr std::size_t kSlots = 8;
 
+  // A full-size picture in shared memory, reused while its size stays.
+  struct Picture {
+    wl_buffer* buffer = nullptr;
+    void* mapping = nullptr;
+    std::size_t bytes = 0;
+    int width = 0;
+    int height = 0;
+    bool busy = false;
+    OverlaySurface* owner = nullptr;
+  };
+
   static void released(void* data, wl_buffer* buffer);
+  static void pictureReleased(void* data, wl_buffer* buffer);
+  Picture* freePicture(int width, int height);
+  static void destroyPicture(Picture& picture);
+  void paintImage();
   // Destroys the surface and the buffers: the connection is closing.
   void release();
   bool makeBuffers(WaylandConnection& connection);
   void paint();
 
   const WaylandOutput* output_;
+  WaylandConnection* connection_;
   wl_surface* surface_ = nullptr;
   zwlr_layer_surface_v1* layerSurface_ = nullptr;
   wp_viewport* viewport_ = nullptr;
@@ -67,6 +90,12 @@ class OverlaySurface final : public QObject {
   std::uint32_t pixel_ = 0;
   std::uint32_t shown_ = 0;
   bool anyShown_ = false;
+  // The picture wanted instead of the colour, and the alpha to draw it at.
+  QImage content_;
+  double contentAlpha_ = 1.0;
+  bool showingPicture_ = false;
+  bool picturePending_ = false;
+  std::vector<std::unique_ptr<Picture>> pictures_;
 };
 
 }  // namespace platform::wayland

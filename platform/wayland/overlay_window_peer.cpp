@@ -7,16 +7,24 @@
 
 namespace platform::wayland {
 
+namespace {
+constexpr int kFailuresBeforeGivingUp = 3;
+}  // namespace
+
 OverlayWindowPeer::OverlayWindowPeer(Window& window, QPointer<WaylandConnection> connection,
-                                     std::shared_ptr<OverlayRegistry> registry, WindowNumber number)
+                                     std::shared_ptr<OverlayRegistry> registry, WindowNumber number,
+                                     QPointer<CaptureScheduler> captures)
     : window_(window),
       connection_(std::move(connection)),
       registry_(std::move(registry)),
-      number_(number) {
+      number_(number),
+      captures_(std::move(captures)) {
   registry_->add(this);
+  if (captures_) captures_->add(this);
 }
 
 OverlayWindowPeer::~OverlayWindowPeer() {
+  if (captures_) captures_->remove(this);
   registry_->remove(this);
 }
 
@@ -50,9 +58,80 @@ void OverlayWindowPeer::alphaDidChange() {
   show();
 }
 
+void OverlayWindowPeer::contentDidChange() {
+  rendered_ = QImage();
+  show();
+}
+
+// Blur and squares where the outputs can be captured; everything else is one colour.
+bool OverlayWindowPeer::showsBeneath() const {
+  return captures_ && captures_->isAvailable() && failedCaptures_ < kFailuresBeforeGivingUp &&
+         render::EffectRenderer::needsBeneath(render::snapshotContent(window_.contentView()));
+}
+
 void OverlayWindowPeer::show() {
   if (!isOnScreen()) return;
-  surface_->setPixel(overlayPixel(window_.contentView(), window_.alphaValue()));
+  const double alpha = window_.alphaValue();
+  if (!showsBeneath()) {
+    surface_->setPixel(overlayPixel(window_.contentView(), alpha));
+    return;
+  }
+  if (alpha <= 0.0) {
+    surface_->setPixel(0);  // nothing shows, and nothing need be captured
+    return;
+  }
+  if (beneath_.isNull()) {
+    // The tint stands in while a capture is awaited after one failed.
+    if (failedCaptures_ > 0) surface_->setPixel(overlayPixel(window_.contentView(), alpha));
+    captures_->request(this);
+    return;
+  }
+  if (rendered_.isNull()) render();
+  surface_->setImage(rendered_, alpha);
+}
+
+// The effect at alpha 1 over the capture; the alpha is applied as it is shown.
+void OverlayWindowPeer::render() {
+  const render::ContentSnapshot content = render::snapshotContent(window_.contentView());
+  rendered_ = QImage(beneath_.size(), QImage::Format_ARGB32_Premultiplied);
+  const render::ConstPixelBuffer beneath{beneath_.constBits(), beneath_.width(), beneath_.height(),
+                                         beneath_.bytesPerLine(), true};
+  const render::PixelBuffer out{rendered_.bits(), rendered_.width(), rendered_.height(),
+                                rendered_.bytesPerLine()};
+  const double points = window_.frame().size.width;
+  const double ratio = points > 0.0 ? double(beneath_.width()) / points : 1.0;
+  captures_->renderer().renderWindowContent(content, beneath, ratio, out);
+}
+
+const WaylandOutput* OverlayWindowPeer::captureOutput() const {
+  return isOnScreen() ? surface_->output() : nullptr;
+}
+
+bool OverlayWindowPeer::wantsBeneath() const {
+  return isOnScreen() && window_.alphaValue() > 0.0 && showsBeneath();
+}
+
+void OverlayWindowPeer::hideForCapture() {
+  if (isOnScreen()) surface_->setPixel(0);
+}
+
+void OverlayWindowPeer::captured(const QImage& beneath) {
+  failedCaptures_ = 0;
+  beneath_ = beneath;
+  rendered_ = QImage();
+  show();
+}
+
+// The last capture stays; without one, the tint shows. A compositor that keeps refusing leaves
+// the tint alone for good, rather than hiding the overlay for each capture it refuses.
+void OverlayWindowPeer::captureFailed() {
+  ++failedCaptures_;
+  if (isOnScreen() && !beneath_.isNull() && window_.alphaValue() > 0.0) {
+    if (rendered_.isNull()) render();
+    surface_->setImage(rendered_, window_.alphaValue());
+    return;
+  }
+  show();
 }
 
 }  // namespace platform::wayland

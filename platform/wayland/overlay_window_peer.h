@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QImage>
 #include <QPointer>
 #include <memory>
 
+#include "platform/wayland/capture_scheduler.h"
 #include "platform/window.h"
 
 namespace platform::wayland {
@@ -11,16 +13,19 @@ class WaylandConnection;
 class OverlayRegistry;
 class OverlaySurface;
 
-// An overlay window as a layer-shell surface on the output its frame covers. Its number is
+// An overlay window as a layer-shell surface on the output its frame covers. Dim is one colour;
+// blur and squares are rendered from a capture of the output (where the compositor allows
+// one, else their material's tint alone is shown). Its number is
 // one the backend hands out, stable for its life and never -1. Every level lies on the bottom
 // layer: on sway every window is at the normal level, so the overlays' level is always -1,
 // which is just above the wallpaper. The surface is made when the window is first ordered
 // front; a window whose output is missing then, or went away since, shows nothing. A window
 // may outlive the backend: it then shows nothing and ignores every change.
-class OverlayWindowPeer final : public WindowPeer {
+class OverlayWindowPeer final : public WindowPeer, private CaptureClient {
  public:
   OverlayWindowPeer(Window& window, QPointer<WaylandConnection> connection,
-                    std::shared_ptr<OverlayRegistry> registry, WindowNumber number);
+                    std::shared_ptr<OverlayRegistry> registry, WindowNumber number,
+                    QPointer<CaptureScheduler> captures = {});
   ~OverlayWindowPeer() override;
   OverlayWindowPeer(const OverlayWindowPeer&) = delete;
   OverlayWindowPeer& operator=(const OverlayWindowPeer&) = delete;
@@ -29,7 +34,7 @@ class OverlayWindowPeer final : public WindowPeer {
   void levelDidChange() override;
   void alphaDidChange() override;
   void attributesDidChange() override { show(); }
-  void contentDidChange() override { show(); }
+  void contentDidChange() override;
   void orderFront() override;
 
   // What the window list shows of it.
@@ -40,6 +45,14 @@ class OverlayWindowPeer final : public WindowPeer {
 
  private:
   void show();
+  bool showsBeneath() const;
+  void render();
+
+  const WaylandOutput* captureOutput() const override;
+  bool wantsBeneath() const override;
+  void hideForCapture() override;
+  void captured(const QImage& beneath) override;
+  void captureFailed() override;
 
   Window& window_;
   QPointer<WaylandConnection> connection_;
@@ -47,6 +60,10 @@ class OverlayWindowPeer final : public WindowPeer {
   WindowNumber number_;
   bool orderedFront_ = false;
   std::unique_ptr<OverlaySurface> surface_;
+  QPointer<CaptureScheduler> captures_;
+  QImage beneath_;   // the last capture of the output
+  QImage rendered_;  // the effect made from it at alpha 1; null when the content changed since
+  int failedCaptures_ = 0;  // in a row
 };
 
 }  // namespace platform::wayland

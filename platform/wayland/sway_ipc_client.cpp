@@ -33,6 +33,7 @@ void SwayIpcClient::apply(const SwayWindowCache::Step& step) {
     socket_->write(step.send.data(), qint64(step.send.size()));
   }
   for (WorkspaceNotification name : step.notifications) post_(name);
+  if (step.exposureChanged && exposure_) exposure_();
 }
 
 // The compositor's own connection decides whether we go on; without IPC there is simply no

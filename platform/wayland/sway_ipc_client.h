@@ -21,6 +21,9 @@ class SwayIpcClient final : public QObject {
  public:
   SwayIpcClient(ProcessId ownPid, std::function<void(WorkspaceNotification)> post,
                 QObject* parent = nullptr);
+
+  // Called for every event after which the desktop may show something else.
+  void setExposureObserver(std::function<void()> observer) { exposure_ = std::move(observer); }
   ~SwayIpcClient() override;
   SwayIpcClient(const SwayIpcClient&) = delete;
   SwayIpcClient& operator=(const SwayIpcClient&) = delete;
@@ -36,6 +39,7 @@ class SwayIpcClient final : public QObject {
   sway_ipc::MessageReader reader_;
   SwayWindowCache cache_;
   std::function<void(WorkspaceNotification)> post_;
+  std::function<void()> exposure_;
 };
 
 }  // namespace platform::wayland

@@ -62,11 +62,14 @@ SwayWindowCache::Step SwayWindowCache::handle(const sway_ipc::Message& message) 
   const SwayEventEffect effect = effectOfEvent(message);
   spaceChanged_ = spaceChanged_ || effect.spaceChanged;
   if (!effect.refreshTree) return {};
+  Step step;
+  step.exposureChanged = true;
   if (treeInFlight_) {
     treeStale_ = true;
-    return {};
+    return step;
   }
-  return Step{requestTree(), {}};
+  step.send = requestTree();
+  return step;
 }
 
 SwayWindowCache::Step SwayWindowCache::treeArrived(const std::string& payload) {

@@ -34,6 +34,9 @@ class SwayWindowCache final {
   struct Step {
     std::string send;                                  // framed requests to write now, in order
     std::vector<WorkspaceNotification> notifications;  // to post now, the cache updated
+    // A window appeared, went, moved or changed its place in the stack, or another workspace
+    // shows: what the desktop shows may have changed.
+    bool exposureChanged = false;
   };
 
   // The subscription to window and workspace events, and the first tree.

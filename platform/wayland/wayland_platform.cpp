@@ -13,6 +13,7 @@
 
 #include "platform/shared/qt_timers.h"
 #include "platform/shared/termination_signals.h"
+#include "platform/wayland/capture_scheduler.h"
 #include "platform/wayland/overlay_registry.h"
 #include "platform/wayland/overlay_window_peer.h"
 #include "platform/wayland/sway_ipc_client.h"
@@ -47,6 +48,8 @@ WaylandPlatform::WaylandPlatform(std::unique_ptr<WaylandConnection> connection)
   ipc_ = new SwayIpcClient(
       static_cast<ProcessId>(getpid()),
       [this](WorkspaceNotification name) { postWorkspaceNotification(name); }, owner_.get());
+  captures_ = new CaptureScheduler(*connection_, owner_.get());
+  ipc_->setExposureObserver([captures = captures_] { captures->exposureChanged(); });
   new TerminationSignals([] { QCoreApplication::exit(0); }, owner_.get());
 }
 
@@ -60,6 +63,10 @@ void WaylandPlatform::exitForLostCompositor() {
 
 std::uint64_t WaylandPlatform::ipcRequestsSent() const {
   return ipc_->cache().requestsSent();
+}
+
+std::uint64_t WaylandPlatform::capturesRequested() const {
+  return captures_->capturesRequested();
 }
 
 // --- Application -----------------------------------------------------------------------------
@@ -121,7 +128,8 @@ std::vector<Rect> WaylandPlatform::screenFrames() {
 }
 
 std::unique_ptr<WindowPeer> WaylandPlatform::createWindowPeer(Window& window) {
-  return std::make_unique<OverlayWindowPeer>(window, connection_, overlays_, nextWindowNumber_++);
+  return std::make_unique<OverlayWindowPeer>(window, connection_, overlays_, nextWindowNumber_++,
+                                             captures_);
 }
 
 // --- Workspace and window server -------------------------------------------------------------

@@ -18,6 +18,7 @@ namespace platform::wayland {
 class WaylandConnection;
 class OverlayRegistry;
 class SwayIpcClient;
+class CaptureScheduler;
 
 // The platform on a wlroots compositor: layer-shell overlays on our own Wayland connection,
 // sway's IPC for the window list and the frontmost application, Qt for the event loop and
@@ -36,6 +37,8 @@ class WaylandPlatform final : public Platform {
   void deliverSuperB();
   // For tests and benchmarks: the IPC requests written since the start.
   std::uint64_t ipcRequestsSent() const;
+  // For tests and benchmarks: the output captures asked for since the start.
+  std::uint64_t capturesRequested() const;
 
   void runEventLoop(const std::function<void()>& didFinishLaunching) override;
   void terminate() override;
@@ -80,6 +83,7 @@ class WaylandPlatform final : public Platform {
   std::unique_ptr<QObject> owner_;  // parent of every Qt object below
   WaylandConnection* connection_ = nullptr;
   SwayIpcClient* ipc_ = nullptr;
+  CaptureScheduler* captures_ = nullptr;
   std::shared_ptr<OverlayRegistry> overlays_;
   // The window list as last handed out, and what it was made from.
   std::shared_ptr<const WindowInfoList> windowList_;

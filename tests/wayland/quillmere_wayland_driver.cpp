@@ -4,7 +4,7 @@
 //   dim      switches every overlay to the dim effect
 //   toggle   toggles the effect as the shortcut does
 //   state    reports the frontmost pid, the window list, the screens, the overlays' levels
-//            and the IPC requests written so far
+//            and the IPC requests and output captures made so far
 //   model    reports the effect, its intensity and the overlays' alpha
 //   menu     reports the menu's size and each row's rectangle in the menu, in points
 //   watch    from now on reports "activated SECONDS" on the monotonic clock each time an
@@ -60,6 +60,7 @@ std::string describeState(platform::wayland::WaylandPlatform& backend) {
     for (const auto& window : quillmere::delegate->overlayWindows) out << ' ' << window->level();
   }
   out << " | ipc-requests " << backend.ipcRequestsSent();
+  out << " | captures " << backend.capturesRequested();
   return out.str();
 }
 

@@ -1,0 +1,107 @@
+#include "platform/wayland/capture_scheduler.h"
+
+#include <algorithm>
+
+#include "platform/wayland/output_capture.h"
+
+namespace platform::wayland {
+
+namespace {
+// sway lays a window out in a transaction after it announces it; a capture this long after
+// the event sees the result.
+constexpr int kSettleMs = 50;
+// At most four captures a second: each hides the overlay for a frame.
+constexpr int kMinimumIntervalMs = 250;
+}  // namespace
+
+CaptureScheduler::CaptureScheduler(WaylandConnection& connection, QObject* parent)
+    : QObject(parent), capture_(std::make_unique<OutputCapture>(connection)) {
+  timer_.setSingleShot(true);
+  connect(&timer_, &QTimer::timeout, this, &CaptureScheduler::captureNow);
+  connect(capture_.get(), &OutputCapture::captured, this, &CaptureScheduler::arrived);
+  connect(capture_.get(), &OutputCapture::failed, this, &CaptureScheduler::failedOn);
+}
+
+CaptureScheduler::~CaptureScheduler() = default;
+
+bool CaptureScheduler::isAvailable() const {
+  return capture_->isAvailable();
+}
+
+std::uint64_t CaptureScheduler::capturesRequested() const {
+  return capture_->requestsSent();
+}
+
+void CaptureScheduler::add(CaptureClient* client) {
+  clients_.push_back(client);
+}
+
+void CaptureScheduler::remove(CaptureClient* client) {
+  std::erase(clients_, client);
+}
+
+void CaptureScheduler::request(CaptureClient* /*client*/) {
+  schedule(0);
+}
+
+void CaptureScheduler::exposureChanged() {
+  if (std::none_of(clients_.begin(), clients_.end(),
+                   [](const CaptureClient* client) { return client->wantsBeneath(); })) {
+    return;
+  }
+  schedule(kSettleMs);
+}
+
+// The next capture comes after the settling time and no sooner than the minimum interval
+// after the last one; requests meanwhile join it.
+void CaptureScheduler::schedule(int settleMs) {
+  pending_ = true;
+  if (timer_.isActive()) return;
+  int delay = settleMs;
+  if (sinceLast_.isValid()) {
+    delay = std::max<qint64>(delay, kMinimumIntervalMs - sinceLast_.elapsed());
+  }
+  timer_.start(std::max(0, delay));
+}
+
+void CaptureScheduler::captureNow() {
+  if (!pending_) return;
+  pending_ = false;
+  std::vector<const WaylandOutput*> outputs;
+  for (CaptureClient* client : clients_) {
+    const WaylandOutput* output = client->captureOutput();
+    if (output == nullptr || !client->wantsBeneath()) continue;
+    if (std::find(outputs.begin(), outputs.end(), output) == outputs.end()) {
+      outputs.push_back(output);
+    }
+  }
+  if (outputs.empty()) return;
+  sinceLast_.start();
+  for (const WaylandOutput* output : outputs) {
+    // Hidden in the same batch of requests as the capture, so the captured frame lacks them.
+    auto clients = clients_;
+    for (CaptureClient* client : clients) {
+      if (client->captureOutput() == output && client->wantsBeneath()) client->hideForCapture();
+    }
+    // One still in flight: this change is captured after it.
+    if (!capture_->capture(*output)) schedule(kMinimumIntervalMs);
+  }
+}
+
+void CaptureScheduler::arrived(const WaylandOutput* output, const QImage& image) {
+  auto clients = clients_;  // a client may leave while it renders
+  for (CaptureClient* client : clients) {
+    if (std::find(clients_.begin(), clients_.end(), client) == clients_.end()) continue;
+    if (client->captureOutput() == output) client->captured(image);
+  }
+}
+
+void CaptureScheduler::failedOn(const WaylandOutput* output) {
+  auto clients = clients_;
+  for (CaptureClient* client : clients) {
+    if (std::find(clients_.begin(), clients_.end(), client) == clients_.end()) continue;
+    if (client->captureOutput() == output) client->captureFailed();
+  }
+}
+
+}  // namespace platform::wayland
