@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/wayland/output_capture.h"
+#include "platform/wayland/wayland_output.h"
 
 namespace platform::wayland {
 
