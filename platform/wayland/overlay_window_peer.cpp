@@ -72,12 +72,12 @@ bool OverlayWindowPeer::showsBeneath() const {
 void OverlayWindowPeer::show() {
   if (!isOnScreen()) return;
   const double alpha = window_.alphaValue();
-  if (!showsBeneath()) {
+  if (!showsBeneath() || alpha <= 0.0) {
+    // Nothing is captured from now on, so the last capture grows stale: the next blur starts
+    // from a new one.
+    beneath_ = QImage();
+    rendered_ = QImage();
     surface_->setPixel(overlayPixel(window_.contentView(), alpha));
-    return;
-  }
-  if (alpha <= 0.0) {
-    surface_->setPixel(0);  // nothing shows, and nothing need be captured
     return;
   }
   if (beneath_.isNull()) {

@@ -2,6 +2,9 @@
 // commands on standard input that reach what the menu will reach once there is one. Every line
 // it adds itself starts with "driver: ".
 //   dim      switches every overlay to the dim effect
+//   mode M   switches every overlay to the effect named M (Blur, Pixelate or Dim)
+//   expect R G B  reports "expect R G B": what the first overlay shows now over a plain area of
+//            that colour, from the renderer itself
 //   toggle   toggles the effect as the shortcut does
 //   state    reports the frontmost pid, the window list, the screens, the overlays' levels
 //            and the IPC requests and output captures made so far
@@ -22,9 +25,11 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/entry.h"
 #include "platform/platform.h"
+#include "platform/render/effect_renderer.h"
 #include "platform/wayland/wayland_backend.h"
 #include "platform/wayland/wayland_platform.h"
 
@@ -101,11 +106,58 @@ std::string describeMenu() {
   return "menu none";
 }
 
+void switchMode(quillmere::QuillmereApp::EffectMode mode) {
+  auto& delegate = quillmere::delegate;
+  delegate->currentMode = mode;
+  for (const auto& window : delegate->overlayWindows) delegate->updateOverlayEffect(*window);
+}
+
+// The renderer's own answer for a plain area, at the first overlay's alpha.
+std::string expectedOver(int red, int green, int blue) {
+  const auto& delegate = quillmere::delegate;
+  if (!delegate || delegate->overlayWindows.empty()) return "expect none";
+  const auto& window = *delegate->overlayWindows.front();
+  constexpr int kSide = 16;
+  std::vector<std::uint8_t> plain(kSide * kSide * 4), out(kSide * kSide * 4);
+  for (std::size_t i = 0; i < plain.size(); i += 4) {
+    plain[i] = std::uint8_t(blue);
+    plain[i + 1] = std::uint8_t(green);
+    plain[i + 2] = std::uint8_t(red);
+    plain[i + 3] = 255;
+  }
+  platform::render::EffectRenderer renderer;
+  renderer.renderFinal(platform::render::snapshotContent(window.contentView()),
+                       {plain.data(), kSide, kSide, kSide * 4}, 1.0, window.alphaValue(),
+                       {out.data(), kSide, kSide, kSide * 4});
+  const std::size_t middle = (kSide / 2 * kSide + kSide / 2) * 4;
+  std::ostringstream answer;
+  answer << "expect " << int(out[middle + 2]) << ' ' << int(out[middle + 1]) << ' '
+         << int(out[middle]);
+  return answer.str();
+}
+
 void runCommand(const std::string& command, platform::wayland::WaylandPlatform& backend) {
   auto& delegate = quillmere::delegate;
+  std::istringstream words(command);
+  std::string verb;
+  words >> verb;
+  if (verb == "mode" && delegate) {
+    std::string name;
+    words >> name;
+    for (auto mode : quillmere::QuillmereApp::allCases) {
+      if (quillmere::QuillmereApp::rawValue(mode) == name) switchMode(mode);
+    }
+    say("mode " + name);
+    return;
+  }
+  if (verb == "expect") {
+    int red = 0, green = 0, blue = 0;
+    words >> red >> green >> blue;
+    say(expectedOver(red, green, blue));
+    return;
+  }
   if (command == "dim" && delegate) {
-    delegate->currentMode = quillmere::QuillmereApp::EffectMode::dim;
-    for (const auto& window : delegate->overlayWindows) delegate->updateOverlayEffect(*window);
+    switchMode(quillmere::QuillmereApp::EffectMode::dim);
     say("dim");
   } else if (command == "toggle" && delegate) {
     delegate->toggleEffect();

@@ -1,0 +1,214 @@
+"""Blur and pixelate on private headless sways, made from a capture of each output: the pixels
+over a wallpaper with a hard edge and over a ramp at scales 1 and 2, what is left when a window
+goes, when captures are taken, and an output unplugged while they are."""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from sway_session import WALLPAPER, SwaySession, SwayUnavailable, wait_for  # noqa: E402
+from test_overlays import (DRIVER, TEST_WINDOW, Driver, close_to, outputs_of,  # noqa: E402
+                           pids_in)
+
+LEFT, RIGHT = (0x30, 0x60, 0xC0), (0xE0, 0xA0, 0x20)
+GREEN = (0x20, 0xC0, 0x40)
+
+
+def ask(driver, command, answer):
+    """Sends a command and gives the words of the answer line that starts with `answer`."""
+    with driver.lock:
+        before = len(driver.lines)
+    driver.send(command)
+
+    def line():
+        with driver.lock:
+            fresh = [text for text in driver.lines[before:] if text.startswith("driver: " + answer)]
+        return fresh[0] if fresh else None
+    return wait_for(line, "the answer to " + command).split()[2:]
+
+
+def expected_over(driver, colour):
+    return tuple(int(level) for level in ask(driver, "expect {} {} {}".format(*colour), "expect"))
+
+
+def faded_in(driver):
+    wait_for(lambda: set(ask(driver, "model", "model")[3:]) == {"1"}, "the fade-in")
+
+
+def captures(driver):
+    return int(driver.state()["captures"])
+
+
+class BlurTest(unittest.TestCase):
+    def setUp(self):
+        if not DRIVER or not TEST_WINDOW:
+            self.skipTest("the driver and the test window are not built")
+        if shutil.which("convert") is None:
+            self.skipTest("ImageMagick's convert is not installed")
+        self.pictures = tempfile.mkdtemp(prefix="quillmere-wallpaper-")
+        os.chmod(self.pictures, 0o755)  # sway's clients may run as another user
+        self.addCleanup(shutil.rmtree, self.pictures, True)
+
+    def picture(self, name, *convert_args):
+        path = os.path.join(self.pictures, name)
+        subprocess.run(["convert"] + list(convert_args) + [path], check=True)
+        os.chmod(path, 0o644)
+        return path
+
+    def session(self, *extra_config):
+        try:
+            session = SwaySession(extra_config).__enter__()
+        except SwayUnavailable as reason:
+            self.skipTest("no headless sway could start: {}".format(reason))
+        self.addCleanup(session.close)
+        return session
+
+    def two_outputs(self, wallpaper):
+        """HEADLESS-1 at scale 1 and HEADLESS-2 at scale 2, both 640x480 pixels, showing the
+        picture pixel for pixel."""
+        session = self.session("output * bg {} fill".format(wallpaper))
+        session.swaymsg("create_output")
+        session.swaymsg("output", "HEADLESS-2", "mode", "640x480", "position", "640", "0",
+                        "scale", "2")
+        wait_for(lambda: [o.get("scale") for o in outputs_of(session)] == [1.0, 2.0],
+                 "the second output at scale 2")
+        return session
+
+    def pixel(self, session, output, x, y):
+        width, height, at = session.screenshot(output)
+        return at(x % width, y % height)
+
+    def wait_for_pixel(self, session, output, x, y, expected, what, tolerance=3):
+        try:
+            wait_for(lambda: close_to(self.pixel(session, output, x, y), expected, tolerance),
+                     what, timeout=5)
+        except AssertionError:
+            self.fail("{}: pixel ({}, {}) of {} is {}, not {}".format(
+                what, x, y, output, self.pixel(session, output, x, y), expected))
+
+    def test_blur_over_a_hard_edge_at_scales_1_and_2(self):
+        edge = self.picture("edge.png", "-size", "320x480", "xc:#{:02x}{:02x}{:02x}".format(*LEFT),
+                            "-size", "320x480", "xc:#{:02x}{:02x}{:02x}".format(*RIGHT), "+append")
+        session = self.two_outputs(edge)
+        driver = Driver(session)
+        faded_in(driver)
+        left, right = expected_over(driver, LEFT), expected_over(driver, RIGHT)
+        self.assertFalse(close_to(left, LEFT, 3), "the blur's tint must show")
+        for output in ("HEADLESS-1", "HEADLESS-2"):
+            self.wait_for_pixel(session, output, 40, 400, left, "the blur left of the edge")
+            self.wait_for_pixel(session, output, -40, 400, right, "the blur right of the edge")
+            # Across the edge the blur mixes both sides, a little more of the right at each
+            # step; a picture of the tint alone, or of the edge unblurred, is a hard step.
+            at = session.screenshot(output)[2]
+            row = [at(x, 400)[0] for x in range(300, 341, 4)]
+            self.assertEqual(row, sorted(row), "{}: {}".format(output, row))
+            between = [red for red in row if left[0] + 3 < red < right[0] - 3]
+            self.assertGreaterEqual(len(between), 6, "{}: {}".format(output, row))
+        self.assertIsNone(driver.process.poll())
+
+    def test_squares_over_a_ramp_lie_on_a_grid_through_each_outputs_centre(self):
+        ramp = self.picture("ramp.png", "-size", "480x640", "gradient:#000000-#ffffff",
+                            "-rotate", "90")
+        session = self.two_outputs(ramp)
+        driver = Driver(session)
+        ask(driver, "mode Pixelate", "mode")
+        wait_for(lambda: driver.state()["captures"] != "0", "a capture")
+        for output in ("HEADLESS-1", "HEADLESS-2"):
+            def edges():
+                at = session.screenshot(output)[2]
+                row = [at(x, 240) for x in range(640)]
+                return [x for x in range(1, 640) if row[x] != row[x - 1]]
+
+            def widths():
+                found = edges()
+                return {b - a for a, b in zip(found, found[1:])}
+            # The ramp itself changes every 2 or 3 pixels; the squares are wider, all alike.
+            try:
+                wait_for(lambda: len(widths()) == 1 and min(widths()) > 4, "squares", timeout=5)
+            except AssertionError:
+                self.fail("{}: runs of widths {}".format(output, sorted(widths())))
+            found = edges()
+            side = found[1] - found[0]
+            self.assertEqual((320 - found[0]) % side, 0,
+                             "{}: the grid misses the centre: edges {}".format(output, found))
+
+    def test_what_a_closed_window_or_an_empty_workspace_leaves_is_the_wallpaper_alone(self):
+        session = self.session()
+        driver = Driver(session)
+        faded_in(driver)
+        wallpaper = expected_over(driver, WALLPAPER)
+        window = session.spawn([TEST_WINDOW, "green", "#{:02x}{:02x}{:02x}".format(*GREEN)])
+        wait_for(lambda: window.pid in pids_in(session), "the window")
+        # Beside the window the blur shows some of its green.
+        wait_for(lambda: self.pixel(session, "HEADLESS-1", 30, 240)[1] > wallpaper[1] + 2,
+                 "the window's colour in the blur beside it")
+        window.terminate()
+        self.wait_for_pixel(session, "HEADLESS-1", 320, 240, wallpaper,
+                            "the blur where the window was", tolerance=2)
+        self.wait_for_pixel(session, "HEADLESS-1", 30, 240, wallpaper, "the halo gone", 2)
+
+        window = session.spawn([TEST_WINDOW, "green", "#{:02x}{:02x}{:02x}".format(*GREEN)])
+        wait_for(lambda: window.pid in pids_in(session), "the window again")
+        wait_for(lambda: self.pixel(session, "HEADLESS-1", 30, 240)[1] > wallpaper[1] + 2,
+                 "the window's colour in the blur again")
+        session.swaymsg("workspace", "2")
+        self.wait_for_pixel(session, "HEADLESS-1", 320, 240, wallpaper,
+                            "the blur on an empty workspace", tolerance=2)
+
+    def test_nothing_is_captured_in_dim_or_while_the_effect_is_off(self):
+        session = self.session()
+        driver = Driver(session)
+        wait_for(lambda: captures(driver) > 0, "the first capture")
+
+        def stir():
+            window = session.spawn([TEST_WINDOW, "stir", "#123456"])
+            wait_for(lambda: window.pid in pids_in(session), "a window")
+            session.swaymsg("workspace", "2")
+            session.swaymsg("workspace", "1")
+            window.terminate()
+            wait_for(lambda: window.pid not in pids_in(session), "the window gone")
+            time.sleep(0.6)  # past the settling time and the interval between captures
+
+        ask(driver, "mode Dim", "mode")
+        before = captures(driver)
+        stir()
+        self.assertEqual(captures(driver), before, "captured in dim")
+
+        ask(driver, "mode Blur", "mode")
+        wait_for(lambda: captures(driver) > before, "a capture for the blur")
+        stir()
+        driver.send("toggle")
+        time.sleep(1.0)  # the fade-out
+        before = captures(driver)
+        stir()
+        self.assertEqual(captures(driver), before, "captured while the effect was off")
+
+        driver.send("toggle")
+        wait_for(lambda: captures(driver) > before, "a capture for the fade-in")
+
+    def test_an_output_unplugged_while_it_is_captured(self):
+        session = self.session()
+        nested = session.start_nested(outputs=2)
+        wait_for(lambda: len(outputs_of(session, nested)) == 2, "the nested outputs")
+        driver = Driver(session, env=nested)
+        wait_for(lambda: captures(driver) > 0, "the first capture")
+        # A window change asks for a capture a moment later; the output goes meanwhile.
+        window = session.spawn([TEST_WINDOW, "stir", "#123456"], env=nested)
+        time.sleep(0.05)
+        session.swaymsg('[title="WL-2"]', "kill")
+        wait_for(lambda: len(driver.state()["screens"].split()) == 1, "the output's removal")
+        window.terminate()
+        time.sleep(0.6)
+        self.assertIsNone(driver.process.poll())
+        before = captures(driver)
+        session.spawn([TEST_WINDOW, "again", "#654321"], env=nested)
+        wait_for(lambda: captures(driver) > before, "captures of the output left")
+
+
+if __name__ == "__main__":
+    unittest.main()
