@@ -71,9 +71,9 @@ class Driver:
         return (width, height), rows
 
 
-def menu_is_shown(session, origin, size):
+def menu_is_shown(session, origin, size, output="HEADLESS-1"):
     """Whether the menu's light background shows at its left edge, between the rows."""
-    pixel = session.screenshot("HEADLESS-1")[2](origin[0] + 3, origin[1] + size[1] // 2)
+    pixel = session.screenshot(output)[2](origin[0] + 3, origin[1] + size[1] // 2)
     return min(pixel) > 150
 
 
@@ -98,14 +98,15 @@ class MenuTest(unittest.TestCase):
         result = session.run(["wtype", "-s", KEYBOARD_SETTLE_MS] + list(argv))
         self.assertEqual(result.returncode, 0, result.stderr)
 
-    def open_menu(self, session, driver, click, origin_of_size, attempts=1):
+    def open_menu(self, session, driver, click, origin_of_size, attempts=1, output="HEADLESS-1"):
         """Clicks until the menu shows; gives its origin on the output and its rows."""
         for attempt in range(attempts):
             session.pointer_click(*click)
             size, rows = driver.menu_rows()
             origin = origin_of_size(size)
             try:
-                wait_for(lambda: menu_is_shown(session, origin, size), "the menu", timeout=4)
+                wait_for(lambda: menu_is_shown(session, origin, size, output), "the menu",
+                         timeout=4)
                 return origin, rows
             except AssertionError:
                 if attempt + 1 == attempts:
@@ -175,8 +176,10 @@ class MenuTest(unittest.TestCase):
         self.keys(session, "-M", "logo", "q", "-m", "logo")
         self.assertEqual(driver.process.wait(timeout=10), 0)
 
-    def test_the_tray_item_in_waybar_opens_the_menu_below_the_bar(self):
+    def test_the_tray_item_in_waybar_opens_the_menu_below_the_bar_of_the_output_clicked(self):
         session = self.session(panel=True)
+        session.swaymsg("create_output")
+        session.swaymsg("output", "HEADLESS-2", "mode", "640x480", "position", "640", "0")
         session.wait_for_panel()
         driver = Driver(session, env=dict(session.env))
         width = session.screenshot("HEADLESS-1")[0]
@@ -184,9 +187,13 @@ class MenuTest(unittest.TestCase):
         self.assertNotEqual(session.screenshot("HEADLESS-1")[2](width - 1, 0), PANEL_BACKGROUND,
                             "the stand-in panel shows while waybar hosts the item")
 
-        # waybar's tray is at the right end of its 24-point bar; the menu opens below the bar at
-        # the output's right edge.
-        # The icon may reach the bar a little after the launch.
+        # waybar's tray is at the right end of its 24-point bar on each output; the menu opens
+        # below the bar at the right edge of the output whose tray was clicked.
+        session.pointer("move", 640 + width // 2, 240)  # sway's focus follows the pointer
+        self.open_menu(session, driver, (640 + width - 12, 12),
+                       lambda size: (width - size[0], 24), attempts=3, output="HEADLESS-2")
+        self.keys(session, "-k", "Escape")
+        session.pointer("move", width // 2, 240)
         origin, rows = self.open_menu(session, driver, (width - 12, 12),
                                       lambda size: (width - size[0], 24), attempts=3)
         session.pointer_click(*centre(rows["Dim"], origin))
