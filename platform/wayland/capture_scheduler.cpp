@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/wayland/output_capture.h"
+#include "platform/wayland/wayland_connection.h"
 #include "platform/wayland/wayland_output.h"
 
 namespace platform::wayland {
@@ -13,10 +14,14 @@ namespace {
 constexpr int kSettleMs = 50;
 // At most four captures a second: each hides the overlay for a frame.
 constexpr int kMinimumIntervalMs = 250;
+// A new window is drawn at its size a while after sway announces it; one more capture then.
+constexpr int kFollowUpMs = 300;
 }  // namespace
 
 CaptureScheduler::CaptureScheduler(WaylandConnection& connection, QObject* parent)
     : QObject(parent), capture_(std::make_unique<OutputCapture>(connection)) {
+  connect(&connection, &WaylandConnection::outputRemoved, this,
+          [this](const WaylandOutput* gone) { std::erase(inFlight_, gone); });
   timer_.setSingleShot(true);
   connect(&timer_, &QTimer::timeout, this, &CaptureScheduler::captureNow);
   connect(capture_.get(), &OutputCapture::captured, this, &CaptureScheduler::arrived);
@@ -45,11 +50,14 @@ void CaptureScheduler::request(CaptureClient* /*client*/) {
   schedule(0);
 }
 
+bool CaptureScheduler::anyWantsBeneath() const {
+  return std::any_of(clients_.begin(), clients_.end(),
+                     [](const CaptureClient* client) { return client->wantsBeneath(); });
+}
+
 void CaptureScheduler::exposureChanged() {
-  if (std::none_of(clients_.begin(), clients_.end(),
-                   [](const CaptureClient* client) { return client->wantsBeneath(); })) {
-    return;
-  }
+  if (!anyWantsBeneath()) return;
+  followUp_ = true;
   schedule(kSettleMs);
 }
 
@@ -79,17 +87,27 @@ void CaptureScheduler::captureNow() {
   if (outputs.empty()) return;
   sinceLast_.start();
   for (const WaylandOutput* output : outputs) {
+    // One still in flight: this change is captured after it, and nothing is hidden meanwhile.
+    if (std::find(inFlight_.begin(), inFlight_.end(), output) != inFlight_.end()) {
+      schedule(kMinimumIntervalMs);
+      continue;
+    }
     // Hidden in the same batch of requests as the capture, so the captured frame lacks them.
     auto clients = clients_;
     for (CaptureClient* client : clients) {
       if (client->captureOutput() == output && client->wantsBeneath()) client->hideForCapture();
     }
-    // One still in flight: this change is captured after it.
-    if (!capture_->capture(*output)) schedule(kMinimumIntervalMs);
+    if (capture_->capture(*output)) inFlight_.push_back(output);
+  }
+  if (followUp_ && !pending_) {
+    followUp_ = false;
+    pending_ = true;
+    timer_.start(kFollowUpMs);
   }
 }
 
 void CaptureScheduler::arrived(const WaylandOutput* output, const QImage& image) {
+  std::erase(inFlight_, output);
   auto clients = clients_;  // a client may leave while it renders
   for (CaptureClient* client : clients) {
     if (std::find(clients_.begin(), clients_.end(), client) == clients_.end()) continue;
@@ -98,6 +116,7 @@ void CaptureScheduler::arrived(const WaylandOutput* output, const QImage& image)
 }
 
 void CaptureScheduler::failedOn(const WaylandOutput* output) {
+  std::erase(inFlight_, output);
   auto clients = clients_;
   for (CaptureClient* client : clients) {
     if (std::find(clients_.begin(), clients_.end(), client) == clients_.end()) continue;

@@ -55,6 +55,8 @@ class CaptureScheduler final : public QObject {
   void request(CaptureClient* client);
   // What the desktop shows may have changed.
   void exposureChanged();
+  // Whether any overlay shows what lies beneath now.
+  bool anyWantsBeneath() const;
   // The renderer the overlays share.
   render::EffectRenderer& renderer() { return renderer_; }
   // Capture requests sent since the start, for tests and benchmarks.
@@ -71,6 +73,8 @@ class CaptureScheduler final : public QObject {
   QTimer timer_;
   QElapsedTimer sinceLast_;
   bool pending_ = false;
+  bool followUp_ = false;  // one more capture after the next, for windows still being drawn
+  std::vector<const WaylandOutput*> inFlight_;
   render::EffectRenderer renderer_;
 };
 

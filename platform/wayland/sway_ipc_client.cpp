@@ -1,6 +1,7 @@
 #include "platform/wayland/sway_ipc_client.h"
 
 #include <QLocalSocket>
+#include <QTimer>
 
 namespace platform::wayland {
 
@@ -18,6 +19,18 @@ SwayIpcClient::SwayIpcClient(ProcessId ownPid, std::function<void(WorkspaceNotif
 }
 
 SwayIpcClient::~SwayIpcClient() = default;
+
+void SwayIpcClient::watchLayout(std::function<bool()> wanted) {
+  constexpr int kLayoutCheckMs = 1000;
+  layoutWanted_ = std::move(wanted);
+  if (layoutTimer_ == nullptr) {
+    layoutTimer_ = new QTimer(this);
+    connect(layoutTimer_, &QTimer::timeout, this, [this] {
+      if (socket_ != nullptr && layoutWanted_ && layoutWanted_()) apply(cache_.checkLayout());
+    });
+    layoutTimer_->start(kLayoutCheckMs);
+  }
+}
 
 void SwayIpcClient::readMessages() {
   while (socket_ != nullptr && socket_->bytesAvailable() > 0) {

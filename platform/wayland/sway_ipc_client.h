@@ -9,6 +9,7 @@
 #include "platform/wayland/sway_window_cache.h"
 
 class QLocalSocket;
+class QTimer;
 
 namespace platform::wayland {
 
@@ -24,6 +25,9 @@ class SwayIpcClient final : public QObject {
 
   // Called for every event after which the desktop may show something else.
   void setExposureObserver(std::function<void()> observer) { exposure_ = std::move(observer); }
+  // While `wanted` answers true, looks at the layout once a second for windows moved or resized,
+  // which sway announces by no event.
+  void watchLayout(std::function<bool()> wanted);
   ~SwayIpcClient() override;
   SwayIpcClient(const SwayIpcClient&) = delete;
   SwayIpcClient& operator=(const SwayIpcClient&) = delete;
@@ -40,6 +44,8 @@ class SwayIpcClient final : public QObject {
   SwayWindowCache cache_;
   std::function<void(WorkspaceNotification)> post_;
   std::function<void()> exposure_;
+  std::function<bool()> layoutWanted_;
+  QTimer* layoutTimer_ = nullptr;
 };
 
 }  // namespace platform::wayland

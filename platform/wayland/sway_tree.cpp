@@ -78,6 +78,21 @@ std::vector<QJsonObject> inFocusOrder(const QJsonObject& node) {
   return ordered;
 }
 
+// FNV-1a over the numbers that place a window.
+void digest(std::uint64_t& hash, std::int64_t value) {
+  constexpr std::uint64_t kPrime = 1099511628211ull;
+  for (int byte = 0; byte < 8; ++byte) {
+    hash ^= std::uint64_t(value >> (8 * byte)) & 0xffu;
+    hash *= kPrime;
+  }
+}
+
+void digestRect(std::uint64_t& hash, const QJsonObject& rect) {
+  for (const char* field : {"x", "y", "width", "height"}) {
+    digest(hash, integerOf(rect.value(QLatin1String(field))).value_or(-1));
+  }
+}
+
 struct Walk {
   ProcessId ownPid;
   SwayTreeSnapshot snapshot;
@@ -104,6 +119,8 @@ struct Walk {
     const auto id = integerOf(node.value(QLatin1String("id")));
     if (!id || *id <= 0 || !seen.insert(*id).second) return;
     snapshot.views.push_back(SwayView{*id, pid});
+    digest(snapshot.layoutDigest, *id);
+    digestRect(snapshot.layoutDigest, node.value(QLatin1String("rect")).toObject());
   }
 };
 
@@ -115,6 +132,7 @@ std::optional<SwayTreeSnapshot> parseSwayTree(std::string_view json, ProcessId o
       QByteArray::fromRawData(json.data(), static_cast<qsizetype>(json.size())));
   if (!document.isObject()) return std::nullopt;
   Walk walk{ownPid, {}, {}, {}};
+  walk.snapshot.layoutDigest = 14695981039346656037ull;  // FNV-1a's offset basis
   walk.visit(document.object(), 0);
   return std::move(walk.snapshot);
 }

@@ -25,6 +25,9 @@ struct SwayTreeSnapshot {
   ProcessId frontmostPid = -1;
   // The name of the output that holds the focus (a window or an empty workspace), or empty.
   std::string focusedOutput;
+  // Tells apart layouts where a visible window is elsewhere, of another size or stacked
+  // otherwise: sway announces no window's move or resize by the pointer.
+  std::uint64_t layoutDigest = 0;
 };
 
 // Reads the reply to GET_TREE. Windows of `ownPid` are left out of the list (they still count

@@ -72,15 +72,24 @@ SwayWindowCache::Step SwayWindowCache::handle(const sway_ipc::Message& message) 
   return step;
 }
 
+SwayWindowCache::Step SwayWindowCache::checkLayout() {
+  if (treeInFlight_) return {};
+  return Step{requestTree(), {}, false};
+}
+
 SwayWindowCache::Step SwayWindowCache::treeArrived(const std::string& payload) {
   treeInFlight_ = false;
+  bool layoutChanged = false;
   if (auto snapshot = parseSwayTree(payload, ownPid_)) {
     windows_ = windowInfoListOf(*snapshot);
     frontmost_ = snapshot->frontmostPid;
     focusedOutput_ = std::move(snapshot->focusedOutput);
+    layoutChanged = layoutDigest_ && *layoutDigest_ != snapshot->layoutDigest;
+    layoutDigest_ = snapshot->layoutDigest;
   }
-  if (treeStale_) return Step{requestTree(), {}};
+  if (treeStale_) return Step{requestTree(), {}, layoutChanged};
   Step step;
+  step.exposureChanged = layoutChanged;
   if (spaceChanged_) step.notifications.push_back(WorkspaceNotification::activeSpaceDidChange);
   spaceChanged_ = false;
   if (frontmost_ && frontmost_ != announcedFrontmost_) {

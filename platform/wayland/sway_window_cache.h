@@ -42,6 +42,9 @@ class SwayWindowCache final {
   // The subscription to window and workspace events, and the first tree.
   Step start();
   Step handle(const sway_ipc::Message& message);
+  // Asks for the tree to see whether a window moved or was resized, which sway announces by no
+  // event; nothing while a tree is on its way.
+  Step checkLayout();
   // Forgets everything: the connection ended.
   void reset();
 
@@ -65,6 +68,7 @@ class SwayWindowCache final {
   std::shared_ptr<const WindowInfoList> windows_;
   std::optional<ProcessId> frontmost_;
   std::string focusedOutput_;
+  std::optional<std::uint64_t> layoutDigest_;
   std::optional<ProcessId> announcedFrontmost_;  // as the last activation posted it
   std::uint64_t requestsSent_ = 0;
 };

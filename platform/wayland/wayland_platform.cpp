@@ -50,6 +50,7 @@ WaylandPlatform::WaylandPlatform(std::unique_ptr<WaylandConnection> connection)
       [this](WorkspaceNotification name) { postWorkspaceNotification(name); }, owner_.get());
   captures_ = new CaptureScheduler(*connection_, owner_.get());
   ipc_->setExposureObserver([captures = captures_] { captures->exposureChanged(); });
+  ipc_->watchLayout([captures = captures_] { return captures->anyWantsBeneath(); });
   new TerminationSignals([] { QCoreApplication::exit(0); }, owner_.get());
 }
 

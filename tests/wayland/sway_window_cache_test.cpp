@@ -85,6 +85,32 @@ TEST(SwayWindowCache, StartsWithTheSubscriptionAndOneTree) {
   EXPECT_EQ(cache.windowList()->size(), 1u);
 }
 
+// A tree whose one window stands at x.
+Message placedTree(int x) {
+  return {sway_ipc::kGetTree,
+          R"({"nodes":[{"id":8,"type":"con","visible":true,"pid":77,"focused":true,)"
+          R"("rect":{"x":)" +
+              std::to_string(x) + R"(,"y":0,"width":100,"height":50},"nodes":[]}]})"};
+}
+
+// sway announces no move or resize by the pointer: a look at the layout finds it.
+TEST(SwayWindowCache, ALookAtTheLayoutTellsAMovedWindowOnlyOnce) {
+  SwayWindowCache cache(4242);
+  cache.start();
+  EXPECT_FALSE(cache.handle(placedTree(10)).exposureChanged);  // the first tree: nothing to compare
+
+  EXPECT_EQ(treeRequestsIn(cache.checkLayout().send), 1u);
+  EXPECT_EQ(cache.checkLayout().send, "");  // one tree at a time
+  EXPECT_FALSE(cache.handle(placedTree(10)).exposureChanged);
+
+  cache.checkLayout();
+  const auto moved = cache.handle(placedTree(30));
+  EXPECT_TRUE(moved.exposureChanged);
+  EXPECT_TRUE(moved.notifications.empty());  // same owner, same focus
+  cache.checkLayout();
+  EXPECT_FALSE(cache.handle(placedTree(30)).exposureChanged);
+}
+
 TEST(SwayWindowCache, ReadingTheCacheCostsNoRequest) {
   SwayWindowCache cache(4242);
   cache.start();

@@ -160,6 +160,22 @@ class BlurTest(unittest.TestCase):
         self.wait_for_pixel(session, "HEADLESS-1", 320, 240, wallpaper,
                             "the blur on an empty workspace", tolerance=2)
 
+    def test_a_window_moved_without_an_event_leaves_no_ghost(self):
+        session = self.session('for_window [title="mover"] floating enable, '
+                               'resize set 200 150, move position 20 20')
+        driver = Driver(session)
+        faded_in(driver)
+        wallpaper = expected_over(driver, WALLPAPER)
+        window = session.spawn([TEST_WINDOW, "mover", "#{:02x}{:02x}{:02x}".format(*GREEN)])
+        wait_for(lambda: window.pid in pids_in(session), "the window")
+        # A new window is drawn a little after sway announces it; a later capture takes it in.
+        wait_for(lambda: self.pixel(session, "HEADLESS-1", 60 + 200 + 6, 130)[1] > wallpaper[1] + 2,
+                 "the new window's colour in the blur beside it")
+        # Moved by a command that sway announces by no event, as a drag by the pointer is.
+        session.swaymsg('[title="mover"]', "move", "position", "360", "280")
+        self.wait_for_pixel(session, "HEADLESS-1", 60 + 200 + 6, 130, wallpaper,
+                            "the blur where the window was", tolerance=2)
+
     def test_nothing_is_captured_in_dim_or_while_the_effect_is_off(self):
         session = self.session()
         driver = Driver(session)
