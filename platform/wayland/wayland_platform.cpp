@@ -45,12 +45,13 @@ WaylandPlatform::WaylandPlatform(std::unique_ptr<WaylandConnection> connection)
   connection_->setParent(owner_.get());
   QObject::connect(connection_, &WaylandConnection::connectionLost, owner_.get(),
                    &exitForLostCompositor);
-  ipc_ = new SwayIpcClient(
+  auto* sway = new SwayIpcClient(
       static_cast<ProcessId>(getpid()),
       [this](WorkspaceNotification name) { postWorkspaceNotification(name); }, owner_.get());
+  windows_ = sway;
   captures_ = new CaptureScheduler(*connection_, owner_.get());
-  ipc_->setExposureObserver([captures = captures_] { captures->exposureChanged(); });
-  ipc_->watchLayout([captures = captures_] { return captures->anyWantsBeneath(); });
+  windows_->setExposureObserver([captures = captures_] { captures->exposureChanged(); });
+  windows_->watchLayout([captures = captures_] { return captures->anyWantsBeneath(); });
   new TerminationSignals([] { QCoreApplication::exit(0); }, owner_.get());
 }
 
@@ -63,7 +64,7 @@ void WaylandPlatform::exitForLostCompositor() {
 }
 
 std::uint64_t WaylandPlatform::ipcRequestsSent() const {
-  return ipc_->cache().requestsSent();
+  return windows_->requestsSent();
 }
 
 std::uint64_t WaylandPlatform::capturesRequested() const {
@@ -136,7 +137,7 @@ std::unique_ptr<WindowPeer> WaylandPlatform::createWindowPeer(Window& window) {
 // --- Workspace and window server -------------------------------------------------------------
 
 std::optional<RunningApplication> WaylandPlatform::frontmostApplication() {
-  const auto pid = ipc_->cache().frontmostPid();
+  const auto pid = windows_->frontmostPid();
   if (!pid) return std::nullopt;
   return RunningApplication{*pid};
 }
@@ -175,7 +176,7 @@ URL WaylandPlatform::accessibilitySettingsURL() {
 // anew only when sway's windows or an overlay changed, so a quiet tick copies nothing.
 std::shared_ptr<const WindowInfoList> WaylandPlatform::copyWindowInfo(std::uint32_t /*options*/,
                                                                       std::int64_t /*relative*/) {
-  auto source = ipc_->cache().windowList();
+  auto source = windows_->windowList();
   if (windowList_ && source == windowListSource_ &&
       overlays_->generation() == windowListGeneration_) {
     return windowList_;
@@ -249,7 +250,7 @@ std::unique_ptr<StatusItemPeer> WaylandPlatform::createStatusItemPeer(StatusItem
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return nullptr;
   return makeStatusItemPeer(
       item, *connection_, [this](const Event& event) { return !deliverLocal(event); },
-      [this] { return ipc_->cache().focusedOutput(); });
+      [this] { return windows_->focusedOutput(); });
 #else
   (void)item;
   return nullptr;

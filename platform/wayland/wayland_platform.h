@@ -17,7 +17,7 @@ namespace platform::wayland {
 
 class WaylandConnection;
 class OverlayRegistry;
-class SwayIpcClient;
+class WindowSource;
 class CaptureScheduler;
 
 // The platform on a wlroots compositor: layer-shell overlays on our own Wayland connection,
@@ -82,7 +82,7 @@ class WaylandPlatform final : public Platform {
 
   std::unique_ptr<QObject> owner_;  // parent of every Qt object below
   WaylandConnection* connection_ = nullptr;
-  SwayIpcClient* ipc_ = nullptr;
+  WindowSource* windows_ = nullptr;  // owned by owner_'s children
   CaptureScheduler* captures_ = nullptr;
   std::shared_ptr<OverlayRegistry> overlays_;
   // The window list as last handed out, and what it was made from.
