@@ -58,6 +58,14 @@ OverlaySurface::OverlaySurface(WaylandConnection& connection, const WaylandOutpu
     if (gone == output_) close();
   });
   connect(&connection, &WaylandConnection::disconnecting, this, &OverlaySurface::release);
+  // KWin's blur effect loaded or unloaded: the blur follows.
+  connect(&connection, &WaylandConnection::blurManagerChanged, this, [this] {
+    if (blur_ != nullptr && connection_->blurManager() == nullptr) {
+      org_kde_kwin_blur_release(blur_);
+      blur_ = nullptr;
+    }
+    setBlurBehind(blurWanted_);
+  });
 }
 
 OverlaySurface::~OverlaySurface() {
@@ -262,8 +270,31 @@ void OverlaySurface::paint() {
   commitPending_ = false;
 }
 
+// The blur's state is the surface's: it takes effect with the surface's next commit.
+void OverlaySurface::setBlurBehind(bool blur) {
+  blurWanted_ = blur;
+  if (surface_ == nullptr) return;
+  org_kde_kwin_blur_manager* manager = connection_->blurManager();
+  if (blur && blur_ == nullptr && manager != nullptr) {
+    blur_ = org_kde_kwin_blur_manager_create(manager, surface_);
+    org_kde_kwin_blur_set_region(blur_, nullptr);  // the whole surface
+    org_kde_kwin_blur_commit(blur_);
+  } else if ((!blur || manager == nullptr) && blur_ != nullptr) {
+    if (manager != nullptr) org_kde_kwin_blur_manager_unset(manager, surface_);
+    org_kde_kwin_blur_release(blur_);
+    blur_ = nullptr;
+  } else {
+    return;
+  }
+  wl_surface_commit(surface_);
+}
+
 void OverlaySurface::close() {
   if (surface_ == nullptr) return;
+  if (blur_ != nullptr) {
+    org_kde_kwin_blur_release(blur_);
+    blur_ = nullptr;
+  }
   zwlr_layer_surface_v1_destroy(layerSurface_);
   wp_viewport_destroy(viewport_);
   wl_surface_destroy(surface_);

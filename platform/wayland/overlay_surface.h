@@ -11,6 +11,7 @@ struct wl_buffer;
 struct wl_surface;
 struct wp_viewport;
 struct zwlr_layer_surface_v1;
+struct org_kde_kwin_blur;
 
 namespace platform::wayland {
 
@@ -39,6 +40,9 @@ class OverlaySurface final : public QObject {
   // `alpha`, for the compositor to blend over what lies beneath.
   void setImage(const QImage& content, double alpha);
   const WaylandOutput* output() const { return output_; }
+  // Asks the compositor (KWin) to blur what lies behind the whole surface; nothing where it
+  // offers no blur.
+  void setBlurBehind(bool blur);
 
   // The layer surface's events (called from its listener).
   void configure(std::uint32_t serial, std::uint32_t width, std::uint32_t height);
@@ -96,6 +100,8 @@ class OverlaySurface final : public QObject {
   bool showingPicture_ = false;
   bool picturePending_ = false;
   std::vector<std::unique_ptr<Picture>> pictures_;
+  org_kde_kwin_blur* blur_ = nullptr;
+  bool blurWanted_ = false;
 };
 
 }  // namespace platform::wayland

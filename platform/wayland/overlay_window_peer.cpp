@@ -39,6 +39,9 @@ void OverlayWindowPeer::orderFront() {
         connection_ ? connection_->outputForFrame(window_.frame()) : nullptr;
     if (output != nullptr) {
       surface_ = std::make_unique<OverlaySurface>(*connection_, *output);
+      // KWin's blur effect loaded or unloaded: shown again with or without it.
+      QObject::connect(connection_.data(), &WaylandConnection::blurManagerChanged,
+                       surface_.get(), [this] { show(); });
       // A surface that closes leaves the window list.
       QObject::connect(surface_.get(), &OverlaySurface::closed, surface_.get(),
                        [registry = registry_] { registry->touch(); });
@@ -63,6 +66,14 @@ void OverlayWindowPeer::contentDidChange() {
   show();
 }
 
+// The blur (and, in place of squares, a blur in the squares' tint) where the compositor itself
+// blurs behind surfaces and no capture can be had.
+bool OverlayWindowPeer::blursInCompositor() const {
+  return connection_ && connection_->blurManager() != nullptr &&
+         !(captures_ && captures_->isAvailable()) &&
+         render::EffectRenderer::needsBeneath(render::snapshotContent(window_.contentView()));
+}
+
 // Blur and squares where the outputs can be captured; everything else is one colour.
 bool OverlayWindowPeer::showsBeneath() const {
   return captures_ && captures_->isAvailable() && failedCaptures_ < kFailuresBeforeGivingUp &&
@@ -78,8 +89,12 @@ void OverlayWindowPeer::show() {
     beneath_ = QImage();
     rendered_ = QImage();
     surface_->setPixel(overlayPixel(window_.contentView(), alpha));
+    // Where the compositor blurs (KWin), it does so behind the tint. Its blur ignores the
+    // buffer's alpha, so it stands at full strength for as long as the overlay shows at all.
+    surface_->setBlurBehind(blursInCompositor() && alpha > 0.0);
     return;
   }
+  surface_->setBlurBehind(false);
   if (beneath_.isNull()) {
     // The tint stands in while a capture is awaited after one failed.
     if (failedCaptures_ > 0) surface_->setPixel(overlayPixel(window_.contentView(), alpha));

@@ -46,6 +46,7 @@ class OverlayWindowPeer final : public WindowPeer, private CaptureClient {
  private:
   void show();
   bool showsBeneath() const;
+  bool blursInCompositor() const;
   void render();
 
   const WaylandOutput* captureOutput() const override;

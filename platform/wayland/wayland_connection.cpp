@@ -114,7 +114,8 @@ WaylandConnection::~WaylandConnection() {
   for (auto& output : outputs_) destroyOutput(*output);
   outputs_.clear();
   for (void* global :
-       {static_cast<void*>(screencopyManager_), static_cast<void*>(xdgOutputManager_),
+       {static_cast<void*>(blurManager_), static_cast<void*>(screencopyManager_),
+        static_cast<void*>(xdgOutputManager_),
         static_cast<void*>(layerShell_), static_cast<void*>(viewporter_), static_cast<void*>(shm_),
         static_cast<void*>(compositor_), static_cast<void*>(registry_)}) {
     if (global != nullptr) wl_proxy_destroy(static_cast<wl_proxy*>(global));
@@ -156,6 +157,11 @@ void WaylandConnection::announce(wl_registry* registry, std::uint32_t name, cons
   } else if (is(zxdg_output_manager_v1_interface) && xdgOutputManager_ == nullptr) {
     xdgOutputManager_ =
         bind<zxdg_output_manager_v1>(registry, name, &zxdg_output_manager_v1_interface, version, 3);
+  } else if (is(org_kde_kwin_blur_manager_interface) && blurManager_ == nullptr) {
+    blurManager_ = bind<org_kde_kwin_blur_manager>(registry, name,
+                                                   &org_kde_kwin_blur_manager_interface, version, 1);
+    blurManagerName_ = name;
+    emit blurManagerChanged();
   } else if (is(wl_seat_interface) && seat_ == nullptr) {
     seat_ = std::make_unique<WaylandSeat>(
         bind<wl_seat>(registry, name, &wl_seat_interface, version, 5));
@@ -177,6 +183,12 @@ void WaylandConnection::watchXdgOutput(WaylandOutput& output) {
 
 // An output that goes away takes its surfaces with it first.
 void WaylandConnection::withdraw(std::uint32_t name) {
+  if (blurManager_ != nullptr && name == blurManagerName_) {
+    org_kde_kwin_blur_manager_destroy(blurManager_);
+    blurManager_ = nullptr;
+    emit blurManagerChanged();
+    return;
+  }
   const auto found = std::find_if(outputs_.begin(), outputs_.end(), [name](const auto& output) {
     return output->globalName == name;
   });

@@ -15,6 +15,7 @@ struct wl_compositor;
 struct wl_shm;
 struct wp_viewporter;
 struct zwlr_layer_shell_v1;
+struct org_kde_kwin_blur_manager;
 struct zwlr_screencopy_manager_v1;
 struct zxdg_output_manager_v1;
 
@@ -42,6 +43,8 @@ class WaylandConnection final : public QObject {
   wl_shm* shm() const { return shm_; }
   wp_viewporter* viewporter() const { return viewporter_; }
   zwlr_layer_shell_v1* layerShell() const { return layerShell_; }
+  // KWin's blur behind surfaces; null where the compositor has none or its effect is unloaded.
+  org_kde_kwin_blur_manager* blurManager() const { return blurManager_; }
   // The compositor's screen copying, for the pixels beneath the overlays; null where it is not
   // offered, which leaves the connection usable.
   zwlr_screencopy_manager_v1* screencopyManager() const { return screencopyManager_; }
@@ -67,6 +70,8 @@ class WaylandConnection final : public QObject {
   void connectionLost();
   // The output is about to be destroyed; surfaces on it must go first.
   void outputRemoved(const platform::wayland::WaylandOutput* output);
+  // KWin's blur came or went (its effect was loaded or unloaded).
+  void blurManagerChanged();
   // The connection is about to close: every object made on it must be destroyed now.
   void disconnecting();
 
@@ -83,6 +88,8 @@ class WaylandConnection final : public QObject {
   wl_shm* shm_ = nullptr;
   wp_viewporter* viewporter_ = nullptr;
   zwlr_layer_shell_v1* layerShell_ = nullptr;
+  org_kde_kwin_blur_manager* blurManager_ = nullptr;
+  std::uint32_t blurManagerName_ = 0;
   zwlr_screencopy_manager_v1* screencopyManager_ = nullptr;
   zxdg_output_manager_v1* xdgOutputManager_ = nullptr;
   std::unique_ptr<WaylandSeat> seat_;

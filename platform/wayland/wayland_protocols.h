@@ -11,6 +11,7 @@
 #include "wlr-layer-shell-unstable-v1-client.h"
 #undef namespace
 
+#include "kde-blur-client.h"
 #include "viewporter-client.h"
 #include "wlr-screencopy-unstable-v1-client.h"
 #include "xdg-output-unstable-v1-client.h"
