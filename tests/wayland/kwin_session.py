@@ -92,12 +92,12 @@ class KWinSession:
                         EGL_PLATFORM="surfaceless", KWIN_SCREENSHOT_NO_PERMISSION_CHECKS="1",
                         KWIN_WAYLAND_NO_PERMISSION_CHECKS="1")
         started = time.monotonic()
-        self.kwin = subprocess.Popen(
-            self._as_client([kwin, "--virtual", "--width", str(OUTPUT_WIDTH), "--height",
-                             str(OUTPUT_HEIGHT), "--output-count", str(len(OUTPUTS)),
-                             "--socket", display, "--no-lockscreen", "--no-kactivities"]),
-            env=kwin_env, start_new_session=True, stdout=subprocess.DEVNULL,
-            stderr=open(os.path.join(self.base, "kwin.log"), "wb"))
+        with open(os.path.join(self.base, "kwin.log"), "wb") as log:
+            self.kwin = subprocess.Popen(
+                self._as_client([kwin, "--virtual", "--width", str(OUTPUT_WIDTH), "--height",
+                                 str(OUTPUT_HEIGHT), "--output-count", str(len(OUTPUTS)),
+                                 "--socket", display, "--no-lockscreen", "--no-kactivities"]),
+                env=kwin_env, start_new_session=True, stdout=subprocess.DEVNULL, stderr=log)
         deadline = time.monotonic() + 30
         while not self.bus_name_owned("org.kde.KWin"):
             if self.kwin.poll() is not None:
@@ -127,12 +127,16 @@ class KWinSession:
             raise KWinUnavailable("the session bus did not start")
         self.env["DBUS_SESSION_BUS_ADDRESS"] = address
 
-    def log_tail(self, lines=5):
+    def log(self):
+        """What KWin wrote so far, scripts' print() among it."""
         try:
             with open(os.path.join(self.base, "kwin.log"), "rb") as log:
-                return " | ".join(log.read().decode(errors="replace").splitlines()[-lines:])
+                return log.read().decode(errors="replace")
         except OSError:
             return ""
+
+    def log_tail(self, lines=5):
+        return " | ".join(self.log().splitlines()[-lines:])
 
     def wayland_globals(self):
         """The interfaces KWin announces, read with the Wayland wire protocol itself."""
