@@ -1,0 +1,92 @@
+#include "platform/wayland/kwin_report.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QString>
+#include <algorithm>
+#include <limits>
+#include <unordered_set>
+
+namespace platform::wayland {
+
+namespace {
+
+// The value as an integer, when it is a JSON number holding one exactly.
+std::optional<std::int64_t> integerOf(const QJsonValue& value) {
+  if (!value.isDouble()) return std::nullopt;
+  // toInteger answers its default for anything that is not exactly an integer; two different
+  // defaults tell that case apart from a real value.
+  const qint64 a = value.toInteger(0);
+  const qint64 b = value.toInteger(1);
+  if (a != b) return std::nullopt;
+  return a;
+}
+
+std::optional<ProcessId> pidOf(const QJsonValue& value) {
+  const auto pid = integerOf(value);
+  if (!pid || *pid <= 0 || *pid > std::numeric_limits<ProcessId>::max()) return std::nullopt;
+  return static_cast<ProcessId>(*pid);
+}
+
+std::optional<KWinWindow> windowOf(const QJsonValue& value) {
+  if (!value.isObject()) return std::nullopt;
+  const QJsonObject object = value.toObject();
+  const QJsonValue id = object.value(QLatin1String("id"));
+  if (!id.isString()) return std::nullopt;
+  KWinWindow window;
+  window.id = id.toString().toStdString();
+  if (window.id.empty() || window.id.size() > kMaxKWinWindowIdBytes) return std::nullopt;
+  window.pid = pidOf(object.value(QLatin1String("pid")));
+  window.layer = integerOf(object.value(QLatin1String("layer")));
+  const QJsonValue opacity = object.value(QLatin1String("opacity"));
+  if (opacity.isDouble()) window.opacity = std::clamp(opacity.toDouble(), 0.0, 1.0);
+  window.keepAbove = object.value(QLatin1String("keepAbove")).toBool(false);
+  window.shown = object.value(QLatin1String("shown")).toBool(true);
+  return window;
+}
+
+}  // namespace
+
+std::optional<KWinReport> parseKWinReport(std::string_view json) {
+  if (json.size() > kMaxKWinReportBytes) return std::nullopt;
+  const QJsonDocument document = QJsonDocument::fromJson(
+      QByteArray::fromRawData(json.data(), static_cast<qsizetype>(json.size())));
+  if (!document.isObject()) return std::nullopt;
+  const QJsonObject object = document.object();
+  KWinReport report;
+  std::unordered_set<std::string> seen;
+  for (const QJsonValue& value : object.value(QLatin1String("windows")).toArray()) {
+    if (report.windows.size() == kMaxKWinWindows) break;
+    auto window = windowOf(value);
+    if (!window || !seen.insert(window->id).second) continue;
+    report.windows.push_back(std::move(*window));
+  }
+  report.activePid = pidOf(object.value(QLatin1String("active"))).value_or(-1);
+  report.desktop = integerOf(object.value(QLatin1String("desktop")));
+  return report;
+}
+
+std::int64_t levelOfKWinLayer(std::int64_t layer) {
+  switch (layer) {
+    case 0:  // desktop
+      return -1000;
+    case 1:  // below
+      return -1;
+    case 3:  // dock
+      return 20;
+    case 4:  // above
+      return 3;
+    case 5:   // notification
+    case 7:   // popup
+    case 8:   // critical notification
+    case 9:   // on-screen display
+    case 10:  // unmanaged
+      return 101;
+    default:  // normal, active (fullscreen), anything unknown
+      return 0;
+  }
+}
+
+}  // namespace platform::wayland

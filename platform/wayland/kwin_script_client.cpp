@@ -1,0 +1,217 @@
+#include "platform/wayland/kwin_script_client.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QDBusVirtualObject>
+#include <QFile>
+#include <QPointer>
+
+#include "platform/wayland/kwin_script.h"
+
+namespace platform::wayland {
+
+namespace {
+
+const QString kKWinService = QStringLiteral("org.kde.KWin");
+const QString kScriptingPath = QStringLiteral("/Scripting");
+const QString kScriptingInterface = QStringLiteral("org.kde.kwin.Scripting");
+constexpr int kUnloadTimeoutMs = 1000;
+
+}  // namespace
+
+// Hands the calls on the script's object path to the client, on the client's thread.
+class KWinReportReceiver final : public QDBusVirtualObject {
+ public:
+  explicit KWinReportReceiver(KWinScriptClient* client) : client_(client) {}
+
+  bool handleMessage(const QDBusMessage& message, const QDBusConnection&) override {
+    QMetaObject::invokeMethod(
+        client_.data(),
+        [client = client_, message] {
+          if (client) client->handleCall(message);
+        },
+        Qt::AutoConnection);
+    return true;
+  }
+  QString introspect(const QString&) const override { return {}; }
+
+ private:
+  QPointer<KWinScriptClient> client_;
+};
+
+KWinScriptClient::KWinScriptClient(ProcessId ownPid,
+                                   std::function<void(WorkspaceNotification)> post,
+                                   std::function<void()> shortcut, QObject* parent)
+    : QObject(parent),
+      bus_(QDBusConnection::sessionBus()),
+      cache_(ownPid),
+      ownPid_(ownPid),
+      post_(std::move(post)),
+      shortcut_(std::move(shortcut)) {
+  const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+  if (!bus_.isConnected() || runtime.isEmpty()) return;
+  scriptPath_ =
+      QString::fromLocal8Bit(runtime) + QStringLiteral("/quillmere-kwin-%1.js").arg(ownPid);
+  receiver_ = std::make_unique<KWinReportReceiver>(this);
+  if (!bus_.registerVirtualObject(objectPath(), receiver_.get(), QDBusConnection::SingleNode)) {
+    receiver_.reset();
+    return;
+  }
+  ++requestsSent_;
+  if (!bus_.registerService(serviceName())) return;
+
+  ++requestsSent_;  // the watcher's match rule
+  kwinWatcher_ =
+      new QDBusServiceWatcher(kKWinService, bus_, QDBusServiceWatcher::WatchForOwnerChange, this);
+  connect(
+      kwinWatcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+      [this](const QString&, const QString&, const QString& owner) { kwinOwnerChanged(owner); });
+  QDBusMessage ask = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetNameOwner"));
+  ask << kKWinService;
+  connect(call(ask), &QDBusPendingCallWatcher::finished, this,
+          [this](QDBusPendingCallWatcher* watcher) {
+            const QDBusPendingReply<QString> reply = *watcher;
+            if (reply.isValid() && kwinOwner_.isEmpty()) kwinOwnerChanged(reply.value());
+          });
+}
+
+KWinScriptClient::~KWinScriptClient() {
+  unload();
+  if (receiver_) {
+    bus_.unregisterObject(objectPath());
+    bus_.unregisterService(serviceName());
+  }
+}
+
+QString KWinScriptClient::serviceName() const {
+  return QStringLiteral("org.quillmere.Quillmere.KWin.Pid%1").arg(ownPid_);
+}
+QString KWinScriptClient::objectPath() {
+  return QStringLiteral("/org/quillmere/KWinScript");
+}
+QString KWinScriptClient::interfaceName() {
+  return QStringLiteral("org.quillmere.KWinScript");
+}
+QString KWinScriptClient::pluginName() {
+  return QStringLiteral("quillmere");
+}
+
+QDBusPendingCallWatcher* KWinScriptClient::call(const QDBusMessage& message) {
+  ++requestsSent_;
+  auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message), this);
+  connect(watcher, &QDBusPendingCallWatcher::finished, watcher, &QObject::deleteLater);
+  return watcher;
+}
+
+// A KWin that went away takes the script with it; one that comes (back) gets it loaded.
+void KWinScriptClient::kwinOwnerChanged(const QString& owner) {
+  if (owner == kwinOwner_) return;
+  forget();
+  kwinOwner_ = owner;
+  if (!kwinOwner_.isEmpty()) unloadStale();
+}
+
+void KWinScriptClient::forget() {
+  const bool hadWindows = cache_.windowList() != nullptr;
+  cache_.reset();
+  loaded_ = false;
+  loadSent_ = false;
+  if (hadWindows && exposure_) exposure_();
+}
+
+// A copy that a crashed Quillmere left behind holds the plugin name; it goes first.
+void KWinScriptClient::unloadStale() {
+  QDBusMessage unload = QDBusMessage::createMethodCall(
+      kwinOwner_, kScriptingPath, kScriptingInterface, QStringLiteral("unloadScript"));
+  unload << pluginName();
+  const QString owner = kwinOwner_;
+  connect(call(unload), &QDBusPendingCallWatcher::finished, this, [this, owner] {
+    if (owner == kwinOwner_) load();
+  });
+}
+
+void KWinScriptClient::load() {
+  QString source = QString::fromUtf8(kKWinScriptSource);
+  source.replace(QLatin1String("@SERVICE@"), serviceName());
+  source.replace(QLatin1String("@PATH@"), objectPath());
+  source.replace(QLatin1String("@INTERFACE@"), interfaceName());
+  QFile file(scriptPath_);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+  file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  const QByteArray bytes = source.toUtf8();
+  const bool written = file.write(bytes) == bytes.size();
+  file.close();
+  if (!written) return;
+
+  QDBusMessage load = QDBusMessage::createMethodCall(
+      kwinOwner_, kScriptingPath, kScriptingInterface, QStringLiteral("loadScript"));
+  load << scriptPath_ << pluginName();
+  loadSent_ = true;
+  const QString owner = kwinOwner_;
+  connect(call(load), &QDBusPendingCallWatcher::finished, this,
+          [this, owner](QDBusPendingCallWatcher* watcher) {
+            const QDBusPendingReply<int> reply = *watcher;
+            if (owner == kwinOwner_ && reply.isValid() && reply.value() >= 0) run(reply.value());
+          });
+}
+
+void KWinScriptClient::run(int scriptId) {
+  QDBusMessage run =
+      QDBusMessage::createMethodCall(kwinOwner_, QStringLiteral("/%1").arg(scriptId),
+                                     QStringLiteral("org.kde.kwin.Script"), QStringLiteral("run"));
+  const QString owner = kwinOwner_;
+  connect(call(run), &QDBusPendingCallWatcher::finished, this,
+          [this, owner](QDBusPendingCallWatcher* watcher) {
+            if (owner == kwinOwner_ && loadSent_ && !watcher->isError()) loaded_ = true;
+          });
+}
+
+void KWinScriptClient::unload() {
+  if (loadSent_ && !kwinOwner_.isEmpty()) {
+    QDBusMessage unload = QDBusMessage::createMethodCall(
+        kwinOwner_, kScriptingPath, kScriptingInterface, QStringLiteral("unloadScript"));
+    unload << pluginName();
+    ++requestsSent_;
+    bus_.call(unload, QDBus::Block, kUnloadTimeoutMs);
+  }
+  loadSent_ = false;
+  loaded_ = false;
+  if (!scriptPath_.isEmpty()) QFile::remove(scriptPath_);
+}
+
+// Calls from anyone but the KWin of now are refused unread.
+void KWinScriptClient::handleCall(const QDBusMessage& message) {
+  if (message.type() != QDBusMessage::MethodCallMessage) return;
+  const bool fromKWin = !kwinOwner_.isEmpty() && message.service() == kwinOwner_;
+  const bool ours = message.interface() == interfaceName();
+  if (!fromKWin || !ours) {
+    if (message.isReplyRequired()) {
+      bus_.send(message.createErrorReply(QDBusError::AccessDenied, QString()));
+    }
+    return;
+  }
+  if (message.isReplyRequired()) bus_.send(message.createReply());
+  if (message.member() == QLatin1String("shortcut")) {
+    if (shortcut_) shortcut_();
+    return;
+  }
+  if (message.member() != QLatin1String("report") || message.signature() != QLatin1String("s")) {
+    return;
+  }
+  const QString text = message.arguments().value(0).toString();
+  // Each UTF-16 unit takes at least one byte of UTF-8.
+  if (std::size_t(text.size()) > kMaxKWinReportBytes) return;
+  const QByteArray bytes = text.toUtf8();
+  const KWinWindowCache::Step step =
+      cache_.handle(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+  for (WorkspaceNotification name : step.notifications) {
+    if (post_) post_(name);
+  }
+  if (step.exposureChanged && exposure_) exposure_();
+}
+
+}  // namespace platform::wayland

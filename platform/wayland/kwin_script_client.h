@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "platform/wayland/kwin_window_cache.h"
+
+class QDBusMessage;
+class QDBusPendingCallWatcher;
+class QDBusServiceWatcher;
+
+namespace platform::wayland {
+
+class KWinReportReceiver;
+
+// The window list and the frontmost application on KWin, from a KWin script that Quillmere
+// loads into it over the session bus. The script reports to this process's own bus name; only
+// reports sent by the connection that owns org.kde.KWin now are read. It also carries the
+// global shortcut "Toggle Quillmere" (Meta+B), whose presses call `shortcut`. Without a session
+// bus, a runtime directory or KWin, the window list stays empty.
+class KWinScriptClient final : public QObject {
+  Q_OBJECT
+
+ public:
+  KWinScriptClient(ProcessId ownPid, std::function<void(WorkspaceNotification)> post,
+                   std::function<void()> shortcut, QObject* parent = nullptr);
+  // Unloads the script.
+  ~KWinScriptClient() override;
+  KWinScriptClient(const KWinScriptClient&) = delete;
+  KWinScriptClient& operator=(const KWinScriptClient&) = delete;
+
+  // The script runs in KWin.
+  bool isLoaded() const { return loaded_; }
+  // Null until the first report arrives; Quillmere's own windows are left out.
+  std::shared_ptr<const WindowInfoList> windowList() const { return cache_.windowList(); }
+  // None until the first report arrives; -1 when no window is active.
+  std::optional<ProcessId> frontmostPid() const { return cache_.frontmostPid(); }
+  // D-Bus calls made since the start: a quiet desktop costs none.
+  std::uint64_t requestsSent() const { return requestsSent_; }
+  // Called whenever the stacking order or the desktop may have changed.
+  void setExposureObserver(std::function<void()> observer) { exposure_ = std::move(observer); }
+
+  // Takes the script out of KWin and waits for KWin to confirm it, at most a second; the
+  // process may end right after. Nothing happens when it is not loaded.
+  void unload();
+
+  // The bus name and object the script reports to.
+  QString serviceName() const;
+  static QString objectPath();
+  static QString interfaceName();
+  // The plugin name the script runs under in KWin: one per session, as Quillmere is.
+  static QString pluginName();
+
+ private:
+  friend class KWinReportReceiver;
+  void handleCall(const QDBusMessage& message);
+  void kwinOwnerChanged(const QString& owner);
+  void forget();
+  void unloadStale();
+  void load();
+  void run(int scriptId);
+  QDBusPendingCallWatcher* call(const QDBusMessage& message);
+
+  QDBusConnection bus_;
+  std::unique_ptr<KWinReportReceiver> receiver_;
+  QDBusServiceWatcher* kwinWatcher_ = nullptr;
+  QString kwinOwner_;  // the unique name that owns org.kde.KWin, or empty
+  QString scriptPath_;
+  bool loadSent_ = false;
+  bool loaded_ = false;
+  KWinWindowCache cache_;
+  ProcessId ownPid_;
+  std::function<void(WorkspaceNotification)> post_;
+  std::function<void()> shortcut_;
+  std::function<void()> exposure_;
+  std::uint64_t requestsSent_ = 0;
+};
+
+}  // namespace platform::wayland

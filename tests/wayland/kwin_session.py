@@ -1,0 +1,264 @@
+"""A private KWin (Wayland, virtual outputs) for the KWin scenarios, started here and stopped
+again even when a test fails. It never touches a bus or compositor it did not start: KWin and
+every client get the session's own session bus, WAYLAND_DISPLAY and XDG_RUNTIME_DIR.
+
+kwin_wayland carries a file capability that a container refuses to execute, so the session
+runs a plain copy of it; KWin looks at its own name, so the copy keeps the name kwin_wayland.
+Under root everything runs as nobody, like the sway sessions. KWin 5.27 serves the global
+shortcuts (org.kde.kglobalaccel) itself, so the bus needs nothing else."""
+
+import os
+import shutil
+import signal
+import socket
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+from sway_session import parse_ppm
+
+NOBODY = 65534
+BUS_CONFIG = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "x11",
+                          "session-bus.conf")
+SCREENSHOT_TOOL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "kwin_screenshot.py")
+# The Python that has the GObject bindings the screenshot tool needs.
+SYSTEM_PYTHON = "/usr/bin/python3"
+OUTPUT_WIDTH, OUTPUT_HEIGHT = 1280, 720
+OUTPUTS = ("Virtual-0", "Virtual-1")
+SKIP = 77
+
+
+class KWinUnavailable(Exception):
+    pass
+
+
+def wait_for(predicate, what, timeout=10.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(0.02)
+    raise AssertionError("timed out waiting for " + what)
+
+
+class KWinSession:
+    def __init__(self):
+        self.base = None
+        self.bus = None
+        self.kwin = None
+        self.env = None
+        self.clients = []
+        self.as_root = os.getuid() == 0
+        self.startup_seconds = None
+
+    def _as_client(self, argv):
+        if not self.as_root:
+            return list(argv)
+        return ["setpriv", "--reuid={}".format(NOBODY), "--regid={}".format(NOBODY),
+                "--clear-groups"] + list(argv)
+
+    def __enter__(self):
+        for tool in ("kwin_wayland", "dbus-daemon", "dbus-send", "setpriv"):
+            if shutil.which(tool) is None:
+                raise KWinUnavailable(tool + " is not installed")
+        self.base = tempfile.mkdtemp(prefix="quillmere-kwin-")
+        os.chmod(self.base, 0o755)
+        try:
+            self._start()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def _start(self):
+        runtime = os.path.join(self.base, "runtime")
+        os.mkdir(runtime, 0o700)
+        if self.as_root:
+            os.chown(runtime, NOBODY, NOBODY)
+        kwin_dir = os.path.join(self.base, "bin")
+        os.mkdir(kwin_dir, 0o755)
+        kwin = os.path.join(kwin_dir, "kwin_wayland")
+        shutil.copyfile(shutil.which("kwin_wayland"), kwin)  # the copy has no capability
+        os.chmod(kwin, 0o755)
+        path = os.environ.get("PATH", "/usr/bin:/bin")
+        self.env = {"PATH": path, "HOME": runtime, "XDG_RUNTIME_DIR": runtime,
+                    "LANG": "C.UTF-8"}
+        self._start_bus()
+        display = "quillmere-kwin-{}".format(os.getpid())
+        kwin_env = dict(self.env, KWIN_COMPOSE="O2", LIBGL_ALWAYS_SOFTWARE="1",
+                        EGL_PLATFORM="surfaceless", KWIN_SCREENSHOT_NO_PERMISSION_CHECKS="1",
+                        KWIN_WAYLAND_NO_PERMISSION_CHECKS="1")
+        started = time.monotonic()
+        with open(os.path.join(self.base, "kwin.log"), "wb") as log:
+            self.kwin = subprocess.Popen(
+                self._as_client([kwin, "--virtual", "--width", str(OUTPUT_WIDTH), "--height",
+                                 str(OUTPUT_HEIGHT), "--output-count", str(len(OUTPUTS)),
+                                 "--socket", display, "--no-lockscreen", "--no-kactivities"]),
+                env=kwin_env, start_new_session=True, stdout=subprocess.DEVNULL, stderr=log)
+        deadline = time.monotonic() + 30
+        while not self.bus_name_owned("org.kde.KWin"):
+            if self.kwin.poll() is not None:
+                raise KWinUnavailable("kwin_wayland ended with status {}: {}".format(
+                    self.kwin.returncode, self.log_tail()))
+            if time.monotonic() > deadline:
+                raise KWinUnavailable("kwin_wayland did not start within 30 s")
+            time.sleep(0.02)
+        self.startup_seconds = time.monotonic() - started
+        self.env.update(WAYLAND_DISPLAY=display, QT_QPA_PLATFORM="wayland")
+        if "zwlr_layer_shell_v1" not in self.wayland_globals():
+            raise KWinUnavailable("KWin offers no zwlr_layer_shell_v1")
+
+    def _start_bus(self):
+        config = os.path.join(self.base, "session-bus.conf")
+        shutil.copyfile(BUS_CONFIG, config)  # readable by nobody, wherever the tree lies
+        os.chmod(config, 0o644)
+        address_path = os.path.join(self.env["XDG_RUNTIME_DIR"], "bus")
+        self.bus = subprocess.Popen(
+            self._as_client(["dbus-daemon", "--config-file=" + config, "--nofork",
+                             "--address=unix:path=" + address_path, "--print-address=1"]),
+            env=self.env, start_new_session=True, stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL, text=True)
+        address = self.bus.stdout.readline().strip()
+        self.bus.stdout.close()
+        if not address:
+            raise KWinUnavailable("the session bus did not start")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+
+    def log(self):
+        """What KWin wrote so far, scripts' print() among it."""
+        try:
+            with open(os.path.join(self.base, "kwin.log"), "rb") as log:
+                return log.read().decode(errors="replace")
+        except OSError:
+            return ""
+
+    def log_tail(self, lines=5):
+        return " | ".join(self.log().splitlines()[-lines:])
+
+    def wayland_globals(self):
+        """The interfaces KWin announces, read with the Wayland wire protocol itself."""
+        path = os.path.join(self.env["XDG_RUNTIME_DIR"], self.env["WAYLAND_DISPLAY"])
+        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as conn:
+            conn.settimeout(5)
+            conn.connect(path)
+            # wl_display.get_registry(new id 2), then wl_display.sync(new id 3).
+            conn.sendall(struct.pack("<IIIII", 1, (12 << 16) | 1, 2, 1, (12 << 16) | 0) +
+                         struct.pack("<I", 3))
+            data = b""
+            interfaces = set()
+            while True:
+                chunk = conn.recv(65536)
+                if not chunk:
+                    return interfaces
+                data += chunk
+                while len(data) >= 8:
+                    sender, size_opcode = struct.unpack_from("<II", data)
+                    size, opcode = size_opcode >> 16, size_opcode & 0xFFFF
+                    if len(data) < size:
+                        break
+                    body, data = data[8:size], data[size:]
+                    if sender == 3:  # the sync's callback: every global has been announced
+                        return interfaces
+                    if sender == 2 and opcode == 0:
+                        length = struct.unpack_from("<I", body, 4)[0]
+                        interfaces.add(body[8:8 + length - 1].decode(errors="replace"))
+
+    def spawn(self, argv, env=None, **kwargs):
+        """Starts a client of the session; it is stopped with the session."""
+        process = subprocess.Popen(self._as_client(argv), env=env or self.env,
+                                   start_new_session=True, **kwargs)
+        self.clients.append(process)
+        return process
+
+    def run(self, argv, env=None, timeout=20):
+        return subprocess.run(self._as_client(argv), env=env or self.env, timeout=timeout,
+                              capture_output=True, check=False)
+
+    def dbus(self, destination, path, method, *args, timeout=10):
+        """dbus-send on the session's bus: its printed reply. `method` is interface.Member,
+        `args` in dbus-send's notation (string:..., int32:...)."""
+        result = self.run(["dbus-send", "--session", "--print-reply", "--reply-timeout=" +
+                           str(int(timeout * 1000)), "--dest=" + destination, path, method] +
+                          list(args), timeout=timeout + 5)
+        if result.returncode != 0:
+            raise AssertionError("dbus-send {} {} failed: {}".format(
+                destination, method, result.stderr.decode(errors="replace").strip()))
+        return result.stdout.decode(errors="replace")
+
+    def bus_name_owned(self, name):
+        result = self.run(["dbus-send", "--session", "--print-reply",
+                           "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                           "org.freedesktop.DBus.NameHasOwner", "string:" + name], timeout=5)
+        return result.returncode == 0 and b"boolean true" in result.stdout
+
+    def kwin_script(self, name, source):
+        """Loads and runs a KWin script of the test's own under the plugin name `name`."""
+        path = os.path.join(self.base, name + ".js")
+        with open(path, "w") as out:
+            out.write(source)
+        os.chmod(path, 0o644)
+        self.dbus("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting.loadScript",
+                  "string:" + path, "string:" + name)
+        self.dbus("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting.start")
+
+    def script_loaded(self, name):
+        reply = self.dbus("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting.isScriptLoaded",
+                          "string:" + name)
+        return "boolean true" in reply
+
+    def invoke_shortcut(self, name):
+        """Presses one of KWin's global shortcuts, scripts' shortcuts among them."""
+        self.dbus("org.kde.kglobalaccel", "/component/kwin",
+                  "org.kde.kglobalaccel.Component.invokeShortcut", "string:" + name)
+
+    def screenshot(self, output):
+        """The output's pixels through KWin's screenshot interface, as
+        (width, height, pixel function giving (r, g, b))."""
+        result = self.run([SYSTEM_PYTHON, SCREENSHOT_TOOL, output])
+        if result.returncode != 0:
+            raise AssertionError("the screenshot failed: " +
+                                 result.stderr.decode(errors="replace").strip())
+        return parse_ppm(result.stdout)
+
+    def kill_compositor(self):
+        os.killpg(self.kwin.pid, signal.SIGKILL)
+        self.kwin.wait()
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    def close(self):
+        for process in self.clients:
+            if process.poll() is None:
+                os.killpg(process.pid, signal.SIGKILL)
+                process.wait()
+            for pipe in (process.stdin, process.stdout, process.stderr):
+                if pipe is not None:
+                    pipe.close()
+        self.clients.clear()
+        for process in (self.kwin, self.bus):
+            if process is not None and process.poll() is None:
+                os.killpg(process.pid, signal.SIGTERM)
+                try:
+                    process.wait(5)
+                except subprocess.TimeoutExpired:
+                    os.killpg(process.pid, signal.SIGKILL)
+                    process.wait()
+        self.kwin = self.bus = None
+        if self.base is not None:
+            shutil.rmtree(self.base, ignore_errors=True)
+            self.base = None
+
+
+def main_or_skip(body):
+    """Runs body(session) on a fresh session; exits 77 with the reason when KWin cannot run."""
+    try:
+        with KWinSession() as session:
+            body(session)
+    except KWinUnavailable as reason:
+        print("SKIP: " + str(reason))
+        sys.exit(SKIP)

@@ -1,0 +1,217 @@
+#include "platform/wayland/kwin_window_cache.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/wayland/kwin_report.h"
+
+namespace platform::wayland {
+namespace {
+
+using Notes = std::vector<WorkspaceNotification>;
+constexpr auto kActivate = WorkspaceNotification::didActivateApplication;
+constexpr auto kSpace = WorkspaceNotification::activeSpaceDidChange;
+constexpr ProcessId kOwnPid = 4242;
+
+std::string window(const std::string& id, ProcessId pid, int layer = 2,
+                   const std::string& extra = "") {
+  return R"({"id":")" + id + R"(","pid":)" + std::to_string(pid) + R"(,"layer":)" +
+         std::to_string(layer) + extra + "}";
+}
+std::string report(const std::string& windows, ProcessId active, int desktop = 1) {
+  return R"({"windows":[)" + windows + R"(],"active":)" + std::to_string(active) +
+         R"(,"desktop":)" + std::to_string(desktop) + "}";
+}
+
+std::int64_t integer(const WindowInfo& info, std::string_view key) {
+  return std::get<std::int64_t>(info.find(key)->second);
+}
+std::vector<std::int64_t> column(const WindowInfoList& list, std::string_view key) {
+  std::vector<std::int64_t> values;
+  for (const WindowInfo& info : list) values.push_back(integer(info, key));
+  return values;
+}
+
+TEST(KWinLayerLevel, FollowsTheLayerTable) {
+  const std::pair<std::int64_t, std::int64_t> cases[] = {
+      {0, -1000}, {1, -1},  {2, 0},   {3, 20},   {4, 3},  {5, 101}, {6, 0},
+      {7, 101},   {8, 101}, {9, 101}, {10, 101}, {11, 0}, {-1, 0},
+  };
+  for (const auto& [layer, level] : cases) EXPECT_EQ(levelOfKWinLayer(layer), level) << layer;
+}
+
+TEST(KWinReport, ReadsWindowsFrontToBackWithTheirFields) {
+  const auto parsed =
+      parseKWinReport(report(window("a", 10, 4, R"(,"opacity":0.5,"keepAbove":true)") + "," +
+                                 window("b", 11, 2, R"(,"shown":false)"),
+                             11, 3));
+  ASSERT_TRUE(parsed);
+  ASSERT_EQ(parsed->windows.size(), 2u);
+  EXPECT_EQ(parsed->windows[0].id, "a");
+  EXPECT_EQ(parsed->windows[0].pid, 10);
+  EXPECT_EQ(parsed->windows[0].layer, 4);
+  EXPECT_DOUBLE_EQ(parsed->windows[0].opacity, 0.5);
+  EXPECT_TRUE(parsed->windows[0].keepAbove);
+  EXPECT_TRUE(parsed->windows[0].shown);
+  EXPECT_EQ(parsed->windows[1].id, "b");
+  EXPECT_FALSE(parsed->windows[1].shown);
+  EXPECT_FALSE(parsed->windows[1].keepAbove);
+  EXPECT_DOUBLE_EQ(parsed->windows[1].opacity, 1.0);
+  EXPECT_EQ(parsed->activePid, 11);
+  EXPECT_EQ(parsed->desktop, 3);
+}
+
+TEST(KWinReport, HostileFieldsTakeTheirDefaultsAndBadWindowsAreLeftOut) {
+  const std::string longId(kMaxKWinWindowIdBytes + 1, 'x');
+  const auto parsed = parseKWinReport(
+      R"({"windows":[7,"w",{"pid":3},{"id":""},{"id":")" + longId +
+      R"("},{"id":"ok","pid":-5,"layer":2.5,"opacity":"x","keepAbove":1,"shown":0},)"
+      R"({"id":"ok","pid":9},{"id":"big","pid":4294967296,"opacity":7},)"
+      R"({"id":"neg","opacity":-2}],"active":"12","desktop":1.5})");
+  ASSERT_TRUE(parsed);
+  ASSERT_EQ(parsed->windows.size(), 3u);
+  EXPECT_EQ(parsed->windows[0].id, "ok");
+  EXPECT_EQ(parsed->windows[0].pid, std::nullopt);
+  EXPECT_EQ(parsed->windows[0].layer, std::nullopt);
+  EXPECT_DOUBLE_EQ(parsed->windows[0].opacity, 1.0);
+  EXPECT_FALSE(parsed->windows[0].keepAbove);
+  EXPECT_TRUE(parsed->windows[0].shown);
+  EXPECT_EQ(parsed->windows[1].pid, std::nullopt);
+  EXPECT_DOUBLE_EQ(parsed->windows[1].opacity, 1.0);
+  EXPECT_DOUBLE_EQ(parsed->windows[2].opacity, 0.0);
+  EXPECT_EQ(parsed->activePid, -1);
+  EXPECT_EQ(parsed->desktop, std::nullopt);
+
+  EXPECT_FALSE(parseKWinReport("not json"));
+  EXPECT_FALSE(parseKWinReport("[1,2]"));
+  ASSERT_TRUE(parseKWinReport("{}"));
+  EXPECT_TRUE(parseKWinReport("{}")->windows.empty());
+}
+
+TEST(KWinReport, SizeAndWindowCountAreCapped) {
+  std::string windows;
+  for (std::size_t i = 0; i <= kMaxKWinWindows; ++i) {
+    windows += (i ? "," : "") + window("w" + std::to_string(i), 1);
+  }
+  const auto parsed = parseKWinReport(report(windows, 1));
+  ASSERT_TRUE(parsed);
+  ASSERT_EQ(parsed->windows.size(), kMaxKWinWindows);
+  EXPECT_EQ(parsed->windows.back().id, "w" + std::to_string(kMaxKWinWindows - 1));
+
+  std::string padded = report("", 1);
+  padded.insert(1, std::string(kMaxKWinReportBytes - padded.size(), ' '));
+  EXPECT_TRUE(parseKWinReport(padded));
+  EXPECT_FALSE(parseKWinReport(padded + " "));
+}
+
+TEST(KWinWindowCache, BuildsTheWindowListWithoutOwnOrHiddenWindows) {
+  KWinWindowCache cache(kOwnPid);
+  EXPECT_EQ(cache.windowList(), nullptr);
+  EXPECT_EQ(cache.frontmostPid(), std::nullopt);
+  cache.handle(report(window("osd", 5, 9) + "," + window("own", kOwnPid, 2) + "," +
+                          window("top", 6, 4, R"(,"opacity":0.25)") + "," +
+                          window("min", 7, 2, R"(,"shown":false)") + "," + window("dock", 8, 3) +
+                          "," + window("desk", 9, 0),
+                      kOwnPid));
+  const auto list = cache.windowList();
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(column(*list, kWindowOwnerPidKey), (std::vector<std::int64_t>{5, 6, 8, 9}));
+  EXPECT_EQ(column(*list, kWindowLayerKey), (std::vector<std::int64_t>{101, 3, 20, -1000}));
+  EXPECT_DOUBLE_EQ(std::get<double>((*list)[1].at(std::string(kWindowAlphaKey))), 0.25);
+  EXPECT_DOUBLE_EQ(std::get<double>((*list)[0].at(std::string(kWindowAlphaKey))), 1.0);
+  // Own windows still count as the active one.
+  EXPECT_EQ(cache.frontmostPid(), kOwnPid);
+}
+
+TEST(KWinWindowCache, AWindowWithoutPidOrLayerGetsNoOwnerAndItsKeepAboveLevel) {
+  KWinWindowCache cache(kOwnPid);
+  cache.handle(R"({"windows":[{"id":"a","keepAbove":true},{"id":"b"}],"active":null})");
+  const auto list = cache.windowList();
+  ASSERT_EQ(list->size(), 2u);
+  EXPECT_FALSE((*list)[0].contains(kWindowOwnerPidKey));
+  EXPECT_EQ(column(*list, kWindowLayerKey), (std::vector<std::int64_t>{3, 0}));
+  EXPECT_EQ(cache.frontmostPid(), -1);
+}
+
+TEST(KWinWindowCache, WindowNumbersStayWithTheirWindowsAndAreNeverReused) {
+  KWinWindowCache cache(kOwnPid);
+  cache.handle(report(window("a", 1) + "," + window("b", 2), 1));
+  const auto first = column(*cache.windowList(), kWindowNumberKey);
+  ASSERT_EQ(first.size(), 2u);
+  EXPECT_GT(first[0], 0);
+  EXPECT_NE(first[0], first[1]);
+
+  // Restacked, b hidden for a while, then a closed and a new window opened.
+  cache.handle(report(window("b", 2, 2, R"(,"shown":false)") + "," + window("a", 1), 1));
+  EXPECT_EQ(column(*cache.windowList(), kWindowNumberKey), (std::vector<std::int64_t>{first[0]}));
+  cache.handle(report(window("c", 3) + "," + window("b", 2), 3));
+  const auto later = column(*cache.windowList(), kWindowNumberKey);
+  ASSERT_EQ(later.size(), 2u);
+  EXPECT_EQ(later[1], first[1]);
+  EXPECT_NE(later[0], first[0]);
+  EXPECT_NE(later[0], first[1]);
+  // A window that comes back under a closed window's id is a new window.
+  cache.handle(report(window("a", 1), 1));
+  const auto again = column(*cache.windowList(), kWindowNumberKey);
+  EXPECT_NE(again[0], first[0]);
+  EXPECT_NE(again[0], later[0]);
+}
+
+TEST(KWinWindowCache, PostsActivationAndDesktopChangesOnceTheCacheHoldsThem) {
+  KWinWindowCache cache(kOwnPid);
+  auto step = cache.handle(report(window("a", 1) + "," + window("b", 2), 1, 1));
+  EXPECT_EQ(step.notifications, (Notes{kActivate}));
+  EXPECT_TRUE(step.exposureChanged);
+
+  // The same picture again: nothing to say.
+  step = cache.handle(report(window("a", 1) + "," + window("b", 2), 1, 1));
+  EXPECT_EQ(step.notifications, Notes{});
+  EXPECT_FALSE(step.exposureChanged);
+
+  step = cache.handle(report(window("b", 2) + "," + window("a", 1), 2, 1));
+  EXPECT_EQ(step.notifications, (Notes{kActivate}));
+  EXPECT_TRUE(step.exposureChanged);
+  EXPECT_EQ(cache.frontmostPid(), 2);
+
+  // Another desktop with the same active owner: only the space changed.
+  step = cache.handle(report(window("b", 2), 2, 2));
+  EXPECT_EQ(step.notifications, (Notes{kSpace}));
+  EXPECT_TRUE(step.exposureChanged);
+
+  // Activation of a window of the same owner changes no application.
+  step = cache.handle(report(window("c", 2) + "," + window("b", 2), 2, 2));
+  EXPECT_EQ(step.notifications, Notes{});
+  EXPECT_TRUE(step.exposureChanged);
+
+  step = cache.handle(report("", -1, 1));
+  EXPECT_EQ(step.notifications, (Notes{kSpace, kActivate}));
+  EXPECT_EQ(cache.frontmostPid(), -1);
+}
+
+TEST(KWinWindowCache, OpacityOrLevelChangesAreExposureChanges) {
+  KWinWindowCache cache(kOwnPid);
+  cache.handle(report(window("a", 1), 1));
+  EXPECT_TRUE(cache.handle(report(window("a", 1, 2, R"(,"opacity":0.5)"), 1)).exposureChanged);
+  EXPECT_TRUE(cache.handle(report(window("a", 1, 4, R"(,"opacity":0.5)"), 1)).exposureChanged);
+  EXPECT_FALSE(cache.handle(report(window("a", 1, 4, R"(,"opacity":0.5)"), 1)).exposureChanged);
+}
+
+TEST(KWinWindowCache, UnreadableReportsChangeNothingAndResetForgets) {
+  KWinWindowCache cache(kOwnPid);
+  cache.handle(report(window("a", 1), 1));
+  const auto list = cache.windowList();
+  const auto step = cache.handle("{broken");
+  EXPECT_EQ(step.notifications, Notes{});
+  EXPECT_FALSE(step.exposureChanged);
+  EXPECT_EQ(cache.windowList(), list);
+  EXPECT_EQ(cache.frontmostPid(), 1);
+
+  cache.reset();
+  EXPECT_EQ(cache.windowList(), nullptr);
+  EXPECT_EQ(cache.frontmostPid(), std::nullopt);
+  EXPECT_EQ(cache.handle(report(window("a", 1), 1)).notifications, (Notes{kActivate}));
+}
+
+}  // namespace
+}  // namespace platform::wayland
