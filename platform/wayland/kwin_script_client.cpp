@@ -1,5 +1,9 @@
 #include "platform/wayland/kwin_script_client.h"
 
+#include <QTimer>
+
+#include <QEventLoop>
+
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -168,6 +172,22 @@ void KWinScriptClient::run(int scriptId) {
           [this, owner](QDBusPendingCallWatcher* watcher) {
             if (owner == kwinOwner_ && loadSent_ && !watcher->isError()) loaded_ = true;
           });
+}
+
+bool KWinScriptClient::waitUntilLoaded(int ms) {
+  if (loaded_ || receiver_ == nullptr) return loaded_;
+  QEventLoop loop;
+  QTimer deadline;
+  deadline.setSingleShot(true);
+  connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+  QTimer poll;  // the load's answer sets loaded_ from its own callback
+  connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
+    if (loaded_) loop.quit();
+  });
+  deadline.start(ms);
+  poll.start(10);
+  loop.exec();
+  return loaded_;
 }
 
 void KWinScriptClient::unload() {

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "platform/wayland/kwin_window_cache.h"
+#include "platform/wayland/window_source.h"
 
 class QDBusMessage;
 class QDBusPendingCallWatcher;
@@ -23,7 +24,7 @@ class KWinReportReceiver;
 // reports sent by the connection that owns org.kde.KWin now are read. It also carries the
 // global shortcut "Toggle Quillmere" (Meta+B), whose presses call `shortcut`. Without a session
 // bus, a runtime directory or KWin, the window list stays empty.
-class KWinScriptClient final : public QObject {
+class KWinScriptClient final : public QObject, public WindowSource {
   Q_OBJECT
 
  public:
@@ -37,13 +38,21 @@ class KWinScriptClient final : public QObject {
   // The script runs in KWin.
   bool isLoaded() const { return loaded_; }
   // Null until the first report arrives; Quillmere's own windows are left out.
-  std::shared_ptr<const WindowInfoList> windowList() const { return cache_.windowList(); }
+  std::shared_ptr<const WindowInfoList> windowList() const override { return cache_.windowList(); }
   // None until the first report arrives; -1 when no window is active.
-  std::optional<ProcessId> frontmostPid() const { return cache_.frontmostPid(); }
+  std::optional<ProcessId> frontmostPid() const override { return cache_.frontmostPid(); }
+  // KWin's scripts do not say which output has the focus.
+  std::string focusedOutput() const override { return {}; }
   // D-Bus calls made since the start: a quiet desktop costs none.
-  std::uint64_t requestsSent() const { return requestsSent_; }
+  std::uint64_t requestsSent() const override { return requestsSent_; }
   // Called whenever the stacking order or the desktop may have changed.
-  void setExposureObserver(std::function<void()> observer) { exposure_ = std::move(observer); }
+  void setExposureObserver(std::function<void()> observer) override {
+    exposure_ = std::move(observer);
+  }
+  void finish() override { unload(); }
+  // Runs the event loop until KWin has loaded and started the script, at most `ms`; whether it
+  // has. For the launch, which asks at once whether Quillmere can work here.
+  bool waitUntilLoaded(int ms);
 
   // Takes the script out of KWin and waits for KWin to confirm it, at most a second; the
   // process may end right after. Nothing happens when it is not loaded.

@@ -105,10 +105,12 @@ void MenuPopup::open(const WaylandOutput& output, LayerPlacement placement) {
   menuSurface_ = std::make_unique<ImageSurface>(connection_, output, placement,
                                                 static_cast<InputTarget*>(this));
 
-  // The catchers come after the menu: sway stacks the surfaces of one layer newest below.
+  // The catchers come after the menu: sway stacks the surfaces of one layer newest below. How
+  // KWin stacks them is not known, so there they lie a layer lower, below the menu for sure.
   for (const auto& each : connection_.outputs()) {
     LayerPlacement everywhere;
-    everywhere.layer = ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY;
+    everywhere.layer =
+        connection_.isKWin() ? ZWLR_LAYER_SHELL_V1_LAYER_TOP : ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY;
     everywhere.anchor = kAllEdges;
     everywhere.stretched = true;
     auto catcher = std::make_unique<ImageSurface>(connection_, *each, everywhere, &outside_);

@@ -258,9 +258,17 @@ void OverlaySurface::paint() {
   if (free == nullptr) return;  // the next release paints
   std::fill(free->pixels, free->pixels + kPixelsPerBuffer, pixel_);
   free->busy = true;
-  const wl_fixed_t middle = wl_fixed_from_int(kBufferSide / 2);
-  const wl_fixed_t quarter = wl_fixed_from_int(kBufferSide / 4);
-  wp_viewport_set_source(viewport_, quarter, quarter, middle, middle);
+  if (connection_->isKWin()) {
+    // WORKAROUND(kwin): KWin draws what lies outside a viewport's source as transparent when
+    // it scales, which fades the colour out over a quarter of the output; the whole buffer,
+    // of one colour, scales evenly.
+    const wl_fixed_t unset = wl_fixed_from_int(-1);
+    wp_viewport_set_source(viewport_, unset, unset, unset, unset);
+  } else {
+    const wl_fixed_t middle = wl_fixed_from_int(kBufferSide / 2);
+    const wl_fixed_t quarter = wl_fixed_from_int(kBufferSide / 4);
+    wp_viewport_set_source(viewport_, quarter, quarter, middle, middle);
+  }
   showingPicture_ = false;
   wl_surface_attach(surface_, free->buffer, 0, 0);
   wl_surface_damage(surface_, 0, 0, INT32_MAX, INT32_MAX);

@@ -40,8 +40,8 @@ void OverlayWindowPeer::orderFront() {
     if (output != nullptr) {
       surface_ = std::make_unique<OverlaySurface>(*connection_, *output);
       // KWin's blur effect loaded or unloaded: shown again with or without it.
-      QObject::connect(connection_.data(), &WaylandConnection::blurManagerChanged,
-                       surface_.get(), [this] { show(); });
+      QObject::connect(connection_.data(), &WaylandConnection::blurManagerChanged, surface_.get(),
+                       [this] { show(); });
       // A surface that closes leaves the window list.
       QObject::connect(surface_.get(), &OverlaySurface::closed, surface_.get(),
                        [registry = registry_] { registry->touch(); });

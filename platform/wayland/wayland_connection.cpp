@@ -113,11 +113,10 @@ WaylandConnection::~WaylandConnection() {
   seat_.reset();
   for (auto& output : outputs_) destroyOutput(*output);
   outputs_.clear();
-  for (void* global :
-       {static_cast<void*>(blurManager_), static_cast<void*>(screencopyManager_),
-        static_cast<void*>(xdgOutputManager_),
-        static_cast<void*>(layerShell_), static_cast<void*>(viewporter_), static_cast<void*>(shm_),
-        static_cast<void*>(compositor_), static_cast<void*>(registry_)}) {
+  for (void* global : {static_cast<void*>(blurManager_), static_cast<void*>(screencopyManager_),
+                       static_cast<void*>(xdgOutputManager_), static_cast<void*>(layerShell_),
+                       static_cast<void*>(viewporter_), static_cast<void*>(shm_),
+                       static_cast<void*>(compositor_), static_cast<void*>(registry_)}) {
     if (global != nullptr) wl_proxy_destroy(static_cast<wl_proxy*>(global));
   }
   wl_display_disconnect(display_);
@@ -142,6 +141,7 @@ void WaylandConnection::announce(wl_registry* registry, std::uint32_t name, cons
   const auto is = [interface](const wl_interface& candidate) {
     return std::strcmp(interface, candidate.name) == 0;
   };
+  if (std::strncmp(interface, "org_kde_", 8) == 0) isKWin_ = true;
   if (is(wl_compositor_interface) && compositor_ == nullptr) {
     compositor_ = bind<wl_compositor>(registry, name, &wl_compositor_interface, version, 4);
   } else if (is(wl_shm_interface) && shm_ == nullptr) {
@@ -158,8 +158,8 @@ void WaylandConnection::announce(wl_registry* registry, std::uint32_t name, cons
     xdgOutputManager_ =
         bind<zxdg_output_manager_v1>(registry, name, &zxdg_output_manager_v1_interface, version, 3);
   } else if (is(org_kde_kwin_blur_manager_interface) && blurManager_ == nullptr) {
-    blurManager_ = bind<org_kde_kwin_blur_manager>(registry, name,
-                                                   &org_kde_kwin_blur_manager_interface, version, 1);
+    blurManager_ = bind<org_kde_kwin_blur_manager>(
+        registry, name, &org_kde_kwin_blur_manager_interface, version, 1);
     blurManagerName_ = name;
     emit blurManagerChanged();
   } else if (is(wl_seat_interface) && seat_ == nullptr) {

@@ -43,6 +43,8 @@ class WaylandConnection final : public QObject {
   wl_shm* shm() const { return shm_; }
   wp_viewporter* viewporter() const { return viewporter_; }
   zwlr_layer_shell_v1* layerShell() const { return layerShell_; }
+  // Whether the compositor is KWin: it announces globals of KDE's own protocols.
+  bool isKWin() const { return isKWin_; }
   // KWin's blur behind surfaces; null where the compositor has none or its effect is unloaded.
   org_kde_kwin_blur_manager* blurManager() const { return blurManager_; }
   // The compositor's screen copying, for the pixels beneath the overlays; null where it is not
@@ -89,6 +91,7 @@ class WaylandConnection final : public QObject {
   wp_viewporter* viewporter_ = nullptr;
   zwlr_layer_shell_v1* layerShell_ = nullptr;
   org_kde_kwin_blur_manager* blurManager_ = nullptr;
+  bool isKWin_ = false;
   std::uint32_t blurManagerName_ = 0;
   zwlr_screencopy_manager_v1* screencopyManager_ = nullptr;
   zxdg_output_manager_v1* xdgOutputManager_ = nullptr;

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QIcon>
 #include <QImageReader>
 #include <QTimer>
@@ -14,6 +16,7 @@
 #include "platform/shared/qt_timers.h"
 #include "platform/shared/termination_signals.h"
 #include "platform/wayland/capture_scheduler.h"
+#include "platform/wayland/kwin_script_client.h"
 #include "platform/wayland/overlay_registry.h"
 #include "platform/wayland/overlay_window_peer.h"
 #include "platform/wayland/sway_ipc_client.h"
@@ -45,10 +48,7 @@ WaylandPlatform::WaylandPlatform(std::unique_ptr<WaylandConnection> connection)
   connection_->setParent(owner_.get());
   QObject::connect(connection_, &WaylandConnection::connectionLost, owner_.get(),
                    &exitForLostCompositor);
-  auto* sway = new SwayIpcClient(
-      static_cast<ProcessId>(getpid()),
-      [this](WorkspaceNotification name) { postWorkspaceNotification(name); }, owner_.get());
-  windows_ = sway;
+  windows_ = makeWindowSource();
   captures_ = new CaptureScheduler(*connection_, owner_.get());
   windows_->setExposureObserver([captures = captures_] { captures->exposureChanged(); });
   windows_->watchLayout([captures = captures_] { return captures->anyWantsBeneath(); });
@@ -56,6 +56,23 @@ WaylandPlatform::WaylandPlatform(std::unique_ptr<WaylandConnection> connection)
 }
 
 WaylandPlatform::~WaylandPlatform() = default;
+
+// sway's IPC where $SWAYSOCK names it; a script inside KWin where KWin owns its name on the
+// session bus; else sway's client, which then has no socket and gives no window list.
+WindowSource* WaylandPlatform::makeWindowSource() {
+  const auto ownPid = static_cast<ProcessId>(getpid());
+  auto post = [this](WorkspaceNotification name) { postWorkspaceNotification(name); };
+  if (qEnvironmentVariableIsEmpty("SWAYSOCK")) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected() && bus.interface() != nullptr &&
+        bus.interface()->isServiceRegistered(QStringLiteral("org.kde.KWin"))) {
+      kwin_ = new KWinScriptClient(
+          ownPid, post, [this] { deliverSuperB(); }, owner_.get());
+      return kwin_;
+    }
+  }
+  return new SwayIpcClient(ownPid, post, owner_.get());
+}
 
 void WaylandPlatform::exitForLostCompositor() {
   std::fputs("quillmere: the connection to the Wayland compositor was lost\n", stderr);
@@ -76,6 +93,7 @@ std::uint64_t WaylandPlatform::capturesRequested() const {
 void WaylandPlatform::runEventLoop(const std::function<void()>& didFinishLaunching) {
   QTimer::singleShot(0, owner_.get(), [&didFinishLaunching] { didFinishLaunching(); });
   exitCode_ = QCoreApplication::exec();
+  windows_->finish();
 }
 
 void WaylandPlatform::terminate() {
@@ -257,9 +275,11 @@ std::unique_ptr<StatusItemPeer> WaylandPlatform::createStatusItemPeer(StatusItem
 #endif
 }
 
-// The overlays need nothing but layer-shell, which this backend is made only with.
+// The overlays need nothing but layer-shell, which this backend is made only with; on KWin the
+// window list needs the script as well, which KWin may refuse.
 bool WaylandPlatform::isProcessTrusted(bool /*prompt*/) {
-  return true;
+  constexpr int kScriptLoadMs = 2000;
+  return kwin_ == nullptr || kwin_->waitUntilLoaded(kScriptLoadMs);
 }
 
 // The alert is a plain Qt message box, which Qt's own Wayland platform shows as a dialog.

@@ -18,6 +18,7 @@ namespace platform::wayland {
 class WaylandConnection;
 class OverlayRegistry;
 class WindowSource;
+class KWinScriptClient;
 class CaptureScheduler;
 
 // The platform on a wlroots compositor: layer-shell overlays on our own Wayland connection,
@@ -75,6 +76,7 @@ class WaylandPlatform final : public Platform {
   void deliverNotification(const UserNotification& notification) override;
 
  private:
+  WindowSource* makeWindowSource();
   void postWorkspaceNotification(WorkspaceNotification name);
   // Offers a key-down in our own menu to the local monitors; false when one consumed it.
   bool deliverLocal(const Event& event);
@@ -82,7 +84,8 @@ class WaylandPlatform final : public Platform {
 
   std::unique_ptr<QObject> owner_;  // parent of every Qt object below
   WaylandConnection* connection_ = nullptr;
-  WindowSource* windows_ = nullptr;  // owned by owner_'s children
+  WindowSource* windows_ = nullptr;   // owned by owner_'s children
+  KWinScriptClient* kwin_ = nullptr;  // the same source, on KWin
   CaptureScheduler* captures_ = nullptr;
   std::shared_ptr<OverlayRegistry> overlays_;
   // The window list as last handed out, and what it was made from.

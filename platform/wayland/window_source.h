@@ -30,6 +30,8 @@ class WindowSource {
   // While `wanted` answers true, the source looks for changes that the compositor announces by
   // no message of its own (a window dragged about); where every change is announced, nothing.
   virtual void watchLayout(std::function<bool()> /*wanted*/) {}
+  // The event loop has ended: leave nothing behind in the compositor.
+  virtual void finish() {}
 };
 
 }  // namespace platform::wayland

@@ -32,9 +32,9 @@ def close_to(actual, expected, tolerance=1):
 class Driver:
     """The driver executable under the session, its standard output collected line by line."""
 
-    def __init__(self, session, env=None):
+    def __init__(self, session, env=None, stderr=subprocess.STDOUT):
         self.process = session.spawn([DRIVER], env=env, stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                                     stdout=subprocess.PIPE, stderr=stderr)
         self.lines = []
         self.lock = threading.Lock()
         threading.Thread(target=self._collect, daemon=True).start()

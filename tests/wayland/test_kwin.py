@@ -1,0 +1,115 @@
+"""Quillmere's Wayland backend on a private KWin with two outputs: trusted once its script
+runs, the overlays in the bottom layer on both outputs with the exact dim, KWin's blur asked for
+behind them and dropped when the effect is unloaded, Meta+B through the script's shortcut, the
+script taken out at the end, and a lost compositor ending the process with status 1."""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from kwin_session import OUTPUTS, KWinSession, KWinUnavailable, wait_for  # noqa: E402
+from test_overlays import DRIVER, Driver, close_to, dimmed  # noqa: E402
+
+WALLPAPER = (0x40, 0x80, 0xC0)
+PLUGIN = "quillmere"
+
+
+def model(driver):
+    with driver.lock:
+        before = len(driver.lines)
+    driver.send("model")
+
+    def answer():
+        with driver.lock:
+            fresh = [line for line in driver.lines[before:] if line.startswith("driver: model ")]
+        return fresh[0] if fresh else None
+    words = wait_for(answer, "the model").split()
+    return words[2], [float(alpha) for alpha in words[5:]]
+
+
+class KWinTest(unittest.TestCase):
+    def setUp(self):
+        if not DRIVER:
+            self.skipTest("the driver is not built")
+        if shutil.which("swaybg") is None:
+            self.skipTest("swaybg, which paints the desktop, is not installed")
+        try:
+            self.session = KWinSession().__enter__()
+        except KWinUnavailable as reason:
+            self.skipTest("no private KWin could start: {}".format(reason))
+        self.addCleanup(self.session.close)
+        # KWin alone shows black; a layer-shell background of one colour shows the dim.
+        self.session.spawn(["swaybg", "-c", "#{:02x}{:02x}{:02x}".format(*WALLPAPER)],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: self.pixel(OUTPUTS[0], 5, 5) == WALLPAPER, "the background")
+
+    def pixel(self, output, x, y):
+        width, height, at = self.session.screenshot(output)
+        return at(x % width, y % height)
+
+    def start_driver(self, log):
+        env = dict(self.session.env, WAYLAND_DEBUG="client")
+        return Driver(self.session, env=env, stderr=log)
+
+    def test_quillmere_on_kwin(self):
+        session = self.session
+        protocol_log = tempfile.NamedTemporaryFile(prefix="quillmere-kwin-", delete=False)
+        self.addCleanup(os.unlink, protocol_log.name)
+        driver = self.start_driver(protocol_log)
+        self.assertTrue(session.script_loaded(PLUGIN), "the window list's script runs")
+        state = driver.state()
+        self.assertEqual(len(state["screens"].split()), 2)
+        self.assertEqual(state["levels"], "-1 -1")
+
+        driver.send("dim")
+        for output in OUTPUTS:
+            for corner in ((0, 0), (-1, -1)):
+                wait_for(lambda: close_to(self.pixel(output, *corner), dimmed(WALLPAPER), 2),
+                         "the dim on " + output)
+
+        # Meta+B, as the script's global shortcut, toggles once each time.
+        session.invoke_shortcut("Toggle Quillmere")
+        wait_for(lambda: model(driver)[1] == [0.0, 0.0], "the fade-out")
+        self.assertEqual(self.pixel(OUTPUTS[1], 5, 5), WALLPAPER)
+        session.invoke_shortcut("Toggle Quillmere")
+        wait_for(lambda: model(driver)[1] == [1.0, 1.0], "the fade-in")
+
+        # The blur is KWin's own, behind the whole overlay; unloading its effect drops it.
+        loaded = session.dbus("org.kde.KWin", "/Effects", "org.kde.kwin.Effects.loadEffect",
+                              "string:blur")
+        self.assertIn("boolean true", loaded, "KWin's blur effect would not load")
+        driver.send("mode Blur")
+
+        def requests(pattern):
+            with open(protocol_log.name, errors="replace") as log:
+                return len(re.findall(pattern, log.read()))
+        created = r"-> org_kde_kwin_blur_manager@\d+\.create\(new id org_kde_kwin_blur@"
+        wait_for(lambda: requests(created) == 2, "the blur asked for behind both overlays")
+        session.dbus("org.kde.KWin", "/Effects", "org.kde.kwin.Effects.unloadEffect",
+                     "string:blur")
+        wait_for(lambda: requests(r"-> org_kde_kwin_blur@\d+\.release\(\)") == 2,
+                 "the blur dropped with the effect")
+        self.assertIsNone(driver.process.poll())
+
+        # The script leaves KWin with Quillmere.
+        driver.process.send_signal(signal.SIGTERM)
+        self.assertEqual(driver.process.wait(10), 0)
+        self.assertFalse(session.script_loaded(PLUGIN), "the script stays in KWin")
+
+    def test_a_lost_compositor_ends_the_process_with_status_1(self):
+        driver = Driver(self.session)
+        started = time.monotonic()
+        self.session.kill_compositor()
+        self.assertEqual(driver.process.wait(10), 1)
+        self.assertLess(time.monotonic() - started, 2.0)
+
+
+if __name__ == "__main__":
+    unittest.main()
