@@ -141,7 +141,6 @@ void WaylandConnection::announce(wl_registry* registry, std::uint32_t name, cons
   const auto is = [interface](const wl_interface& candidate) {
     return std::strcmp(interface, candidate.name) == 0;
   };
-  if (std::strncmp(interface, "org_kde_", 8) == 0) isKWin_ = true;
   if (is(wl_compositor_interface) && compositor_ == nullptr) {
     compositor_ = bind<wl_compositor>(registry, name, &wl_compositor_interface, version, 4);
   } else if (is(wl_shm_interface) && shm_ == nullptr) {

@@ -43,8 +43,10 @@ class WaylandConnection final : public QObject {
   wl_shm* shm() const { return shm_; }
   wp_viewporter* viewporter() const { return viewporter_; }
   zwlr_layer_shell_v1* layerShell() const { return layerShell_; }
-  // Whether the compositor is KWin: it announces globals of KDE's own protocols.
+  // Whether the compositor is KWin (sway, too, offers some of KDE's protocols, so the backend
+  // tells, from who owns KWin's bus name).
   bool isKWin() const { return isKWin_; }
+  void setKWin(bool isKWin) { isKWin_ = isKWin; }
   // KWin's blur behind surfaces; null where the compositor has none or its effect is unloaded.
   org_kde_kwin_blur_manager* blurManager() const { return blurManager_; }
   // The compositor's screen copying, for the pixels beneath the overlays; null where it is not

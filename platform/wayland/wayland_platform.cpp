@@ -68,6 +68,7 @@ WindowSource* WaylandPlatform::makeWindowSource() {
         bus.interface()->isServiceRegistered(QStringLiteral("org.kde.KWin"))) {
       kwin_ = new KWinScriptClient(
           ownPid, post, [this] { deliverSuperB(); }, owner_.get());
+      connection_->setKWin(true);
       return kwin_;
     }
   }
