@@ -29,7 +29,7 @@ constexpr std::string_view kBackendOption = "--backend";
 constexpr std::string_view kBackendDescription =
     "Run on the X11 or the Wayland backend, or send --toggle to that session only. Without "
     "it, Quillmere runs on Wayland where WAYLAND_DISPLAY names a compositor with layer-shell "
-    "(sway and other wlroots compositors), and on X11 elsewhere.";
+    "(sway and other wlroots compositors, KWin), and on X11 elsewhere.";
 
 struct BackendName {
   std::string_view name;
