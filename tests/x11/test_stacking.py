@@ -32,8 +32,9 @@ class Stacking(unittest.TestCase):
         cls.normal = c.window(pid=1111, name="normal")
         cls.floating = c.window(pid=2222, states=["ABOVE"], name="floating")
         cls.windows = [cls.desktop, cls.below, cls.normal, cls.floating]
+        # Generous: openbox is slow to start on a loaded machine, and that is not what is tested.
         c.wait_until(lambda: all(c.frame_of(w) != w.id for w in cls.windows[1:]),
-                     "openbox manages every window")
+                     "openbox manages every window", timeout=20.0)
 
     @classmethod
     def tearDownClass(cls):

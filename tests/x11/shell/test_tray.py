@@ -241,7 +241,7 @@ class RatioTwoTest(unittest.TestCase):
 
     def test_panel_is_48_pixels_at_the_top_right_and_its_menu_works(self):
         self.start(tray=False)
-        panel = wait_until(lambda: panel_window(self.desktop), what="the panel")
+        panel = wait_until(lambda: panel_window(self.desktop), timeout=30.0, what="the panel")
         x, y, w, h = window_geometry(self.desktop, panel)
         self.assertEqual((x + w, y, w, h), (SCREEN_SIZE[0], 0, 48, 48))
         self.check_menu_and_choose_dim(panel)
