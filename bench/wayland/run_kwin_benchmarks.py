@@ -1,0 +1,280 @@
+"""Figures of the Wayland backend on a private headless KWin 5.27 (two virtual 1280x720
+outputs, software GL): how long an activation takes from a KWin script's activation to the end
+of Quillmere's restack, how many D-Bus calls a quiet desktop costs, and the CPU of the
+quillmere executable left idle with 20 windows open under KWin's own blur.
+
+usage: run_kwin_benchmarks.py BUILD_DIR [--quillmere PATH] [--idle-seconds N] [--rounds N]
+                              [--only PART,...]
+BUILD_DIR has quillmere_wayland_driver and wayland_test_window; PATH is the quillmere to measure
+idle (a release build's, where there is one), BUILD_DIR's by default. PART is one of
+activation, idle."""
+
+import argparse
+import os
+import re
+import statistics
+import subprocess
+import sys
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(ROOT, "tests", "wayland"))
+import test_overlays  # noqa: E402
+from kwin_session import KWinSession, KWinUnavailable, wait_for  # noqa: E402
+from run_benchmarks import sched_seconds, stat_seconds, wakeups  # noqa: E402
+
+ROUNDS = 20
+IDLE_WINDOWS = 20
+QUIET_SECONDS = 3.0
+
+
+class Scripts:
+    """KWin scripts of the benchmark's own, each run once under a fresh plugin name and taken
+    out again, so that KWin does not pile them up."""
+
+    def __init__(self, session):
+        self.session = session
+        self.count = 0
+
+    def load(self, source):
+        self.count += 1
+        name = "quillmere-bench-{}".format(self.count)
+        path = os.path.join(self.session.base, name + ".js")
+        with open(path, "w") as out:
+            out.write(source)
+        os.chmod(path, 0o644)
+        self.session.dbus("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting.loadScript",
+                          "string:" + path, "string:" + name)
+        return name
+
+    def start(self):
+        """Runs the scripts loaded and not yet running."""
+        self.session.dbus("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting.start")
+
+    def unload(self, name):
+        self.session.dbus("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting.unloadScript",
+                          "string:" + name)
+
+    def printed(self, tag):
+        """The last number a script printed after `tag` in KWin's log, or None."""
+        found = re.findall(re.escape(tag) + r" (-?\d+)", self.session.log())
+        return int(found[-1]) if found else None
+
+    def window_count(self):
+        tag = "bench-windows-{}".format(self.count + 1)
+        name = self.load("print('{} ' + workspace.clientList().length);\n".format(tag))
+        self.start()
+        count = wait_for(lambda: self.printed(tag) is not None and [self.printed(tag)],
+                         "the window count")[0]
+        self.unload(name)
+        return count
+
+
+class BusMonitor:
+    """dbus-monitor on the session's bus, counting the messages one unique name sends: method
+    calls, replies, errors and signals alike, whatever Quillmere's own counter sees."""
+
+    HEADER = re.compile(r"^(method call|method return|error|signal) .*sender=(\S+)")
+
+    def __init__(self, session, sender):
+        self.sender = sender
+        self.count = 0
+        self.lock = threading.Lock()
+        self.process = session.spawn(["dbus-monitor", "--session", "sender='{}'".format(sender)],
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        threading.Thread(target=self._collect, daemon=True).start()
+        time.sleep(0.3)  # the monitor's own hello and match rule
+
+    def _collect(self):
+        for raw in self.process.stdout:
+            match = self.HEADER.match(raw.decode(errors="replace"))
+            if match and match.group(2) == self.sender:
+                with self.lock:
+                    self.count += 1
+
+    def sent(self):
+        with self.lock:
+            return self.count
+
+
+def unique_name(session, pid):
+    """The bus connection of the Quillmere process `pid`, from the name its KWin client owns."""
+    reply = session.dbus("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                         "org.freedesktop.DBus.GetNameOwner",
+                         "string:org.quillmere.Quillmere.KWin.Pid{}".format(pid))
+    return re.search(r'string "([^"]+)"', reply).group(1)
+
+
+def open_windows(session, build, count):
+    window = os.path.join(build, "tests/wayland/wayland_test_window")
+    return [session.spawn([window, "window {}".format(i), "#20c040"], stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL) for i in range(count)]
+
+
+def for_caption(caption, action):
+    return ("var all = workspace.clientList();\n"
+            "for (var i = 0; i < all.length; ++i) {\n"
+            "  var window = all[i];\n"
+            "  if (window.caption === '%s') { %s }\n"
+            "}\n" % (caption, action))
+
+
+def activation_and_quiet_calls(build, rounds):
+    test_overlays.DRIVER = os.path.join(build, "tests/wayland/quillmere_wayland_driver")
+    window = os.path.join(build, "tests/wayland/wayland_test_window")
+    with KWinSession() as session:
+        scripts = Scripts(session)
+        driver = test_overlays.Driver(session)
+        pids = {title: session.spawn([window, title, colour], stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.DEVNULL).pid
+                for title, colour in (("first", "#20c040"), ("second", "#c02080"))}
+
+        def listed():
+            windows = driver.state()["windows"].split()
+            return {int(entry.split(":")[1]) for entry in windows if ":" in entry}
+        wait_for(lambda: set(pids.values()) <= listed(), "the windows in the list", timeout=30)
+        driver.send("watch")
+        time.sleep(0.3)
+
+        # Each round activates the window that is not active.
+        titles = ["first", "second"]
+        if driver.state()["frontmost"] == str(pids["first"]):
+            titles.reverse()
+        from_script, from_call, wrong = [], [], 0
+        for round_number in range(rounds):
+            title = titles[round_number % 2]
+            tag = "bench-activating-{}".format(round_number)
+            name = scripts.load(for_caption(title, "print('{} ' + Date.now()); "
+                                                   "workspace.activeClient = window;".format(tag)))
+            with driver.lock:
+                seen = len(driver.lines)
+            # The wall clock against the monotonic one, to read the script's Date.now().
+            before = time.monotonic()
+            offset = time.time() - (before + time.monotonic()) / 2
+            started = time.monotonic()
+            scripts.start()
+
+            def activation():
+                with driver.lock:
+                    fresh = [line for line in driver.lines[seen:]
+                             if line.startswith("driver: activated ")]
+                return fresh[0] if fresh else None
+
+            done = float(wait_for(activation, "the activation").split()[-1])
+            from_call.append(done - started)
+            activated = wait_for(lambda: scripts.printed(tag), "the script's time")
+            from_script.append(done - (activated / 1000.0 - offset))
+            scripts.unload(name)
+            wrong += driver.state()["frontmost"] != str(pids[title])
+            time.sleep(0.1)
+
+        # A quiet desktop, in the launch's blur and in dim: Quillmere's own count of the calls
+        # it made, and every message its connection sent as the bus saw them.
+        monitor = BusMonitor(session, unique_name(session, driver.process.pid))
+        quiet = []
+        for mode in ("blur", "dim"):
+            if mode == "dim":
+                driver.send("dim")
+                time.sleep(0.3)
+            calls, messages = int(driver.state()["ipc-requests"]), monitor.sent()
+            time.sleep(QUIET_SECONDS)
+            quiet.append((mode, int(driver.state()["ipc-requests"]) - calls,
+                          monitor.sent() - messages))
+
+    script_ms = [1000 * value for value in from_script]
+    call_ms = [1000 * value for value in from_call]
+    print("activation to restack done on KWin, {} rounds ({} ended with the wrong frontmost"
+          " window):".format(rounds, wrong))
+    print("  from the activating script's Date.now() (ms resolution, read against the monotonic"
+          " clock): median {:.1f} ms, max {:.1f} ms".format(statistics.median(script_ms),
+                                                            max(script_ms)))
+    print("  from just before the D-Bus call that starts the script (dbus-send, KWin running"
+          " it): median {:.1f} ms, max {:.1f} ms".format(statistics.median(call_ms),
+                                                        max(call_ms)))
+    print("  includes KWin's activation and restack, the report script's pass (its timer, the"
+          " window list as JSON), the D-Bus call through the bus to Quillmere, the cache,"
+          " Quillmere's restack and the driver's line")
+    for mode, calls, messages in quiet:
+        print("D-Bus calls during {:.0f} s of quiet ({:.0f} ticks), {}: {} by Quillmere's count;"
+              " {} messages from its connection on the bus".format(
+                  QUIET_SECONDS, QUIET_SECONDS * 10, mode, calls, messages))
+
+
+def idle_cpu(build, quillmere, seconds):
+    """quillmere idle for `seconds` with 20 windows, in the launch's blur, which on KWin is
+    KWin's own blur behind the overlays. Its Wayland traffic goes to a protocol log: it costs
+    nothing while nothing is sent, and tells what is sent otherwise."""
+    with KWinSession() as session:
+        loaded = session.dbus("org.kde.KWin", "/Effects", "org.kde.kwin.Effects.loadEffect",
+                              "string:blur")
+        if "boolean true" not in loaded:
+            sys.exit("KWin's blur effect would not load")
+        scripts = Scripts(session)
+        windows = open_windows(session, build, IDLE_WINDOWS)
+        wait_for(lambda: scripts.window_count() >= IDLE_WINDOWS, "the windows", timeout=60)
+        protocol_log = os.path.join(session.base, "quillmere-wayland.log")
+        with open(protocol_log, "wb") as log:
+            app = session.spawn([quillmere], env=dict(session.env, WAYLAND_DEBUG="client"),
+                                stdout=subprocess.PIPE, stderr=log)
+        if app.stdout.readline().strip() != b"QuillmereApp started":
+            sys.exit("quillmere did not start on the Wayland backend")
+        time.sleep(3)  # the launch and the fade-in
+        pid = app.pid  # setpriv runs quillmere in its own place
+        monitor = BusMonitor(session, unique_name(session, pid))
+        kwin = session.kwin.pid
+        messages, logged = monitor.sent(), os.path.getsize(protocol_log)
+        ticks, sched, switches = stat_seconds(pid), sched_seconds(pid), wakeups(pid)
+        kwin_sched = sched_seconds(kwin)
+        started = time.monotonic()
+        time.sleep(seconds)
+        elapsed = time.monotonic() - started
+        ticks = stat_seconds(pid) - ticks
+        sched = sched_seconds(pid) - sched
+        switches = wakeups(pid) - switches
+        kwin_sched = sched_seconds(kwin) - kwin_sched
+        messages = monitor.sent() - messages
+        with open(protocol_log, "rb") as log:
+            text = log.read().decode(errors="replace")
+        idle_lines = text[logged:].splitlines()
+        if app.poll() is not None:
+            sys.exit("quillmere ended during the idle time")
+        open_now = sum(window.poll() is None for window in windows)
+
+    blurs = len(re.findall(r"-> org_kde_kwin_blur_manager@\d+\.create\(", text))
+    print("idle quillmere on KWin, {} windows ({} still open), {:.0f} s: {:.3f} % of one core"
+          " from utime+stime ({:.2f} s CPU)".format(IDLE_WINDOWS, open_now, elapsed,
+                                                    100 * ticks / elapsed, ticks))
+    print("  from the scheduler's clock: {:.3f} % ({:.3f} s CPU); {:.1f} wake-ups a second".format(
+        100 * sched / elapsed, sched, switches / elapsed))
+    print("  KWin's blur asked for behind {} overlays; during the idle time quillmere sent {}"
+          " D-Bus messages and its Wayland log grew by {} lines; KWin itself used {:.3f} %".format(
+              blurs, messages, len(idle_lines), 100 * kwin_sched / elapsed))
+    for line in idle_lines[:5]:
+        print("    " + line.strip())
+
+
+def main():
+    parser = argparse.ArgumentParser(usage=__doc__)
+    parser.add_argument("build")
+    parser.add_argument("--quillmere")
+    parser.add_argument("--idle-seconds", type=float, default=60.0)
+    parser.add_argument("--rounds", type=int, default=ROUNDS)
+    parser.add_argument("--only", default="activation,idle")
+    args = parser.parse_args()
+    build = os.path.abspath(args.build)
+    quillmere = os.path.abspath(args.quillmere or os.path.join(build, "platform/x11/quillmere"))
+    parts = args.only.split(",")
+    try:
+        if "activation" in parts:
+            activation_and_quiet_calls(build, args.rounds)
+        if "idle" in parts:
+            idle_cpu(build, quillmere, args.idle_seconds)
+    except KWinUnavailable as reason:
+        sys.exit("no private KWin could start: {}".format(reason))
+
+
+if __name__ == "__main__":
+    main()
