@@ -137,13 +137,14 @@ def activation_and_quiet_calls(build, rounds):
             return {int(entry.split(":")[1]) for entry in windows if ":" in entry}
         wait_for(lambda: set(pids.values()) <= listed(), "the windows in the list", timeout=30)
         driver.send("watch")
-        time.sleep(0.3)
+        monitor = BusMonitor(session, unique_name(session, driver.process.pid))
 
         # Each round activates the window that is not active.
         titles = ["first", "second"]
         if driver.state()["frontmost"] == str(pids["first"]):
             titles.reverse()
         from_script, from_call, wrong = [], [], 0
+        replies = monitor.sent()
         for round_number in range(rounds):
             title = titles[round_number % 2]
             tag = "bench-activating-{}".format(round_number)
@@ -170,10 +171,10 @@ def activation_and_quiet_calls(build, rounds):
             scripts.unload(name)
             wrong += driver.state()["frontmost"] != str(pids[title])
             time.sleep(0.1)
+        replies = monitor.sent() - replies
 
         # A quiet desktop, in the launch's blur and in dim: Quillmere's own count of the calls
         # it made, and every message its connection sent as the bus saw them.
-        monitor = BusMonitor(session, unique_name(session, driver.process.pid))
         quiet = []
         for mode in ("blur", "dim"):
             if mode == "dim":
@@ -197,6 +198,8 @@ def activation_and_quiet_calls(build, rounds):
     print("  includes KWin's activation and restack, the report script's pass (its timer, the"
           " window list as JSON), the D-Bus call through the bus to Quillmere, the cache,"
           " Quillmere's restack and the driver's line")
+    print("  Quillmere's connection sent {} messages in those rounds (its answers to the"
+          " script's reports)".format(replies))
     for mode, calls, messages in quiet:
         print("D-Bus calls during {:.0f} s of quiet ({:.0f} ticks), {}: {} by Quillmere's count;"
               " {} messages from its connection on the bus".format(
@@ -267,6 +270,8 @@ def main():
     build = os.path.abspath(args.build)
     quillmere = os.path.abspath(args.quillmere or os.path.join(build, "platform/x11/quillmere"))
     parts = args.only.split(",")
+    print("load average at the start: {:.2f} {:.2f} {:.2f} on {} cores (shared)".format(
+        *os.getloadavg(), os.cpu_count()))
     try:
         if "activation" in parts:
             activation_and_quiet_calls(build, args.rounds)
