@@ -19,10 +19,14 @@ COMPOSITOR = os.environ.get("QUILLMERE_TEST_COMPOSITOR") == "1"
 class Stacking(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
+        # Class cleanups run even when this set-up fails half-way, so no desktop is left behind.
         cls.desk = XDesktop(wm=True, compositor=COMPOSITOR).__enter__()
+        cls.addClassCleanup(cls.desk.close)
         cls.app = Quillmere(cls.desk)
+        cls.addClassCleanup(cls.app.stop)
         assert cls.app.read_lines(len(LAUNCH_LINES)) == LAUNCH_LINES
         cls.c = XClient(cls.desk.display)
+        cls.addClassCleanup(cls.c.close)
         cls.c.wait_until(lambda: cls.c.overlays(), "the overlay exists")
         cls.overlay = cls.c.overlays()[0]
         c = cls.c
@@ -35,12 +39,6 @@ class Stacking(unittest.TestCase):
         # Generous: openbox is slow to start on a loaded machine, and that is not what is tested.
         c.wait_until(lambda: all(c.frame_of(w) != w.id for w in cls.windows[1:]),
                      "openbox manages every window", timeout=20.0)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.c.close()
-        cls.app.stop()
-        cls.desk.close()
 
     def counted_frames(self):
         return {self.c.frame_of(w) for w in self.windows}
