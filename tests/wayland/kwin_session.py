@@ -9,19 +9,15 @@ shortcuts (org.kde.kglobalaccel) itself, so the bus needs nothing else."""
 
 import os
 import shutil
-import signal
 import socket
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 
-from sway_session import parse_ppm
+from session_base import (PrivateSession, SessionUnavailable, parse_ppm,  # noqa: F401
+                          wait_for)
 
-NOBODY = 65534
-BUS_CONFIG = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "x11",
-                          "session-bus.conf")
 SCREENSHOT_TOOL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "kwin_screenshot.py")
 # The Python that has the GObject bindings the screenshot tool needs.
 SYSTEM_PYTHON = "/usr/bin/python3"
@@ -30,62 +26,29 @@ OUTPUTS = ("Virtual-0", "Virtual-1")
 SKIP = 77
 
 
-class KWinUnavailable(Exception):
+class KWinUnavailable(SessionUnavailable):
     pass
 
 
-def wait_for(predicate, what, timeout=10.0):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.02)
-    raise AssertionError("timed out waiting for " + what)
+class KWinSession(PrivateSession):
+    unavailable = KWinUnavailable
 
-
-class KWinSession:
     def __init__(self):
-        self.base = None
-        self.bus = None
-        self.kwin = None
-        self.env = None
-        self.clients = []
-        self.as_root = os.getuid() == 0
+        super().__init__()
         self.startup_seconds = None
 
-    def _as_client(self, argv):
-        if not self.as_root:
-            return list(argv)
-        return ["setpriv", "--reuid={}".format(NOBODY), "--regid={}".format(NOBODY),
-                "--clear-groups"] + list(argv)
-
-    def __enter__(self):
-        for tool in ("kwin_wayland", "dbus-daemon", "dbus-send", "setpriv"):
-            if shutil.which(tool) is None:
-                raise KWinUnavailable(tool + " is not installed")
-        self.base = tempfile.mkdtemp(prefix="quillmere-kwin-")
-        os.chmod(self.base, 0o755)
-        try:
-            self._start()
-        except BaseException:
-            self.close()
-            raise
-        return self
+    @property
+    def kwin(self):
+        return self.compositor
 
     def _start(self):
-        runtime = os.path.join(self.base, "runtime")
-        os.mkdir(runtime, 0o700)
-        if self.as_root:
-            os.chown(runtime, NOBODY, NOBODY)
+        self.env = self._make_base("quillmere-kwin-", ["kwin_wayland", "dbus-daemon",
+                                                       "dbus-send"])
         kwin_dir = os.path.join(self.base, "bin")
         os.mkdir(kwin_dir, 0o755)
         kwin = os.path.join(kwin_dir, "kwin_wayland")
         shutil.copyfile(shutil.which("kwin_wayland"), kwin)  # the copy has no capability
         os.chmod(kwin, 0o755)
-        path = os.environ.get("PATH", "/usr/bin:/bin")
-        self.env = {"PATH": path, "HOME": runtime, "XDG_RUNTIME_DIR": runtime,
-                    "LANG": "C.UTF-8"}
         self._start_bus()
         display = "quillmere-kwin-{}".format(os.getpid())
         kwin_env = dict(self.env, KWIN_COMPOSE="O2", LIBGL_ALWAYS_SOFTWARE="1",
@@ -93,11 +56,10 @@ class KWinSession:
                         KWIN_WAYLAND_NO_PERMISSION_CHECKS="1")
         started = time.monotonic()
         with open(os.path.join(self.base, "kwin.log"), "wb") as log:
-            self.kwin = subprocess.Popen(
-                self._as_client([kwin, "--virtual", "--width", str(OUTPUT_WIDTH), "--height",
-                                 str(OUTPUT_HEIGHT), "--output-count", str(len(OUTPUTS)),
-                                 "--socket", display, "--no-lockscreen", "--no-kactivities"]),
-                env=kwin_env, start_new_session=True, stdout=subprocess.DEVNULL, stderr=log)
+            self.compositor = self._daemon(
+                [kwin, "--virtual", "--width", str(OUTPUT_WIDTH), "--height", str(OUTPUT_HEIGHT),
+                 "--output-count", str(len(OUTPUTS)), "--socket", display, "--no-lockscreen",
+                 "--no-kactivities"], kwin_env, stdout=subprocess.DEVNULL, stderr=log)
         deadline = time.monotonic() + 30
         while not self.bus_name_owned("org.kde.KWin"):
             if self.kwin.poll() is not None:
@@ -110,22 +72,6 @@ class KWinSession:
         self.env.update(WAYLAND_DISPLAY=display, QT_QPA_PLATFORM="wayland")
         if "zwlr_layer_shell_v1" not in self.wayland_globals():
             raise KWinUnavailable("KWin offers no zwlr_layer_shell_v1")
-
-    def _start_bus(self):
-        config = os.path.join(self.base, "session-bus.conf")
-        shutil.copyfile(BUS_CONFIG, config)  # readable by nobody, wherever the tree lies
-        os.chmod(config, 0o644)
-        address_path = os.path.join(self.env["XDG_RUNTIME_DIR"], "bus")
-        self.bus = subprocess.Popen(
-            self._as_client(["dbus-daemon", "--config-file=" + config, "--nofork",
-                             "--address=unix:path=" + address_path, "--print-address=1"]),
-            env=self.env, start_new_session=True, stdout=subprocess.PIPE,
-            stderr=subprocess.DEVNULL, text=True)
-        address = self.bus.stdout.readline().strip()
-        self.bus.stdout.close()
-        if not address:
-            raise KWinUnavailable("the session bus did not start")
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
 
     def log(self):
         """What KWin wrote so far, scripts' print() among it."""
@@ -166,17 +112,6 @@ class KWinSession:
                         length = struct.unpack_from("<I", body, 4)[0]
                         interfaces.add(body[8:8 + length - 1].decode(errors="replace"))
 
-    def spawn(self, argv, env=None, **kwargs):
-        """Starts a client of the session; it is stopped with the session."""
-        process = subprocess.Popen(self._as_client(argv), env=env or self.env,
-                                   start_new_session=True, **kwargs)
-        self.clients.append(process)
-        return process
-
-    def run(self, argv, env=None, timeout=20):
-        return subprocess.run(self._as_client(argv), env=env or self.env, timeout=timeout,
-                              capture_output=True, check=False)
-
     def dbus(self, destination, path, method, *args, timeout=10):
         """dbus-send on the session's bus: its printed reply. `method` is interface.Member,
         `args` in dbus-send's notation (string:..., int32:...)."""
@@ -188,18 +123,9 @@ class KWinSession:
                 destination, method, result.stderr.decode(errors="replace").strip()))
         return result.stdout.decode(errors="replace")
 
-    def bus_name_owned(self, name):
-        result = self.run(["dbus-send", "--session", "--print-reply",
-                           "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
-                           "org.freedesktop.DBus.NameHasOwner", "string:" + name], timeout=5)
-        return result.returncode == 0 and b"boolean true" in result.stdout
-
     def kwin_script(self, name, source):
         """Loads and runs a KWin script of the test's own under the plugin name `name`."""
-        path = os.path.join(self.base, name + ".js")
-        with open(path, "w") as out:
-            out.write(source)
-        os.chmod(path, 0o644)
+        path = self._write_file(name + ".js", source)
         self.dbus("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting.loadScript",
                   "string:" + path, "string:" + name)
         self.dbus("org.kde.KWin", "/Scripting", "org.kde.kwin.Scripting.start")
@@ -222,36 +148,6 @@ class KWinSession:
             raise AssertionError("the screenshot failed: " +
                                  result.stderr.decode(errors="replace").strip())
         return parse_ppm(result.stdout)
-
-    def kill_compositor(self):
-        os.killpg(self.kwin.pid, signal.SIGKILL)
-        self.kwin.wait()
-
-    def __exit__(self, *exc):
-        self.close()
-        return False
-
-    def close(self):
-        for process in self.clients:
-            if process.poll() is None:
-                os.killpg(process.pid, signal.SIGKILL)
-                process.wait()
-            for pipe in (process.stdin, process.stdout, process.stderr):
-                if pipe is not None:
-                    pipe.close()
-        self.clients.clear()
-        for process in (self.kwin, self.bus):
-            if process is not None and process.poll() is None:
-                os.killpg(process.pid, signal.SIGTERM)
-                try:
-                    process.wait(5)
-                except subprocess.TimeoutExpired:
-                    os.killpg(process.pid, signal.SIGKILL)
-                    process.wait()
-        self.kwin = self.bus = None
-        if self.base is not None:
-            shutil.rmtree(self.base, ignore_errors=True)
-            self.base = None
 
 
 def main_or_skip(body):

@@ -6,7 +6,8 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from sway_session import SwaySession, SwayUnavailable  # noqa: E402
+from session_base import SessionUnavailable  # noqa: E402
+from sway_session import SwaySession  # noqa: E402
 
 SKIPPED = 77
 
@@ -22,7 +23,7 @@ def main(argv):
                 return process.wait(timeout=120)
             except subprocess.TimeoutExpired:
                 return 1
-    except SwayUnavailable as reason:
+    except SessionUnavailable as reason:
         print("skipped: no headless sway could start: {}".format(reason))
         return SKIPPED
 

@@ -12,98 +12,60 @@ that need them ask for it."""
 
 import json
 import os
-import shutil
-import signal
 import subprocess
-import tempfile
 import time
 
-NOBODY = 65534
+from session_base import (SessionUnavailable, PrivateSession, parse_ppm,  # noqa: F401
+                          wait_for)
+
 WALLPAPER = (0x40, 0x80, 0xC0)
-BUS_CONFIG = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "x11",
-                          "session-bus.conf")
 PANEL_HEIGHT = 24
 # The virtual pointer tool (tests/wayland/wayland_pointer.c), where the build names it.
 POINTER_TOOL = os.environ.get("QUILLMERE_WAYLAND_POINTER", "")
 
 
-class SwayUnavailable(Exception):
+class SwayUnavailable(SessionUnavailable):
     pass
 
 
-def wait_for(predicate, what, timeout=10.0):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.05)
-    raise AssertionError("timed out waiting for " + what)
-
-
-class SwaySession:
+class SwaySession(PrivateSession):
     """`extra_config` lines go into sway's configuration after the session's own. With
     `xwayland`, sway starts its XWayland at once and the clients' environment names its display."""
 
+    unavailable = SwayUnavailable
+
     def __init__(self, extra_config=(), xwayland=False, panel=False, pointer=False):
+        super().__init__()
         self.extra_config = list(extra_config)
         self.xwayland = xwayland
         self.panel = panel
         self.with_pointer = pointer
-        self.base = None
-        self.sway = None
-        self.env = None
-        self.clients = []
-        self.as_root = os.getuid() == 0
 
-    def _as_client(self, argv):
-        if not self.as_root:
-            return list(argv)
-        return ["setpriv", "--reuid={}".format(NOBODY), "--regid={}".format(NOBODY),
-                "--clear-groups"] + list(argv)
+    @property
+    def sway(self):
+        return self.compositor
 
-    def __enter__(self):
-        tools = ["sway", "swaybg", "swaymsg", "grim", "setpriv"]
+    def _start(self):
+        tools = ["sway", "swaybg", "swaymsg", "grim"]
         tools += ["Xwayland"] if self.xwayland else []
         tools += ["dbus-daemon", "dbus-send", "waybar", "mako"] if self.panel else []
-        for tool in tools:
-            if shutil.which(tool) is None:
-                raise SwayUnavailable(tool + " is not installed")
+        self.env = self._make_base("quillmere-sway-", tools)
         if self.xwayland and self.as_root:
             # XWayland makes the socket directory itself when it is missing, and would then
             # keep it to its own user.
             os.makedirs("/tmp/.X11-unix", exist_ok=True)
             os.chmod("/tmp/.X11-unix", 0o1777)
-        self.base = tempfile.mkdtemp(prefix="quillmere-sway-")
-        os.chmod(self.base, 0o755)
-        runtime = os.path.join(self.base, "runtime")
-        os.mkdir(runtime, 0o700)
-        if self.as_root:
-            os.chown(runtime, NOBODY, NOBODY)
-        path = os.environ.get("PATH", "/usr/bin:/bin")
-        sway_env = {"PATH": path, "HOME": runtime, "XDG_RUNTIME_DIR": runtime, "LANG": "C.UTF-8",
-                    "WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1",
-                    "WLR_RENDERER": "pixman"}
+        sway_env = dict(self.env, WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
+                        WLR_RENDERER="pixman")
         config = ["output HEADLESS-1 mode 640x480 position 0 0"] + self.extra_config
-        self.sway = subprocess.Popen(
-            self._as_client(["sway", "-c", self._write_config("sway", config)]), env=sway_env,
-            start_new_session=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        try:
-            self.env = dict(sway_env, **self._wait_for_sockets(self.sway, "sway"))
-        except BaseException:
-            self.close()
-            raise
-        for name in ("WLR_BACKENDS", "WLR_LIBINPUT_NO_DEVICES", "WLR_RENDERER"):
-            del self.env[name]
-        try:
-            if self.with_pointer:
-                self._hold_a_pointer()
-            if self.panel:
-                self._start_panel()
-        except BaseException:
-            self.close()
-            raise
-        return self
+        self.compositor = self._daemon(["sway", "-c", self._write_config("sway", config)],
+                                       sway_env, stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+        self.env.update(self._wait_for_sockets(self.compositor, "sway"))
+        if self.with_pointer:
+            self._hold_a_pointer()
+        if self.panel:
+            self._start_panel()
 
     def _hold_a_pointer(self):
         """A virtual pointer that lives as long as the session, made before any client starts.
@@ -118,19 +80,8 @@ class SwaySession:
             raise SwayUnavailable("no virtual pointer could be made")
 
     def _start_panel(self):
-        """The session bus, whose address every later client gets, then waybar and mako."""
-        config = os.path.join(self.base, "session-bus.conf")
-        shutil.copyfile(BUS_CONFIG, config)  # readable by nobody, wherever the tree lies
-        os.chmod(config, 0o644)
-        socket = os.path.join(self.env["XDG_RUNTIME_DIR"], "bus")
-        bus = self.spawn(["dbus-daemon", "--config-file=" + config, "--nofork",
-                          "--address=unix:path=" + socket, "--print-address=1"],
-                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        address = bus.stdout.readline().strip()
-        bus.stdout.close()
-        if not address:
-            raise SwayUnavailable("the session bus did not start")
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+        """The session bus, then waybar and mako."""
+        self._start_bus()
         # GTK's accessibility bridge would ask the bus for a service it cannot activate.
         gtk = dict(self.env, GDK_BACKEND="wayland", NO_AT_BRIDGE="1", GSETTINGS_BACKEND="memory")
         bar = self._write_file("waybar.json", json.dumps({
@@ -143,20 +94,6 @@ class SwaySession:
                    stderr=subprocess.DEVNULL)
         self.spawn(["mako", "-c", self._write_file("mako.config", "default-timeout=0\n")],
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-    def _write_file(self, name, text):
-        path = os.path.join(self.base, name)
-        with open(path, "w") as out:
-            out.write(text)
-        os.chmod(path, 0o644)
-        return path
-
-    def bus_name_owned(self, name):
-        """Whether someone owns the bus name on the session's own bus."""
-        result = self.run(["dbus-send", "--session", "--print-reply",
-                           "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
-                           "org.freedesktop.DBus.NameHasOwner", "string:" + name], timeout=5)
-        return result.returncode == 0 and b"boolean true" in result.stdout
 
     def wait_for_panel(self, timeout=15):
         """Until waybar's tray hosts the item watcher and mako takes notifications."""
@@ -194,15 +131,7 @@ class SwaySession:
                  "focus_on_window_activation none"] + list(extra) + [
                  "exec sh -c 'echo \"$WAYLAND_DISPLAY $SWAYSOCK{1}\" > {0}.new && "
                  "mv {0}.new {0}'".format(sockets_file, " $DISPLAY" if xwayland else "")]
-        config = os.path.join(self.base, name + ".config")
-        with open(config, "w") as out:
-            out.write("".join(line + "\n" for line in lines))
-        os.chmod(config, 0o644)
-        return config
-
-    def __exit__(self, *exc):
-        self.close()
-        return False
+        return self._write_file(name + ".config", "".join(line + "\n" for line in lines))
 
     def _wait_for_sockets(self, process, name):
         sockets_file = os.path.join(self.base, "runtime", name + ".sockets")
@@ -221,17 +150,6 @@ class SwaySession:
             time.sleep(0.05)
         raise SwayUnavailable(name + " did not start within 30 s")
 
-    def spawn(self, argv, env=None, **kwargs):
-        """Starts a client of the session; it is stopped with the session."""
-        process = subprocess.Popen(self._as_client(argv), env=env or self.env,
-                                   start_new_session=True, **kwargs)
-        self.clients.append(process)
-        return process
-
-    def run(self, argv, env=None, timeout=20):
-        return subprocess.run(self._as_client(argv), env=env or self.env, timeout=timeout,
-                              capture_output=True, check=False)
-
     def swaymsg(self, *args, message_type=None, env=None):
         argv = ["swaymsg"] + (["-t", message_type] if message_type else []) + list(args)
         result = self.run(argv, env)
@@ -240,10 +158,30 @@ class SwaySession:
                 " ".join(args), (result.stdout + result.stderr).decode(errors="replace")))
         return result.stdout.decode()
 
+    def outputs(self, env=None):
+        """sway's active outputs (of the nested sway whose environment `env` is, if given)."""
+        reply = json.loads(self.swaymsg(message_type="get_outputs", env=env))
+        return [o for o in reply if o.get("active")]
+
+    def views(self):
+        """Every window in sway's tree, tiled and floating."""
+        found = []
+
+        def walk(node):
+            if "pid" in node:
+                found.append(node)
+            for child in node.get("nodes", []) + node.get("floating_nodes", []):
+                walk(child)
+
+        walk(json.loads(self.swaymsg(message_type="get_tree")))
+        return found
+
+    def pids(self):
+        return [node["pid"] for node in self.views()]
+
     def layout_box(self, env=None):
         """The box around every active output, in layout points: (left, top, width, height)."""
-        rects = [o["rect"] for o in json.loads(self.swaymsg(message_type="get_outputs", env=env))
-                 if o.get("active")]
+        rects = [o["rect"] for o in self.outputs(env)]
         if not rects:
             raise AssertionError("no active output")
         left = min(r["x"] for r in rects)
@@ -276,55 +214,3 @@ class SwaySession:
         if result.returncode != 0:
             raise AssertionError("grim failed: " + result.stderr.decode(errors="replace"))
         return parse_ppm(result.stdout)
-
-    def kill_compositor(self):
-        os.killpg(self.sway.pid, signal.SIGKILL)
-        self.sway.wait()
-
-    def close(self):
-        for process in self.clients:
-            if process.poll() is None:
-                os.killpg(process.pid, signal.SIGKILL)
-                process.wait()
-            for pipe in (process.stdin, process.stdout, process.stderr):
-                if pipe is not None:
-                    pipe.close()
-        self.clients.clear()
-        if self.sway is not None and self.sway.poll() is None:
-            os.killpg(self.sway.pid, signal.SIGTERM)
-            try:
-                self.sway.wait(5)
-            except subprocess.TimeoutExpired:
-                os.killpg(self.sway.pid, signal.SIGKILL)
-                self.sway.wait()
-        self.sway = None
-        if self.base is not None:
-            shutil.rmtree(self.base, ignore_errors=True)
-            self.base = None
-
-
-def parse_ppm(data):
-    """A binary PPM (P6, 8 bits) as (width, height, pixel function)."""
-    fields = []
-    at = 0
-    while len(fields) < 4:
-        while data[at:at + 1].isspace():
-            at += 1
-        if data[at:at + 1] == b"#":
-            at = data.index(b"\n", at) + 1
-            continue
-        end = at
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[at:end])
-        at = end
-    if fields[0] != b"P6" or int(fields[3]) != 255:
-        raise AssertionError("not an 8-bit binary PPM")
-    width, height = int(fields[1]), int(fields[2])
-    pixels = data[at + 1:]
-
-    def pixel(x, y):
-        offset = (y * width + x) * 3
-        return tuple(pixels[offset:offset + 3])
-
-    return width, height, pixel

@@ -11,33 +11,21 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from sway_session import WALLPAPER, SwaySession, SwayUnavailable, wait_for  # noqa: E402
-from test_overlays import (DRIVER, TEST_WINDOW, Driver, close_to, outputs_of,  # noqa: E402
-                           pids_in)
+from scenario_clients import DRIVER, TEST_WINDOW, Driver, close_to, open_window  # noqa: E402
+from session_base import start_for, wait_for  # noqa: E402
+from sway_session import WALLPAPER, SwaySession  # noqa: E402
+from test_overlays import wait_for_pixel  # noqa: E402
 
 LEFT, RIGHT = (0x30, 0x60, 0xC0), (0xE0, 0xA0, 0x20)
 GREEN = (0x20, 0xC0, 0x40)
 
 
-def ask(driver, command, answer):
-    """Sends a command and gives the words of the answer line that starts with `answer`."""
-    with driver.lock:
-        before = len(driver.lines)
-    driver.send(command)
-
-    def line():
-        with driver.lock:
-            fresh = [text for text in driver.lines[before:] if text.startswith("driver: " + answer)]
-        return fresh[0] if fresh else None
-    return wait_for(line, "the answer to " + command).split()[2:]
-
-
 def expected_over(driver, colour):
-    return tuple(int(level) for level in ask(driver, "expect {} {} {}".format(*colour), "expect"))
+    return tuple(int(level) for level in driver.answer("expect {} {} {}".format(*colour)))
 
 
 def faded_in(driver):
-    wait_for(lambda: set(ask(driver, "model", "model")[3:]) == {"1"}, "the fade-in")
+    wait_for(lambda: set(driver.model()[2]) == {1.0}, "the fade-in")
 
 
 def captures(driver):
@@ -61,12 +49,7 @@ class BlurTest(unittest.TestCase):
         return path
 
     def session(self, *extra_config):
-        try:
-            session = SwaySession(extra_config).__enter__()
-        except SwayUnavailable as reason:
-            self.skipTest("no headless sway could start: {}".format(reason))
-        self.addCleanup(session.close)
-        return session
+        return start_for(self, SwaySession(extra_config))
 
     def two_outputs(self, wallpaper):
         """HEADLESS-1 at scale 1 and HEADLESS-2 at scale 2, both 640x480 pixels, showing the
@@ -75,7 +58,7 @@ class BlurTest(unittest.TestCase):
         session.swaymsg("create_output")
         session.swaymsg("output", "HEADLESS-2", "mode", "640x480", "position", "640", "0",
                         "scale", "2")
-        wait_for(lambda: [o.get("scale") for o in outputs_of(session)] == [1.0, 2.0],
+        wait_for(lambda: [o.get("scale") for o in session.outputs()] == [1.0, 2.0],
                  "the second output at scale 2")
         return session
 
@@ -84,12 +67,7 @@ class BlurTest(unittest.TestCase):
         return at(x % width, y % height)
 
     def wait_for_pixel(self, session, output, x, y, expected, what, tolerance=3):
-        try:
-            wait_for(lambda: close_to(self.pixel(session, output, x, y), expected, tolerance),
-                     what, timeout=5)
-        except AssertionError:
-            self.fail("{}: pixel ({}, {}) of {} is {}, not {}".format(
-                what, x, y, output, self.pixel(session, output, x, y), expected))
+        wait_for_pixel(self, session, output, x, y, expected, what, tolerance=tolerance)
 
     def test_blur_over_a_hard_edge_at_scales_1_and_2(self):
         edge = self.picture("edge.png", "-size", "320x480", "xc:#{:02x}{:02x}{:02x}".format(*LEFT),
@@ -116,7 +94,7 @@ class BlurTest(unittest.TestCase):
                             "-rotate", "90")
         session = self.two_outputs(ramp)
         driver = Driver(session)
-        ask(driver, "mode Pixelate", "mode")
+        driver.answer("mode Pixelate")
         wait_for(lambda: driver.state()["captures"] != "0", "a capture")
         for output in ("HEADLESS-1", "HEADLESS-2"):
             def edges():
@@ -142,8 +120,7 @@ class BlurTest(unittest.TestCase):
         driver = Driver(session)
         faded_in(driver)
         wallpaper = expected_over(driver, WALLPAPER)
-        window = session.spawn([TEST_WINDOW, "green", "#{:02x}{:02x}{:02x}".format(*GREEN)])
-        wait_for(lambda: window.pid in pids_in(session), "the window")
+        window = open_window(session, "green", GREEN)
         # Beside the window the blur shows some of its green.
         wait_for(lambda: self.pixel(session, "HEADLESS-1", 30, 240)[1] > wallpaper[1] + 2,
                  "the window's colour in the blur beside it")
@@ -152,8 +129,7 @@ class BlurTest(unittest.TestCase):
                             "the blur where the window was", tolerance=2)
         self.wait_for_pixel(session, "HEADLESS-1", 30, 240, wallpaper, "the halo gone", 2)
 
-        window = session.spawn([TEST_WINDOW, "green", "#{:02x}{:02x}{:02x}".format(*GREEN)])
-        wait_for(lambda: window.pid in pids_in(session), "the window again")
+        window = open_window(session, "green", GREEN)
         wait_for(lambda: self.pixel(session, "HEADLESS-1", 30, 240)[1] > wallpaper[1] + 2,
                  "the window's colour in the blur again")
         session.swaymsg("workspace", "2")
@@ -166,8 +142,7 @@ class BlurTest(unittest.TestCase):
         driver = Driver(session)
         faded_in(driver)
         wallpaper = expected_over(driver, WALLPAPER)
-        window = session.spawn([TEST_WINDOW, "mover", "#{:02x}{:02x}{:02x}".format(*GREEN)])
-        wait_for(lambda: window.pid in pids_in(session), "the window")
+        open_window(session, "mover", GREEN)
         # A new window is drawn a little after sway announces it; a later capture takes it in.
         wait_for(lambda: self.pixel(session, "HEADLESS-1", 60 + 200 + 6, 130)[1] > wallpaper[1] + 2,
                  "the new window's colour in the blur beside it")
@@ -182,20 +157,19 @@ class BlurTest(unittest.TestCase):
         wait_for(lambda: captures(driver) > 0, "the first capture")
 
         def stir():
-            window = session.spawn([TEST_WINDOW, "stir", "#123456"])
-            wait_for(lambda: window.pid in pids_in(session), "a window")
+            window = open_window(session, "stir", (0x12, 0x34, 0x56))
             session.swaymsg("workspace", "2")
             session.swaymsg("workspace", "1")
             window.terminate()
-            wait_for(lambda: window.pid not in pids_in(session), "the window gone")
+            wait_for(lambda: window.pid not in session.pids(), "the window gone")
             time.sleep(0.6)  # past the settling time and the interval between captures
 
-        ask(driver, "mode Dim", "mode")
+        driver.answer("mode Dim")
         before = captures(driver)
         stir()
         self.assertEqual(captures(driver), before, "captured in dim")
 
-        ask(driver, "mode Blur", "mode")
+        driver.answer("mode Blur")
         wait_for(lambda: captures(driver) > before, "a capture for the blur")
         stir()
         driver.send("toggle")
@@ -210,7 +184,7 @@ class BlurTest(unittest.TestCase):
     def test_an_output_unplugged_while_it_is_captured(self):
         session = self.session()
         nested = session.start_nested(outputs=2)
-        wait_for(lambda: len(outputs_of(session, nested)) == 2, "the nested outputs")
+        wait_for(lambda: len(session.outputs(nested)) == 2, "the nested outputs")
         driver = Driver(session, env=nested)
         wait_for(lambda: captures(driver) > 0, "the first capture")
         # A window change asks for a capture a moment later; the output goes meanwhile.

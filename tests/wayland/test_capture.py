@@ -4,17 +4,15 @@ output taken away while its capture is under way."""
 
 import json
 import os
-import subprocess
 import sys
-import threading
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from sway_session import WALLPAPER, SwaySession, SwayUnavailable, wait_for  # noqa: E402
-from test_overlays import outputs_of, views_in  # noqa: E402
+from scenario_clients import TEST_WINDOW, LineClient  # noqa: E402
+from session_base import start_for, wait_for  # noqa: E402
+from sway_session import WALLPAPER, SwaySession  # noqa: E402
 
 PROBE = os.environ.get("QUILLMERE_WAYLAND_CAPTURE_PROBE", "")
-TEST_WINDOW = os.environ.get("QUILLMERE_WAYLAND_TEST_WINDOW", "")
 COLOUR = (0xC0, 0x20, 0x80)
 FLOATING_RULE = 'for_window [title="^floating"] floating enable, move position 50 30'
 
@@ -23,36 +21,12 @@ def hex_colour(colour):
     return "{:02x}{:02x}{:02x}".format(*colour)
 
 
-class Probe:
-    """The probe under the session, its output lines collected."""
+class Probe(LineClient):
+    """wayland_capture_probe under the session; PROBE names it (the benchmark sets it too)."""
 
     def __init__(self, session, env=None):
-        self.process = session.spawn([PROBE], env=env, stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE)
-        self.lines = []
-        self.lock = threading.Lock()
-        threading.Thread(target=self._collect, daemon=True).start()
-        wait_for(lambda: self.seen("ready"), "the probe")
-
-    def _collect(self):
-        for raw in self.process.stdout:
-            with self.lock:
-                self.lines.append(raw.decode(errors="replace").rstrip("\n"))
-
-    def seen(self, prefix, since=0):
-        with self.lock:
-            return next((line for line in self.lines[since:] if line.startswith(prefix)), None)
-
-    def mark(self):
-        with self.lock:
-            return len(self.lines)
-
-    def ask(self, command, answer):
-        """Sends the command and returns the first line after it that starts with `answer`."""
-        since = self.mark()
-        self.process.stdin.write((command + "\n").encode())
-        self.process.stdin.flush()
-        return wait_for(lambda: self.seen(answer, since), "'{}' after '{}'".format(answer, command))
+        super().__init__(session, [PROBE], env, stderr=None)
+        self.wait_line("ready", "the probe")
 
     def capture(self, output, points=()):
         """(width, height, {point: colour}) of the output's next frame."""
@@ -68,12 +42,7 @@ class OutputCaptureTest(unittest.TestCase):
     def session(self, *extra_config):
         if not PROBE or not TEST_WINDOW:
             self.skipTest("the capture probe and the test window are not built")
-        try:
-            session = SwaySession(extra_config).__enter__()
-        except SwayUnavailable as reason:
-            self.skipTest("no headless sway could start: {}".format(reason))
-        self.addCleanup(session.close)
-        return session
+        return start_for(self, SwaySession(extra_config))
 
     def test_frames_in_physical_pixels_show_the_wallpaper_and_a_window_where_sway_put_it(self):
         session = self.session(FLOATING_RULE)
@@ -84,7 +53,7 @@ class OutputCaptureTest(unittest.TestCase):
             session.swaymsg("focus", "output", output)
             title = "floating " + output
             window = session.spawn([TEST_WINDOW, title, "#" + hex_colour(COLOUR)])
-            wait_for(lambda: window.pid in [v.get("pid") for v in views_in(session)], title)
+            wait_for(lambda: window.pid in [v.get("pid") for v in session.views()], title)
         for output in ("HEADLESS-1", "HEADLESS-2"):
             # grim's own capture says when sway has drawn the window.
             wait_for(lambda: session.screenshot(output)[2](200, 150) == COLOUR, "the window drawn")
@@ -95,7 +64,7 @@ class OutputCaptureTest(unittest.TestCase):
             logical = outputs[output]["rect"]
             self.assertEqual((logical["width"] * scale, logical["height"] * scale), (640, 480))
             # The window's rectangle in the frame's pixels, and points just in and out of it.
-            rect = next(v["rect"] for v in views_in(session) if v["name"] == "floating " + output)
+            rect = next(v["rect"] for v in session.views() if v["name"] == "floating " + output)
             left = (rect["x"] - logical["x"]) * scale
             top = (rect["y"] - logical["y"]) * scale
             right, bottom = left + rect["width"] * scale, top + rect["height"] * scale
@@ -124,13 +93,13 @@ class OutputCaptureTest(unittest.TestCase):
         session = self.session()
         # The nested compositor's outputs are windows of the outer one; closing one unplugs it.
         nested = session.start_nested(outputs=2)
-        wait_for(lambda: len(outputs_of(session, nested)) == 2, "the nested outputs")
+        wait_for(lambda: len(session.outputs(nested)) == 2, "the nested outputs")
         probe = Probe(session, env=nested)
 
         # The probe reads nothing while the output goes: its capture is under way throughout.
         probe.ask("hold WL-2", "holding")
         session.swaymsg('[title="WL-2"]', "kill")
-        wait_for(lambda: len(outputs_of(session, nested)) == 1, "the output's removal")
+        wait_for(lambda: len(session.outputs(nested)) == 1, "the output's removal")
         removed = probe.ask("go", "removed WL-2")
         self.assertEqual(probe.capture("WL-1")[2], {})
         with probe.lock:

@@ -7,57 +7,34 @@ the session's bus, the launch notification arrives there."""
 import os
 import subprocess
 import sys
-import threading
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import sway_session  # noqa: E402
-from sway_session import WALLPAPER, SwaySession, SwayUnavailable, wait_for  # noqa: E402
-from test_overlays import (DRIVER, FLOATING, FLOATING_RULE, TEST_WINDOW, TILED,  # noqa: E402
-                           Driver, dimmed, pids_in)
+from scenario_clients import DRIVER, TEST_WINDOW, Driver, LineClient, open_window  # noqa: E402
+from session_base import start_for, wait_for  # noqa: E402
+from sway_session import WALLPAPER, SwaySession  # noqa: E402
+from test_overlays import FLOATING, FLOATING_RULE, TILED, dimmed  # noqa: E402
 
 BACKDROP = os.environ.get("QUILLMERE_WAYLAND_BACKDROP", "")
 
 
-class Backdrop:
-    """wayland_backdrop on the focused output, its lines collected."""
+class Backdrop(LineClient):
+    """wayland_backdrop on the focused output."""
 
     def __init__(self, session):
-        self.process = session.spawn([BACKDROP], stdout=subprocess.PIPE,
-                                     stderr=subprocess.STDOUT)
-        self.lines = []
-        self.lock = threading.Lock()
-        threading.Thread(target=self._collect, daemon=True).start()
-        wait_for(lambda: "ready" in self.seen(), "the backdrop")
-
-    def _collect(self):
-        for raw in self.process.stdout:
-            with self.lock:
-                self.lines.append(raw.decode(errors="replace").strip())
-
-    def seen(self):
-        with self.lock:
-            return list(self.lines)
+        super().__init__(session, [BACKDROP], stdin=None, stderr=subprocess.STDOUT)
+        self.wait_line("ready", "the backdrop")
 
     def presses(self):
-        return self.seen().count("button pressed")
+        return self.output().count("button pressed")
 
 
 class ClickThroughTest(unittest.TestCase):
     def session(self, *extra_config, panel=False):
         if not (DRIVER and TEST_WINDOW and BACKDROP and sway_session.POINTER_TOOL):
             self.skipTest("the driver, the test window or the pointer tools are not built")
-        try:
-            session = SwaySession(extra_config, panel=panel, pointer=not panel).__enter__()
-        except SwayUnavailable as reason:
-            self.skipTest("no headless sway could start: {}".format(reason))
-        self.addCleanup(session.close)
-        return session
-
-    def open_window(self, session, title, colour):
-        process = session.spawn([TEST_WINDOW, title, "#{:02x}{:02x}{:02x}".format(*colour)])
-        wait_for(lambda: process.pid in pids_in(session), "the window " + title)
-        return process
+        return start_for(self, SwaySession(extra_config, panel=panel, pointer=not panel))
 
     def wait_for_dim(self, session, output, x, y):
         wait_for(lambda: session.screenshot(output)[2](x, y) == dimmed(WALLPAPER),
@@ -69,7 +46,7 @@ class ClickThroughTest(unittest.TestCase):
         try:
             wait_for(lambda: backdrop.presses() == before + 1, what, timeout=3)
         except AssertionError:
-            self.fail("{}: the desktop heard {}".format(what, backdrop.seen()))
+            self.fail("{}: the desktop heard {}".format(what, backdrop.output()))
 
     def test_clicks_pass_the_overlays_to_the_desktop_and_to_windows(self):
         session = self.session(FLOATING_RULE)
@@ -78,8 +55,8 @@ class ClickThroughTest(unittest.TestCase):
                         "scale", "2")
         session.swaymsg("focus", "output", "HEADLESS-1")
         desktop = Backdrop(session)
-        tiled = self.open_window(session, "tiled", TILED)
-        self.open_window(session, "floating", FLOATING)
+        tiled = open_window(session, "tiled", TILED)
+        open_window(session, "floating", FLOATING)
         driver = Driver(session)
         driver.send("dim")
         self.wait_for_dim(session, "HEADLESS-1", 5, 5)
@@ -89,7 +66,7 @@ class ClickThroughTest(unittest.TestCase):
         self.click_reaches_the_desktop(session, desktop, 639, 479, "a click in the far corner")
         presses = desktop.presses()
         session.pointer_drag((20, 20), (30, 400))
-        wait_for(lambda: desktop.seen()[-2:] == ["motion 30 400", "button released"],
+        wait_for(lambda: desktop.output()[-2:] == ["motion 30 400", "button released"],
                  "the whole drag")
         self.assertEqual(desktop.presses(), presses + 1)
 
@@ -112,7 +89,7 @@ class ClickThroughTest(unittest.TestCase):
         session.swaymsg("focus", "output", "HEADLESS-2")
         scaled = Backdrop(session)
         self.click_reaches_the_desktop(session, scaled, 959, 239, "a click on the scaled output")
-        self.assertIn("motion 319 239", scaled.seen())
+        self.assertIn("motion 319 239", scaled.output())
         self.assertIsNone(driver.process.poll())
 
     def test_the_launch_notification_reaches_the_notification_server(self):

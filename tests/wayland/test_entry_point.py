@@ -8,35 +8,21 @@ import signal
 import socket
 import subprocess
 import sys
-import threading
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from sway_session import SwaySession, SwayUnavailable, wait_for  # noqa: E402
+from scenario_clients import LineClient  # noqa: E402
+from session_base import start_for, wait_for  # noqa: E402
+from sway_session import SwaySession  # noqa: E402
 
 QUILLMERE = os.environ.get("QUILLMERE_BIN", "")
 LAUNCH_LINES = ["QuillmereApp started", "Accessibility permissions granted."]
 
 
-class Quillmere:
-    """A running quillmere, its standard output collected line by line."""
-
+class Quillmere(LineClient):
     def __init__(self, session, args=(), env=None):
-        self.process = session.spawn([QUILLMERE] + list(args), env=env, stdout=subprocess.PIPE,
-                                     stderr=subprocess.DEVNULL)
-        self.lines = []
-        self.lock = threading.Lock()
-        threading.Thread(target=self._collect, daemon=True).start()
-
-    def _collect(self):
-        for raw in self.process.stdout:
-            with self.lock:
-                self.lines.append(raw.decode(errors="replace").rstrip("\n"))
-
-    def output(self):
-        with self.lock:
-            return list(self.lines)
+        super().__init__(session, [QUILLMERE] + list(args), env, stdin=None)
 
     def wait_for_lines(self, expected, what):
         try:
@@ -45,8 +31,7 @@ class Quillmere:
             raise AssertionError("{}: saw {}".format(what, self.output())) from None
 
     def wait(self, timeout=5):
-        self.process.wait(timeout)
-        return self.process.returncode
+        return self.process.wait(timeout)
 
 
 class EntryPointTest(unittest.TestCase):
@@ -55,11 +40,7 @@ class EntryPointTest(unittest.TestCase):
             self.skipTest("the quillmere executable is not built")
 
     def session(self):
-        try:
-            session = SwaySession().__enter__()
-        except SwayUnavailable as reason:
-            self.skipTest("no headless sway could start: {}".format(reason))
-        self.addCleanup(session.close)
+        session = start_for(self, SwaySession())
         session.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + os.path.join(
             session.env["XDG_RUNTIME_DIR"], "no-bus")
         return session

@@ -14,24 +14,13 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from kwin_session import OUTPUTS, KWinSession, KWinUnavailable, wait_for  # noqa: E402
-from test_overlays import DRIVER, Driver, close_to, dimmed  # noqa: E402
+from kwin_session import OUTPUTS, KWinSession  # noqa: E402
+from scenario_clients import DRIVER, Driver, close_to  # noqa: E402
+from session_base import start_for, wait_for  # noqa: E402
+from sway_session import WALLPAPER  # noqa: E402
+from test_overlays import dimmed  # noqa: E402
 
-WALLPAPER = (0x40, 0x80, 0xC0)
 PLUGIN = "quillmere"
-
-
-def model(driver):
-    with driver.lock:
-        before = len(driver.lines)
-    driver.send("model")
-
-    def answer():
-        with driver.lock:
-            fresh = [line for line in driver.lines[before:] if line.startswith("driver: model ")]
-        return fresh[0] if fresh else None
-    words = wait_for(answer, "the model").split()
-    return words[2], [float(alpha) for alpha in words[5:]]
 
 
 class KWinTest(unittest.TestCase):
@@ -40,11 +29,7 @@ class KWinTest(unittest.TestCase):
             self.skipTest("the driver is not built")
         if shutil.which("swaybg") is None:
             self.skipTest("swaybg, which paints the desktop, is not installed")
-        try:
-            self.session = KWinSession().__enter__()
-        except KWinUnavailable as reason:
-            self.skipTest("no private KWin could start: {}".format(reason))
-        self.addCleanup(self.session.close)
+        self.session = start_for(self, KWinSession())
         # KWin alone shows black; a layer-shell background of one colour shows the dim.
         self.session.spawn(["swaybg", "-c", "#{:02x}{:02x}{:02x}".format(*WALLPAPER)],
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -76,10 +61,10 @@ class KWinTest(unittest.TestCase):
 
         # Meta+B, as the script's global shortcut, toggles once each time.
         session.invoke_shortcut("Toggle Quillmere")
-        wait_for(lambda: model(driver)[1] == [0.0, 0.0], "the fade-out")
+        wait_for(lambda: driver.model()[2] == [0.0, 0.0], "the fade-out")
         self.assertEqual(self.pixel(OUTPUTS[1], 5, 5), WALLPAPER)
         session.invoke_shortcut("Toggle Quillmere")
-        wait_for(lambda: model(driver)[1] == [1.0, 1.0], "the fade-in")
+        wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in")
 
         # The blur is KWin's own, behind the whole overlay; unloading its effect drops it.
         loaded = session.dbus("org.kde.KWin", "/Effects", "org.kde.kwin.Effects.loadEffect",

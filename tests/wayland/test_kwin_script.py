@@ -9,60 +9,35 @@ import re
 import signal
 import subprocess
 import sys
-import threading
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from kwin_session import OUTPUTS, KWinSession, KWinUnavailable, wait_for  # noqa: E402
+from kwin_session import OUTPUTS, KWinSession  # noqa: E402
+from scenario_clients import TEST_WINDOW, LineClient  # noqa: E402
+from session_base import start_for, wait_for  # noqa: E402
 
 DRIVER = os.environ.get("QUILLMERE_KWIN_SCRIPT_DRIVER", "")
-TEST_WINDOW = os.environ.get("QUILLMERE_WAYLAND_TEST_WINDOW", "")
 ACTIVATED = "WorkspaceDidActivateApplication"
 SPACE = "WorkspaceActiveSpaceDidChange"
 STATE = re.compile(r"driver: state loaded (\d) \| frontmost (\S+) \| windows(.*) \| "
                    r"requests (\d+)$")
 
 
-class Driver:
-    """kwin_script_driver under the session, its standard output collected line by line."""
+class Driver(LineClient):
+    """kwin_script_driver under the session."""
 
     def __init__(self, session):
-        self.process = session.spawn([DRIVER], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     stderr=subprocess.DEVNULL)
-        self.lines = []
-        self.lock = threading.Lock()
-        threading.Thread(target=self._collect, daemon=True).start()
-
-    def _collect(self):
-        for raw in self.process.stdout:
-            with self.lock:
-                self.lines.append(raw.decode(errors="replace").rstrip("\n"))
-
-    def mark(self):
-        with self.lock:
-            return len(self.lines)
-
-    def since(self, mark, prefix):
-        with self.lock:
-            return [line for line in self.lines[mark:] if line.startswith(prefix)]
-
-    def wait_line(self, mark, prefix, what, timeout=10):
-        return wait_for(lambda: self.since(mark, prefix), what, timeout)[0]
-
-    def send(self, command):
-        self.process.stdin.write(command.encode() + b"\n")
-        self.process.stdin.flush()
+        super().__init__(session, [DRIVER])
 
     def state(self):
-        """(loaded, frontmost, [(number, pid, level, alpha)], requests)"""
-        mark = self.mark()
-        self.send("state")
-        match = STATE.match(self.wait_line(mark, "driver: state", "the driver's state"))
+        """(loaded, frontmost, [(number, pid, level, alpha)] or None, requests)"""
+        match = STATE.match(self.ask("state", "driver: state"))
         windows = []
         for entry in match.group(3).split():
             if entry == "none":
-                return bool(int(match.group(1))), match.group(2), None, int(match.group(4))
+                windows = None
+                break
             number, pid, level, alpha = entry.split(":")
             windows.append((int(number), int(pid), int(level), float(alpha)))
         return bool(int(match.group(1))), match.group(2), windows, int(match.group(4))
@@ -86,11 +61,7 @@ class KWinScriptClientTest(unittest.TestCase):
     def setUp(self):
         if not DRIVER or not TEST_WINDOW:
             self.skipTest("the driver or the test window is not built")
-        try:
-            self.session = KWinSession().__enter__()
-        except KWinUnavailable as reason:
-            self.skipTest(str(reason))
-        self.addCleanup(self.session.close)
+        self.session = start_for(self, KWinSession())
         print("KWin started in {:.2f} s".format(self.session.startup_seconds))
         self.scripts = 0
 
@@ -133,7 +104,7 @@ class KWinScriptClientTest(unittest.TestCase):
         mark = driver.mark()
         self.script(for_caption("red", "print('activating ' + Date.now()); "
                                        "workspace.activeClient = window;"))
-        posted = driver.wait_line(mark, "driver: posted " + ACTIVATED, "the activation")
+        posted = driver.wait_line("driver: posted " + ACTIVATED, "the activation", mark)
         _, frontmost, windows, _ = driver.state()
         self.assertEqual(frontmost, str(red))
         self.assertEqual([w[1] for w in windows], [red, green])
@@ -151,19 +122,18 @@ class KWinScriptClientTest(unittest.TestCase):
         # Another desktop shows neither window.
         mark = driver.mark()
         self.script("workspace.createDesktop(1, 'Second');\nworkspace.currentDesktop = 2;\n")
-        driver.wait_line(mark, "driver: posted " + SPACE, "the desktop change")
+        driver.wait_line("driver: posted " + SPACE, "the desktop change", mark)
         driver.wait_state(lambda s: s[2] == [], "an empty list on the second desktop")
 
         # The shortcut calls back.
         mark = driver.mark()
         session.invoke_shortcut("Toggle Quillmere")
-        driver.wait_line(mark, "driver: shortcut", "the shortcut")
+        driver.wait_line("driver: shortcut", "the shortcut", mark)
 
         # A quiet desktop costs no call; a stranger's report is refused and changes nothing.
         before = driver.state()
         mark = driver.mark()
-        driver.send("service")
-        service = driver.wait_line(mark, "driver: service", "the service name").split()[-1]
+        service = driver.ask("service", "driver: service").split()[-1]
         forged = ('{"windows":[{"id":"x","pid":4242,"layer":2}],"active":4242,'
                   '"desktop":2}')
         result = session.run(["dbus-send", "--session", "--print-reply", "--dest=" + service,

@@ -3,17 +3,15 @@ host runs, the menu drawn in a layer surface of ours and driven with a virtual p
 wtype, and the tray item that waybar shows."""
 
 import os
-import subprocess
 import sys
-import threading
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from sway_session import SwaySession, SwayUnavailable, wait_for  # noqa: E402
-from test_overlays import pids_in  # noqa: E402
+from scenario_clients import DRIVER, Driver  # noqa: E402
+from session_base import start_for, wait_for  # noqa: E402
+from sway_session import SwaySession  # noqa: E402
 
-DRIVER = os.environ.get("QUILLMERE_WAYLAND_DRIVER", "")
 PANEL_SIZE = 24
 PANEL_BACKGROUND = (0x2A, 0x2A, 0x2E)
 # wtype makes its virtual keyboard, then waits this long, so that Quillmere has asked the seat
@@ -21,54 +19,14 @@ PANEL_BACKGROUND = (0x2A, 0x2A, 0x2E)
 KEYBOARD_SETTLE_MS = "800"
 
 
-class Driver:
-    """The Wayland driver: Quillmere's real launch plus commands on standard input."""
-
-    def __init__(self, session, env=None):
-        self.process = session.spawn([DRIVER], env=env, stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        self.lines = []
-        self.lock = threading.Lock()
-        threading.Thread(target=self._collect, daemon=True).start()
-        wait_for(lambda: self.saw("QuillmereApp started"), "the launch")
-
-    def _collect(self):
-        for raw in self.process.stdout:
-            with self.lock:
-                self.lines.append(raw.decode(errors="replace").rstrip("\n"))
-
-    def saw(self, line):
-        with self.lock:
-            return line in self.lines
-
-    def ask(self, command, answer=""):
-        prefix = "driver: " + (answer or command + " ")
-        with self.lock:
-            seen = len(self.lines)
-        self.process.stdin.write((command + "\n").encode())
-        self.process.stdin.flush()
-
-        def answer():
-            with self.lock:
-                return next((line[len(prefix):] for line in self.lines[seen:]
-                             if line.startswith(prefix)), None)
-        wait_for(answer, "the driver's answer to " + command)
-        return answer()
-
-    def model(self):
-        """(effect, intensity, [alpha of each overlay])"""
-        parts = self.ask("model").split()
-        return parts[0], float(parts[1]), [float(alpha) for alpha in parts[3:]]
-
-    def menu_rows(self):
-        """The menu's rows by title, and the slider, as (x, y, width, height) in the menu."""
-        parts = self.ask("menu").split(" | ")
-        rows = {}
-        for part in parts[1:]:
-            title, rect = part.rsplit(" ", 1)
-            rows[title] = tuple(int(value) for value in rect.split(","))
-        width, height = (int(value) for value in parts[0].split(","))
-        return (width, height), rows
+def menu_rows(driver):
+    """The menu's size, and its rows by title and the slider as (x, y, width, height) in it."""
+    parts = driver.ask("menu", "driver: menu ")[len("driver: menu "):].split(" | ")
+    rows = {}
+    for part in parts[1:]:
+        title, rect = part.rsplit(" ", 1)
+        rows[title] = tuple(int(value) for value in rect.split(","))
+    return tuple(int(value) for value in parts[0].split(",")), rows
 
 
 def menu_is_shown(session, origin, size, output="HEADLESS-1"):
@@ -87,12 +45,7 @@ class MenuTest(unittest.TestCase):
             self.skipTest("QUILLMERE_WAYLAND_DRIVER is not set")
 
     def session(self, **options):
-        try:
-            session = SwaySession(pointer=True, **options).__enter__()
-        except SwayUnavailable as reason:
-            self.skipTest(str(reason))
-        self.addCleanup(session.close)
-        return session
+        return start_for(self, SwaySession(pointer=True, **options))
 
     def keys(self, session, *argv):
         result = session.run(["wtype", "-s", KEYBOARD_SETTLE_MS] + list(argv))
@@ -102,7 +55,7 @@ class MenuTest(unittest.TestCase):
         """Clicks until the menu shows; gives its origin on the output and its rows."""
         for attempt in range(attempts):
             session.pointer_click(*click)
-            size, rows = driver.menu_rows()
+            size, rows = menu_rows(driver)
             origin = origin_of_size(size)
             try:
                 wait_for(lambda: menu_is_shown(session, origin, size, output), "the menu",
@@ -127,9 +80,8 @@ class MenuTest(unittest.TestCase):
 
         origin, rows = self.open_from_panel(session, driver, width)
         # A layer surface: no window of sway's, never the frontmost application.
-        self.assertNotIn(driver.process.pid, pids_in(session))
-        frontmost = driver.ask("state", answer="frontmost ").split(" | ")[0]
-        self.assertNotEqual(frontmost, str(driver.process.pid))
+        self.assertNotIn(driver.process.pid, session.pids())
+        self.assertNotEqual(driver.state()["frontmost"], str(driver.process.pid))
 
         # A click on a heading does nothing; a click on Dim chooses it and closes the menu.
         session.pointer_click(*centre(rows["Effect Intensity"], origin))
@@ -139,7 +91,8 @@ class MenuTest(unittest.TestCase):
         # The slider's knob dragged past either end stops at exactly 1.0 and 0.1.
         origin, rows = self.open_from_panel(session, driver, width)
         slider = rows["slider"]
-        knob = (origin[0] + slider[0] + round(slider[2] * (0.7 - 0.1) / 0.9), centre(slider, origin)[1])
+        knob = (origin[0] + slider[0] + round(slider[2] * (0.7 - 0.1) / 0.9),
+                centre(slider, origin)[1])
         session.pointer_drag(knob, (width - 1, knob[1]))
         wait_for(lambda: driver.model()[1] == 1.0, "the intensity at 1.0")
         session.pointer_drag((origin[0] + slider[0] + slider[2] - 4, knob[1]), (origin[0], knob[1]))
@@ -181,7 +134,7 @@ class MenuTest(unittest.TestCase):
         session.swaymsg("create_output")
         session.swaymsg("output", "HEADLESS-2", "mode", "640x480", "position", "640", "0")
         session.wait_for_panel()
-        driver = Driver(session, env=dict(session.env))
+        driver = Driver(session)
         width = session.screenshot("HEADLESS-1")[0]
         time.sleep(1)
         self.assertNotEqual(session.screenshot("HEADLESS-1")[2](width - 1, 0), PANEL_BACKGROUND,
@@ -198,6 +151,7 @@ class MenuTest(unittest.TestCase):
                                       lambda size: (width - size[0], 24), attempts=3)
         session.pointer_click(*centre(rows["Dim"], origin))
         wait_for(lambda: driver.model()[0] == "Dim", "Dim chosen from waybar's tray")
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -3,104 +3,59 @@ windows sharp above it, the window list and frontmost application from sway's ev
 at scale 2, added and taken away, and the end when the compositor goes. No virtual keyboard
 ever exists in these sessions, so the seat offers no keyboard throughout."""
 
-import json
 import os
-import subprocess
 import sys
-import threading
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from sway_session import WALLPAPER, SwaySession, SwayUnavailable, wait_for  # noqa: E402
+import scenario_clients  # noqa: E402
+from scenario_clients import TEST_WINDOW, close_to, open_window  # noqa: E402
+from session_base import start_for, wait_for  # noqa: E402
+from sway_session import WALLPAPER, SwaySession  # noqa: E402
 
-DRIVER = os.environ.get("QUILLMERE_WAYLAND_DRIVER", "")
-TEST_WINDOW = os.environ.get("QUILLMERE_WAYLAND_TEST_WINDOW", "")
+DRIVER = scenario_clients.DRIVER
 DIM_ALPHA = 0.7 * 0.9  # the dim at the default intensity
 TILED, FLOATING = (0x20, 0xC0, 0x40), (0xC0, 0x20, 0x80)
 FLOATING_RULE = 'for_window [title="floating"] floating enable, move position 360 240'
+pids_in = SwaySession.pids  # for the benchmark
+
+
+def Driver(session, env=None):  # noqa: N802
+    """The driver that DRIVER names, which the benchmark points at the build it measures."""
+    return scenario_clients.Driver(session, env, program=DRIVER)
 
 
 def dimmed(colour, alpha=DIM_ALPHA):
     return tuple(round(channel * (1.0 - alpha)) for channel in colour)
 
 
-def close_to(actual, expected, tolerance=1):
-    return all(abs(a - e) <= tolerance for a, e in zip(actual, expected))
+def wait_for_pixel(test, session, output, x, y, expected, what, env=None, tolerance=1):
+    """Negative coordinates count from the right or bottom edge."""
+    def pixel():
+        width, height, at = session.screenshot(output, env)
+        return at(x % width, y % height)
 
-
-class Driver:
-    """The driver executable under the session, its standard output collected line by line."""
-
-    def __init__(self, session, env=None, stderr=subprocess.STDOUT):
-        self.process = session.spawn([DRIVER], env=env, stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, stderr=stderr)
-        self.lines = []
-        self.lock = threading.Lock()
-        threading.Thread(target=self._collect, daemon=True).start()
-        wait_for(lambda: self.saw("Accessibility permissions granted."), "the launch")
-
-    def _collect(self):
-        for raw in self.process.stdout:
-            with self.lock:
-                self.lines.append(raw.decode(errors="replace").rstrip("\n"))
-
-    def saw(self, line):
-        with self.lock:
-            return line in self.lines
-
-    def send(self, command):
-        self.process.stdin.write((command + "\n").encode())
-        self.process.stdin.flush()
-
-    def state(self):
-        """The backend's state as a dict of its fields' texts."""
-        with self.lock:
-            before = len(self.lines)
-        self.send("state")
-
-        def answer():
-            with self.lock:
-                fresh = [line for line in self.lines[before:] if line.startswith("driver: front")]
-            return fresh[0] if fresh else None
-
-        line = wait_for(answer, "the state")[len("driver: "):]
-        return {key: value for key, _, value in
-                (part.strip().partition(" ") for part in line.split("|"))}
+    try:
+        wait_for(lambda: close_to(pixel(), expected, tolerance), what, timeout=5)
+    except AssertionError:
+        test.fail("{}: pixel ({}, {}) of {} is {}, not {}".format(
+            what, x, y, output, pixel(), expected))
 
 
 class WaylandOverlayTest(unittest.TestCase):
     def session(self, *extra_config):
         if not DRIVER or not TEST_WINDOW:
             self.skipTest("the driver and the test window are not built")
-        try:
-            session = SwaySession(extra_config).__enter__()
-        except SwayUnavailable as reason:
-            self.skipTest("no headless sway could start: {}".format(reason))
-        self.addCleanup(session.close)
-        return session
+        return start_for(self, SwaySession(extra_config))
 
-    def open_window(self, session, title, colour):
-        process = session.spawn([TEST_WINDOW, title, "#{:02x}{:02x}{:02x}".format(*colour)])
-        wait_for(lambda: process.pid in pids_in(session), "the window " + title)
-        return process
-
-    def wait_for_pixel(self, session, output, x, y, expected, what, env=None):
-        """Negative coordinates count from the right or bottom edge."""
-        def pixel():
-            width, height, at = session.screenshot(output, env)
-            return at(x % width, y % height)
-
-        try:
-            wait_for(lambda: close_to(pixel(), expected), what, timeout=5)
-        except AssertionError:
-            self.fail("{}: pixel ({}, {}) of {} is {}, not {}".format(
-                what, x, y, output, pixel(), expected))
+    def wait_for_pixel(self, *args, **kwargs):
+        wait_for_pixel(self, *args, **kwargs)
 
     def test_dim_takes_the_wallpaper_while_tiled_and_floating_windows_stay_sharp(self):
         session = self.session(FLOATING_RULE)
-        self.open_window(session, "tiled", TILED)
-        self.open_window(session, "floating", FLOATING)
+        open_window(session, "tiled", TILED)
+        open_window(session, "floating", FLOATING)
         driver = Driver(session)
 
         # The launch's blur covers the gap while the windows above it stay sharp.
@@ -124,10 +79,10 @@ class WaylandOverlayTest(unittest.TestCase):
 
     def test_window_list_and_frontmost_follow_sways_events_and_a_quiet_tick_costs_nothing(self):
         session = self.session(FLOATING_RULE)
-        tiled = self.open_window(session, "tiled", TILED)
-        floating = self.open_window(session, "floating", FLOATING)
+        tiled = open_window(session, "tiled", TILED)
+        floating = open_window(session, "floating", FLOATING)
         driver = Driver(session)
-        ids = {node["pid"]: node["id"] for node in views_in(session)}
+        ids = {node["pid"]: node["id"] for node in session.views()}
         overlay = "{}:{}".format(1 << 40, driver.process.pid)
 
         def windows():
@@ -163,7 +118,7 @@ class WaylandOverlayTest(unittest.TestCase):
         session.swaymsg("create_output")
         session.swaymsg("output", "HEADLESS-2", "mode", "640x480", "position", "640", "0",
                         "scale", "2")
-        wait_for(lambda: [o.get("scale") for o in outputs_of(session)] == [1.0, 2.0],
+        wait_for(lambda: [o.get("scale") for o in session.outputs()] == [1.0, 2.0],
                  "the second output at scale 2")
         driver = Driver(session)
         self.assertEqual(driver.state()["screens"], "0,0,640,480 640,240,320,240")
@@ -187,7 +142,7 @@ class WaylandOverlayTest(unittest.TestCase):
         session = self.session()
         # The nested compositor's outputs are windows of the outer one; closing one unplugs it.
         nested = session.start_nested(outputs=2)
-        wait_for(lambda: len(outputs_of(session, nested)) == 2, "the nested outputs")
+        wait_for(lambda: len(session.outputs(nested)) == 2, "the nested outputs")
         driver = Driver(session, env=nested)
         self.assertEqual(len(driver.state()["screens"].split()), 2)
         driver.send("dim")
@@ -210,28 +165,6 @@ class WaylandOverlayTest(unittest.TestCase):
         driver.process.wait(5)
         self.assertEqual(driver.process.returncode, 1)
         self.assertLess(time.monotonic() - started, 2.0)
-
-
-def outputs_of(session, env=None):
-    reply = session.swaymsg(message_type="get_outputs", env=env)
-    return [o for o in json.loads(reply) if o.get("active")]
-
-
-def views_in(session):
-    found = []
-
-    def walk(node):
-        if "pid" in node:
-            found.append(node)
-        for child in node.get("nodes", []) + node.get("floating_nodes", []):
-            walk(child)
-
-    walk(json.loads(session.swaymsg(message_type="get_tree")))
-    return found
-
-
-def pids_in(session):
-    return [node["pid"] for node in views_in(session)]
 
 
 if __name__ == "__main__":
