@@ -111,24 +111,25 @@ TEST(SwayWindowCache, ALookAtTheLayoutTellsAMovedWindowOnlyOnce) {
   EXPECT_FALSE(cache.handle(placedTree(30)).exposureChanged);
 }
 
-TEST(SwayWindowCache, ReadingTheCacheCostsNoRequest) {
-  SwayWindowCache cache(4242);
-  cache.start();
-  cache.handle(tree(77, true));
-  const auto before = cache.requestsSent();
-  for (int tick = 0; tick < 100; ++tick) {
-    (void)cache.windowList();
-    (void)cache.frontmostPid();
+// A cache that has its subscription and a first tree: window 8 of pid 77, focused.
+class SwayWindowCacheTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cache.start();
+    cache.handle(tree(77, true));
   }
+  SwayWindowCache cache{4242};
+};
+
+TEST_F(SwayWindowCacheTest, ReadingTheCacheCostsNoRequest) {
+  const auto before = cache.requestsSent();
+  (void)cache.windowList();
+  (void)cache.frontmostPid();
   EXPECT_EQ(cache.handle(windowEvent("title")).send, "");
   EXPECT_EQ(cache.requestsSent(), before);
 }
 
-TEST(SwayWindowCache, ActivationIsPostedOnlyWhenTheOwnerChanges) {
-  SwayWindowCache cache(4242);
-  cache.start();
-  cache.handle(tree(77, true));
-
+TEST_F(SwayWindowCacheTest, ActivationIsPostedOnlyWhenTheOwnerChanges) {
   EXPECT_EQ(treeRequestsIn(cache.handle(windowEvent("focus")).send), 1u);
   EXPECT_EQ(cache.handle(tree(77, true)).notifications, Notes{}) << "same application";
 
@@ -137,20 +138,12 @@ TEST(SwayWindowCache, ActivationIsPostedOnlyWhenTheOwnerChanges) {
   EXPECT_EQ(cache.frontmostPid(), -1);
 }
 
-TEST(SwayWindowCache, AWorkspaceSwitchPostsTheSpaceChangeFirstOnceTheTreeIsIn) {
-  SwayWindowCache cache(4242);
-  cache.start();
-  cache.handle(tree(77, true));
-
+TEST_F(SwayWindowCacheTest, AWorkspaceSwitchPostsTheSpaceChangeFirstOnceTheTreeIsIn) {
   EXPECT_EQ(treeRequestsIn(cache.handle(workspaceEvent("focus")).send), 1u);
   EXPECT_EQ(cache.handle(tree(88, true)).notifications, (Notes{kSpace, kActivate}));
 }
 
-TEST(SwayWindowCache, EventsDuringARequestAskForOneMoreTreeAndNotificationsWait) {
-  SwayWindowCache cache(4242);
-  cache.start();
-  cache.handle(tree(77, true));
-
+TEST_F(SwayWindowCacheTest, EventsDuringARequestAskForOneMoreTreeAndNotificationsWait) {
   EXPECT_EQ(treeRequestsIn(cache.handle(workspaceEvent("focus")).send), 1u);
   EXPECT_EQ(cache.handle(windowEvent("focus")).send, "") << "one request in flight at a time";
   EXPECT_EQ(cache.handle(windowEvent("new")).send, "");
@@ -164,21 +157,13 @@ TEST(SwayWindowCache, EventsDuringARequestAskForOneMoreTreeAndNotificationsWait)
   EXPECT_EQ(cache.handle(tree(99, true)).send, "") << "nothing is asked for without an event";
 }
 
-TEST(SwayWindowCache, AnUnreadableTreeKeepsTheLastGoodOne) {
-  SwayWindowCache cache(4242);
-  cache.start();
-  cache.handle(tree(77, true));
+TEST_F(SwayWindowCacheTest, AnUnreadableTreeKeepsTheLastGoodOneAndResetForgetsEverything) {
   cache.handle(windowEvent("focus"));
   EXPECT_EQ(cache.handle({sway_ipc::kGetTree, "garbage"}).notifications, Notes{});
   EXPECT_EQ(cache.frontmostPid(), 77);
   EXPECT_EQ(cache.windowList()->size(), 1u);
   EXPECT_EQ(treeRequestsIn(cache.handle(windowEvent("focus")).send), 1u) << "not stuck in flight";
-}
 
-TEST(SwayWindowCache, ResetForgetsEverything) {
-  SwayWindowCache cache(4242);
-  cache.start();
-  cache.handle(tree(77, true));
   cache.reset();
   EXPECT_EQ(cache.windowList(), nullptr);
   EXPECT_EQ(cache.frontmostPid(), std::nullopt);
