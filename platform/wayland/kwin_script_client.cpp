@@ -170,22 +170,17 @@ void KWinScriptClient::run(int scriptId) {
   const QString owner = kwinOwner_;
   connect(call(run), &QDBusPendingCallWatcher::finished, this,
           [this, owner](QDBusPendingCallWatcher* watcher) {
-            if (owner == kwinOwner_ && loadSent_ && !watcher->isError()) loaded_ = true;
+            if (owner != kwinOwner_ || !loadSent_ || watcher->isError()) return;
+            loaded_ = true;
+            emit scriptStarted();
           });
 }
 
 bool KWinScriptClient::waitUntilLoaded(int ms) {
   if (loaded_ || receiver_ == nullptr) return loaded_;
   QEventLoop loop;
-  QTimer deadline;
-  deadline.setSingleShot(true);
-  connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-  QTimer poll;  // the load's answer sets loaded_ from its own callback
-  connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
-    if (loaded_) loop.quit();
-  });
-  deadline.start(ms);
-  poll.start(10);
+  connect(this, &KWinScriptClient::scriptStarted, &loop, &QEventLoop::quit);
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
   loop.exec();
   return loaded_;
 }

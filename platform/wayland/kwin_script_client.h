@@ -65,6 +65,10 @@ class KWinScriptClient final : public QObject, public WindowSource {
   // The plugin name the script runs under in KWin: one per session, as Quillmere is.
   static QString pluginName();
 
+ signals:
+  // KWin has loaded and started the script.
+  void scriptStarted();
+
  private:
   friend class KWinReportReceiver;
   void handleCall(const QDBusMessage& message);
