@@ -24,6 +24,8 @@ SYSTEM_PYTHON = "/usr/bin/python3"
 OUTPUT_WIDTH, OUTPUT_HEIGHT = 1280, 720
 OUTPUTS = ("Virtual-0", "Virtual-1")
 SKIP = 77
+# The fake pointer tool (tests/wayland/kwin_fake_pointer.c), where the build names it.
+FAKE_POINTER_TOOL = os.environ.get("QUILLMERE_KWIN_FAKE_POINTER", "")
 
 
 class KWinUnavailable(SessionUnavailable):
@@ -33,9 +35,10 @@ class KWinUnavailable(SessionUnavailable):
 class KWinSession(PrivateSession):
     unavailable = KWinUnavailable
 
-    def __init__(self):
+    def __init__(self, pointer=False):
         super().__init__()
         self.startup_seconds = None
+        self.with_pointer = pointer
 
     @property
     def kwin(self):
@@ -72,6 +75,21 @@ class KWinSession(PrivateSession):
         self.env.update(WAYLAND_DISPLAY=display, QT_QPA_PLATFORM="wayland")
         if "zwlr_layer_shell_v1" not in self.wayland_globals():
             raise KWinUnavailable("KWin offers no zwlr_layer_shell_v1")
+        if self.with_pointer:
+            self._hold_a_pointer()
+
+    def _hold_a_pointer(self):
+        """A fake input device that lives as long as the session, made before any client
+        starts: the virtual outputs come without input devices, and the seat has a pointer and
+        a keyboard only while one exists. Were each click to bring its own, clients would bind
+        theirs only after the seat announced them, racing the click."""
+        if not FAKE_POINTER_TOOL:
+            raise KWinUnavailable("the fake pointer tool is not built")
+        holder = self.spawn([FAKE_POINTER_TOOL, "hold"], stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        if holder.stdout.readline() != b"holding\n":
+            raise KWinUnavailable("no fake input device could be made: " +
+                                  holder.stderr.read().decode(errors="replace").strip())
 
     def log(self):
         """What KWin wrote so far, scripts' print() among it."""
@@ -139,6 +157,21 @@ class KWinSession(PrivateSession):
         """Presses one of KWin's global shortcuts, scripts' shortcuts among them."""
         self.dbus("org.kde.kglobalaccel", "/component/kwin",
                   "org.kde.kglobalaccel.Component.invokeShortcut", "string:" + name)
+
+    def pointer(self, *steps):
+        """Runs the fake pointer's steps (move X Y, press, release, click, key CODE) at global
+        points; each has been handled by KWin when this returns. Needs a session made with
+        `pointer`."""
+        if not self.with_pointer:
+            raise AssertionError("the session was made without a pointer")
+        argv = [FAKE_POINTER_TOOL] + [str(part) for part in steps]
+        result = self.run(argv)
+        if result.returncode != 0:
+            raise AssertionError("kwin_fake_pointer {} failed: {}".format(
+                " ".join(argv[1:]), result.stderr.decode(errors="replace").strip()))
+
+    def pointer_click(self, x, y):
+        self.pointer("move", x, y, "click")
 
     def screenshot(self, output):
         """The output's pixels through KWin's screenshot interface, as

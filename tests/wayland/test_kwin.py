@@ -1,7 +1,8 @@
 """Quillmere's Wayland backend on a private KWin with two outputs: trusted once its script
 runs, the overlays in the bottom layer on both outputs with the exact dim, KWin's blur asked for
 behind them and dropped when the effect is unloaded, Meta+B through the script's shortcut, the
-script taken out at the end, and a lost compositor ending the process with status 1."""
+script taken out at the end, the stand-in panel's menu driven with KWin's fake input, and a lost
+compositor ending the process with status 1."""
 
 import os
 import re
@@ -18,9 +19,12 @@ from kwin_session import OUTPUTS, KWinSession  # noqa: E402
 from scenario_clients import DRIVER, Driver, close_to  # noqa: E402
 from session_base import start_for, wait_for  # noqa: E402
 from sway_session import WALLPAPER  # noqa: E402
+from test_menu import PANEL_BACKGROUND, PANEL_SIZE, centre, menu_is_shown, menu_rows  # noqa: E402
 from test_overlays import dimmed  # noqa: E402
 
 PLUGIN = "quillmere"
+# Linux key codes, which KWin's fake input takes.
+KEY_ESC, KEY_ENTER, KEY_DOWN = 1, 28, 108
 
 
 class KWinTest(unittest.TestCase):
@@ -29,7 +33,7 @@ class KWinTest(unittest.TestCase):
             self.skipTest("the driver is not built")
         if shutil.which("swaybg") is None:
             self.skipTest("swaybg, which paints the desktop, is not installed")
-        self.session = start_for(self, KWinSession())
+        self.session = start_for(self, KWinSession(pointer=True))
         # KWin alone shows black; a layer-shell background of one colour shows the dim.
         self.session.spawn(["swaybg", "-c", "#{:02x}{:02x}{:02x}".format(*WALLPAPER)],
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -87,6 +91,46 @@ class KWinTest(unittest.TestCase):
         driver.process.send_signal(signal.SIGTERM)
         self.assertEqual(driver.process.wait(10), 0)
         self.assertFalse(session.script_loaded(PLUGIN), "the script stays in KWin")
+
+    def open_from_panel(self, driver, width):
+        """Clicks the stand-in panel; the menu's origin (below the panel, pushed left so that
+        it stays on the output) and its rows, once it shows."""
+        self.session.pointer_click(width - PANEL_SIZE // 2, PANEL_SIZE // 2)
+        size, rows = menu_rows(driver)
+        origin = (width - size[0], PANEL_SIZE)
+        wait_for(lambda: menu_is_shown(self.session, origin, size, OUTPUTS[0]), "the menu")
+        return origin, size, rows
+
+    def test_the_stand_in_panels_menu_takes_clicks_and_keys(self):
+        session = self.session
+        driver = Driver(session)
+        width, height, _ = session.screenshot(OUTPUTS[0])
+        # No tray host runs in the private KWin.
+        wait_for(lambda: self.pixel(OUTPUTS[0], width - 1, 0) == PANEL_BACKGROUND,
+                 "the stand-in panel at the top-right of the first output")
+        wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in")
+
+        # A click on Dim chooses it and closes the menu.
+        origin, size, rows = self.open_from_panel(driver, width)
+        session.pointer_click(*centre(rows["Dim"], origin))
+        wait_for(lambda: driver.model()[0] == "Dim", "Dim chosen")
+        wait_for(lambda: not menu_is_shown(session, origin, size, OUTPUTS[0]), "the menu gone")
+
+        # A click outside closes the menu and chooses nothing.
+        self.open_from_panel(driver, width)
+        session.pointer_click(5, height - 5)
+        wait_for(lambda: not menu_is_shown(session, origin, size, OUTPUTS[0]), "the menu gone")
+        session.pointer_click(*centre(rows["Blur"], origin))
+        time.sleep(0.3)
+        self.assertEqual(driver.model()[0], "Dim", "a click after the menu closed chose Blur")
+
+        # Escape closes; the arrow keys and Return choose.
+        self.open_from_panel(driver, width)
+        session.pointer("key", KEY_ESC)
+        wait_for(lambda: not menu_is_shown(session, origin, size, OUTPUTS[0]), "the menu gone")
+        self.open_from_panel(driver, width)
+        session.pointer("key", KEY_DOWN, "key", KEY_DOWN, "key", KEY_ENTER)
+        wait_for(lambda: driver.model()[0] == "Pixelate", "Pixelate chosen with the keys")
 
     def test_a_lost_compositor_ends_the_process_with_status_1(self):
         driver = Driver(self.session)
