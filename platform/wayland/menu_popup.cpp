@@ -105,8 +105,9 @@ void MenuPopup::open(const WaylandOutput& output, LayerPlacement placement) {
   menuSurface_ = std::make_unique<ImageSurface>(connection_, output, placement,
                                                 static_cast<InputTarget*>(this));
 
-  // The catchers come after the menu: sway stacks the surfaces of one layer newest below. How
-  // KWin stacks them is not known, so there they lie a layer lower, below the menu for sure.
+  // The catchers come after the menu: sway stacks the surfaces of one layer newest below.
+  // WORKAROUND(kwin): KWin stacks them newest above, so the catchers would take the menu's
+  // clicks; there they lie a layer lower.
   for (const auto& each : connection_.outputs()) {
     LayerPlacement everywhere;
     everywhere.layer =
