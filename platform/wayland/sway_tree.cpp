@@ -9,29 +9,14 @@
 #include <limits>
 #include <unordered_set>
 
+#include "platform/wayland/json_values.h"
+
 namespace platform::wayland {
 
 namespace {
 
 // Far deeper than any real tree; a deeper one is cut off there rather than trusted.
 constexpr int kMaxDepth = 128;
-
-// The value as an integer, when it is a JSON number holding one exactly.
-std::optional<std::int64_t> integerOf(const QJsonValue& value) {
-  if (!value.isDouble()) return std::nullopt;
-  // toInteger answers its default for anything that is not exactly an integer; two different
-  // defaults tell that case apart from a real value.
-  const qint64 a = value.toInteger(0);
-  const qint64 b = value.toInteger(1);
-  if (a != b) return std::nullopt;
-  return a;
-}
-
-std::optional<ProcessId> pidOf(const QJsonObject& node) {
-  const auto pid = integerOf(node.value(QLatin1String("pid")));
-  if (!pid || *pid <= 0 || *pid > std::numeric_limits<ProcessId>::max()) return std::nullopt;
-  return static_cast<ProcessId>(*pid);
-}
 
 QJsonArray childrenOf(const QJsonObject& node) {
   QJsonArray children = node.value(QLatin1String("nodes")).toArray();
@@ -111,7 +96,7 @@ struct Walk {
       for (const QJsonObject& child : inFocusOrder(node)) visit(child, depth + 1);
       return;
     }
-    const auto pid = pidOf(node);
+    const auto pid = pidOf(node.value(QLatin1String("pid")));
     if (node.value(QLatin1String("focused")).toBool(false))
       snapshot.frontmostPid = pid.value_or(-1);
     if (!node.value(QLatin1String("visible")).toBool(false)) return;
