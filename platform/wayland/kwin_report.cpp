@@ -6,7 +6,6 @@
 #include <QJsonValue>
 #include <QString>
 #include <algorithm>
-#include <limits>
 #include <unordered_set>
 
 #include "platform/wayland/json_values.h"
