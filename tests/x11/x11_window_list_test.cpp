@@ -8,8 +8,10 @@
 #include <QElapsedTimer>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/x11/window_server.h"
 #include "platform/x11/x11_platform.h"
@@ -90,6 +92,22 @@ class WindowListTest : public ::testing::Test {
   OtherClient other;
   static constexpr std::uint32_t kOptions =
       kWindowListOptionOnScreenOnly | kWindowListExcludeDesktopElements;
+
+  // The list once it shows every given window, or after five seconds: a window manager under
+  // load may take a while to map what another client asked it to.
+  std::shared_ptr<const WindowInfoList> listShowing(std::initializer_list<xcb_window_t> windows,
+                                                    std::uint32_t options = kOptions) {
+    std::shared_ptr<const WindowInfoList> list;
+    for (int i = 0; i < 100; ++i) {
+      runFor(0.05);
+      list = backend.copyWindowInfo(options, kNullWindowId);
+      if (list == nullptr) return list;
+      bool all = true;
+      for (xcb_window_t w : windows) all = all && recordFor(*list, w) != nullptr;
+      if (all) break;
+    }
+    return list;
+  }
 };
 
 TEST_F(WindowListTest, RecordsFollowTheLayerTableAndReadHostilePropertiesAsAbsent) {
@@ -119,9 +137,9 @@ TEST_F(WindowListTest, RecordsFollowTheLayerTableAndReadHostilePropertiesAsAbsen
 
   for (xcb_window_t w : {desktop, good, hostile, hidden, popUp}) other.map(w);
   other.flush();
-  runFor(0.5);
+  listShowing({desktop}, kWindowListOptionOnScreenOnly);
 
-  auto list = backend.copyWindowInfo(kOptions, kNullWindowId);
+  auto list = listShowing({good, hostile, popUp});
   ASSERT_NE(list, nullptr);
   const WindowInfo* goodRecord = recordFor(*list, good);
   ASSERT_NE(goodRecord, nullptr);
@@ -188,22 +206,22 @@ TEST_F(WindowListTest, WindowsThatVanishWhileTheListIsReadAreLeftOut) {
   other.map(survivor);
   other.flush();
   // A window manager may take a while to work through the windows that came and went.
-  std::shared_ptr<const WindowInfoList> list;
-  for (int i = 0; i < 100; ++i) {
-    runFor(0.1);
-    list = backend.copyWindowInfo(kOptions, kNullWindowId);
-    ASSERT_NE(list, nullptr);
-    if (recordFor(*list, survivor) != nullptr) break;
-  }
+  std::shared_ptr<const WindowInfoList> list = listShowing({survivor});
+  ASSERT_NE(list, nullptr);
   EXPECT_NE(recordFor(*list, survivor), nullptr);
   // Only the survivor and whatever the window manager shows itself remain.
   EXPECT_LE(list->size(), 3u);
 }
 
 TEST_F(WindowListTest, AnUnchangedDesktopCostsNoRequest) {
-  for (int i = 0; i < 10; ++i) other.map(other.window());
+  std::vector<xcb_window_t> windows;
+  for (int i = 0; i < 10; ++i) {
+    windows.push_back(other.window());
+    other.map(windows.back());
+  }
   other.flush();
-  runFor(0.5);
+  listShowing({windows.front(), windows.back()});
+  runFor(0.3);
   backend.copyWindowInfo(kOptions, kNullWindowId);
   backend.frontmostApplication();
   WindowServer& server = backend.windowServer();
@@ -242,7 +260,7 @@ TEST_F(WindowListTest, ActivationsAndDesktopSwitchesAreEachPostedOnce) {
   other.set(first, "_NET_WM_DESKTOP", XCB_ATOM_CARDINAL, 32, 1, &firstDesktop);
   for (xcb_window_t w : {first, firstAgain, second}) other.map(w);
   other.flush();
-  runFor(0.5);
+  listShowing({first, firstAgain, second});
 
   setRoot("_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, first);
   runFor(0.3);
