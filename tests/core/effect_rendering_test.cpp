@@ -42,45 +42,37 @@ class EffectRenderingTest : public SimTest {
   platform::Window* window = nullptr;
 };
 
-TEST_F(EffectRenderingTest, BlurCoversTheContentAtTheIntensity) {
-  for (double intensity : {0.7, 1.0, 0.1}) {
-    render(EffectMode::blur, intensity);
-    const VisualEffectView* blur = effectView();
-    ASSERT_NE(blur, nullptr);
-    EXPECT_EQ(blur->frame(), makeRect(0, 0, 800, 600));
-    EXPECT_EQ(blur->autoresizingMask(), 18u);
-    EXPECT_EQ(blur->material(), VisualEffectMaterial::hudWindow);
-    EXPECT_EQ(blur->blendingMode(), VisualEffectBlendingMode::behindWindow);
-    EXPECT_EQ(blur->state(), VisualEffectState::active);
-    EXPECT_EQ(blur->alphaValue(), intensity);
-    EXPECT_EQ(blur->layer(), nullptr);
-    EXPECT_EQ(content().layer()->backgroundColor(), std::nullopt);
-  }
-}
-
-TEST_F(EffectRenderingTest, PixelateGrowsPastEveryEdgeAndCarriesTheFilter) {
-  struct Case {
-    double intensity;
-    double scale;
-  };
-  for (Case c : {Case{0.7, 42.0}, Case{1.0, 60.0}, Case{0.1, 6.0}}) {
-    render(EffectMode::pixelate, c.intensity);
-    const VisualEffectView* view = effectView();
-    ASSERT_NE(view, nullptr);
-    EXPECT_EQ(view->frame(), makeRect(-100, -100, 1000, 800));
-    EXPECT_EQ(view->autoresizingMask(), 18u);
-    EXPECT_EQ(view->material(), VisualEffectMaterial::underWindowBackground);
-    EXPECT_EQ(view->blendingMode(), VisualEffectBlendingMode::behindWindow);
-    EXPECT_EQ(view->state(), VisualEffectState::active);
-    EXPECT_EQ(view->alphaValue(), 1.0);
-    ASSERT_NE(view->layer(), nullptr);
-    ASSERT_EQ(view->layer()->filters().size(), 1u);
-    const platform::Filter& filter = *view->layer()->filters()[0];
-    EXPECT_EQ(filter.name(), "CIPixellate");
-    EXPECT_EQ(filter.value(platform::kInputScaleKey), platform::FilterValue(c.intensity * 60.0));
-    EXPECT_DOUBLE_EQ(std::get<double>(*filter.value(platform::kInputScaleKey)), c.scale);
-    EXPECT_EQ(filter.value(platform::kInputCenterKey),
-              platform::FilterValue(FilterVector{500.0, 400.0}));
+// Blur covers the content at the intensity; pixelate grows past every edge, fully opaque, and
+// carries the filter.
+TEST_F(EffectRenderingTest, BlurAndPixelateAddOneEffectViewBehindTheWindow) {
+  for (EffectMode mode : {EffectMode::blur, EffectMode::pixelate}) {
+    for (double intensity : {0.7, 1.0, 0.1}) {
+      render(mode, intensity);
+      const bool pixelate = mode == EffectMode::pixelate;
+      SCOPED_TRACE(std::string(QuillmereApp::rawValue(mode)) + " " + std::to_string(intensity));
+      const VisualEffectView* view = effectView();
+      ASSERT_NE(view, nullptr);
+      EXPECT_EQ(view->frame(),
+                pixelate ? makeRect(-100, -100, 1000, 800) : makeRect(0, 0, 800, 600));
+      EXPECT_EQ(view->autoresizingMask(), 18u);
+      EXPECT_EQ(view->material(), pixelate ? VisualEffectMaterial::underWindowBackground
+                                           : VisualEffectMaterial::hudWindow);
+      EXPECT_EQ(view->blendingMode(), VisualEffectBlendingMode::behindWindow);
+      EXPECT_EQ(view->state(), VisualEffectState::active);
+      EXPECT_EQ(view->alphaValue(), pixelate ? 1.0 : intensity);
+      EXPECT_EQ(content().layer()->backgroundColor(), std::nullopt);
+      if (!pixelate) {
+        EXPECT_EQ(view->layer(), nullptr);
+        continue;
+      }
+      ASSERT_NE(view->layer(), nullptr);
+      ASSERT_EQ(view->layer()->filters().size(), 1u);
+      const platform::Filter& filter = *view->layer()->filters()[0];
+      EXPECT_EQ(filter.name(), "CIPixellate");
+      EXPECT_EQ(filter.value(platform::kInputScaleKey), platform::FilterValue(intensity * 60.0));
+      EXPECT_EQ(filter.value(platform::kInputCenterKey),
+                platform::FilterValue(FilterVector{500.0, 400.0}));
+    }
   }
 }
 

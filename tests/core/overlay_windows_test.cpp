@@ -36,14 +36,6 @@ TEST_F(SimTest, OneOverlayPerScreenCoversItsWholeFrame) {
   }
 }
 
-TEST_F(SimTest, NoScreensMakeNoWindows) {
-  sim->screens.clear();
-  QuillmereApp& app = makeDelegate();
-  app.setupOverlay();
-  EXPECT_TRUE(app.overlayWindows.empty());
-  EXPECT_TRUE(sim->windows.empty());
-}
-
 TEST_F(SimTest, ContentIsInPlaceBeforeTheWindowFadesInOverHalfASecond) {
   QuillmereApp& app = makeDelegate();
   app.setupOverlay();

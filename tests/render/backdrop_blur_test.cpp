@@ -24,8 +24,9 @@ TEST(BackdropBlur, StaysWithinTwoLevelsOfADirectGaussian) {
       {"strokes", testing::strokes(203, 131), 20.0},
   };
   for (const auto& c : cases) {
-    const double difference = testing::meanAbsoluteDifference(
-        testing::plainBlur(c.image, c.sigma), testing::gaussianReference(c.image, c.sigma));
+    const double difference =
+        testing::meanAbsoluteDifference(testing::plainEffect(c.image, EffectKind::blur, c.sigma),
+                                        testing::gaussianReference(c.image, c.sigma));
     EXPECT_LE(difference, 2.0) << c.name << " at sigma " << c.sigma;
   }
 }
@@ -47,7 +48,7 @@ TEST(BackdropBlur, TurnsASharpEdgeIntoARampAsWideAsTheGaussian) {
     for (int y = 0; y < edge.height; ++y) {
       for (int x = edge.width / 2; x < edge.width; ++x) edge.at(x, y)[1] = 255;
     }
-    const Image blurred = testing::plainBlur(edge, sigma);
+    const Image blurred = testing::plainEffect(edge, EffectKind::blur, sigma);
     // From 10 % to 90 % a Gaussian's edge takes 2 * 1.2816 sigma; box filters match its
     // variance only to a whole box width, so the ramp is within 8 % of that.
     const double expected = 2.0 * 1.2816 * sigma;

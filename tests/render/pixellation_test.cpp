@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <ostream>
-#include <string>
 #include <vector>
 
 #include "render_helpers.h"
@@ -49,47 +47,28 @@ std::vector<int> expectedEdges(double center, double side, int size) {
   return edges;
 }
 
-struct GridCase {
-  double ratio;
-  double intensity;
-  int width;  // pixels
-  int height;
-};
-
-// Also the case's name in the test list: "scale125_intensity10_150x100".
-std::string caseName(const GridCase& c) {
-  return "scale" + std::to_string(std::lround(c.ratio * 100)) + "_intensity" +
-         std::to_string(std::lround(c.intensity * 100)) + "_" + std::to_string(c.width) + "x" +
-         std::to_string(c.height);
-}
-
-void PrintTo(const GridCase& c, std::ostream* out) {
-  *out << caseName(c);
-}
-
-class PixellateGrid : public ::testing::TestWithParam<GridCase> {};
-
-TEST_P(PixellateGrid, SquaresAreUniformWithEdgesOnTheGridThroughTheCentre) {
-  const GridCase& c = GetParam();
-  const Size points{c.width / c.ratio, c.height / c.ratio};
-  const Image out = testing::windowContent(testing::pixelateContent(points, c.intensity),
-                                           slopes(c.width, c.height), c.ratio);
-  const double side = c.intensity * 60.0 * c.ratio;
-  const std::vector<int> columns = expectedEdges(c.width / 2.0, side, c.width);
-  const std::vector<int> rows = expectedEdges(c.height / 2.0, side, c.height);
-  // Every row changes colour at the same columns, and every column at the same rows.
-  for (int y = 0; y < c.height; y += 7) EXPECT_EQ(edges(out, y, true), columns) << "row " << y;
-  for (int x = 0; x < c.width; x += 7) EXPECT_EQ(edges(out, x, false), rows) << "column " << x;
-}
-
 // Sides of 42, 6, 12, 36, 27 and 7.5 pixels: the last one tiles with squares of 7 and 8.
-INSTANTIATE_TEST_SUITE_P(Sizes, PixellateGrid,
-                         ::testing::Values(GridCase{1.0, 0.7, 301, 200}, GridCase{1.0, 0.1, 97, 61},
-                                           GridCase{2.0, 0.1, 200, 150},
-                                           GridCase{2.0, 0.3, 360, 240},
-                                           GridCase{1.5, 0.3, 240, 180},
-                                           GridCase{1.25, 0.1, 150, 100}),
-                         [](const auto& info) { return caseName(info.param); });
+TEST(Pixellate, SquaresAreUniformWithEdgesOnTheGridThroughTheCentre) {
+  const struct {
+    double ratio;
+    double intensity;
+    int width;  // pixels
+    int height;
+  } cases[] = {{1.0, 0.7, 301, 200}, {1.0, 0.1, 97, 61},   {2.0, 0.1, 200, 150},
+               {2.0, 0.3, 360, 240}, {1.5, 0.3, 240, 180}, {1.25, 0.1, 150, 100}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "ratio " << c.ratio << ", intensity " << c.intensity);
+    const Size points{c.width / c.ratio, c.height / c.ratio};
+    const Image out = testing::windowContent(testing::pixelateContent(points, c.intensity),
+                                             slopes(c.width, c.height), c.ratio);
+    const double side = c.intensity * 60.0 * c.ratio;
+    const std::vector<int> columns = expectedEdges(c.width / 2.0, side, c.width);
+    const std::vector<int> rows = expectedEdges(c.height / 2.0, side, c.height);
+    // Every row changes colour at the same columns, and every column at the same rows.
+    for (int y = 0; y < c.height; y += 7) EXPECT_EQ(edges(out, y, true), columns) << "row " << y;
+    for (int x = 0; x < c.width; x += 7) EXPECT_EQ(edges(out, x, false), rows) << "column " << x;
+  }
+}
 
 // Centres in points within the effect view, which reaches 100 points past the screen; rows
 // are counted from the top, so the grid line lies at the height less the centre's y.

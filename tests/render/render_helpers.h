@@ -12,9 +12,6 @@ ContentSnapshot pixelateContent(Size size, double intensity);
 
 // The plain effect over the whole image as the window's own content: no tint, fully opaque.
 Image plainEffect(const Image& image, EffectKind kind, double sigmaPixels, double squareSide = 1.0);
-inline Image plainBlur(const Image& image, double sigmaPixels) {
-  return plainEffect(image, EffectKind::blur, sigmaPixels);
-}
 
 // Output (a) and output (b) of a fresh renderer.
 Image windowContent(const ContentSnapshot& content, const Image& beneath, double ratio,
