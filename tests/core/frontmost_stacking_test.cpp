@@ -27,14 +27,12 @@ TEST(WindowRecordTest, MissingOrInexactValuesTakeTheDefaults) {
     std::int64_t asInt64;
     double asDouble;
   };
-  const std::int64_t big = std::int64_t{1} << 40;
   const Case cases[] = {
       {std::int64_t{5}, 5, 5, 5.0},
       {5.0, 5, 5, 5.0},
       {-3.0, -3, -3, -3.0},
       {2.5, 0, -1, 2.5},
       {std::string("7"), 0, -1, 1.0},
-      {big, 0, big, static_cast<double>(big)},
       {std::int64_t{2147483647}, 2147483647, 2147483647, 2147483647.0},
       {std::int64_t{2147483648}, 0, 2147483648, 2147483648.0},
       {std::int64_t{-2147483648LL}, -2147483647 - 1, -2147483648LL, -2147483648.0},

@@ -105,18 +105,5 @@ TEST_F(SimTest, ToggleWithoutOverlaysStillFlipsAndReports) {
   EXPECT_EQ(sim->standardOutput, std::vector<std::string>{"Toggled effect: false"});
 }
 
-TEST_F(ShakeTest, WhileOffTheOverlaysKeepTheirLevel) {
-  sim->frontmost = platform::RunningApplication{77};
-  app->toggleEffect();
-  sim->foreignWindows =
-      std::make_shared<platform::WindowInfoList>(platform::WindowInfoList{windowInfo(3, 77, 8)});
-  sim->postWorkspaceNotification(platform::WorkspaceNotification::didActivateApplication);
-  sim->advance(0.5);
-  EXPECT_EQ(app->overlayWindows[0]->level(), -1);
-  app->toggleEffect();
-  sim->advance(0.1);
-  EXPECT_EQ(app->overlayWindows[0]->level(), 7);
-}
-
 }  // namespace
 }  // namespace quillmere
