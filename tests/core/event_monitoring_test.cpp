@@ -52,8 +52,6 @@ class MonitoringTest : public SimTest {
 TEST_F(MonitoringTest, InstallsItsObserversMonitorsAndTimer) {
   EXPECT_EQ(sim->globalMonitorMasks, (std::vector<EventMask>{32, 1024}));
   EXPECT_EQ(sim->localMonitorMasks, (std::vector<EventMask>{1024}));
-  EXPECT_EQ(
-      std::count(sim->repeatingTimerIntervals.begin(), sim->repeatingTimerIntervals.end(), 0.1), 1);
   // The first stacking happened during set-up, before any tick.
   EXPECT_EQ(sim->windowListQueries, 1);
 }

@@ -56,18 +56,6 @@ TEST_F(ShakeTest, TotalMustExceedSixHundred) {
   EXPECT_EQ(sim->standardOutput, std::vector<std::string>{"Toggled effect: false"});
 }
 
-TEST_F(ShakeTest, OneJumpPastSixHundredTogglesAndTheNextShakeStartsFromZero) {
-  moveTo(0, 0);
-  moveTo(0, 601);
-  EXPECT_FALSE(enabled());
-  moveTo(0, 0);  // 601 again, but the total restarted at 0 ... and 601 > 600
-  EXPECT_TRUE(enabled());
-  moveTo(0, 300);
-  moveTo(0, 0);
-  EXPECT_TRUE(enabled());  // 600 is not enough
-  EXPECT_EQ(total(), 600.0);
-}
-
 TEST_F(ShakeTest, ToggleFadesEveryOverlayOverAThirdOfASecond) {
   platform::Window& window = *app->overlayWindows[0];
   app->toggleEffect();
