@@ -18,15 +18,6 @@ void SimTest::TearDown() {
   sim = nullptr;
 }
 
-void SimTest::launch() {
-  runQuillmere();
-}
-
-QuillmereApp& SimTest::makeDelegate() {
-  quillmere::delegate = std::make_shared<QuillmereApp>();
-  return *quillmere::delegate;
-}
-
 platform::WindowInfo SimTest::windowInfo(std::int64_t number, std::int64_t pid, std::int64_t layer,
                                          double alpha) {
   return {{std::string(platform::kWindowNumberKey), number},

@@ -37,9 +37,9 @@ class SimTest : public ::testing::Test {
   void TearDown() override;
 
   // Runs the whole entry sequence; the simulated loop returns once launching has finished.
-  void launch();
+  void launch() { runQuillmere(); }
   // A delegate made by hand, without launching, for operations tested alone.
-  QuillmereApp& makeDelegate();
+  QuillmereApp& makeDelegate() { return *(delegate = std::make_shared<QuillmereApp>()); }
   QuillmereApp& delegateRef() { return *quillmere::delegate; }
 
   // A foreign window record with every key present.

@@ -97,13 +97,10 @@ Image gaussianReference(const Image& image, double sigma) {
 
 double meanAbsoluteDifference(const Image& a, const Image& b) {
   double total = 0.0;
-  std::size_t count = 0;
   for (std::size_t i = 0; i < a.pixels.size(); ++i) {
-    if (i % 4 == 3) continue;
-    total += std::abs(int(a.pixels[i]) - int(b.pixels[i]));
-    ++count;
+    if (i % 4 != 3) total += std::abs(int(a.pixels[i]) - int(b.pixels[i]));
   }
-  return count == 0 ? 0.0 : total / double(count);
+  return total / double(a.pixels.size() / 4 * 3);
 }
 
 }  // namespace platform::render::testing
