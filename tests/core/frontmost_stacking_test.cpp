@@ -97,7 +97,10 @@ TEST_F(StackingTest, FirstQualifyingWindowOfTheFrontmostApplicationDecides) {
   app->updateFocus();
   EXPECT_EQ(levels(), (std::vector<platform::WindowLevel>{2, 2}));
 
-  setWindows({windowInfo(4, kFrontPid, 0), windowInfo(5, kFrontPid, 3)});
+  // A record without layer or alpha is an opaque window at the normal level, and decides.
+  setWindows({{{std::string(platform::kWindowOwnerPidKey), kFrontPid},
+               {std::string(platform::kWindowNumberKey), std::int64_t{9}}},
+              windowInfo(10, kFrontPid, 5)});
   app->updateFocus();
   EXPECT_EQ(levels(), (std::vector<platform::WindowLevel>{-1, -1}));
 }
@@ -114,16 +117,6 @@ TEST_F(StackingTest, AlphaThresholdAndLayerBoundaries) {
     app->updateFocus();
     EXPECT_EQ(levels()[0], c.expected) << "alpha " << c.alpha << " layer " << c.layer;
   }
-}
-
-// The record's defaults are tested above; here only that a record missing its layer and alpha
-// counts as an opaque window at the normal level, and so decides.
-TEST_F(StackingTest, RecordWithoutLayerOrAlphaQualifies) {
-  setWindows({{{std::string(platform::kWindowOwnerPidKey), kFrontPid},
-               {std::string(platform::kWindowNumberKey), std::int64_t{9}}},
-              windowInfo(10, kFrontPid, 5)});
-  app->updateFocus();
-  EXPECT_EQ(levels()[0], -1);
 }
 
 TEST_F(StackingTest, OverlaysNeverChooseThemselves) {
