@@ -10,21 +10,17 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QSocketNotifier>
-#include <cstdio>
 #include <memory>
 #include <sstream>
 #include <string>
 
 #include "platform/shared/termination_signals.h"
 #include "platform/wayland/kwin_script_client.h"
+#include "scenario_driver.h"
 
 namespace {
 
-void say(const std::string& line) {
-  std::printf("driver: %s\n", line.c_str());
-  std::fflush(stdout);
-}
+using scenario::say;
 
 std::string describe(const platform::wayland::KWinScriptClient& client) {
   std::ostringstream out;
@@ -63,23 +59,10 @@ int main(int argc, char** argv) {
   client->setExposureObserver([] { say("exposure"); });
   platform::TerminationSignals termination([] { QCoreApplication::quit(); });
 
-  std::string pending;
-  QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-  QObject::connect(&input, &QSocketNotifier::activated, [&] {
-    char buffer[256];
-    const ssize_t count = read(STDIN_FILENO, buffer, sizeof buffer);
-    if (count <= 0) {
-      input.setEnabled(false);
-      return;
-    }
-    pending.append(buffer, std::size_t(count));
-    for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
-      const std::string command = pending.substr(0, end);
-      pending.erase(0, end + 1);
-      if (command == "state") say(describe(*client));
-      if (command == "service") say("service " + client->serviceName().toStdString());
-      if (command == "quit") QCoreApplication::quit();
-    }
+  scenario::readLines([&](const std::string& command) {
+    if (command == "state") say(describe(*client));
+    if (command == "service") say("service " + client->serviceName().toStdString());
+    if (command == "quit") QCoreApplication::quit();
   });
   const int status = QCoreApplication::exec();
   client.reset();
