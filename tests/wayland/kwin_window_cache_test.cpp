@@ -41,27 +41,6 @@ TEST(KWinLayerLevel, FollowsTheLayerTable) {
   for (const auto& [layer, level] : cases) EXPECT_EQ(levelOfKWinLayer(layer), level) << layer;
 }
 
-TEST(KWinReport, ReadsWindowsFrontToBackWithTheirFields) {
-  const auto parsed =
-      parseKWinReport(report(window("a", 10, 4, R"(,"opacity":0.5,"keepAbove":true)") + "," +
-                                 window("b", 11, 2, R"(,"shown":false)"),
-                             11, 3));
-  ASSERT_TRUE(parsed);
-  ASSERT_EQ(parsed->windows.size(), 2u);
-  EXPECT_EQ(parsed->windows[0].id, "a");
-  EXPECT_EQ(parsed->windows[0].pid, 10);
-  EXPECT_EQ(parsed->windows[0].layer, 4);
-  EXPECT_DOUBLE_EQ(parsed->windows[0].opacity, 0.5);
-  EXPECT_TRUE(parsed->windows[0].keepAbove);
-  EXPECT_TRUE(parsed->windows[0].shown);
-  EXPECT_EQ(parsed->windows[1].id, "b");
-  EXPECT_FALSE(parsed->windows[1].shown);
-  EXPECT_FALSE(parsed->windows[1].keepAbove);
-  EXPECT_DOUBLE_EQ(parsed->windows[1].opacity, 1.0);
-  EXPECT_EQ(parsed->activePid, 11);
-  EXPECT_EQ(parsed->desktop, 3);
-}
-
 TEST(KWinReport, HostileFieldsTakeTheirDefaultsAndBadWindowsAreLeftOut) {
   const std::string longId(kMaxKWinWindowIdBytes + 1, 'x');
   const auto parsed = parseKWinReport(
