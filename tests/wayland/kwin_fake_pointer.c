@@ -49,13 +49,13 @@ int main(int argc, char** argv) {
     fputs("usage: kwin_fake_pointer STEP...\n", stderr);
     return 2;
   }
-  struct wl_display* display = tool_connect(announced);
+  tool_connect(announced);
   if (fake_input == NULL) tool_fail("the compositor offers no org_kde_kwin_fake_input");
   if (bound_version < kAbsoluteVersion) tool_fail("the compositor's fake input is too old");
   // KWin ignores a device's requests until it has asked and been granted.
   org_kde_kwin_fake_input_authenticate(fake_input, "Quillmere tests", "scenario input");
-  if (wl_display_roundtrip(display) < 0) tool_fail("the compositor refused the fake input");
+  if (wl_display_roundtrip(tool_display) < 0) tool_fail("the compositor refused the fake input");
   const struct input_device device = {reaches, move, button,
                                       bound_version >= kKeyVersion ? key : NULL, NULL};
-  return input_steps(display, &device, argc - 1, argv + 1);
+  return input_steps(&device, argc - 1, argv + 1);
 }

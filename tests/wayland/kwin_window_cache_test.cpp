@@ -24,12 +24,10 @@ std::string report(const std::string& windows, ProcessId active, int desktop = 1
          R"(,"desktop":)" + std::to_string(desktop) + "}";
 }
 
-std::int64_t integer(const WindowInfo& info, std::string_view key) {
-  return std::get<std::int64_t>(info.find(key)->second);
-}
 std::vector<std::int64_t> column(const WindowInfoList& list, std::string_view key) {
   std::vector<std::int64_t> values;
-  for (const WindowInfo& info : list) values.push_back(integer(info, key));
+  for (const WindowInfo& info : list)
+    values.push_back(std::get<std::int64_t>(info.at(std::string(key))));
   return values;
 }
 

@@ -10,7 +10,6 @@
 #include <QDBusConnection>
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
-#include <QDBusVariant>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>

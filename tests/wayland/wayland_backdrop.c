@@ -87,9 +87,7 @@ static void configured(void*, struct zwlr_layer_surface_v1* layer, uint32_t seri
   if (width == 0 || height == 0) return;
   const size_t bytes = (size_t)width * height * 4;
   const int fd = memfd_create("wayland-backdrop", MFD_CLOEXEC);
-  if (fd < 0 || ftruncate(fd, (off_t)bytes) != 0) {
-    tool_fail("no shared memory");
-  }
+  if (fd < 0 || ftruncate(fd, (off_t)bytes) != 0) tool_fail("no shared memory");
   struct wl_shm_pool* pool = wl_shm_create_pool(shm, fd, (int32_t)bytes);
   struct wl_buffer* buffer = wl_shm_pool_create_buffer(pool, 0, (int32_t)width, (int32_t)height,
                                                        (int32_t)width * 4, WL_SHM_FORMAT_ARGB8888);
@@ -108,10 +106,9 @@ static void closed(void*, struct zwlr_layer_surface_v1*) {
 static const struct zwlr_layer_surface_v1_listener layer_listener = {configured, closed};
 
 int main(void) {
-  struct wl_display* display = tool_connect(announced);
-  if (compositor == NULL || shm == NULL || seat == NULL || layer_shell == NULL) {
+  tool_connect(announced);
+  if (compositor == NULL || shm == NULL || seat == NULL || layer_shell == NULL)
     tool_fail("the compositor lacks a seat, wl_shm or layer-shell");
-  }
   wl_seat_add_listener(seat, &seat_listener, NULL);
   surface = wl_compositor_create_surface(compositor);
   struct zwlr_layer_surface_v1* layer = zwlr_layer_shell_v1_get_layer_surface(
@@ -122,11 +119,11 @@ int main(void) {
                  ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
   zwlr_layer_surface_v1_set_exclusive_zone(layer, -1);
   wl_surface_commit(surface);
-  while (!mapped && wl_display_dispatch(display) >= 0) {
+  while (!mapped && wl_display_dispatch(tool_display) >= 0) {
   }
-  wl_display_roundtrip(display);
+  wl_display_roundtrip(tool_display);
   say("ready\n", 0, 0);
-  while (wl_display_dispatch(display) >= 0) {
+  while (wl_display_dispatch(tool_display) >= 0) {
   }
   return 0;
 }

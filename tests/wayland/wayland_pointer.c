@@ -55,10 +55,10 @@ int main(int argc, char** argv) {
     fputs("usage: wayland_pointer LEFT TOP WIDTH HEIGHT STEP...\n", stderr);
     return 2;
   }
-  struct wl_display* display = tool_connect(announced);
+  tool_connect(announced);
   if (manager == NULL) tool_fail("the compositor offers no zwlr_virtual_pointer_manager_v1");
   pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(manager, NULL);
-  if (wl_display_roundtrip(display) < 0) tool_fail("the compositor refused a virtual pointer");
+  if (wl_display_roundtrip(tool_display) < 0) tool_fail("the compositor refused a virtual pointer");
   const struct input_device device = {reaches, move, button, NULL, frame};
-  return input_steps(display, &device, argc - 5, argv + 5);
+  return input_steps(&device, argc - 5, argv + 5);
 }
