@@ -114,6 +114,12 @@ TEST(SwayTree, HostileFieldsAreSkippedNotTrusted) {
        {},
        -1},
       {"children not objects", R"({"nodes":[1,"two",null,[3]]})", {}, {}, -1},
+      {"a duplicate id counts once, the first wins",
+       R"({"nodes":[{"id":7,"type":"con","pid":1,"visible":true,"nodes":[]},)"
+       R"({"id":7,"type":"con","pid":2,"visible":true,"nodes":[]}]})",
+       {7},
+       1,
+       -1},
   };
   for (const Case& c : cases) {
     const auto snapshot = parseSwayTree(c.json, kOwnPid);
@@ -124,16 +130,6 @@ TEST(SwayTree, HostileFieldsAreSkippedNotTrusted) {
     }
     EXPECT_EQ(snapshot->frontmostPid, c.frontmost) << c.name;
   }
-}
-
-TEST(SwayTree, DuplicateIdsCountOnceAndTheFirstWins) {
-  const std::string json = R"({"nodes":[
-    {"id":7,"type":"con","pid":1,"visible":true,"nodes":[]},
-    {"id":7,"type":"con","pid":2,"visible":true,"nodes":[]}]})";
-  const auto snapshot = parseSwayTree(json, kOwnPid);
-  ASSERT_TRUE(snapshot);
-  ASSERT_EQ(idsOf(*snapshot), (std::vector<std::int64_t>{7}));
-  EXPECT_EQ(snapshot->views[0].pid, 1);
 }
 
 TEST(SwayTree, TextThatIsNoObjectGivesNothing) {

@@ -18,11 +18,12 @@ Message windowEvent(const std::string& change) {
 Message workspaceEvent(const std::string& change) {
   return {sway_ipc::kWorkspaceEvent, R"({"change":")" + change + R"("})"};
 }
-// A tree with one visible window of `pid`, focused or not.
-Message tree(ProcessId pid, bool focused) {
-  return {sway_ipc::kGetTree, R"({"nodes":[{"id":8,"type":"con","visible":true,"pid":)" +
-                                  std::to_string(pid) + R"(,"focused":)" +
-                                  (focused ? "true" : "false") + R"(,"nodes":[]}]})"};
+// A tree with one visible window of `pid`, focused or not, standing at x.
+Message tree(ProcessId pid, bool focused, int x = 0) {
+  return {sway_ipc::kGetTree,
+          R"({"nodes":[{"id":8,"type":"con","visible":true,"pid":)" + std::to_string(pid) +
+              R"(,"focused":)" + (focused ? "true" : "false") + R"(,"rect":{"x":)" +
+              std::to_string(x) + R"(,"y":0,"width":100,"height":50},"nodes":[]}]})"};
 }
 // What the cache sends to ask for one tree.
 const std::string kTreeRequest = sway_ipc::encode(sway_ipc::kGetTree, {});
@@ -79,30 +80,23 @@ TEST(SwayWindowCache, StartsWithTheSubscriptionAndOneTree) {
   EXPECT_EQ(cache.windowList()->size(), 1u);
 }
 
-// A tree whose one window stands at x.
-Message placedTree(int x) {
-  return {sway_ipc::kGetTree,
-          R"({"nodes":[{"id":8,"type":"con","visible":true,"pid":77,"focused":true,)"
-          R"("rect":{"x":)" +
-              std::to_string(x) + R"(,"y":0,"width":100,"height":50},"nodes":[]}]})"};
-}
-
 // sway announces no move or resize by the pointer: a look at the layout finds it.
 TEST(SwayWindowCache, ALookAtTheLayoutTellsAMovedWindowOnlyOnce) {
   SwayWindowCache cache(4242);
   cache.start();
-  EXPECT_FALSE(cache.handle(placedTree(10)).exposureChanged);  // the first tree: nothing to compare
+  EXPECT_FALSE(
+      cache.handle(tree(77, true, 10)).exposureChanged);  // the first tree: nothing to compare
 
   EXPECT_EQ(cache.checkLayout().send, kTreeRequest);
   EXPECT_EQ(cache.checkLayout().send, "");  // one tree at a time
-  EXPECT_FALSE(cache.handle(placedTree(10)).exposureChanged);
+  EXPECT_FALSE(cache.handle(tree(77, true, 10)).exposureChanged);
 
   cache.checkLayout();
-  const auto moved = cache.handle(placedTree(30));
+  const auto moved = cache.handle(tree(77, true, 30));
   EXPECT_TRUE(moved.exposureChanged);
   EXPECT_TRUE(moved.notifications.empty());  // same owner, same focus
   cache.checkLayout();
-  EXPECT_FALSE(cache.handle(placedTree(30)).exposureChanged);
+  EXPECT_FALSE(cache.handle(tree(77, true, 30)).exposureChanged);
 }
 
 // A cache that has its subscription and a first tree: window 8 of pid 77, focused.
