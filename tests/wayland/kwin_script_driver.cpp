@@ -26,21 +26,8 @@ std::string describe(const platform::wayland::KWinScriptClient& client) {
   std::ostringstream out;
   out << "state loaded " << (client.isLoaded() ? 1 : 0);
   const auto frontmost = client.frontmostPid();
-  out << " | frontmost " << (frontmost ? std::to_string(*frontmost) : "none") << " | windows";
-  if (const auto list = client.windowList()) {
-    for (const auto& info : *list) {
-      const auto integer = [&info](std::string_view key) {
-        const auto value = info.find(key);
-        return value == info.end() ? std::int64_t{-99} : std::get<std::int64_t>(value->second);
-      };
-      const auto alpha = info.find(platform::kWindowAlphaKey);
-      out << ' ' << integer(platform::kWindowNumberKey) << ':'
-          << integer(platform::kWindowOwnerPidKey) << ':' << integer(platform::kWindowLayerKey)
-          << ':' << (alpha == info.end() ? -1.0 : std::get<double>(alpha->second));
-    }
-  } else {
-    out << " none";
-  }
+  out << " | frontmost " << (frontmost ? std::to_string(*frontmost) : "none") << " | windows"
+      << scenario::describeWindows(client.windowList().get());
   out << " | requests " << client.requestsSent();
   return out.str();
 }

@@ -6,8 +6,8 @@
 //   expect R G B  reports "expect R G B": what the first overlay shows now over a plain area of
 //            that colour, from the renderer itself
 //   toggle   toggles the effect as the shortcut does
-//   state    reports the frontmost pid, the window list, the screens, the overlays' levels
-//            and the IPC requests and output captures made so far
+//   state    reports the frontmost pid, the window list (as describeWindows gives it), the
+//            screens, the overlays' levels and the IPC requests and output captures made so far
 //   model    reports the effect, its intensity and the overlays' alpha
 //   menu     reports the menu's size and each row's rectangle in the menu, in points
 //   watch    from now on reports "activated SECONDS" on the monotonic clock each time an
@@ -39,17 +39,7 @@ std::string describeState(platform::wayland::WaylandPlatform& backend) {
   std::ostringstream out;
   const auto frontmost = backend.frontmostApplication();
   out << "frontmost " << (frontmost ? std::to_string(frontmost->processIdentifier) : "none");
-  out << " | windows";
-  if (const auto list = backend.copyWindowInfo(17, 0)) {
-    for (const auto& info : *list) {
-      const auto number = info.find(platform::kWindowNumberKey);
-      const auto owner = info.find(platform::kWindowOwnerPidKey);
-      out << ' ' << (number != info.end() ? std::get<std::int64_t>(number->second) : -1) << ':'
-          << (owner != info.end() ? std::get<std::int64_t>(owner->second) : 0);
-    }
-  } else {
-    out << " none";
-  }
+  out << " | windows" << scenario::describeWindows(backend.copyWindowInfo(17, 0).get());
   out << " | screens";
   for (const auto& frame : backend.screenFrames()) {
     out << ' ' << frame.origin.x << ',' << frame.origin.y << ',' << frame.size.width << ','

@@ -8,7 +8,10 @@
 #include <QSocketNotifier>
 #include <cstdio>
 #include <functional>
+#include <sstream>
 #include <string>
+
+#include "platform/workspace.h"
 
 namespace scenario {
 
@@ -16,6 +19,24 @@ namespace scenario {
 inline void say(const std::string& line) {
   std::printf("driver: %s\n", line.c_str());
   std::fflush(stdout);
+}
+
+// " NUMBER:PID:LEVEL:ALPHA" for each window of the list, front to back, or " none" without a
+// list; a number the window lacks reads -99, a missing alpha -1.
+inline std::string describeWindows(const platform::WindowInfoList* list) {
+  if (list == nullptr) return " none";
+  std::ostringstream out;
+  for (const auto& info : *list) {
+    const auto integer = [&info](std::string_view key) {
+      const auto value = info.find(key);
+      return value == info.end() ? std::int64_t{-99} : std::get<std::int64_t>(value->second);
+    };
+    const auto alpha = info.find(platform::kWindowAlphaKey);
+    out << ' ' << integer(platform::kWindowNumberKey) << ':'
+        << integer(platform::kWindowOwnerPidKey) << ':' << integer(platform::kWindowLayerKey) << ':'
+        << (alpha == info.end() ? -1.0 : std::get<double>(alpha->second));
+  }
+  return out.str();
 }
 
 // Hands every line of standard input, without its newline, to `onLine` as it arrives; calls
