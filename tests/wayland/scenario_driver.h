@@ -1,5 +1,5 @@
 // What the programs that the scenario scripts drive share: commands on standard input, one a
-// line, read as Qt's event loop runs, and answers on standard output.
+// line, read as Qt's event loop runs, and answers on standard output, window lists among them.
 #pragma once
 
 #include <unistd.h>
