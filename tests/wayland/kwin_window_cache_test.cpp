@@ -24,12 +24,10 @@ std::string report(const std::string& windows, ProcessId active, int desktop = 1
          R"(,"desktop":)" + std::to_string(desktop) + "}";
 }
 
-std::int64_t integer(const WindowInfo& info, std::string_view key) {
-  return std::get<std::int64_t>(info.find(key)->second);
-}
 std::vector<std::int64_t> column(const WindowInfoList& list, std::string_view key) {
   std::vector<std::int64_t> values;
-  for (const WindowInfo& info : list) values.push_back(integer(info, key));
+  for (const WindowInfo& info : list)
+    values.push_back(std::get<std::int64_t>(info.at(std::string(key))));
   return values;
 }
 
@@ -39,27 +37,6 @@ TEST(KWinLayerLevel, FollowsTheLayerTable) {
       {7, 101},   {8, 101}, {9, 101}, {10, 101}, {11, 0}, {-1, 0},
   };
   for (const auto& [layer, level] : cases) EXPECT_EQ(levelOfKWinLayer(layer), level) << layer;
-}
-
-TEST(KWinReport, ReadsWindowsFrontToBackWithTheirFields) {
-  const auto parsed =
-      parseKWinReport(report(window("a", 10, 4, R"(,"opacity":0.5,"keepAbove":true)") + "," +
-                                 window("b", 11, 2, R"(,"shown":false)"),
-                             11, 3));
-  ASSERT_TRUE(parsed);
-  ASSERT_EQ(parsed->windows.size(), 2u);
-  EXPECT_EQ(parsed->windows[0].id, "a");
-  EXPECT_EQ(parsed->windows[0].pid, 10);
-  EXPECT_EQ(parsed->windows[0].layer, 4);
-  EXPECT_DOUBLE_EQ(parsed->windows[0].opacity, 0.5);
-  EXPECT_TRUE(parsed->windows[0].keepAbove);
-  EXPECT_TRUE(parsed->windows[0].shown);
-  EXPECT_EQ(parsed->windows[1].id, "b");
-  EXPECT_FALSE(parsed->windows[1].shown);
-  EXPECT_FALSE(parsed->windows[1].keepAbove);
-  EXPECT_DOUBLE_EQ(parsed->windows[1].opacity, 1.0);
-  EXPECT_EQ(parsed->activePid, 11);
-  EXPECT_EQ(parsed->desktop, 3);
 }
 
 TEST(KWinReport, HostileFieldsTakeTheirDefaultsAndBadWindowsAreLeftOut) {

@@ -1,24 +1,21 @@
 // Quillmere on the Wayland backend, for the test scripts: the real launch and run, plus a few
 // commands on standard input that reach what the menu will reach once there is one. Every line
 // it adds itself starts with "driver: ".
-//   dim      switches every overlay to the dim effect
-//   mode M   switches every overlay to the effect named M (Blur, Pixelate or Dim)
+//   mode M   switches every overlay to the effect named M (Blur, Pixelate or Dim) and reports
+//            "mode M"; "dim" alone is "mode Dim"
 //   expect R G B  reports "expect R G B": what the first overlay shows now over a plain area of
 //            that colour, from the renderer itself
 //   toggle   toggles the effect as the shortcut does
-//   state    reports the frontmost pid, the window list, the screens, the overlays' levels
-//            and the IPC requests and output captures made so far
+//   state    reports the frontmost pid, the window list (as describeWindows gives it), the
+//            screens, the overlays' levels and the IPC requests and output captures made so far
 //   model    reports the effect, its intensity and the overlays' alpha
 //   menu     reports the menu's size and each row's rectangle in the menu, in points
 //   watch    from now on reports "activated SECONDS" on the monotonic clock each time an
 //            activation has been handled, after Quillmere's own observer (for the benchmark)
-#include <unistd.h>
-
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QSlider>
-#include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -32,29 +29,17 @@
 #include "platform/render/effect_renderer.h"
 #include "platform/wayland/wayland_backend.h"
 #include "platform/wayland/wayland_platform.h"
+#include "scenario_driver.h"
 
 namespace {
 
-void say(const std::string& line) {
-  std::printf("driver: %s\n", line.c_str());
-  std::fflush(stdout);
-}
+using scenario::say;
 
 std::string describeState(platform::wayland::WaylandPlatform& backend) {
   std::ostringstream out;
   const auto frontmost = backend.frontmostApplication();
   out << "frontmost " << (frontmost ? std::to_string(frontmost->processIdentifier) : "none");
-  out << " | windows";
-  if (const auto list = backend.copyWindowInfo(17, 0)) {
-    for (const auto& info : *list) {
-      const auto number = info.find(platform::kWindowNumberKey);
-      const auto owner = info.find(platform::kWindowOwnerPidKey);
-      out << ' ' << (number != info.end() ? std::get<std::int64_t>(number->second) : -1) << ':'
-          << (owner != info.end() ? std::get<std::int64_t>(owner->second) : 0);
-    }
-  } else {
-    out << " none";
-  }
+  out << " | windows" << scenario::describeWindows(backend.copyWindowInfo(17, 0).get());
   out << " | screens";
   for (const auto& frame : backend.screenFrames()) {
     out << ' ' << frame.origin.x << ',' << frame.origin.y << ',' << frame.size.width << ','
@@ -106,12 +91,6 @@ std::string describeMenu() {
   return "menu none";
 }
 
-void switchMode(quillmere::QuillmereApp::EffectMode mode) {
-  auto& delegate = quillmere::delegate;
-  delegate->currentMode = mode;
-  for (const auto& window : delegate->overlayWindows) delegate->updateOverlayEffect(*window);
-}
-
 // The renderer's own answer for a plain area, at the first overlay's alpha.
 std::string expectedOver(int red, int green, int blue) {
   const auto& delegate = quillmere::delegate;
@@ -141,24 +120,19 @@ void runCommand(const std::string& command, platform::wayland::WaylandPlatform& 
   std::istringstream words(command);
   std::string verb;
   words >> verb;
-  if (verb == "mode" && delegate) {
+  if ((verb == "mode" || verb == "dim") && delegate) {
     std::string name;
-    words >> name;
+    if (!(words >> name)) name = "Dim";
     for (auto mode : quillmere::QuillmereApp::allCases) {
-      if (quillmere::QuillmereApp::rawValue(mode) == name) switchMode(mode);
+      if (quillmere::QuillmereApp::rawValue(mode) != name) continue;
+      delegate->currentMode = mode;
+      for (const auto& window : delegate->overlayWindows) delegate->updateOverlayEffect(*window);
     }
     say("mode " + name);
-    return;
-  }
-  if (verb == "expect") {
+  } else if (verb == "expect") {
     int red = 0, green = 0, blue = 0;
     words >> red >> green >> blue;
     say(expectedOver(red, green, blue));
-    return;
-  }
-  if (command == "dim" && delegate) {
-    switchMode(quillmere::QuillmereApp::EffectMode::dim);
-    say("dim");
   } else if (command == "toggle" && delegate) {
     delegate->toggleEffect();
   } else if (command == "state") {
@@ -176,12 +150,11 @@ void runCommand(const std::string& command, platform::wayland::WaylandPlatform& 
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   qputenv("QT_QPA_PLATFORM", "wayland");
   int qtArgc = 1;
   QApplication application(qtArgc, argv);
-  (void)argc;
 
   auto backend = platform::wayland::makeWaylandPlatform();
   if (!backend) {
@@ -191,21 +164,7 @@ int main(int argc, char** argv) {
   auto& wayland = static_cast<platform::wayland::WaylandPlatform&>(*backend);
   platform::installPlatform(std::move(backend));
 
-  std::string pending;
-  QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-  QObject::connect(&input, &QSocketNotifier::activated, [&] {
-    char buffer[256];
-    const ssize_t count = read(STDIN_FILENO, buffer, sizeof buffer);
-    if (count <= 0) {
-      input.setEnabled(false);
-      return;
-    }
-    pending.append(buffer, std::size_t(count));
-    for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
-      runCommand(pending.substr(0, end), wayland);
-      pending.erase(0, end + 1);
-    }
-  });
+  scenario::readLines([&wayland](const std::string& command) { runCommand(command, wayland); });
 
   quillmere::runQuillmere();
   const int status = wayland.exitCode();

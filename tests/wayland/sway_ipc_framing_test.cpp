@@ -47,16 +47,6 @@ TEST(SwayIpcFraming, ReadsMessagesWhateverTheyArriveIn) {
   }
 }
 
-TEST(SwayIpcFraming, WaitsForAWholePayload) {
-  MessageReader reader;
-  const std::string framed = encode(kGetTree, "{\"id\":1}");
-  reader.append(std::string_view(framed).substr(0, framed.size() - 1));
-  EXPECT_FALSE(reader.next());
-  reader.append(std::string_view(framed).substr(framed.size() - 1));
-  ASSERT_TRUE(reader.next());
-  EXPECT_FALSE(reader.next());
-}
-
 TEST(SwayIpcFraming, RefusesBadMagicAndOversizedPayloadsForGood) {
   struct Case {
     const char* name;

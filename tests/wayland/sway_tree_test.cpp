@@ -41,34 +41,15 @@ std::vector<std::int64_t> idsOf(const SwayTreeSnapshot& snapshot) {
   return ids;
 }
 
-TEST(SwayTree, VisibleWindowsFrontToBackByFocusOrderAndTheFocusedOwner) {
+TEST(SwayTree, VisibleWindowsFrontToBackByFocusOrderAtTheNormalLevelAndTheFocusedOwner) {
   const auto snapshot = parseSwayTree(desktopTree(), kOwnPid);
   ASSERT_TRUE(snapshot);
   EXPECT_EQ(idsOf(*snapshot), (std::vector<std::int64_t>{12, 11, 10, 20}));
   EXPECT_EQ(snapshot->views[0].pid, 120);
   EXPECT_EQ(snapshot->frontmostPid, 120);
   EXPECT_EQ(snapshot->focusedOutput, "HEADLESS-1");
-}
 
-TEST(SwayTree, AFocusedEmptyWorkspaceNamesItsOutput) {
-  std::string tree = desktopTree(R"("focused":false)");
-  const std::string workspace = R"("name":"2",)";
-  tree.insert(tree.find(workspace) + workspace.size(), R"("focused":true,)");
-  const auto snapshot = parseSwayTree(tree, kOwnPid);
-  ASSERT_TRUE(snapshot);
-  EXPECT_EQ(snapshot->focusedOutput, "HEADLESS-2");
-  EXPECT_EQ(snapshot->frontmostPid, -1);
-}
-
-TEST(SwayTree, NoFocusedWindowMeansTheDesktop) {
-  const auto snapshot = parseSwayTree(desktopTree(R"("focused":false)"), kOwnPid);
-  ASSERT_TRUE(snapshot);
-  EXPECT_EQ(snapshot->frontmostPid, -1);
-  EXPECT_EQ(idsOf(*snapshot).size(), 4u);
-}
-
-TEST(SwayTree, EveryWindowIsAtTheNormalLevelWithItsIdAndOwner) {
-  const auto list = windowInfoListOf(*parseSwayTree(desktopTree(), kOwnPid));
+  const auto list = windowInfoListOf(*snapshot);
   ASSERT_EQ(list->size(), 4u);
   // Floating (12), tiled (11) and fullscreen (20) alike.
   for (std::size_t i : {0u, 1u, 3u}) {
@@ -77,6 +58,19 @@ TEST(SwayTree, EveryWindowIsAtTheNormalLevelWithItsIdAndOwner) {
   EXPECT_EQ(std::get<std::int64_t>(list->at(3).at(std::string(kWindowNumberKey))), 20);
   EXPECT_EQ(std::get<std::int64_t>(list->at(3).at(std::string(kWindowOwnerPidKey))), 200);
   EXPECT_FALSE(list->at(3).contains(kWindowAlphaKey)) << "sway gives no opacity";
+}
+
+// No focused window means the desktop; a focused empty workspace still names its output.
+TEST(SwayTree, WithoutAFocusedWindowTheDesktopIsFrontmost) {
+  std::string tree = desktopTree(R"("focused":false)");
+  EXPECT_EQ(parseSwayTree(tree, kOwnPid).value().frontmostPid, -1);
+  const std::string workspace = R"("name":"2",)";
+  tree.insert(tree.find(workspace) + workspace.size(), R"("focused":true,)");
+  const auto snapshot = parseSwayTree(tree, kOwnPid);
+  ASSERT_TRUE(snapshot);
+  EXPECT_EQ(snapshot->focusedOutput, "HEADLESS-2");
+  EXPECT_EQ(snapshot->frontmostPid, -1);
+  EXPECT_EQ(idsOf(*snapshot).size(), 4u);
 }
 
 TEST(SwayTree, OurOwnWindowsAreLeftOutButStillTakeTheFocus) {
@@ -120,6 +114,12 @@ TEST(SwayTree, HostileFieldsAreSkippedNotTrusted) {
        {},
        -1},
       {"children not objects", R"({"nodes":[1,"two",null,[3]]})", {}, {}, -1},
+      {"a duplicate id counts once, the first wins",
+       R"({"nodes":[{"id":7,"type":"con","pid":1,"visible":true,"nodes":[]},)"
+       R"({"id":7,"type":"con","pid":2,"visible":true,"nodes":[]}]})",
+       {7},
+       1,
+       -1},
   };
   for (const Case& c : cases) {
     const auto snapshot = parseSwayTree(c.json, kOwnPid);
@@ -130,16 +130,6 @@ TEST(SwayTree, HostileFieldsAreSkippedNotTrusted) {
     }
     EXPECT_EQ(snapshot->frontmostPid, c.frontmost) << c.name;
   }
-}
-
-TEST(SwayTree, DuplicateIdsCountOnceAndTheFirstWins) {
-  const std::string json = R"({"nodes":[
-    {"id":7,"type":"con","pid":1,"visible":true,"nodes":[]},
-    {"id":7,"type":"con","pid":2,"visible":true,"nodes":[]}]})";
-  const auto snapshot = parseSwayTree(json, kOwnPid);
-  ASSERT_TRUE(snapshot);
-  ASSERT_EQ(idsOf(*snapshot), (std::vector<std::int64_t>{7}));
-  EXPECT_EQ(snapshot->views[0].pid, 1);
 }
 
 TEST(SwayTree, TextThatIsNoObjectGivesNothing) {

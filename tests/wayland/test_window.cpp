@@ -2,24 +2,9 @@
 // else. Usage: wayland_test_window TITLE #RRGGBB
 #include <QApplication>
 #include <QColor>
-#include <QPainter>
+#include <QPalette>
 #include <QWidget>
 #include <cstdio>
-
-namespace {
-
-class SolidWindow final : public QWidget {
- public:
-  explicit SolidWindow(QColor colour) : colour_(colour) {}
-
- protected:
-  void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), colour_); }
-
- private:
-  QColor colour_;
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -30,7 +15,11 @@ int main(int argc, char** argv) {
   qputenv("QT_WAYLAND_DISABLE_WINDOWDECORATION", "1");
   int qtArgc = 1;
   QApplication application(qtArgc, argv);
-  SolidWindow window{QColor(QString::fromLocal8Bit(argv[2]))};
+  QWidget window;
+  QPalette palette;
+  palette.setColor(QPalette::Window, QColor(QString::fromLocal8Bit(argv[2])));
+  window.setPalette(palette);
+  window.setAutoFillBackground(true);
   window.setWindowTitle(QString::fromLocal8Bit(argv[1]));
   window.resize(200, 150);
   window.show();

@@ -8,13 +8,10 @@
 //   button pressed | button released
 // Status 1 and one line on standard error when the compositor lacks what it needs.
 #define _GNU_SOURCE
-#include <stdint.h>
-#include <stdio.h>
-#include <string.h>
 #include <sys/mman.h>
-#include <unistd.h>
-#include <wayland-client.h>
 
+#define TOOL_NAME "wayland_backdrop"
+#include "wayland_tool.h"
 #include "wlr-layer-shell-unstable-v1-client.h"
 
 static struct wl_compositor* compositor;
@@ -25,10 +22,8 @@ static struct zwlr_layer_shell_v1* layer_shell;
 static struct wl_surface* surface;
 static int mapped;
 
-static void announced(void* data, struct wl_registry* registry, uint32_t name,
-                      const char* interface, uint32_t version) {
-  (void)data;
-  (void)version;
+static void announced(void*, struct wl_registry* registry, uint32_t name, const char* interface,
+                      uint32_t) {
   if (strcmp(interface, wl_compositor_interface.name) == 0) {
     compositor = wl_registry_bind(registry, name, &wl_compositor_interface, 4);
   } else if (strcmp(interface, wl_shm_interface.name) == 0) {
@@ -40,71 +35,37 @@ static void announced(void* data, struct wl_registry* registry, uint32_t name,
   }
 }
 
-static void withdrawn(void* data, struct wl_registry* registry, uint32_t name) {
-  (void)data;
-  (void)registry;
-  (void)name;
-}
-
-static const struct wl_registry_listener registry_listener = {announced, withdrawn};
-
-static void say(const char* line) {
-  puts(line);
+// One line on standard output, right away; the format may show x and y.
+static void say(const char* line, wl_fixed_t x, wl_fixed_t y) {
+  printf(line, wl_fixed_to_int(x), wl_fixed_to_int(y));
   fflush(stdout);
 }
 
-static void entered(void* data, struct wl_pointer* p, uint32_t serial, struct wl_surface* s,
-                    wl_fixed_t x, wl_fixed_t y) {
-  (void)data;
-  (void)p;
-  (void)serial;
-  (void)s;
-  printf("enter %d %d\n", wl_fixed_to_int(x), wl_fixed_to_int(y));
-  fflush(stdout);
+static void entered(void*, struct wl_pointer*, uint32_t, struct wl_surface*, wl_fixed_t x,
+                    wl_fixed_t y) {
+  say("enter %d %d\n", x, y);
 }
 
-static void left(void* data, struct wl_pointer* p, uint32_t serial, struct wl_surface* s) {
-  (void)data;
-  (void)p;
-  (void)serial;
-  (void)s;
-  say("leave");
+static void left(void*, struct wl_pointer*, uint32_t, struct wl_surface*) {
+  say("leave\n", 0, 0);
 }
 
-static void moved(void* data, struct wl_pointer* p, uint32_t time, wl_fixed_t x, wl_fixed_t y) {
-  (void)data;
-  (void)p;
-  (void)time;
-  printf("motion %d %d\n", wl_fixed_to_int(x), wl_fixed_to_int(y));
-  fflush(stdout);
+static void moved(void*, struct wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
+  say("motion %d %d\n", x, y);
 }
 
-static void pressed(void* data, struct wl_pointer* p, uint32_t serial, uint32_t time,
-                    uint32_t button, uint32_t state) {
-  (void)data;
-  (void)p;
-  (void)serial;
-  (void)time;
-  (void)button;
-  say(state == WL_POINTER_BUTTON_STATE_PRESSED ? "button pressed" : "button released");
+static void pressed(void*, struct wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
+  say(state == WL_POINTER_BUTTON_STATE_PRESSED ? "button pressed\n" : "button released\n", 0, 0);
 }
 
-static void scrolled(void* data, struct wl_pointer* p, uint32_t time, uint32_t axis,
-                     wl_fixed_t value) {
-  (void)data;
-  (void)p;
-  (void)time;
-  (void)axis;
-  (void)value;
-}
+static void scrolled(void*, struct wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {}
 
 // The seat is bound at version 3: none of the later pointer events arrive.
 static const struct wl_pointer_listener pointer_listener = {
     .enter = entered, .leave = left, .motion = moved, .button = pressed, .axis = scrolled};
 
 // The headless seat has a pointer only while a virtual pointer exists.
-static void capabilities(void* data, struct wl_seat* s, uint32_t caps) {
-  (void)data;
+static void capabilities(void*, struct wl_seat* s, uint32_t caps) {
   const int has_pointer = (caps & WL_SEAT_CAPABILITY_POINTER) != 0;
   if (has_pointer && pointer == NULL) {
     pointer = wl_seat_get_pointer(s);
@@ -115,26 +76,18 @@ static void capabilities(void* data, struct wl_seat* s, uint32_t caps) {
   }
 }
 
-static void seat_name(void* data, struct wl_seat* s, const char* name) {
-  (void)data;
-  (void)s;
-  (void)name;
-}
+static void seat_name(void*, struct wl_seat*, const char*) {}
 
 static const struct wl_seat_listener seat_listener = {capabilities, seat_name};
 
 // Fills the configured size with transparent pixels: the wallpaper shows through.
-static void configured(void* data, struct zwlr_layer_surface_v1* layer, uint32_t serial,
-                       uint32_t width, uint32_t height) {
-  (void)data;
+static void configured(void*, struct zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width,
+                       uint32_t height) {
   zwlr_layer_surface_v1_ack_configure(layer, serial);
   if (width == 0 || height == 0) return;
   const size_t bytes = (size_t)width * height * 4;
   const int fd = memfd_create("wayland-backdrop", MFD_CLOEXEC);
-  if (fd < 0 || ftruncate(fd, (off_t)bytes) != 0) {
-    fputs("wayland_backdrop: no shared memory\n", stderr);
-    _exit(1);
-  }
+  if (fd < 0 || ftruncate(fd, (off_t)bytes) != 0) tool_fail("no shared memory");
   struct wl_shm_pool* pool = wl_shm_create_pool(shm, fd, (int32_t)bytes);
   struct wl_buffer* buffer = wl_shm_pool_create_buffer(pool, 0, (int32_t)width, (int32_t)height,
                                                        (int32_t)width * 4, WL_SHM_FORMAT_ARGB8888);
@@ -146,27 +99,16 @@ static void configured(void* data, struct zwlr_layer_surface_v1* layer, uint32_t
   mapped = 1;
 }
 
-static void closed(void* data, struct zwlr_layer_surface_v1* layer) {
-  (void)data;
-  (void)layer;
+static void closed(void*, struct zwlr_layer_surface_v1*) {
   _exit(0);
 }
 
 static const struct zwlr_layer_surface_v1_listener layer_listener = {configured, closed};
 
 int main(void) {
-  struct wl_display* display = wl_display_connect(NULL);
-  if (display == NULL) {
-    fputs("wayland_backdrop: no Wayland compositor to connect to\n", stderr);
-    return 1;
-  }
-  struct wl_registry* registry = wl_display_get_registry(display);
-  wl_registry_add_listener(registry, &registry_listener, NULL);
-  wl_display_roundtrip(display);
-  if (compositor == NULL || shm == NULL || seat == NULL || layer_shell == NULL) {
-    fputs("wayland_backdrop: the compositor lacks a seat, wl_shm or layer-shell\n", stderr);
-    return 1;
-  }
+  tool_connect(announced);
+  if (compositor == NULL || shm == NULL || seat == NULL || layer_shell == NULL)
+    tool_fail("the compositor lacks a seat, wl_shm or layer-shell");
   wl_seat_add_listener(seat, &seat_listener, NULL);
   surface = wl_compositor_create_surface(compositor);
   struct zwlr_layer_surface_v1* layer = zwlr_layer_shell_v1_get_layer_surface(
@@ -177,11 +119,11 @@ int main(void) {
                  ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
   zwlr_layer_surface_v1_set_exclusive_zone(layer, -1);
   wl_surface_commit(surface);
-  while (!mapped && wl_display_dispatch(display) >= 0) {
+  while (!mapped && wl_display_dispatch(tool_display) >= 0) {
   }
-  wl_display_roundtrip(display);
-  say("ready");
-  while (wl_display_dispatch(display) >= 0) {
+  wl_display_roundtrip(tool_display);
+  say("ready\n", 0, 0);
+  while (wl_display_dispatch(tool_display) >= 0) {
   }
   return 0;
 }

@@ -15,7 +15,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QSocketNotifier>
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -26,6 +25,7 @@
 
 #include "platform/wayland/output_capture.h"
 #include "platform/wayland/wayland_connection.h"
+#include "scenario_driver.h"
 
 namespace {
 
@@ -150,18 +150,8 @@ int main(int argc, char** argv) {
   Probe probe(connection, capture);
   QObject::connect(&connection, &WaylandConnection::connectionLost, [] { std::_Exit(1); });
 
-  std::string pending;
-  QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-  QObject::connect(&input, &QSocketNotifier::activated, [&] {
-    char buffer[256];
-    const ssize_t count = read(STDIN_FILENO, buffer, sizeof buffer);
-    if (count <= 0) return QCoreApplication::quit();
-    pending.append(buffer, std::size_t(count));
-    for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
-      probe.run(pending.substr(0, end));
-      pending.erase(0, end + 1);
-    }
-  });
+  scenario::readLines([&probe](const std::string& line) { probe.run(line); },
+                      [] { QCoreApplication::quit(); });
   say("ready");
   return QCoreApplication::exec();
 }
