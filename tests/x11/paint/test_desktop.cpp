@@ -3,21 +3,14 @@
 #include <xcb/shape.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
+
+#include "platform/x11/paint/xcb_reply.h"
 
 namespace quillmere::test {
 
-namespace {
-
-struct Free {
-  void operator()(void* p) const { std::free(p); }
-};
 template <typename T>
-using Reply = std::unique_ptr<T, Free>;
-
-}  // namespace
+using Reply = platform::x11::XcbReply<T>;
 
 TestDesktop::TestDesktop(const std::string& displayName) {
   int screenNumber = 0;
