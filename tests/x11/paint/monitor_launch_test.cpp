@@ -2,12 +2,13 @@
 // size: each overlay covers exactly its own monitor and shows the effect over what lies
 // beneath it, every pixel and every edge, and leaves the rest of the screen alone.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QRect>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -15,26 +16,49 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "../../render/render_helpers.h"
 #include "private_display.h"
-#include "quillmere_launch.h"
 #include "test_desktop.h"
-#include "top_level_windows.h"
 
 namespace {
 
+using quillmere::test::hex;
 using quillmere::test::PrivateDisplay;
-using quillmere::test::QuillmereLaunch;
+using quillmere::test::PrivateEnvironment;
 using quillmere::test::TestDesktop;
-using quillmere::test::TopLevelWindows;
+using Variables = std::vector<std::pair<std::string, std::string>>;
 namespace helpers = platform::render::testing;
 
-constexpr int kLaunchesPerEffect = 10;
 constexpr double kIntensity = 0.7;
-const std::vector<std::string> kCompositor{"picom", "--backend", "xrender", "--config",
-                                           "/dev/null"};
+
+// This build's quillmere on the display, with a private environment of its own, a session bus
+// address where no bus answers, and whatever the test adds (Qt's scale settings).
+class QuillmereLaunch final {
+ public:
+  QuillmereLaunch(const std::string& display, const Variables& extra) {
+    environment_.set("DBUS_SESSION_BUS_ADDRESS",
+                     "unix:path=" + environment_.get("XDG_RUNTIME_DIR") + "/no-bus");
+    environment_.set("DISPLAY", display);
+    for (const auto& [name, value] : extra) environment_.set(name, value);
+    pid_ = quillmere::test::spawn({QUILLMERE_BINARY}, environment_);
+  }
+  ~QuillmereLaunch() { stop(); }
+  QuillmereLaunch(const QuillmereLaunch&) = delete;
+  QuillmereLaunch& operator=(const QuillmereLaunch&) = delete;
+
+  bool running() const { return pid_ > 0 && kill(pid_, 0) == 0; }
+  // The exit status after SIGTERM, or -1 when it did not end normally within five seconds.
+  int stop() {
+    return quillmere::test::endProcess(std::exchange(pid_, -1), std::chrono::seconds(5));
+  }
+
+ private:
+  PrivateEnvironment environment_;
+  pid_t pid_ = -1;
+};
 
 struct Monitor {
   QRect rect;  // device pixels
@@ -43,48 +67,33 @@ struct Monitor {
 
 // Two monitors as RandR defines them, in that order; the primary holds the screen's output.
 struct Layout {
-  const char* name;
   QSize screen;
   std::vector<Monitor> monitors;
 };
 
-const Layout kPrimaryRight{"primaryRight",
-                           {2390, 768},
+const Layout kPrimaryRight{{2390, 768},
                            {{QRect(0, 0, 1024, 600), false}, {QRect(1024, 0, 1366, 768), true}}};
-const Layout kPrimaryLeft{"primaryLeft",
-                          {2390, 768},
+const Layout kPrimaryLeft{{2390, 768},
                           {{QRect(1366, 0, 1024, 600), false}, {QRect(0, 0, 1366, 768), true}}};
 
-void PrintTo(const Layout& layout, std::ostream* out) {
-  *out << layout.name;
-}
+// Each effect, its content as the core builds it, and how far down the menu it lies: the modes
+// are the first items that can be chosen, and a fresh launch starts with blur.
+struct Effect {
+  const char* name;
+  platform::render::ContentSnapshot (*content)(platform::Size, double);
+  int menuSteps;
+};
+const Effect kEffects[] = {{"blur", helpers::blurContent, 0},
+                           {"pixelate", helpers::pixelateContent, 2},
+                           {"dim", helpers::dimContent, 3}};
 
-enum class Effect { blur, pixelate, dim };
-constexpr Effect kEffects[] = {Effect::blur, Effect::pixelate, Effect::dim};
-
-const char* nameOf(Effect effect) {
-  switch (effect) {
-    case Effect::blur:
-      return "blur";
-    case Effect::pixelate:
-      return "pixelate";
-    case Effect::dim:
-      return "dim";
-  }
-  return "";
-}
-
-platform::render::ContentSnapshot contentFor(Effect effect, platform::Size points) {
-  switch (effect) {
-    case Effect::blur:
-      return helpers::blurContent(points, kIntensity);
-    case Effect::pixelate:
-      return helpers::pixelateContent(points, kIntensity);
-    case Effect::dim:
-      return helpers::dimContent(points, kIntensity);
-  }
-  return {};
-}
+// Quillmere's ratios: Qt's scale settings, and those it reads from the display.
+struct Scale {
+  int xftDpi = 0;  // Xft.dpi in the display's resources; 0 leaves it out
+  Variables environment;
+  double primaryRatio = 1.0;
+  double secondaryRatio = 1.0;
+};
 
 // What the desktop window shows: a colour ramp across the whole screen with a fine checker in
 // blue, so that a pixel taken from the wrong place or a neighbouring monitor shows; turned
@@ -107,13 +116,10 @@ helpers::Image crop(const std::vector<std::uint32_t>& rgb, QSize size, QRect rec
   helpers::Image image(rect.width(), rect.height());
   for (int y = 0; y < rect.height(); ++y) {
     for (int x = 0; x < rect.width(); ++x) {
+      // Blue, green, red and alpha in memory, as the image keeps them.
       const std::uint32_t p =
-          rgb[static_cast<std::size_t>(rect.y() + y) * size.width() + rect.x() + x];
-      std::uint8_t* out = image.at(x, y);
-      out[0] = p & 0xff;
-      out[1] = (p >> 8) & 0xff;
-      out[2] = (p >> 16) & 0xff;
-      out[3] = 0xff;
+          rgb[static_cast<std::size_t>(rect.y() + y) * size.width() + rect.x() + x] | 0xff000000u;
+      std::memcpy(image.at(x, y), &p, 4);
     }
   }
   return image;
@@ -126,25 +132,6 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds l
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return true;
-}
-
-std::string hex(std::uint32_t rgb) {
-  char text[16];
-  std::snprintf(text, sizeof text, "#%06x", rgb);
-  return text;
-}
-
-// Quillmere's ratios: Qt's scale settings, and those it reads from the display.
-struct Scale {
-  const char* name;
-  int xftDpi = 0;  // Xft.dpi in the display's resources; 0 leaves it out
-  std::vector<std::pair<std::string, std::string>> environment;
-  double primaryRatio = 1.0;
-  double secondaryRatio = 1.0;
-};
-
-void PrintTo(const Scale& scale, std::ostream* out) {
-  *out << scale.name;
 }
 
 // A desktop with two monitors, openbox, a desktop program's window and perhaps a compositor.
@@ -162,14 +149,13 @@ class TwoMonitorDesktop : public ::testing::Test {
     for (const Monitor& monitor : layout_.monitors) {
       const QRect& r = monitor.rect;
       // The millimetres give 96 dots per inch, as Xvfb's own.
-      const std::string geometry = std::to_string(r.width()) + "/" +
-                                   std::to_string(std::lround(r.width() * 25.4 / 96)) + "x" +
-                                   std::to_string(r.height()) + "/" +
-                                   std::to_string(std::lround(r.height() * 25.4 / 96)) + "+" +
+      const auto mm = [](int pixels) { return std::to_string(std::lround(pixels * 25.4 / 96)); };
+      const std::string geometry = std::to_string(r.width()) + "/" + mm(r.width()) + "x" +
+                                   std::to_string(r.height()) + "/" + mm(r.height()) + "+" +
                                    std::to_string(r.x()) + "+" + std::to_string(r.y());
-      const std::string name = monitor.primary ? "primary" : "secondary";
-      ASSERT_TRUE(display_->run(
-          {"xrandr", "--setmonitor", name, geometry, monitor.primary ? "screen" : "none"}));
+      ASSERT_TRUE(
+          display_->run({"xrandr", "--setmonitor", monitor.primary ? "primary" : "secondary",
+                         geometry, monitor.primary ? "screen" : "none"}));
     }
     ASSERT_TRUE(display_->run({"xrandr", "--output", "screen", "--primary"}));
     if (xftDpi != 0) {
@@ -181,73 +167,52 @@ class TwoMonitorDesktop : public ::testing::Test {
     }
     display_->start({"openbox", "--config-file", "/etc/xdg/openbox/rc.xml"});
     desktop_ = std::make_unique<TestDesktop>(display_->name());
-    windows_ = std::make_unique<TopLevelWindows>(display_->name());
     ASSERT_TRUE(desktop_->connected());
     ASSERT_TRUE(
-        waitFor([&] { return windows_->windowManagerRunning(); }, std::chrono::seconds(10)));
-    if (compositor) display_->start(kCompositor);
+        waitFor([&] { return desktop_->windowManagerRunning(); }, std::chrono::seconds(10)));
+    if (compositor) display_->start(quillmere::test::kCompositor);
 
     picture_ = desktopPicture(layout_.screen);
-    const xcb_window_t window = desktopWindow_ =
-        desktop_->createDesktopPicture(QRect(QPoint(0, 0), layout_.screen), picture_);
-    const QRect all(QPoint(0, 0), layout_.screen);
-    std::vector<std::uint32_t> shot;
+    desktopWindow_ = desktop_->createDesktopPicture(QRect(QPoint(0, 0), layout_.screen), picture_);
     int polls = 0;
     ASSERT_TRUE(waitFor(
         [&] {
-          if (++polls % 50 == 0) windows_->mapAgain(window);
-          return (shot = desktop_->screen(all)) == picture_;
+          if (++polls % 50 == 0) desktop_->map(desktopWindow_);
+          return desktop_->screen(QRect(QPoint(0, 0), layout_.screen)) == picture_;
         },
         std::chrono::seconds(10)))
-        << "the desktop window does not show its picture: " << firstDifference(shot);
-  }
-
-  std::string firstDifference(const std::vector<std::uint32_t>& shot) const {
-    for (std::size_t i = 0; i < std::min(shot.size(), picture_.size()); ++i) {
-      if (shot[i] != picture_[i]) {
-        const auto width = static_cast<std::size_t>(layout_.screen.width());
-        return "at (" + std::to_string(i % width) + ", " + std::to_string(i / width) + ") " +
-               hex(shot[i]) + " instead of " + hex(picture_[i]);
-      }
-    }
-    return "no screenshot";
+        << "the desktop window does not show its picture: " << screenShows({}, {}, 0).message();
   }
 
   // The expected pixels of each monitor for the effect, in device pixels at its ratio.
-  std::vector<Expected> expectedFor(Effect effect, const Scale& scale) const {
+  std::vector<Expected> expectedFor(const Effect& effect, const Scale& scale) const {
     std::vector<Expected> expected;
     for (const Monitor& monitor : layout_.monitors) {
       const QRect& r = monitor.rect;
       const double ratio = monitor.primary ? scale.primaryRatio : scale.secondaryRatio;
       const platform::Size points{r.width() / ratio, r.height() / ratio};
-      expected.push_back({r, helpers::finalPixels(contentFor(effect, points),
+      expected.push_back({r, helpers::finalPixels(effect.content(points, kIntensity),
                                                   crop(picture_, layout_.screen, r), ratio, 1.0)});
     }
     return expected;
-  }
-
-  QRect primaryRect() const {
-    for (const Monitor& monitor : layout_.monitors) {
-      if (monitor.primary) return monitor.rect;
-    }
-    return {};
   }
 
   // The panel that stands in for the status item without a tray: in the primary's top-right
   // corner, 24 points square, give or take a pixel that Qt rounds at fractional ratios.
   QRect panelRect(double ratio) const {
     const int side = static_cast<int>(std::ceil(24 * ratio));
-    const QRect primary = primaryRect();
-    return QRect(primary.right() - side, primary.top(), side + 1, side + 1).intersected(primary);
+    for (const Monitor& m : layout_.monitors) {
+      if (m.primary) return QRect(m.rect.right() - side, m.rect.top(), side + 1, side + 1) & m.rect;
+    }
+    return {};
   }
 
-  // Chooses the effect from the menu, with the keyboard: the modes are the first items that
-  // can be chosen.
-  ::testing::AssertionResult choose(Effect effect, double ratio) {
-    if (effect == Effect::blur) return ::testing::AssertionSuccess();
+  // Chooses the effect from the menu, with the keyboard.
+  ::testing::AssertionResult choose(const Effect& effect, double ratio) {
+    if (effect.menuSteps == 0) return ::testing::AssertionSuccess();
     const QPoint click = panelRect(ratio).center();
     const auto menuShown = [&] {
-      for (const auto& [window, rect] : windows_->unmanaged()) {
+      for (const QRect& rect : desktop_->unmanaged()) {
         if (rect.width() >= 100 && rect.height() >= 100 && rect.width() < 1000) return true;
       }
       return false;
@@ -261,8 +226,8 @@ class TwoMonitorDesktop : public ::testing::Test {
         },
         std::chrono::seconds(8));
     if (!opened) return ::testing::AssertionFailure() << "the menu did not open";
-    std::vector<std::string> keys{"xdotool", "key", "--delay", "30", "Down", "Down"};
-    if (effect == Effect::dim) keys.push_back("Down");
+    std::vector<std::string> keys{"xdotool", "key", "--delay", "30"};
+    keys.insert(keys.end(), effect.menuSteps, "Down");
     keys.push_back("Return");
     display_->run(keys);
     return ::testing::AssertionSuccess();
@@ -275,13 +240,6 @@ class TwoMonitorDesktop : public ::testing::Test {
     const QRect all(QPoint(0, 0), layout_.screen);
     const std::vector<std::uint32_t> shot = desktop_->screen(all);
     if (shot.size() != picture_.size()) return ::testing::AssertionFailure() << "no screenshot";
-    const auto near = [tolerance](std::uint32_t a, std::uint32_t b) {
-      using quillmere::test::blue;
-      using quillmere::test::green;
-      using quillmere::test::red;
-      return std::abs(red(a) - red(b)) <= tolerance && std::abs(green(a) - green(b)) <= tolerance &&
-             std::abs(blue(a) - blue(b)) <= tolerance;
-    };
     for (int y = 0; y < all.height(); ++y) {
       for (int x = 0; x < all.width(); ++x) {
         if (panel.contains(x, y)) continue;
@@ -295,7 +253,7 @@ class TwoMonitorDesktop : public ::testing::Test {
           want = std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
           monitor = static_cast<int>(m);
         }
-        if (!near(got, want)) {
+        if (!quillmere::test::near(got, want, tolerance)) {
           return ::testing::AssertionFailure()
                  << "at (" << x << ", " << y << ") on "
                  << (monitor < 0 ? std::string("no monitor") : "monitor " + std::to_string(monitor))
@@ -313,7 +271,7 @@ class TwoMonitorDesktop : public ::testing::Test {
       const QRect& r = monitor.rect;
       monitors.insert({r.x(), r.y(), r.width(), r.height()});
     }
-    for (const auto& [window, r] : windows_->unmanaged()) {
+    for (const QRect& r : desktop_->unmanaged()) {
       if (r.width() >= 1000) overlays.insert({r.x(), r.y(), r.width(), r.height()});
     }
     if (overlays == monitors) return ::testing::AssertionSuccess();
@@ -332,103 +290,87 @@ class TwoMonitorDesktop : public ::testing::Test {
     return shows;
   }
 
-  // Launches Quillmere again and again, each time choosing the effect, and checks the screen.
-  void launchAndCheck(const Scale& scale, int launchesPerEffect) {
-    for (Effect effect : kEffects) {
-      const std::vector<Expected> expected = expectedFor(effect, scale);
-      for (int launch = 0; launch < launchesPerEffect; ++launch) {
-        SCOPED_TRACE(std::string(nameOf(effect)) + ", launch " + std::to_string(launch + 1));
-        QuillmereLaunch quillmere(display_->name(), scale.environment);
-        ASSERT_TRUE(choose(effect, scale.primaryRatio));
-        EXPECT_TRUE(showsSoon(expected, scale.primaryRatio));
-        EXPECT_TRUE(overlaysCoverTheMonitors());
-        EXPECT_EQ(quillmere.stop(), 0);
-        if (HasFailure()) return;
-      }
-    }
-  }
-
   Layout layout_;
   std::unique_ptr<PrivateDisplay> display_;
   std::unique_ptr<TestDesktop> desktop_;
-  std::unique_ptr<TopLevelWindows> windows_;
   std::vector<std::uint32_t> picture_;
   xcb_window_t desktopWindow_ = XCB_NONE;
 };
 
-class MonitorLaunch : public TwoMonitorDesktop,
-                      public ::testing::WithParamInterface<std::tuple<bool, Layout>> {};
+// A desktop, how often Quillmere is launched on it for each effect, and at which scale: again
+// and again where a race at launch would show, once per ratio. At 1.5 the 1366-pixel monitor is
+// 910.67 points wide, and still covered to the last column.
+const Scale kPerScreen{0, {{"QT_SCREEN_SCALE_FACTORS", "primary=2;secondary=1"}}, 2.0, 1.0};
+struct Launches {
+  const char* name;
+  bool compositor;
+  const Layout* layout;
+  int perEffect;
+  Scale scale;
+};
+const Launches kLaunches[] = {
+    {"none_primaryRight", false, &kPrimaryRight, 10, {}},
+    {"picom_primaryLeft", true, &kPrimaryLeft, 10, {}},
+    {"xftDpi144", false, &kPrimaryRight, 1, {144, {}, 1.5, 1.5}},
+    {"qtScaleFactor1_5", false, &kPrimaryRight, 1, {0, {{"QT_SCALE_FACTOR", "1.5"}}, 1.5, 1.5}},
+    {"mixed", false, &kPrimaryRight, 1, kPerScreen},
+};
+
+class MonitorLaunch : public TwoMonitorDesktop, public ::testing::WithParamInterface<Launches> {};
 
 TEST_P(MonitorLaunch, EveryMonitorShowsItsEffectAtEveryLaunch) {
-  const auto& [compositor, layout] = GetParam();
-  startDesktop(compositor, layout);
+  const Launches& launches = GetParam();
+  const Scale& scale = launches.scale;
+  startDesktop(launches.compositor, *launches.layout, scale.xftDpi);
   if (HasFatalFailure()) return;
-  launchAndCheck(Scale{"1", 0, {}, 1.0, 1.0}, kLaunchesPerEffect);
+  for (const Effect& effect : kEffects) {
+    const std::vector<Expected> expected = expectedFor(effect, scale);
+    for (int launch = 0; launch < launches.perEffect; ++launch) {
+      SCOPED_TRACE(std::string(effect.name) + ", launch " + std::to_string(launch + 1));
+      QuillmereLaunch quillmere(display_->name(), scale.environment);
+      ASSERT_TRUE(choose(effect, scale.primaryRatio));
+      EXPECT_TRUE(showsSoon(expected, scale.primaryRatio));
+      EXPECT_TRUE(overlaysCoverTheMonitors());
+      EXPECT_EQ(quillmere.stop(), 0);
+      if (HasFailure()) return;
+    }
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(TwoMonitors, MonitorLaunch,
-                         ::testing::Combine(::testing::Bool(),
-                                            ::testing::Values(kPrimaryRight, kPrimaryLeft)),
-                         [](const auto& info) {
-                           return std::string(std::get<0>(info.param) ? "picom_" : "none_") +
-                                  std::get<1>(info.param).name;
-                         });
+INSTANTIATE_TEST_SUITE_P(TwoMonitors, MonitorLaunch, ::testing::ValuesIn(kLaunches),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-// Monitors that come, go or change while Quillmere runs keep the overlays made at launch.
-TEST_F(TwoMonitorDesktop, MonitorsChangingWhileRunningLeaveTheOverlaysAsTheyWere) {
-  startDesktop(false, kPrimaryRight);
+// Each monitor follows the toggle's fades and a change of what lies beneath it on its own;
+// monitors that come, go or change while Quillmere runs keep the overlays made at launch.
+class MonitorChanges : public TwoMonitorDesktop, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(MonitorChanges, OverlaysFollowTheToggleAndWhatLiesBeneathButNotMonitorChanges) {
+  startDesktop(GetParam(), kPrimaryRight);
   if (HasFatalFailure()) return;
+  const std::vector<Expected> blurred = expectedFor(kEffects[0], {});
   QuillmereLaunch quillmere(display_->name(), {});
-  ASSERT_TRUE(waitFor([&] { return bool(overlaysCoverTheMonitors()); }, std::chrono::seconds(5)));
+  EXPECT_TRUE(showsSoon(blurred, 1.0));
+  display_->run({"xdotool", "key", "super+b"});
+  EXPECT_TRUE(showsSoon({}, 1.0)) << "switched off";
+  display_->run({"xdotool", "key", "super+b"});
+  EXPECT_TRUE(showsSoon(blurred, 1.0)) << "switched on again";
+
+  picture_ = desktopPicture(layout_.screen, true);
+  desktop_->setPicture(desktopWindow_, layout_.screen, picture_);
+  EXPECT_TRUE(showsSoon(expectedFor(kEffects[0], {}), 1.0)) << "another picture beneath";
+
+  EXPECT_TRUE(overlaysCoverTheMonitors());
   EXPECT_TRUE(display_->run({"xrandr", "--setmonitor", "added", "1024/271x168/44+0+600", "none"}));
   EXPECT_TRUE(display_->run({"xrandr", "--delmonitor", "secondary"}));
   EXPECT_TRUE(
       display_->run({"xrandr", "--setmonitor", "secondary", "800/212x600/159+0+0", "none"}));
   std::this_thread::sleep_for(std::chrono::milliseconds(800));
   EXPECT_TRUE(quillmere.running());
-  EXPECT_TRUE(overlaysCoverTheMonitors());
-  EXPECT_EQ(quillmere.stop(), 0);
-}
-
-// Each monitor follows the toggle's fades and a change of what lies beneath it on its own.
-class MonitorChanges : public TwoMonitorDesktop, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(MonitorChanges, EveryMonitorFollowsTheToggleAndWhatLiesBeneath) {
-  startDesktop(GetParam(), kPrimaryRight);
-  if (HasFatalFailure()) return;
-  const Scale one{"1", 0, {}, 1.0, 1.0};
-  QuillmereLaunch quillmere(display_->name(), {});
-  EXPECT_TRUE(showsSoon(expectedFor(Effect::blur, one), 1.0));
-  display_->run({"xdotool", "key", "super+b"});
-  EXPECT_TRUE(showsSoon({}, 1.0)) << "switched off";
-  display_->run({"xdotool", "key", "super+b"});
-  EXPECT_TRUE(showsSoon(expectedFor(Effect::blur, one), 1.0)) << "switched on again";
-
-  picture_ = desktopPicture(layout_.screen, true);
-  desktop_->setPicture(desktopWindow_, layout_.screen, picture_);
-  EXPECT_TRUE(showsSoon(expectedFor(Effect::blur, one), 1.0)) << "another picture beneath";
+  EXPECT_TRUE(overlaysCoverTheMonitors()) << "after the monitors changed";
   EXPECT_EQ(quillmere.stop(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(TwoMonitors, MonitorChanges, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "picom" : "none"; });
-
-// The 1366-pixel monitor at 1.5 is 910.67 points wide, and still covered to the last column.
-class MonitorScale : public TwoMonitorDesktop, public ::testing::WithParamInterface<Scale> {};
-
-TEST_P(MonitorScale, EveryMonitorIsCoveredInDevicePixelsWithTheEffectInPoints) {
-  startDesktop(false, kPrimaryRight, GetParam().xftDpi);
-  if (HasFatalFailure()) return;
-  launchAndCheck(GetParam(), 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Ratios, MonitorScale,
-    ::testing::Values(
-        Scale{"xftDpi144", 144, {}, 1.5, 1.5}, Scale{"xftDpi192", 192, {}, 2.0, 2.0},
-        Scale{"qtScaleFactor1_5", 0, {{"QT_SCALE_FACTOR", "1.5"}}, 1.5, 1.5},
-        Scale{"qtScaleFactor2", 0, {{"QT_SCALE_FACTOR", "2"}}, 2.0, 2.0},
-        Scale{"mixed", 0, {{"QT_SCREEN_SCALE_FACTORS", "primary=2;secondary=1"}}, 2.0, 1.0}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

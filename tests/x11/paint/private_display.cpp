@@ -12,60 +12,18 @@
 
 namespace quillmere::test {
 
-namespace {
-
-// Waits up to a second for the process to go, then kills it outright.
-void terminate(pid_t pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGTERM);
-  for (int i = 0; i < 100; ++i) {
-    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-}
-
-}  // namespace
-
-PrivateDisplay::PrivateDisplay(int width, int height) {
-  int fds[2];
-  if (pipe(fds) != 0) return;
-  fcntl(fds[0], F_SETFD, FD_CLOEXEC);  // only the write end goes to the server
-  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-  server_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
-                   "-nolisten", "tcp", "-noreset"});
-  close(fds[1]);
-  std::string number;
-  char c = 0;
-  while (server_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-  close(fds[0]);
-  if (!number.empty()) {
-    name_ = ":" + number;
-    environment_.set("DISPLAY", name_);
-  }
-}
-
-PrivateDisplay::~PrivateDisplay() {
-  for (pid_t pid : helpers_) terminate(pid);
-  terminate(server_);
-}
-
-pid_t PrivateDisplay::spawn(const std::vector<std::string>& argv) const {
-  std::vector<std::string> envStrings = environment_.entries();
-  std::vector<char*> env;
+pid_t spawn(const std::vector<std::string>& argv, const PrivateEnvironment& environment) {
+  std::vector<std::string> envStrings = environment.entries(), args = argv;
+  std::vector<char*> env, rawArgs;
   for (auto& s : envStrings) env.push_back(s.data());
-  env.push_back(nullptr);
-  std::vector<std::string> args = argv;
-  std::vector<char*> rawArgs;
   for (auto& a : args) rawArgs.push_back(a.data());
+  env.push_back(nullptr);
   rawArgs.push_back(nullptr);
 
   const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
   const pid_t parent = getpid();
   pid_t pid = fork();
   if (pid == 0) {
-    // The desktop goes with the test, also when the test crashes.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(127);
     if (devNull >= 0) {
@@ -79,9 +37,47 @@ pid_t PrivateDisplay::spawn(const std::vector<std::string>& argv) const {
   return pid;
 }
 
+int endProcess(pid_t pid, std::chrono::milliseconds patience) {
+  if (pid <= 0) return -1;
+  kill(pid, SIGTERM);
+  constexpr std::chrono::milliseconds kStep(10);
+  for (std::chrono::milliseconds waited(0); waited < patience; waited += kStep) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::this_thread::sleep_for(kStep);
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  return -1;
+}
+
+PrivateDisplay::PrivateDisplay(int width, int height) {
+  int fds[2];
+  if (pipe(fds) != 0) return;
+  fcntl(fds[0], F_SETFD, FD_CLOEXEC);  // only the write end goes to the server
+  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  server_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
+                   "-nolisten", "tcp", "-noreset"},
+                  environment_);
+  close(fds[1]);
+  std::string number;
+  char c = 0;
+  while (server_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+  close(fds[0]);
+  if (!number.empty()) {
+    name_ = ":" + number;
+    environment_.set("DISPLAY", name_);
+  }
+}
+
+PrivateDisplay::~PrivateDisplay() {
+  for (pid_t pid : helpers_) endProcess(pid, std::chrono::seconds(1));
+  endProcess(server_, std::chrono::seconds(1));
+}
+
 bool PrivateDisplay::run(const std::vector<std::string>& argv) const {
   if (!running()) return false;
-  const pid_t pid = spawn(argv);
+  const pid_t pid = spawn(argv, environment_);
   int status = 0;
   return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
          WEXITSTATUS(status) == 0;
@@ -89,14 +85,14 @@ bool PrivateDisplay::run(const std::vector<std::string>& argv) const {
 
 pid_t PrivateDisplay::start(const std::vector<std::string>& argv) {
   if (!running()) return -1;
-  const pid_t pid = spawn(argv);
+  const pid_t pid = spawn(argv, environment_);
   if (pid > 0) helpers_.push_back(pid);
   return pid;
 }
 
 void PrivateDisplay::stop(pid_t pid) {
   std::erase(helpers_, pid);
-  terminate(pid);
+  endProcess(pid, std::chrono::seconds(1));
 }
 
 void PrivateDisplay::killServer() {

@@ -2,12 +2,24 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "private_environment.h"
 
 namespace quillmere::test {
+
+// The compositor of the desktop tests: picom drawing with XRender, without the user's settings.
+inline const std::vector<std::string> kCompositor{"picom", "--backend", "xrender", "--config",
+                                                  "/dev/null"};
+
+// Starts a program with exactly this environment and its output dropped; it goes with the test,
+// also when the test crashes.
+pid_t spawn(const std::vector<std::string>& argv, const PrivateEnvironment& environment);
+// Sends SIGTERM and waits for the process as long as the patience lasts, then kills it
+// outright; its exit status, or -1 when it did not end normally in time.
+int endProcess(pid_t pid, std::chrono::milliseconds patience);
 
 // A virtual X server of our own, with the helper programs that run on it. Each of them gets
 // the private environment with this display in it; nothing of this process's own environment,
@@ -32,8 +44,6 @@ class PrivateDisplay final {
   void killServer();
 
  private:
-  pid_t spawn(const std::vector<std::string>& argv) const;
-
   PrivateEnvironment environment_;
   pid_t server_ = -1;
   std::string name_;

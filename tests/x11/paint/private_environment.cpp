@@ -15,14 +15,9 @@ PrivateEnvironment::PrivateEnvironment() {
   if (mkdtemp(pattern.data()) == nullptr) return;
   root_ = pattern;
   // The runtime directory must be private to its owner; the others may as well be.
-  const std::pair<const char*, const char*> directories[] = {{"HOME", "home"},
-                                                             {"XDG_CONFIG_HOME", "config"},
-                                                             {"XDG_DATA_HOME", "data"},
-                                                             {"XDG_CACHE_HOME", "cache"},
-                                                             {"XDG_STATE_HOME", "state"},
-                                                             {"XDG_RUNTIME_DIR", "runtime"}};
-  for (const auto& [name, folder] : directories) {
-    const std::string directory = root_ + "/" + folder;
+  for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
+                           "XDG_STATE_HOME", "XDG_RUNTIME_DIR"}) {
+    const std::string directory = root_ + "/" + name;
     mkdir(directory.c_str(), 0700);
     variables_.emplace_back(name, directory);
   }

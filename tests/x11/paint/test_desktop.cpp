@@ -3,21 +3,14 @@
 #include <xcb/shape.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
+
+#include "platform/x11/paint/xcb_reply.h"
 
 namespace quillmere::test {
 
-namespace {
-
-struct Free {
-  void operator()(void* p) const { std::free(p); }
-};
 template <typename T>
-using Reply = std::unique_ptr<T, Free>;
-
-}  // namespace
+using Reply = platform::x11::XcbReply<T>;
 
 TestDesktop::TestDesktop(const std::string& displayName) {
   int screenNumber = 0;
@@ -77,8 +70,7 @@ xcb_window_t TestDesktop::createWindow(QRect rect, std::uint32_t rgb, bool manag
   const std::uint32_t values[] = {rgb, managed ? 0u : 1u};
   const xcb_window_t window = create(rect, XCB_COPY_FROM_PARENT, XCB_COPY_FROM_PARENT,
                                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
-  xcb_map_window(connection_, window);
-  xcb_flush(connection_);
+  map(window);
   return window;
 }
 
@@ -116,8 +108,7 @@ xcb_window_t TestDesktop::createDesktopPicture(QRect rect, const std::vector<std
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS,
                       XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
   setDesktopType(window);
-  xcb_map_window(c, window);
-  xcb_flush(c);
+  map(window);
   return window;
 }
 
@@ -169,6 +160,39 @@ void TestDesktop::setRootProperty(const std::string& name, xcb_atom_t type, std:
   xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, root_, atom(name), type, format,
                       static_cast<std::uint32_t>(values.size() * 32 / format), values.data());
   xcb_flush(connection_);
+}
+
+void TestDesktop::map(xcb_window_t window) {
+  xcb_map_window(connection_, window);
+  xcb_flush(connection_);
+}
+
+bool TestDesktop::windowManagerRunning() {
+  Reply<xcb_get_property_reply_t> check(xcb_get_property_reply(
+      connection_,
+      xcb_get_property(connection_, 0, root_, atom("_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW, 0,
+                       1),
+      nullptr));
+  return check && check->value_len == 1;
+}
+
+std::vector<QRect> TestDesktop::unmanaged() {
+  std::vector<QRect> found;
+  Reply<xcb_query_tree_reply_t> tree(
+      xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), nullptr));
+  if (!tree) return found;
+  const xcb_window_t* children = xcb_query_tree_children(tree.get());
+  for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+    Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+        connection_, xcb_get_window_attributes(connection_, children[i]), nullptr));
+    Reply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, children[i]), nullptr));
+    if (attributes && geometry && attributes->override_redirect &&
+        attributes->map_state == XCB_MAP_STATE_VIEWABLE) {
+      found.emplace_back(geometry->x, geometry->y, geometry->width, geometry->height);
+    }
+  }
+  return found;
 }
 
 std::vector<std::uint32_t> TestDesktop::screen(QRect rect) {

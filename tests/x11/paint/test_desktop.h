@@ -4,6 +4,8 @@
 
 #include <QRect>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +43,13 @@ class TestDesktop final {
   void setRootProperty(const std::string& name, xcb_atom_t type, std::uint8_t format,
                        const std::vector<std::uint32_t>& values);
 
+  // Maps the window, also once more: a window manager still starting may let a request go.
+  void map(xcb_window_t window);
+  bool windowManagerRunning();
+  // The viewable override-redirect children of the root: the overlays, menus and panels of
+  // other clients.
+  std::vector<QRect> unmanaged();
+
   // The screen's pixels as 0xRRGGBB, row by row.
   std::vector<std::uint32_t> screen(QRect rect);
   std::uint32_t pixel(int x, int y);
@@ -67,6 +76,15 @@ inline int green(std::uint32_t rgb) {
 }
 inline int blue(std::uint32_t rgb) {
   return static_cast<int>(rgb & 0xff);
+}
+inline bool near(std::uint32_t a, std::uint32_t b, int tolerance) {
+  return std::abs(red(a) - red(b)) <= tolerance && std::abs(green(a) - green(b)) <= tolerance &&
+         std::abs(blue(a) - blue(b)) <= tolerance;
+}
+inline std::string hex(std::uint32_t rgb) {
+  char text[16];
+  std::snprintf(text, sizeof text, "#%06x", rgb);
+  return text;
 }
 
 }  // namespace quillmere::test
