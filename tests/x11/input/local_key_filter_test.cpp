@@ -38,20 +38,19 @@ TEST(LocalKeyFilter, OffersEachKeyOnceAndAConsumedKeyGoesNoFurther) {
   qApp->installEventFilter(&filter);
   ASSERT_TRUE(quillmere::test::showFocused(window));
 
-  struct Case {
+  const struct {
     const char* keys;
     EventModifierFlags flags;
     std::string text;
     bool reachesWindow;
     int qtKey;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"super+b", kEventModifierFlagCommand, "b", false, Qt::Key_B},
       {"super+shift+b", kEventModifierFlagCommand | kEventModifierFlagShift, "B", false, Qt::Key_B},
       {"b", 0, "b", true, Qt::Key_B},
       {"ctrl+b", kEventModifierFlagControl, "b", true, Qt::Key_B},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.keys);
     offered.clear();
     window.presses.clear();
