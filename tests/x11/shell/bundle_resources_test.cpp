@@ -42,13 +42,11 @@ TEST(BundledResource, FoundBesideTheExecutableAndNowhereOutside) {
   EXPECT_FALSE(findBundledResource("", "png"));
   EXPECT_FALSE(findBundledResource(name, ""));
   EXPECT_FALSE(findBundledResource(name, "png/.."));
-}
 
-TEST(BundledResource, DirectoriesAreNotResources) {
-  const std::string name = "shell-test-dir-" + std::to_string(getpid());
-  const fs::path dir = executableDir() / (name + ".png");
+  // A directory is no resource.
+  const fs::path dir = executableDir() / (name + "-dir.png");
   fs::create_directories(dir);
-  EXPECT_FALSE(findBundledResource(name, "png"));
+  EXPECT_FALSE(findBundledResource(name + "-dir", "png"));
   fs::remove(dir);
 }
 
@@ -95,22 +93,17 @@ class OpenURL : public ::testing::Test {
   std::string savedPath;
 };
 
+// Without an opener, or for an address that would read as an option, it fails quietly.
 TEST_F(OpenURL, HandsTheAddressToXdgOpenAsOneArgument) {
-  installRecordingOpener();
-  setenv("PATH", dir.c_str(), 1);
-  const std::string url = "file:///usr/share/doc/quillmere/README.md#sessions-and-permissions";
-  EXPECT_TRUE(openURLExternally(URL{url}));
-  EXPECT_EQ(waitForOpened(), url);
-}
-
-TEST_F(OpenURL, FailsQuietlyWithoutAnOpenerOrWithAnOption) {
   setenv("PATH", dir.c_str(), 1);
   EXPECT_FALSE(openURLExternally(URL{"file:///tmp/x"}));
   installRecordingOpener();
   EXPECT_FALSE(openURLExternally(URL{"--help"}));
   EXPECT_FALSE(openURLExternally(URL{""}));
-  usleep(200000);
-  EXPECT_FALSE(fs::exists(dir / "opened"));
+  const std::string url = "file:///usr/share/doc/quillmere/README.md#sessions-and-permissions";
+  EXPECT_TRUE(openURLExternally(URL{url}));
+  // An opener started for either refused address would most likely have written first.
+  EXPECT_EQ(waitForOpened(), url);
 }
 
 }  // namespace
