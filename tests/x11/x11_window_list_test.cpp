@@ -21,7 +21,7 @@ namespace {
 constexpr auto runFor = qt_test::runEventLoopFor;
 
 // Another application: a connection of its own that makes windows with chosen properties.
-class OtherClient {
+class OtherClient final {
  public:
   OtherClient() : c_(xcb_connect(nullptr, nullptr)) {
     root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;

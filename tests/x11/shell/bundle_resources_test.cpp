@@ -18,11 +18,8 @@ fs::path executableDir() {
 }
 
 // A file that exists for the life of the test and is gone afterwards.
-struct ScratchFile {
-  explicit ScratchFile(fs::path at, const std::string& text = "x") : path(std::move(at)) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path) << text;
-  }
+struct ScratchFile final {
+  explicit ScratchFile(fs::path at) : path(std::move(at)) { std::ofstream(path) << "x"; }
   ~ScratchFile() { fs::remove(path); }
   fs::path path;
 };
@@ -36,8 +33,7 @@ TEST(BundledResource, FoundBesideTheExecutableAndNowhereOutside) {
 
   // Names that would climb out of the data directories are refused.
   ScratchFile above(executableDir().parent_path() / (name + ".png"));
-  const std::string climbing = "../" + name;
-  EXPECT_FALSE(findBundledResource(climbing, "png"));
+  EXPECT_FALSE(findBundledResource("../" + name, "png"));
   EXPECT_FALSE(findBundledResource("..", "png"));
   EXPECT_FALSE(findBundledResource("", "png"));
   EXPECT_FALSE(findBundledResource(name, ""));
