@@ -28,12 +28,10 @@ TEST(LocalKeyFilter, OffersEachKeyOnceAndAConsumedKeyGoesNoFurther) {
   LocalKeyFilter filter;
   std::vector<Event> offered;
   filter.setKeyDownHandler([&](const Event& event) {
-    if (!event.charactersIgnoringModifiers || *event.charactersIgnoringModifiers == "x") {
-      return false;
-    }
+    const std::string text = event.charactersIgnoringModifiers.value_or("x");
+    if (text == "x") return false;
     offered.push_back(event);
-    return (event.modifierFlags & kEventModifierFlagCommand) != 0 &&
-           (*event.charactersIgnoringModifiers == "b" || *event.charactersIgnoringModifiers == "B");
+    return (event.modifierFlags & kEventModifierFlagCommand) != 0 && (text == "b" || text == "B");
   });
   qApp->installEventFilter(&filter);
   ASSERT_TRUE(quillmere::test::showFocused(window));

@@ -41,13 +41,9 @@ TEST(MenuItemText, KeyEquivalentMatchesOnlySuperWithTheSameKey) {
   }
 }
 
+// The ends and the starting value of the real slider are checked in test_tray.py.
 TEST(MenuItemText, SliderPositionsGiveExactValues) {
-  EXPECT_EQ(sliderPosition(0.1), 10);
-  EXPECT_EQ(sliderPosition(1.0), 100);
-  EXPECT_EQ(sliderPosition(0.7), 70);
   EXPECT_EQ(sliderPosition(0.555), 56);
-  EXPECT_EQ(sliderValue(10), 0.1);
-  EXPECT_EQ(sliderValue(100), 1.0);
   EXPECT_EQ(sliderValue(70), 0.7);
   for (int position = 10; position <= 100; ++position) {
     EXPECT_EQ(sliderPosition(sliderValue(position)), position);
