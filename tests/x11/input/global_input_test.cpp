@@ -11,10 +11,7 @@
 namespace platform::x11 {
 namespace {
 
-using quillmere::test::KeyRecorder;
-using quillmere::test::spin;
-using quillmere::test::waitUntil;
-using quillmere::test::xdotool;
+using namespace quillmere::test;
 
 class GlobalInputTest : public ::testing::Test {
  protected:
@@ -44,7 +41,7 @@ class GlobalInputTest : public ::testing::Test {
 // other bits and the shifted text come through as well.
 TEST_F(GlobalInputTest, KeyPressesCarryModifiersAndTextAndStillReachTheFocusedWindow) {
   KeyRecorder window;
-  ASSERT_TRUE(quillmere::test::showFocused(window));
+  ASSERT_TRUE(showFocused(window));
   ASSERT_TRUE(xdotool({"key", "super+shift+b"}));
   ASSERT_TRUE(waitUntil([&] { return window.received(Qt::Key_B) && !keys_.empty(); }));
   spin(30);
@@ -93,7 +90,7 @@ TEST_F(GlobalInputTest, MovementIsCoalescedWithATrailingDelivery) {
 }
 
 TEST(GlobalInputConnection, AKilledServerGivesConnectionLostOnce) {
-  quillmere::test::PrivateDisplay server(320, 240);
+  PrivateDisplay server(320, 240);
   ASSERT_TRUE(server.running());
   GlobalInput input(QByteArray::fromStdString(server.name()));
   ASSERT_TRUE(input.available());

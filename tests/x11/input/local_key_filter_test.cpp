@@ -11,9 +11,7 @@
 namespace platform::x11 {
 namespace {
 
-using quillmere::test::KeyRecorder;
-using quillmere::test::waitUntil;
-using quillmere::test::xdotool;
+using namespace quillmere::test;
 
 // Each key typed into our own window is offered once; a consumed key reaches neither the
 // window nor a shortcut of the same keys, and any other key goes on as usual.
@@ -34,7 +32,7 @@ TEST(LocalKeyFilter, OffersEachKeyOnceAndAConsumedKeyGoesNoFurther) {
     return (event.modifierFlags & kEventModifierFlagCommand) != 0 && (text == "b" || text == "B");
   });
   qApp->installEventFilter(&filter);
-  ASSERT_TRUE(quillmere::test::showFocused(window));
+  ASSERT_TRUE(showFocused(window));
 
   const struct {
     const char* keys;
