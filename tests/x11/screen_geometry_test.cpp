@@ -24,6 +24,11 @@ TEST(ScreenGeometry, FramesAreGlobalPointsFromThePrimarysBottomLeft) {
   ScreenGeometry secondPrimary({{0, 0, 800, 600, 1.0}, {800, 0, 1024, 768, 1.0}}, 1);
   EXPECT_EQ(secondPrimary.frames()[0], makeRect(0, 168, 800, 600));
   EXPECT_EQ(secondPrimary.frames()[1], makeRect(800, 0, 1024, 768));
+
+  // No screens at all is possible too.
+  const ScreenGeometry none({}, 0);
+  EXPECT_TRUE(none.empty());
+  EXPECT_TRUE(none.frames().empty());
 }
 
 TEST(ScreenGeometry, PixelsAndPointsConvertBothWaysPerMonitorScale) {
@@ -67,12 +72,6 @@ TEST(ScreenGeometry, MonitorsAtFractionalRatiosKeepTheirExactPixels) {
   EXPECT_EQ(mixed.pixelRectFrom(mixed.frames()[0]), (PixelRect{0, 0, 1366, 768}));
   EXPECT_EQ(mixed.pixelRectFrom(mixed.frames()[1]), (PixelRect{1366, 0, 1024, 600}));
   EXPECT_EQ(mixed.pointFromPixel(1200, 600), (Point{600, 84}));
-}
-
-TEST(ScreenGeometry, NoScreensIsPossible) {
-  const ScreenGeometry none({}, 0);
-  EXPECT_TRUE(none.empty());
-  EXPECT_TRUE(none.frames().empty());
 }
 
 }  // namespace

@@ -14,11 +14,10 @@ TEST(ToggleRequest, OnlyTheExactMessageIsARequest) {
   EXPECT_EQ(request.response_type, XCB_CLIENT_MESSAGE);
   EXPECT_TRUE(isToggleRequest(request, kOwner, kToggle));
 
-  struct Case {
+  const struct {
     const char* what;
     void (*spoil)(xcb_client_message_event_t&);
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"another window", [](auto& m) { m.window = kReply; }},
       {"another type", [](auto& m) { m.type = kToggle + 1; }},
       {"format 8", [](auto& m) { m.format = 8; }},
@@ -27,7 +26,7 @@ TEST(ToggleRequest, OnlyTheExactMessageIsARequest) {
       {"data[1]", [](auto& m) { m.data.data32[1] = 1; }},
       {"data[4]", [](auto& m) { m.data.data32[4] = 1; }},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     xcb_client_message_event_t spoilt = request;
     c.spoil(spoilt);
     EXPECT_FALSE(isToggleRequest(spoilt, kOwner, kToggle)) << c.what;

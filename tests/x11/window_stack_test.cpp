@@ -51,14 +51,13 @@ std::vector<StackEntry> desk(xcb_window_t overlay, std::size_t overlayIndex) {
 }
 
 TEST(OverlayStacking, SitsDirectlyBelowTheLowestWindowAboveItsLevel) {
-  struct Case {
+  const struct {
     std::int64_t level;
     std::optional<xcb_window_t> reference;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {-1001, 1},         {-1000, 2},         {-2, 2}, {-1, 3}, {0, 6}, {2, 6}, {3, 7}, {19, 7},
       {20, std::nullopt}, {101, std::nullopt}};
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(restackReference(desk(99, 0), c.level), c.reference) << "level " << c.level;
   }
 }

@@ -4,10 +4,8 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <atomic>
-#include <cstring>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -20,12 +18,10 @@
 namespace platform::x11 {
 namespace {
 
-void runFor(double seconds) {
-  qt_test::runEventLoopFor(seconds);
-}
+constexpr auto runFor = qt_test::runEventLoopFor;
 
 // Another application: a connection of its own that makes windows with chosen properties.
-class OtherClient {
+class OtherClient final {
  public:
   OtherClient() : c_(xcb_connect(nullptr, nullptr)) {
     root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
@@ -54,6 +50,10 @@ class OtherClient {
   void set(xcb_window_t w, const std::string& property, xcb_atom_t type, std::uint8_t format,
            std::uint32_t length, const void* data) {
     xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, atom(property), type, format, length, data);
+  }
+  void set32(xcb_window_t w, const std::string& property, std::uint32_t value,
+             xcb_atom_t type = XCB_ATOM_CARDINAL) {
+    set(w, property, type, 32, 1, &value);
   }
   void setAtoms(xcb_window_t w, const std::string& property, std::vector<std::string> names) {
     std::vector<xcb_atom_t> atoms;
@@ -112,19 +112,16 @@ class WindowListTest : public ::testing::Test {
 
 TEST_F(WindowListTest, RecordsFollowTheLayerTableAndReadHostilePropertiesAsAbsent) {
   const xcb_window_t good = other.window();
-  const std::uint32_t pid = 4242;
-  const std::uint32_t halfOpaque = 0x7FFFFFFFu;
-  other.set(good, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, 1, &pid);
-  other.set(good, "_NET_WM_WINDOW_OPACITY", XCB_ATOM_CARDINAL, 32, 1, &halfOpaque);
+  other.set32(good, "_NET_WM_PID", 4242);
+  other.set32(good, "_NET_WM_WINDOW_OPACITY", 0x7FFFFFFFu);
   other.setAtoms(good, "_NET_WM_STATE", {"_NET_WM_STATE_ABOVE"});
 
   const xcb_window_t hostile = other.window();
   const char text[] = "4242";
   const std::uint32_t pair[] = {0xFFFFFFFFu, 0xFFFFFFFFu};
-  const xcb_atom_t above = other.atom("_NET_WM_STATE_ABOVE");
   const xcb_atom_t dock = other.atom("_NET_WM_WINDOW_TYPE_DOCK");
   other.set(hostile, "_NET_WM_PID", XCB_ATOM_STRING, 8, 4, text);
-  other.set(hostile, "_NET_WM_STATE", XCB_ATOM_CARDINAL, 32, 1, &above);
+  other.set32(hostile, "_NET_WM_STATE", other.atom("_NET_WM_STATE_ABOVE"));
   other.set(hostile, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, 16, 2, &dock);
   other.set(hostile, "_NET_WM_WINDOW_OPACITY", XCB_ATOM_CARDINAL, 32, 2, pair);
 
@@ -237,43 +234,40 @@ TEST_F(WindowListTest, AnUnchangedDesktopCostsNoRequest) {
 TEST_F(WindowListTest, ActivationsAndDesktopSwitchesAreEachPostedOnce) {
   // The root's properties are written here as a window manager would write them, so that the
   // test does not depend on how one answers requests.
-  const xcb_window_t root = other.root();
-  auto setRoot = [&](const std::string& property, xcb_atom_t type, std::uint32_t value) {
-    other.set(root, property, type, 32, 1, &value);
+  auto setRoot = [&](const std::string& property, std::uint32_t value,
+                     xcb_atom_t type = XCB_ATOM_CARDINAL) {
+    other.set32(other.root(), property, value, type);
     other.flush();
   };
-  setRoot("_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, 0);
+  setRoot("_NET_CURRENT_DESKTOP", 0);
   int activations = 0;
   int spaces = 0;
   backend.addWorkspaceObserver(WorkspaceNotification::didActivateApplication,
                                [&] { ++activations; });
   backend.addWorkspaceObserver(WorkspaceNotification::activeSpaceDidChange, [&] { ++spaces; });
-  const std::uint32_t firstPid = 5001;
-  const std::uint32_t secondPid = 5002;
   const xcb_window_t first = other.window();
   const xcb_window_t firstAgain = other.window();
   const xcb_window_t second = other.window();
-  other.set(first, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, 1, &firstPid);
-  other.set(firstAgain, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, 1, &firstPid);
-  other.set(second, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, 1, &secondPid);
-  const std::uint32_t firstDesktop = 0;
-  other.set(first, "_NET_WM_DESKTOP", XCB_ATOM_CARDINAL, 32, 1, &firstDesktop);
+  other.set32(first, "_NET_WM_PID", 5001);
+  other.set32(firstAgain, "_NET_WM_PID", 5001);
+  other.set32(second, "_NET_WM_PID", 5002);
+  other.set32(first, "_NET_WM_DESKTOP", 0);
   for (xcb_window_t w : {first, firstAgain, second}) other.map(w);
   other.flush();
   listShowing({first, firstAgain, second});
 
-  setRoot("_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, first);
+  setRoot("_NET_ACTIVE_WINDOW", first, XCB_ATOM_WINDOW);
   runFor(0.3);
   EXPECT_EQ(backend.frontmostApplication()->processIdentifier, 5001);
   activations = 0;
-  setRoot("_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, firstAgain);  // the same application
+  setRoot("_NET_ACTIVE_WINDOW", firstAgain, XCB_ATOM_WINDOW);  // the same application
   runFor(0.3);
   EXPECT_EQ(activations, 0);
-  setRoot("_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, second);
+  setRoot("_NET_ACTIVE_WINDOW", second, XCB_ATOM_WINDOW);
   runFor(0.3);
   EXPECT_EQ(activations, 1);
   EXPECT_EQ(backend.frontmostApplication()->processIdentifier, 5002);
-  setRoot("_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW, XCB_NONE);
+  setRoot("_NET_ACTIVE_WINDOW", XCB_NONE, XCB_ATOM_WINDOW);
   runFor(0.02);  // within the grace period nothing is posted yet
   EXPECT_EQ(activations, 1);
   runFor(0.2);
@@ -281,21 +275,20 @@ TEST_F(WindowListTest, ActivationsAndDesktopSwitchesAreEachPostedOnce) {
   EXPECT_EQ(backend.frontmostApplication()->processIdentifier, -1);
 
   // A window on another desktop is not on screen, whatever its map state says.
-  const std::uint32_t otherDesktop = 1;
-  other.set(second, "_NET_WM_DESKTOP", XCB_ATOM_CARDINAL, 32, 1, &otherDesktop);
+  other.set32(second, "_NET_WM_DESKTOP", 1);
   other.flush();
   runFor(0.3);
   auto list = backend.copyWindowInfo(kOptions, kNullWindowId);
   EXPECT_EQ(recordFor(*list, second), nullptr);
   EXPECT_NE(recordFor(*list, first), nullptr);
 
-  setRoot("_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, 1);
+  setRoot("_NET_CURRENT_DESKTOP", 1);
   runFor(0.3);
   EXPECT_EQ(spaces, 1);
   list = backend.copyWindowInfo(kOptions, kNullWindowId);
   EXPECT_NE(recordFor(*list, second), nullptr);
   EXPECT_EQ(recordFor(*list, first), nullptr);
-  setRoot("_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, 0);
+  setRoot("_NET_CURRENT_DESKTOP", 0);
   runFor(0.3);
   EXPECT_EQ(spaces, 2);
 }

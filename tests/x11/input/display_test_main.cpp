@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QWidget>
 #include <cstdlib>
@@ -11,14 +10,6 @@
 #include "display_test_support.h"
 
 namespace quillmere::test {
-
-namespace {
-std::string gDisplay;
-}  // namespace
-
-const std::string& testDisplay() {
-  return gDisplay;
-}
 
 // The event loop keeps running meanwhile, so that events are read as they happen.
 bool xdotool(const QStringList& arguments) {
@@ -36,12 +27,6 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
   }
   return true;
-}
-
-void spin(int ms) {
-  QElapsedTimer clock;
-  clock.start();
-  while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
 }
 
 bool showFocused(QWidget& widget) {
@@ -66,7 +51,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "could not start Xvfb\n");
     return 1;
   }
-  quillmere::test::gDisplay = server.name();
   server.environment().applyToThisProcess();
   setenv("QT_QPA_PLATFORM", "xcb", 1);
   int qtArgc = 1;

@@ -1,15 +1,14 @@
 #pragma once
 
+#include <QKeyEvent>
 #include <QStringList>
+#include <QWidget>
+#include <algorithm>
 #include <functional>
-#include <string>
-
-class QWidget;
+#include <utility>
+#include <vector>
 
 namespace quillmere::test {
-
-// The private display that the test program started, which its QApplication also uses.
-const std::string& testDisplay();
 
 // Runs xdotool on the private display and waits for it to finish.
 bool xdotool(const QStringList& arguments);
@@ -18,20 +17,12 @@ bool xdotool(const QStringList& arguments);
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 3000);
 
 // Runs the event loop for the given time.
-void spin(int ms);
+inline void spin(int ms) {
+  waitUntil([] { return false; }, ms);
+}
 
 // Shows the widget and gives it the keyboard focus of the X server.
 bool showFocused(QWidget& widget);
-
-}  // namespace quillmere::test
-
-#include <QKeyEvent>
-#include <QWidget>
-#include <algorithm>
-#include <utility>
-#include <vector>
-
-namespace quillmere::test {
 
 // A window of the test's own that records the key presses Qt delivers to it.
 class KeyRecorder final : public QWidget {

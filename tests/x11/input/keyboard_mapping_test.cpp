@@ -10,24 +10,16 @@
 namespace platform::x11 {
 namespace {
 
-constexpr std::uint32_t kShift = 0x01;
-constexpr std::uint32_t kLock = 0x02;
-constexpr std::uint32_t kControl = 0x04;
-constexpr std::uint32_t kMod1 = 0x08;
-constexpr std::uint32_t kMod4 = 0x40;
+constexpr std::uint32_t kShift = 0x01, kLock = 0x02, kControl = 0x04, kMod1 = 0x08, kMod4 = 0x40;
 
 // evdev keycodes of a PC keyboard.
-constexpr xkb_keycode_t kKeyB = 56;
-constexpr xkb_keycode_t kKey1 = 10;
-constexpr xkb_keycode_t kKeySuperL = 133;
-constexpr xkb_keycode_t kKeyF1 = 67;
+constexpr xkb_keycode_t kKeyB = 56, kKey1 = 10, kKeySuperL = 133, kKeyF1 = 67;
 
-TEST(ModifierFlagsFromX, MapsEachCoreModifierToItsOwnFlagAndIgnoresTheRest) {
-  struct Case {
+TEST(CoreState, MapsEachModifierToItsOwnFlagAndTheGroupBitsToTheLayout) {
+  const struct {
     std::uint32_t mask;
     EventModifierFlags flags;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {0, 0},
       {kShift, kEventModifierFlagShift},
       {kLock, kEventModifierFlagCapsLock},
@@ -40,42 +32,34 @@ TEST(ModifierFlagsFromX, MapsEachCoreModifierToItsOwnFlagAndIgnoresTheRest) {
       {0xff, kEventModifierFlagShift | kEventModifierFlagCapsLock | kEventModifierFlagControl |
                  kEventModifierFlagOption | kEventModifierFlagCommand},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(modifierFlagsFromX(c.mask), c.flags) << "mask 0x" << std::hex << c.mask;
   }
   EXPECT_EQ(modifierFlagsFromX(kMod4), 0x100000u);
-}
 
-TEST(LayoutFromX, ReadsTheGroupBitsOfACoreState) {
+  // The layout is the state's group bits.
   EXPECT_EQ(layoutFromX(0), 0u);
   EXPECT_EQ(layoutFromX(0x2000 | kMod4), 1u);
   EXPECT_EQ(layoutFromX(0x4000), 2u);
   EXPECT_EQ(layoutFromX(0x6000 | 0xff), 3u);
 }
 
-class KeyDownEventTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    context_.reset(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
-    ASSERT_TRUE(context_);
-    const xkb_rule_names names{"evdev", "pc105", "us,ru", nullptr, nullptr};
-    keymap_.reset(xkb_keymap_new_from_names(context_.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS));
-    ASSERT_TRUE(keymap_) << "the xkb-data package provides the layouts";
-  }
-
-  std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context_{nullptr, xkb_context_unref};
-  std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap_{nullptr, xkb_keymap_unref};
-};
-
-TEST_F(KeyDownEventTest, TextHasOnlyShiftAndTheLayoutApplied) {
-  struct Case {
+TEST(KeyDownEvent, TextHasOnlyShiftAndTheLayoutApplied) {
+  const std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context(
+      xkb_context_new(XKB_CONTEXT_NO_FLAGS), xkb_context_unref);
+  ASSERT_TRUE(context);
+  const xkb_rule_names names{"evdev", "pc105", "us,ru", nullptr, nullptr};
+  const std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap(
+      xkb_keymap_new_from_names(context.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS),
+      xkb_keymap_unref);
+  ASSERT_TRUE(keymap) << "the xkb-data package provides the layouts";
+  const struct {
     xkb_keycode_t keycode;
     std::uint32_t mask;
     xkb_layout_index_t layout;
     std::optional<std::string> text;
     EventModifierFlags flags;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {kKeyB, 0, 0, "b", 0},
       {kKeyB, kShift, 0, "B", kEventModifierFlagShift},
       {kKeyB, kMod4, 0, "b", kEventModifierFlagCommand},
@@ -93,8 +77,8 @@ TEST_F(KeyDownEventTest, TextHasOnlyShiftAndTheLayoutApplied) {
       {0, 0, 0, std::nullopt, 0},
       {4000, 0, 0, std::nullopt, 0},
   };
-  for (const Case& c : cases) {
-    const Event event = keyDownEvent(keymap_.get(), c.keycode, c.mask, c.layout);
+  for (const auto& c : cases) {
+    const Event event = keyDownEvent(keymap.get(), c.keycode, c.mask, c.layout);
     SCOPED_TRACE(testing::Message() << "keycode " << c.keycode << " mask 0x" << std::hex << c.mask
                                     << " layout " << c.layout);
     EXPECT_EQ(event.type, EventType::keyDown);

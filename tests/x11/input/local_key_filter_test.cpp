@@ -11,9 +11,7 @@
 namespace platform::x11 {
 namespace {
 
-using quillmere::test::KeyRecorder;
-using quillmere::test::waitUntil;
-using quillmere::test::xdotool;
+using namespace quillmere::test;
 
 // Each key typed into our own window is offered once; a consumed key reaches neither the
 // window nor a shortcut of the same keys, and any other key goes on as usual.
@@ -28,30 +26,27 @@ TEST(LocalKeyFilter, OffersEachKeyOnceAndAConsumedKeyGoesNoFurther) {
   LocalKeyFilter filter;
   std::vector<Event> offered;
   filter.setKeyDownHandler([&](const Event& event) {
-    if (!event.charactersIgnoringModifiers || *event.charactersIgnoringModifiers == "x") {
-      return false;
-    }
+    const std::string text = event.charactersIgnoringModifiers.value_or("x");
+    if (text == "x") return false;
     offered.push_back(event);
-    return (event.modifierFlags & kEventModifierFlagCommand) != 0 &&
-           (*event.charactersIgnoringModifiers == "b" || *event.charactersIgnoringModifiers == "B");
+    return (event.modifierFlags & kEventModifierFlagCommand) != 0 && (text == "b" || text == "B");
   });
   qApp->installEventFilter(&filter);
-  ASSERT_TRUE(quillmere::test::showFocused(window));
+  ASSERT_TRUE(showFocused(window));
 
-  struct Case {
+  const struct {
     const char* keys;
     EventModifierFlags flags;
     std::string text;
     bool reachesWindow;
     int qtKey;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"super+b", kEventModifierFlagCommand, "b", false, Qt::Key_B},
       {"super+shift+b", kEventModifierFlagCommand | kEventModifierFlagShift, "B", false, Qt::Key_B},
       {"b", 0, "b", true, Qt::Key_B},
       {"ctrl+b", kEventModifierFlagControl, "b", true, Qt::Key_B},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.keys);
     offered.clear();
     window.presses.clear();

@@ -18,11 +18,8 @@ fs::path executableDir() {
 }
 
 // A file that exists for the life of the test and is gone afterwards.
-struct ScratchFile {
-  explicit ScratchFile(fs::path at, const std::string& text = "x") : path(std::move(at)) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path) << text;
-  }
+struct ScratchFile final {
+  explicit ScratchFile(fs::path at) : path(std::move(at)) { std::ofstream(path) << "x"; }
   ~ScratchFile() { fs::remove(path); }
   fs::path path;
 };
@@ -36,19 +33,16 @@ TEST(BundledResource, FoundBesideTheExecutableAndNowhereOutside) {
 
   // Names that would climb out of the data directories are refused.
   ScratchFile above(executableDir().parent_path() / (name + ".png"));
-  const std::string climbing = "../" + name;
-  EXPECT_FALSE(findBundledResource(climbing, "png"));
+  EXPECT_FALSE(findBundledResource("../" + name, "png"));
   EXPECT_FALSE(findBundledResource("..", "png"));
   EXPECT_FALSE(findBundledResource("", "png"));
   EXPECT_FALSE(findBundledResource(name, ""));
   EXPECT_FALSE(findBundledResource(name, "png/.."));
-}
 
-TEST(BundledResource, DirectoriesAreNotResources) {
-  const std::string name = "shell-test-dir-" + std::to_string(getpid());
-  const fs::path dir = executableDir() / (name + ".png");
+  // A directory is no resource.
+  const fs::path dir = executableDir() / (name + "-dir.png");
   fs::create_directories(dir);
-  EXPECT_FALSE(findBundledResource(name, "png"));
+  EXPECT_FALSE(findBundledResource(name + "-dir", "png"));
   fs::remove(dir);
 }
 
@@ -95,22 +89,17 @@ class OpenURL : public ::testing::Test {
   std::string savedPath;
 };
 
+// Without an opener, or for an address that would read as an option, it fails quietly.
 TEST_F(OpenURL, HandsTheAddressToXdgOpenAsOneArgument) {
-  installRecordingOpener();
-  setenv("PATH", dir.c_str(), 1);
-  const std::string url = "file:///usr/share/doc/quillmere/README.md#sessions-and-permissions";
-  EXPECT_TRUE(openURLExternally(URL{url}));
-  EXPECT_EQ(waitForOpened(), url);
-}
-
-TEST_F(OpenURL, FailsQuietlyWithoutAnOpenerOrWithAnOption) {
   setenv("PATH", dir.c_str(), 1);
   EXPECT_FALSE(openURLExternally(URL{"file:///tmp/x"}));
   installRecordingOpener();
   EXPECT_FALSE(openURLExternally(URL{"--help"}));
   EXPECT_FALSE(openURLExternally(URL{""}));
-  usleep(200000);
-  EXPECT_FALSE(fs::exists(dir / "opened"));
+  const std::string url = "file:///usr/share/doc/quillmere/README.md#sessions-and-permissions";
+  EXPECT_TRUE(openURLExternally(URL{url}));
+  // An opener started for either refused address would most likely have written first.
+  EXPECT_EQ(waitForOpened(), url);
 }
 
 }  // namespace

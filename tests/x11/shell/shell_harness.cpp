@@ -9,14 +9,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
-#include <QMessageBox>
-#include <QScopeGuard>
 #include <QSlider>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWidgetAction>
 #include <any>
-#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -36,7 +33,7 @@ void say(const QString& line) {
 }
 
 QString rect(const QRect& r) {
-  return QStringLiteral("%1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+  return QString("%1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
 }
 
 // Answers the menu's actions the way Quillmere's delegate does, and reports each one.
@@ -58,14 +55,14 @@ class Receiver final : public ApplicationDelegate {
           menuItem->setState(*m == mode ? ControlStateValue::on : ControlStateValue::off);
         }
       }
-      say(QStringLiteral("action changeMode: ") + QString::fromStdString(mode));
+      say("action changeMode: " + QString::fromStdString(mode));
     } else if (action == "intensityChanged:") {
       const double value = dynamic_cast<Slider&>(sender).doubleValue();
-      say(QStringLiteral("action intensityChanged: ") + QString::number(value, 'g', 17));
+      say("action intensityChanged: " + QString::number(value, 'g', 17));
     } else if (action == "toggleEffectFromMenu") {
-      say(QStringLiteral("action toggleEffectFromMenu"));
+      say("action toggleEffectFromMenu");
     } else {
-      say(QStringLiteral("action terminate:"));
+      say("action terminate:");
       QCoreApplication::exit(0);
     }
   }
@@ -105,40 +102,43 @@ std::shared_ptr<Menu> buildMenu(const std::shared_ptr<Receiver>& receiver, doubl
   return menu;
 }
 
+// Where a widget is on the screen.
+QString screenRect(const QWidget* widget) {
+  return rect(QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()));
+}
+
 // Describes the open menu: each row's text, check mark and enabled state, and where it is.
 void dumpMenu() {
   auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
   if (menu == nullptr) {
-    say(QStringLiteral("menu closed"));
+    say("menu closed");
     return;
   }
-  const auto end = qScopeGuard([] { say(QStringLiteral("dump end")); });
-  say(QStringLiteral("menu open ") + rect(menu->geometry()));
+  say("menu open " + rect(menu->geometry()));
   for (QAction* action : menu->actions()) {
-    const QRect at(menu->mapToGlobal(menu->actionGeometry(action).topLeft()),
-                   menu->actionGeometry(action).size());
     if (action->isSeparator()) {
-      say(QStringLiteral("row separator"));
+      say("row separator");
     } else if (auto* widgetAction = qobject_cast<QWidgetAction*>(action)) {
-      auto* slider = widgetAction->defaultWidget()->findChild<QSlider*>();
       QWidget* container = widgetAction->defaultWidget();
-      say(QStringLiteral("row slider ") +
-          rect(QRect(container->mapToGlobal(QPoint(0, 0)), container->size())) + QLatin1Char(' ') +
-          (slider ? QStringLiteral("%1 %2 %3 %4 ")
-                        .arg(slider->minimum())
-                        .arg(slider->maximum())
-                        .arg(slider->value())
-                        .arg(slider->hasTracking())
-                  : QString()) +
-          (slider ? rect(QRect(slider->mapToGlobal(QPoint(0, 0)), slider->size())) : QString()));
+      const auto* slider = container->findChild<QSlider*>();
+      say("row slider " + screenRect(container) +
+          (slider ? QString(" %1 %2 %3 %4 ")
+                            .arg(slider->minimum())
+                            .arg(slider->maximum())
+                            .arg(slider->value())
+                            .arg(slider->hasTracking()) +
+                        screenRect(slider)
+                  : QString()));
     } else {
-      say(QStringLiteral("row item ") + rect(at) +
-          QStringLiteral(" checked=%1 enabled=%2 ")
+      const QRect at = menu->actionGeometry(action).translated(menu->mapToGlobal(QPoint(0, 0)));
+      say(QString("row item %1 checked=%2 enabled=%3 text=")
+              .arg(rect(at))
               .arg(action->isChecked())
               .arg(action->isEnabled()) +
-          QStringLiteral("text=") + action->text());
+          action->text());
     }
   }
+  say("dump end");
 }
 
 // Stands in for the local key monitor, which consumes Super+B before any window sees it.
@@ -148,7 +148,7 @@ class LocalSuperB final : public QObject {
     if (event->type() != QEvent::KeyPress) return false;
     const auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() != Qt::Key_B || !key->modifiers().testFlag(Qt::MetaModifier)) return false;
-    say(QStringLiteral("local toggle"));
+    say("local toggle");
     return true;
   }
 };
@@ -159,26 +159,24 @@ void dumpAlert() {
     QTimer::singleShot(100, dumpAlert);
     return;
   }
-  say(QStringLiteral("alert title=") + box->windowTitle());
+  say("alert title=" + box->windowTitle());
   for (QLabel* label : box->findChildren<QLabel*>()) {
     if (!label->text().isEmpty()) {
-      say(QStringLiteral("alert label format=%1 text=").arg(label->textFormat()) + label->text());
+      say(QString("alert label format=%1 text=").arg(label->textFormat()) + label->text());
     }
   }
   for (QAbstractButton* button : box->findChildren<QAbstractButton*>()) {
     if (!button->isVisible()) continue;
-    say(QStringLiteral("alert button ") +
-        rect(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())) + QStringLiteral(" text=") +
-        button->text());
+    say("alert button " + screenRect(button) + " text=" + button->text());
   }
-  say(QStringLiteral("alert shown"));
+  say("alert shown");
 }
 
 int runTray(QApplication& app, const QStringList& args) {
   auto receiver = std::make_shared<Receiver>();
   Application::sharedApplication().setDelegate(receiver);
   LocalSuperB localSuperB;
-  if (args.contains(QStringLiteral("--local-super-b"))) app.installEventFilter(&localSuperB);
+  if (args.contains("--local-super-b")) app.installEventFilter(&localSuperB);
 
   auto item = std::make_shared<StatusItem>(kVariableStatusItemLength);
   receiver->item = item;
@@ -197,7 +195,7 @@ int runTray(QApplication& app, const QStringList& args) {
     }
     if (line == "dump") dumpMenu();
   });
-  say(QStringLiteral("ready"));
+  say("ready");
   return app.exec();
 }
 
@@ -210,7 +208,7 @@ int runAlert() {
   alert.addButtonWithTitle("Open System Settings");
   alert.addButtonWithTitle("I'll do it later");
   QTimer::singleShot(0, dumpAlert);
-  say(QStringLiteral("response %1").arg(x11::runAlertDialog(alert)));
+  say(QString("response %1").arg(x11::runAlertDialog(alert)));
   return 0;
 }
 
@@ -220,7 +218,7 @@ int runNotify(const QStringList& args) {
   notification.setInformativeText(
       "Check your Menu Bar (look for the dotted circle) to control the effects.");
   x11::sendDesktopNotification(notification, args.value(2));
-  say(QStringLiteral("sent"));
+  say("sent");
   // Give the bus a moment to carry the call out before the process ends.
   QTimer::singleShot(300, [] { QCoreApplication::exit(0); });
   return QCoreApplication::exec();
@@ -229,11 +227,8 @@ int runNotify(const QStringList& args) {
 // Owns the notification service name and then does nothing, so that a stopped process stands
 // for a server that never answers.
 int runSilentServer() {
-  if (!QDBusConnection::sessionBus().registerService(
-          QStringLiteral("org.freedesktop.Notifications"))) {
-    return 1;
-  }
-  say(QStringLiteral("owned"));
+  if (!QDBusConnection::sessionBus().registerService("org.freedesktop.Notifications")) return 1;
+  say("owned");
   return QCoreApplication::exec();
 }
 
@@ -241,13 +236,13 @@ int runSilentServer() {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QGuiApplication::setApplicationDisplayName(QStringLiteral("Quillmere"));
+  QGuiApplication::setApplicationDisplayName("Quillmere");
   const QStringList args = app.arguments();
   const QString mode = args.value(1);
-  if (mode == QLatin1String("tray")) return runTray(app, args);
-  if (mode == QLatin1String("alert")) return runAlert();
-  if (mode == QLatin1String("notify")) return runNotify(args);
-  if (mode == QLatin1String("silent-server")) return runSilentServer();
+  if (mode == "tray") return runTray(app, args);
+  if (mode == "alert") return runAlert();
+  if (mode == "notify") return runNotify(args);
+  if (mode == "silent-server") return runSilentServer();
   std::cerr << "usage: shell_harness tray|alert|notify [icon]|silent-server\n";
   return 2;
 }
