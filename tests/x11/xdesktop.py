@@ -14,6 +14,7 @@ import tempfile
 import time
 
 from private_session import private_environment, start_session_bus
+from window_manager_probe import wait_until_managing
 
 _STARTED = []
 
@@ -115,6 +116,7 @@ class XDesktop:
     def start_wm(self):
         self.wm_process = self._spawn(["openbox", "--sm-disable"])
         self.wait_for(self._wm_ready, "openbox")
+        wait_until_managing(self.display)
 
     def stop_wm(self):
         self._stop(self.wm_process)

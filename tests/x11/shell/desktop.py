@@ -17,6 +17,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from private_session import (no_bus_address, private_environment,  # noqa: E402
                              start_session_bus, tool_environment)
+from window_manager_probe import wait_until_managing  # noqa: E402
 
 SCREEN_SIZE = (1280, 800)
 
@@ -55,6 +56,7 @@ class Desktop:
                 self.spawn(["openbox", "--sm-disable"])
                 wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.x("xprop", "-root"),
                            what="the window manager")
+                wait_until_managing(self.env["DISPLAY"])
         except BaseException:
             self.close()
             raise
