@@ -93,12 +93,12 @@ class WindowListTest : public ::testing::Test {
   static constexpr std::uint32_t kOptions =
       kWindowListOptionOnScreenOnly | kWindowListExcludeDesktopElements;
 
-  // The list once it shows every given window, or after five seconds: a window manager under
+  // The list once it shows every given window, or after 20 seconds: a window manager under
   // load may take a while to map what another client asked it to.
   std::shared_ptr<const WindowInfoList> listShowing(std::initializer_list<xcb_window_t> windows,
                                                     std::uint32_t options = kOptions) {
     std::shared_ptr<const WindowInfoList> list;
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 400; ++i) {
       runFor(0.05);
       list = backend.copyWindowInfo(options, kNullWindowId);
       if (list == nullptr) return list;
@@ -255,6 +255,11 @@ TEST_F(WindowListTest, ActivationsAndDesktopSwitchesAreEachPostedOnce) {
   for (xcb_window_t w : {first, firstAgain, second}) other.map(w);
   other.flush();
   listShowing({first, firstAgain, second});
+  // A window manager focuses each new window, the last one mapped last; let it finish before
+  // the test writes the active window itself.
+  for (int i = 0; i < 20 && backend.frontmostApplication()->processIdentifier != 5002; ++i) {
+    runFor(0.05);
+  }
 
   setRoot("_NET_ACTIVE_WINDOW", first, XCB_ATOM_WINDOW);
   runFor(0.3);
