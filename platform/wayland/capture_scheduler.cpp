@@ -92,12 +92,14 @@ void CaptureScheduler::captureNow() {
       schedule(kMinimumIntervalMs);
       continue;
     }
-    // Hidden in the same batch of requests as the capture, so the captured frame lacks them.
+    // Hidden in the same batch of requests as the capture, so the copied frame lacks them: the
+    // compositor copies only once the buffer for it has been sent, a round trip later.
+    if (!capture_->capture(*output)) continue;
+    inFlight_.push_back(output);
     auto clients = clients_;
     for (CaptureClient* client : clients) {
       if (client->captureOutput() == output && client->wantsBeneath()) client->hideForCapture();
     }
-    if (capture_->capture(*output)) inFlight_.push_back(output);
   }
   if (followUp_ && !pending_) {
     followUp_ = false;

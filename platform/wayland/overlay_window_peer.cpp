@@ -95,6 +95,9 @@ void OverlayWindowPeer::show() {
     return;
   }
   surface_->setBlurBehind(false);
+  // Shown again before its capture is taken, the overlay itself would be in it: a fade's next
+  // step waits for the capture.
+  if (hiddenForCapture_) return;
   if (beneath_.isNull()) {
     // The tint stands in while a capture is awaited after one failed.
     if (failedCaptures_ > 0) surface_->setPixel(overlayPixel(window_.contentView(), alpha));
@@ -127,10 +130,13 @@ bool OverlayWindowPeer::wantsBeneath() const {
 }
 
 void OverlayWindowPeer::hideForCapture() {
-  if (isOnScreen()) surface_->setPixel(0);
+  if (!isOnScreen()) return;
+  hiddenForCapture_ = true;
+  surface_->setPixel(0);
 }
 
 void OverlayWindowPeer::captured(const QImage& beneath) {
+  hiddenForCapture_ = false;
   failedCaptures_ = 0;
   beneath_ = beneath;
   rendered_ = QImage();
@@ -140,6 +146,7 @@ void OverlayWindowPeer::captured(const QImage& beneath) {
 // The last capture stays; without one, the tint shows. A compositor that keeps refusing leaves
 // the tint alone for good, rather than hiding the overlay for each capture it refuses.
 void OverlayWindowPeer::captureFailed() {
+  hiddenForCapture_ = false;
   ++failedCaptures_;
   if (isOnScreen() && !beneath_.isNull() && window_.alphaValue() > 0.0) {
     if (rendered_.isNull()) render();

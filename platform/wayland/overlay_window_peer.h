@@ -64,7 +64,8 @@ class OverlayWindowPeer final : public WindowPeer, private CaptureClient {
   QPointer<CaptureScheduler> captures_;
   QImage beneath_;   // the last capture of the output
   QImage rendered_;  // the effect made from it at alpha 1; null when the content changed since
-  int failedCaptures_ = 0;  // in a row
+  int failedCaptures_ = 0;         // in a row
+  bool hiddenForCapture_ = false;  // until the capture on its way arrives or fails
 };
 
 }  // namespace platform::wayland
