@@ -18,6 +18,7 @@
 #include <wayland-client.h>
 
 static struct wl_display* tool_display;
+static struct wl_registry* tool_registry;
 static int tool_step;  // the word (from 1) of the input step under way; 0 before the steps
 
 // Ends the tool with status 1 and one line on standard error.
@@ -41,8 +42,14 @@ static inline void tool_connect(void (*announced)(void*, struct wl_registry*, ui
   listener = (struct wl_registry_listener){announced, tool_withdrawn};
   tool_display = wl_display_connect(NULL);
   if (tool_display == NULL) tool_fail("no Wayland compositor to connect to");
-  wl_registry_add_listener(wl_display_get_registry(tool_display), &listener, NULL);
+  tool_registry = wl_display_get_registry(tool_display);
+  wl_registry_add_listener(tool_registry, &listener, NULL);
   tool_roundtrip();
+}
+
+static inline void tool_disconnect(void) {
+  wl_registry_destroy(tool_registry);
+  wl_display_disconnect(tool_display);
 }
 
 // A whole number of plausible size into *value.
@@ -132,6 +139,6 @@ static inline int input_steps(const struct input_device* device, int argc, char*
     input_step(device, step, values);
     at += 1 + operands;
   }
-  wl_display_disconnect(tool_display);
+  tool_disconnect();
   return 0;
 }
