@@ -197,7 +197,8 @@ class MenuTest(unittest.TestCase):
         driver = Driver(session)
         wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in again")
         time.sleep(0.5)
-        self.assertEqual(differing(left, picture(session, corner, 2)), 0)
+        self.assertEqual(differing(left, picture(session, corner, 2)), 0,
+                         "pixels of the corner that differ from a launch with the tray there")
 
     def test_a_capture_while_the_menu_is_open_leaves_no_picture_of_it_once_closed(self):
         session = self.session()
