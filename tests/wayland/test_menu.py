@@ -12,6 +12,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from scenario_clients import DRIVER, TEST_WINDOW, Driver, close_to, open_window  # noqa: E402
 from session_base import start_for, wait_for  # noqa: E402
 from sway_session import SwaySession  # noqa: E402
+from test_blur import captures  # noqa: E402
 
 PANEL_SIZE = 24
 PANEL_BACKGROUND = (0x2A, 0x2A, 0x2E)
@@ -42,12 +43,8 @@ def picture(session, box, step, output="HEADLESS-1"):
     return [at(x, y) for y in range(box[1], box[3], step) for x in range(box[0], box[2], step)]
 
 
-def differing(pictures, reference):
-    return sum(not close_to(a, b, 3) for a, b in zip(pictures, reference))
-
-
-def captures(driver):
-    return int(driver.state()["captures"])
+def differing(taken, reference):
+    return sum(not close_to(a, b, 3) for a, b in zip(taken, reference))
 
 
 def centre(rect, origin):
