@@ -22,6 +22,8 @@ CaptureScheduler::CaptureScheduler(WaylandConnection& connection, QObject* paren
     : QObject(parent), capture_(std::make_unique<OutputCapture>(connection)) {
   connect(&connection, &WaylandConnection::outputRemoved, this,
           [this](const WaylandOutput* gone) { std::erase(inFlight_, gone); });
+  connect(&connection, &WaylandConnection::ownSurfacesChanged, this,
+          &CaptureScheduler::ownSurfacesChanged);
   timer_.setSingleShot(true);
   connect(&timer_, &QTimer::timeout, this, &CaptureScheduler::captureNow);
   connect(capture_.get(), &OutputCapture::captured, this, &CaptureScheduler::arrived);
@@ -59,6 +61,12 @@ void CaptureScheduler::exposureChanged() {
   if (!anyWantsBeneath()) return;
   followUp_ = true;
   schedule(kSettleMs);
+}
+
+// Our own surfaces are drawn at once, in requests sent before the capture's: no follow-up. The
+// settling time joins the menu's surfaces, which appear a few events apart, into one capture.
+void CaptureScheduler::ownSurfacesChanged() {
+  if (anyWantsBeneath()) schedule(kSettleMs);
 }
 
 // The next capture comes after the settling time and no sooner than the minimum interval

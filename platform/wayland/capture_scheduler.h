@@ -33,11 +33,12 @@ class CaptureClient {
 
 // Captures what the outputs show, without the overlays, for the overlays that read it. No
 // Wayland client can read what lies beneath its own surface, so the overlay is hidden for one
-// frame and the whole output captured: the windows above it are in that picture too. A capture
-// is taken when an overlay first needs one and again after each change of what the desktop
-// shows, a short while after it (the compositor lays windows out in steps), at most a few
-// times a second, the last change always captured. Nothing is captured for an overlay in dim,
-// or while the effect is off.
+// frame and the whole output captured: the windows above it are in that picture too, and so are
+// our own panel and menu. A capture is taken when an overlay first needs one and again after
+// each change of what the desktop shows, a short while after it (the compositor lays windows out
+// in steps), and when one of our own surfaces appears or goes away, at most a few times a
+// second, the last change always captured. Nothing is captured for an overlay in dim, or while
+// the effect is off.
 class CaptureScheduler final : public QObject {
   Q_OBJECT
 
@@ -63,6 +64,7 @@ class CaptureScheduler final : public QObject {
   std::uint64_t capturesRequested() const;
 
  private:
+  void ownSurfacesChanged();
   void schedule(int settleMs);
   void captureNow();
   void arrived(const WaylandOutput* output, const QImage& image);

@@ -135,6 +135,10 @@ void ImageSurface::paint() {
   wl_surface_commit(surface_);
   buffers_.push_back(buffer.release());
   dirty_ = false;
+  if (!mapped_) {
+    mapped_ = true;
+    emit connection_->ownSurfacesChanged();
+  }
 }
 
 void ImageSurface::close() {
@@ -146,6 +150,10 @@ void ImageSurface::close() {
   layerSurface_ = nullptr;
   viewport_ = nullptr;
   surface_ = nullptr;
+  if (mapped_) {
+    mapped_ = false;
+    emit connection_->ownSurfacesChanged();
+  }
   emit closed();
 }
 

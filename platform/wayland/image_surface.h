@@ -38,7 +38,8 @@ struct LayerPlacement {
 // A layer surface of ours on one output that shows a picture and hands the pointer and the
 // keyboard to its target (null: the surface lets clicks through). Pictures carry their device
 // pixel ratio, which becomes the buffer scale. It closes for good when its output goes away,
-// the compositor closes it, or the connection closes.
+// the compositor closes it, or the connection closes. Its first picture and its close are
+// reported through the connection's ownSurfacesChanged.
 class ImageSurface final : public QObject {
   Q_OBJECT
 
@@ -77,6 +78,7 @@ class ImageSurface final : public QObject {
   QImage image_;
   bool configured_ = false;
   bool dirty_ = false;
+  bool mapped_ = false;  // a picture has been committed since it opened
 };
 
 }  // namespace platform::wayland

@@ -78,6 +78,9 @@ class WaylandConnection final : public QObject {
   void blurManagerChanged();
   // The connection is about to close: every object made on it must be destroyed now.
   void disconnecting();
+  // One of our own surfaces above the overlays (the panel, the menu) appeared or went away:
+  // a capture of the output taken before no longer shows what is there.
+  void ownSurfacesChanged();
 
  private:
   void watchXdgOutput(WaylandOutput& output);

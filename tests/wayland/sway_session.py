@@ -8,7 +8,7 @@ sway refuses to run as root, so under root it runs as nobody, and every client o
 With `panel`, the session gets a session bus of its own (the X11 tests' configuration, which
 activates nothing installed), waybar with a tray at the top of every output and mako for
 notifications, all clients like any other. Starting them costs about a second, so only the tests
-that need them ask for it."""
+that need them ask for it. With `bus` alone it gets the bus, and start_bar() brings waybar later."""
 
 import json
 import os
@@ -34,11 +34,12 @@ class SwaySession(PrivateSession):
 
     unavailable = SwayUnavailable
 
-    def __init__(self, extra_config=(), xwayland=False, panel=False, pointer=False):
+    def __init__(self, extra_config=(), xwayland=False, panel=False, pointer=False, bus=False):
         super().__init__()
         self.extra_config = list(extra_config)
         self.xwayland = xwayland
         self.panel = panel
+        self.bus = bus or panel
         self.with_pointer = pointer
 
     @property
@@ -48,7 +49,8 @@ class SwaySession(PrivateSession):
     def _start(self):
         tools = ["sway", "swaybg", "swaymsg", "grim"]
         tools += ["Xwayland"] if self.xwayland else []
-        tools += ["dbus-daemon", "dbus-send", "waybar", "mako"] if self.panel else []
+        tools += ["dbus-daemon", "dbus-send", "waybar"] if self.bus else []
+        tools += ["mako"] if self.panel else []
         self.env = self._make_base("quillmere-sway-", tools)
         if self.xwayland and self.as_root:
             # XWayland makes the socket directory itself when it is missing, and would then
@@ -64,8 +66,12 @@ class SwaySession(PrivateSession):
         self.env.update(self._wait_for_sockets(self.compositor, "sway"))
         if self.with_pointer:
             self._hold_a_pointer()
+        if self.bus:
+            self._start_bus()
         if self.panel:
-            self._start_panel()
+            self.start_bar()
+            self.spawn(["mako", "-c", self._write_file("mako.config", "default-timeout=0\n")],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def _hold_a_pointer(self):
         """A virtual pointer that lives as long as the session, made before any client starts.
@@ -79,21 +85,19 @@ class SwaySession(PrivateSession):
         if holder.stdout.readline() != b"holding\n":
             raise SwayUnavailable("no virtual pointer could be made")
 
-    def _start_panel(self):
-        """The session bus, then waybar and mako."""
-        self._start_bus()
+    def start_bar(self, **options):
+        """waybar with a tray at the top of every output; `options` go into its configuration
+        (`output` to show it on one output only, say)."""
         # GTK's accessibility bridge would ask the bus for a service it cannot activate.
         gtk = dict(self.env, GDK_BACKEND="wayland", NO_AT_BRIDGE="1", GSETTINGS_BACKEND="memory")
         bar = self._write_file("waybar.json", json.dumps({
             "layer": "top", "position": "top", "height": PANEL_HEIGHT,
             "modules-left": [], "modules-center": [], "modules-right": ["tray"],
-            "tray": {"spacing": 4}}))
+            "tray": {"spacing": 4}, **options}))
         style = self._write_file("waybar.css", "* { font-size: 12px; min-height: 0; }\n"
                                  "window#waybar { background: #202020; }\n")
         self.spawn(["waybar", "-c", bar, "-s", style], env=gtk, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL)
-        self.spawn(["mako", "-c", self._write_file("mako.config", "default-timeout=0\n")],
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     def wait_for_panel(self, timeout=15):
         """Until waybar's tray hosts the item watcher and mako takes notifications."""

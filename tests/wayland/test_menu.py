@@ -1,6 +1,7 @@
 """Quillmere's status item and menu on private headless sways: the stand-in panel while no tray
 host runs, the menu drawn in a layer surface of ours and driven with a virtual pointer and
-wtype, and the tray item that waybar shows."""
+wtype, the tray item that waybar shows, and no picture of the panel or the menu left in the
+blur once they are gone."""
 
 import os
 import sys
@@ -8,9 +9,10 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from scenario_clients import DRIVER, Driver  # noqa: E402
+from scenario_clients import DRIVER, TEST_WINDOW, Driver, close_to, open_window  # noqa: E402
 from session_base import start_for, wait_for  # noqa: E402
 from sway_session import SwaySession  # noqa: E402
+from test_blur import captures  # noqa: E402
 
 PANEL_SIZE = 24
 PANEL_BACKGROUND = (0x2A, 0x2A, 0x2E)
@@ -33,6 +35,16 @@ def menu_is_shown(session, origin, size, output="HEADLESS-1"):
     """Whether the menu's light background shows at its left edge, between the rows."""
     pixel = session.screenshot(output)[2](origin[0] + 3, origin[1] + size[1] // 2)
     return min(pixel) > 150
+
+
+def picture(session, box, step, output="HEADLESS-1"):
+    """The output's pixels on a grid of the step over the box (left, top, right, bottom)."""
+    at = session.screenshot(output)[2]
+    return [at(x, y) for y in range(box[1], box[3], step) for x in range(box[0], box[2], step)]
+
+
+def differing(taken, reference):
+    return sum(not close_to(a, b, 3) for a, b in zip(taken, reference))
 
 
 def centre(rect, origin):
@@ -151,6 +163,63 @@ class MenuTest(unittest.TestCase):
                                       lambda size: (width - size[0], 24), attempts=3)
         session.pointer_click(*centre(rows["Dim"], origin))
         wait_for(lambda: driver.model()[0] == "Dim", "Dim chosen from waybar's tray")
+
+    def test_the_panel_gone_to_a_tray_leaves_no_picture_of_itself_in_the_blur(self):
+        if not TEST_WINDOW:
+            self.skipTest("QUILLMERE_WAYLAND_TEST_WINDOW is not set")
+        session = self.session(bus=True)
+        session.swaymsg("create_output")
+        session.swaymsg("output", "HEADLESS-2", "mode", "640x480", "position", "640", "0")
+        driver = Driver(session)
+        width = session.screenshot("HEADLESS-1")[0]
+        wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in")
+        wait_for(lambda: session.screenshot("HEADLESS-1")[2](width - 1, 0) == PANEL_BACKGROUND,
+                 "the stand-in panel")
+        # A window on the second output is captured with both outputs, the panel in the first's.
+        before = captures(driver)
+        session.swaymsg("focus", "output", "HEADLESS-2")
+        open_window(session, "other", (0x20, 0xC0, 0x40))
+        wait_for(lambda: captures(driver) > before + 3, "the window's captures")
+        # The tray, on the second output alone and taking no room from windows, takes the icon.
+        session.start_bar(output="HEADLESS-2", exclusive=False)
+        wait_for(lambda: session.screenshot("HEADLESS-1")[2](width - 1, 0) != PANEL_BACKGROUND,
+                 "the panel gone")
+        time.sleep(1)
+        corner = (width - 96, 0, width, 96)
+        left = picture(session, corner, 2)
+
+        # Launched again on the same desktop, with the tray there from the start.
+        driver.process.terminate()
+        self.assertEqual(driver.process.wait(timeout=10), 0)
+        driver = Driver(session)
+        wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in again")
+        time.sleep(0.5)
+        self.assertEqual(differing(left, picture(session, corner, 2)), 0,
+                         "pixels of the corner that differ from a launch with the tray there")
+
+    def test_a_capture_while_the_menu_is_open_leaves_no_picture_of_it_once_closed(self):
+        session = self.session()
+        width, height, _ = session.screenshot("HEADLESS-1")
+        # The cursor is in every capture: it stays where the click outside the menu will be.
+        session.pointer("move", 5, height - 5)
+        driver = Driver(session)
+        wait_for(lambda: driver.model()[2] == [1.0], "the fade-in")
+        time.sleep(0.5)  # the captures of the launch and of the panel
+        whole = (0, 0, width, height)
+        before = picture(session, whole, 4)
+
+        self.open_from_panel(session, driver, width)
+        count = captures(driver)
+        session.swaymsg("workspace", "2")
+        session.swaymsg("workspace", "1")
+        wait_for(lambda: captures(driver) > count + 1, "the captures of the workspace switch")
+        session.pointer_click(5, height - 5)
+        try:
+            wait_for(lambda: differing(picture(session, whole, 4), before) == 0,
+                     "the blur without the menu", timeout=1)
+        except AssertionError:
+            self.fail("{} of {} pixels differ".format(
+                differing(picture(session, whole, 4), before), len(before)))
 
 
 if __name__ == "__main__":
