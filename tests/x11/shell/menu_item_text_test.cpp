@@ -41,10 +41,13 @@ TEST(MenuItemText, KeyEquivalentMatchesOnlySuperWithTheSameKey) {
   }
 }
 
-// The ends and the starting value of the real slider are checked in test_tray.py.
+// The real slider's range and starting value are checked in test_tray.py; its ends give
+// exactly the intensity's ends.
 TEST(MenuItemText, SliderPositionsGiveExactValues) {
   EXPECT_EQ(sliderPosition(0.555), 56);
   EXPECT_EQ(sliderValue(70), 0.7);
+  EXPECT_EQ(sliderValue(10), 0.1);
+  EXPECT_EQ(sliderValue(100), 1.0);
   for (int position = 10; position <= 100; ++position) {
     EXPECT_EQ(sliderPosition(sliderValue(position)), position);
   }

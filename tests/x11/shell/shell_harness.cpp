@@ -6,7 +6,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDBusConnection>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QSlider>
@@ -36,7 +35,8 @@ QString rect(const QRect& r) {
   return QString("%1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
 }
 
-// Answers the menu's actions the way Quillmere's delegate does, and reports each one.
+// Answers the menu's actions, so that their rows are enabled as in Quillmere, and moves the
+// check mark to the mode chosen, reporting it.
 class Receiver final : public ApplicationDelegate {
  public:
   std::shared_ptr<StatusItem> item;
@@ -47,24 +47,15 @@ class Receiver final : public ApplicationDelegate {
            action == "toggleEffectFromMenu" || action == kTerminateAction;
   }
   void performAction(std::string_view action, Object& sender) override {
-    if (action == "changeMode:") {
-      auto& chosen = dynamic_cast<MenuItem&>(sender);
-      const auto mode = std::any_cast<std::string>(chosen.representedObject());
-      for (const auto& menuItem : item->menu()->itemArray()) {
-        if (const auto* m = std::any_cast<std::string>(&menuItem->representedObject())) {
-          menuItem->setState(*m == mode ? ControlStateValue::on : ControlStateValue::off);
-        }
+    if (action != "changeMode:") return;
+    auto& chosen = dynamic_cast<MenuItem&>(sender);
+    const auto mode = std::any_cast<std::string>(chosen.representedObject());
+    for (const auto& menuItem : item->menu()->itemArray()) {
+      if (const auto* m = std::any_cast<std::string>(&menuItem->representedObject())) {
+        menuItem->setState(*m == mode ? ControlStateValue::on : ControlStateValue::off);
       }
-      say("action changeMode: " + QString::fromStdString(mode));
-    } else if (action == "intensityChanged:") {
-      const double value = dynamic_cast<Slider&>(sender).doubleValue();
-      say("action intensityChanged: " + QString::number(value, 'g', 17));
-    } else if (action == "toggleEffectFromMenu") {
-      say("action toggleEffectFromMenu");
-    } else {
-      say("action terminate:");
-      QCoreApplication::exit(0);
     }
+    say("action changeMode: " + QString::fromStdString(mode));
   }
 };
 
@@ -141,18 +132,6 @@ void dumpMenu() {
   say("dump end");
 }
 
-// Stands in for the local key monitor, which consumes Super+B before any window sees it.
-class LocalSuperB final : public QObject {
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() != QEvent::KeyPress) return false;
-    const auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() != Qt::Key_B || !key->modifiers().testFlag(Qt::MetaModifier)) return false;
-    say("local toggle");
-    return true;
-  }
-};
-
 void dumpAlert() {
   QWidget* box = QApplication::activeModalWidget();
   if (box == nullptr) {
@@ -172,11 +151,9 @@ void dumpAlert() {
   say("alert shown");
 }
 
-int runTray(QApplication& app, const QStringList& args) {
+int runTray(QApplication& app) {
   auto receiver = std::make_shared<Receiver>();
   Application::sharedApplication().setDelegate(receiver);
-  LocalSuperB localSuperB;
-  if (args.contains("--local-super-b")) app.installEventFilter(&localSuperB);
 
   auto item = std::make_shared<StatusItem>(kVariableStatusItemLength);
   receiver->item = item;
@@ -239,7 +216,7 @@ int main(int argc, char** argv) {
   QGuiApplication::setApplicationDisplayName("Quillmere");
   const QStringList args = app.arguments();
   const QString mode = args.value(1);
-  if (mode == "tray") return runTray(app, args);
+  if (mode == "tray") return runTray(app);
   if (mode == "alert") return runAlert();
   if (mode == "notify") return runNotify(args);
   if (mode == "silent-server") return runSilentServer();

@@ -81,9 +81,9 @@ class Quillmere:
                 return window
         return None
 
-    def open_menu(self, window):
+    def open_menu(self, window, button=1):
         x, y, w, h = window_geometry(self.desktop, window)
-        self.desktop.click(x + w // 2, y + h // 2)
+        self.desktop.click(x + w // 2, y + h // 2, button)
         geometry = wait_until(lambda: popup_menu(self.desktop, self.pid), what="the menu")
         time.sleep(0.2)  # let it finish drawing
         shot = self.desktop.screenshot(os.path.join(self.desktop.dir, "menu.png"))
@@ -125,17 +125,24 @@ class InstalledQuillmereTest(unittest.TestCase):
         plain = pixels(desktop.screenshot(os.path.join(ARTIFACTS, "plain.png")), *PATCH)
         app = Quillmere(desktop, self.prefix)
         icon = wait_until(app.tray_icon, what="the tray icon")
+        self.assertIsNone(app.panel())
+        shot = desktop.screenshot(os.path.join(ARTIFACTS, "tray-icon.png"))
+        colours = set(pixels(shot, *window_geometry(desktop, icon)))
+        self.assertTrue(any(min(c) > 220 for c in colours), "no light dots in the icon")
+        self.assertTrue(any(max(c) < 60 for c in colours), "no dark edge in the icon")
 
-        menu = app.open_menu(icon)
-        self.assertEqual(menu.checked_modes(), [BLUR])
-        left, right, y = menu.slider_groove()
-        groove = pixels(menu.shot, left, y - 3, right - left, 7)
-        self.assertGreater(len(set(groove)), 3, "no slider in the menu")
-        app.close_menu()
+        for button in (3, 1):
+            menu = app.open_menu(icon, button)
+            self.assertEqual(menu.checked_modes(), [BLUR])
+            left, right, y = menu.slider_groove()
+            groove = pixels(menu.shot, left, y - 3, right - left, 7)
+            self.assertGreater(len(set(groove)), 3, "no slider in the menu")
+            app.close_menu()
         blurred = app.patch("blur")
 
+        # Choosing the current mode again keeps its check mark, though Qt flips it on a click.
         seen = {BLUR: blurred}
-        for mode, name in ((PIXELATE, "pixelate"), (DIM, "dim")):
+        for mode, name in ((PIXELATE, "pixelate"), (DIM, "dim"), (DIM, "dim")):
             app.choose_mode(icon, mode)
             seen[mode] = app.patch(name)
             self.assertEqual(app.open_menu(icon).checked_modes(), [mode])
@@ -190,6 +197,8 @@ class InstalledQuillmereTest(unittest.TestCase):
         panel = wait_until(app.panel, what="the panel")
         x, y, w, h = window_geometry(desktop, panel)
         self.assertEqual((x + w, y), (SCREEN_SIZE[0], 0))
+        self.assertIn("Client accepts input or input focus: False",
+                      desktop.x("xprop", "-id", str(panel), "WM_HINTS"))
         before = app.patch("panel-blur")
         app.choose_mode(panel, DIM)
         self.assertNotEqual(look(app.patch("panel-dim")), look(before))
@@ -199,9 +208,14 @@ class InstalledQuillmereTest(unittest.TestCase):
         icon = wait_until(app.tray_icon, what="the tray icon")
         wait_until(lambda: app.panel() is None, what="the panel to go")
         self.assertEqual(app.open_menu(icon).checked_modes(), [DIM])
+        app.close_menu()
+
+        desktop.stop_tray()
+        panel = wait_until(app.panel, what="the panel to return")
+        self.assertEqual(app.open_menu(panel).checked_modes(), [DIM])
         other.terminate()
 
-    def test_launch_notification_and_a_silent_server(self):
+    def test_launch_notification_panel_without_a_window_manager_and_a_silent_server(self):
         desktop = self.desktop(window_manager=False)
         log = os.path.join(desktop.dir, "monitor.log")
         with open(log, "w") as out:
@@ -211,6 +225,11 @@ class InstalledQuillmereTest(unittest.TestCase):
         wait_until(lambda: "NameAcquired" in open(log).read(), what="the bus monitor")
         app = Quillmere(desktop, self.prefix)
         wait_until(lambda: "member=Notify" in open(log).read(), what="the Notify call")
+        # Without a window manager the panel still sits at the top-right and opens the menu.
+        panel = wait_until(app.panel, what="the panel")
+        x, y, w, h = window_geometry(desktop, panel)
+        self.assertEqual((x + w, y), (SCREEN_SIZE[0], 0))
+        self.assertEqual(app.open_menu(panel).checked_modes(), [BLUR])
         icon = os.path.join(self.prefix, "share/icons/hicolor/256x256/apps/quillmere.png")
         self.assertRegex(open(log).read(), re.escape(
             '   string "Quillmere"\n   uint32 0\n   string "%s"\n'
