@@ -236,6 +236,7 @@ class InstalledQuillmereTest(unittest.TestCase):
             '   string "Quillmere is Active"\n'
             '   string "Check your Menu Bar (look for the dotted circle) to control the '
             'effects."\n   array [\n   ]\n   array [\n   ]\n   int32 -1\n' % icon))
+        self.assertEqual(open(log).read().count("member=Notify"), 1)
         app.run.process.terminate()
         app.run.process.wait(timeout=5)
 
