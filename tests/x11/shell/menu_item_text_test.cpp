@@ -5,8 +5,8 @@
 namespace platform::x11 {
 namespace {
 
-// The menu's own titles and shortcuts, non-ASCII bytes included, are read off the real menu in
-// test_tray.py; these are the cases that menu does not have.
+// Titles and shortcuts as a menu row shows them are read off a real menu in
+// tray_menu_test.cpp; these are the cases that menu does not have.
 TEST(MenuItemText, EveryAmpersandShowsAndShiftedKeysNameShift) {
   EXPECT_EQ(menuTitleText("A && B &"), QStringLiteral("A &&&& B &&"));
   EXPECT_EQ(menuTitleText(""), QString());
@@ -41,7 +41,7 @@ TEST(MenuItemText, KeyEquivalentMatchesOnlySuperWithTheSameKey) {
   }
 }
 
-// The real slider's range and starting value are checked in test_tray.py; its ends give
+// The real slider's range and starting value are checked in tray_menu_test.cpp; its ends give
 // exactly the intensity's ends.
 TEST(MenuItemText, SliderPositionsGiveExactValues) {
   EXPECT_EQ(sliderPosition(0.555), 56);

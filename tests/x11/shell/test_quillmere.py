@@ -215,6 +215,29 @@ class InstalledQuillmereTest(unittest.TestCase):
         self.assertEqual(app.open_menu(panel).checked_modes(), [DIM])
         other.terminate()
 
+    def test_at_device_pixel_ratio_2_sizes_double_and_rows_are_hit_in_pixels(self):
+        desktop = self.desktop()
+        desktop.env["QT_SCALE_FACTOR"] = "2"
+        app = Quillmere(desktop, self.prefix)
+        panel = wait_until(app.panel, timeout=30.0, what="the panel")
+        x, y, w, h = window_geometry(desktop, panel)
+        self.assertEqual((x + w, y, w, h), (SCREEN_SIZE[0], 0, 48, 48))
+        menu = app.open_menu(panel)
+        # The groove lies 20 points in from the row's sides, 16 above the last separator.
+        groove = pixels(menu.shot, menu.x + 40, round(menu.separators[2]) - 35, 320, 7)
+        self.assertGreater(len(set(groove)), 3, "the slider is not drawn at twice its size")
+        desktop.click(*menu.command_row(0))
+        app.run.expect("^Toggled effect: false$")
+
+        desktop.start_tray()
+        icon = wait_until(app.tray_icon, what="the tray icon")
+        shot = desktop.screenshot(os.path.join(ARTIFACTS, "ratio-2-tray-icon.png"))
+        colours = set(pixels(shot, *window_geometry(desktop, icon)))
+        self.assertTrue(any(min(c) > 220 for c in colours), "no light dots in the icon")
+        self.assertTrue(any(max(c) < 60 for c in colours), "no dark edge in the icon")
+        desktop.click(*app.open_menu(icon).command_row(0))
+        app.run.expect("^Toggled effect: true$")
+
     def test_launch_notification_panel_without_a_window_manager_and_a_silent_server(self):
         desktop = self.desktop(window_manager=False)
         log = os.path.join(desktop.dir, "monitor.log")
