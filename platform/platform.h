@@ -27,50 +27,59 @@ class Platform {
   virtual ~Platform() = default;
 
   // --- Application -------------------------------------------------------------------------
-  // Runs the event loop; calls didFinishLaunching once, from inside the loop, first.
+  // Runs the loop until terminate(), calling didFinishLaunching inside it first; headless, no loop.
   virtual void runEventLoop(const std::function<void()>& didFinishLaunching) = 0;
-  // Ends the event loop and the application.
+  // Ends the event loop and so the application; outside a running loop it does nothing.
   virtual void terminate() = 0;
+  // Keeps the application out of task lists and alive without windows; every backend grants it.
   virtual bool setActivationPolicy(ApplicationActivationPolicy policy) = 0;
-  // Shows the image as the application's icon.
+  // Shows the image as the application's icon; an image without a file changes nothing.
   virtual void setApplicationIconImage(const Image& image) = 0;
-  // The path of a bundled resource, or empty when it is missing.
+  // The path of a readable bundled resource; empty when it is missing or its name is not plain.
   virtual std::optional<std::string> pathForResource(std::string_view name,
                                                      std::string_view type) = 0;
-  // Whether the file can be read as an image.
+  // Whether the file exists and reads as an image; false for a missing file.
   virtual bool canReadImageFile(const std::string& path) = 0;
-  // Whether the platform can draw the named symbol.
+  // Whether the status item draws the named symbol itself; false for others, or with no shell.
   virtual bool hasSystemSymbol(const std::string& name) = 0;
-  // Writes one line, with its line feed, to standard output at once.
+  // Writes one line, with its line feed, to standard output at once; a closed reader loses it.
   virtual void writeStandardOutputLine(std::string_view line) = 0;
 
   // --- Screens and windows -----------------------------------------------------------------
-  // The frame of every attached screen in global points; empty when there is none.
+  // Every attached screen's frame in global points; empty without screens, and under XWayland.
   virtual std::vector<Rect> screenFrames() = 0;
-  // The backend's side of a new window; the window tells it every change.
+  // The backend's side of a new window, told of its every change; never null, shown only if able.
   virtual std::unique_ptr<WindowPeer> createWindowPeer(Window& window) = 0;
 
   // --- Workspace and window server ---------------------------------------------------------
+  // The owner of the active window; without one, or its owner unknown, none (X11: pid -1).
   virtual std::optional<RunningApplication> frontmostApplication() = 0;
-  // The observer runs on the main thread each time the notification is posted.
+  // Runs the observer on the main thread each time the backend posts the notification.
   virtual void addWorkspaceObserver(WorkspaceNotification name, std::function<void()> observer) = 0;
+  // Hands the URL to the desktop's opener; false when it is empty, starts with '-', or none runs.
   virtual bool openURL(const URL& url) = 0;
+  // Where the user learns how to grant the permission; empty where the backend knows none.
   virtual URL accessibilitySettingsURL() = 0;
-  // The on-screen windows, front to back, or null when the window server gives nothing.
+  // The on-screen windows, front to back, or null (or empty) when the window server gives none.
   virtual std::shared_ptr<const WindowInfoList> copyWindowInfo(std::uint32_t options,
                                                                std::int64_t relativeToWindow) = 0;
+  // The level the key stands for: 0, the normal level, on every backend.
   virtual std::int32_t windowLevelForKey(WindowLevelKey key) = 0;
 
   // --- Input and time ----------------------------------------------------------------------
+  // The pointer in global points; the origin where it cannot be seen (Wayland, nothing attached).
   virtual Point mouseLocation() = 0;
+  // Calls the handler for each matching event sent elsewhere; never where none can be observed.
   virtual void addGlobalMonitor(EventMask mask, std::function<void(const Event&)> handler) = 0;
+  // Calls the handler for each matching event to our windows first; returning none consumes it.
   virtual void addLocalMonitor(EventMask mask,
                                std::function<std::optional<Event>(const Event&)> handler) = 0;
   // Seconds on a monotonic clock.
   virtual double now() = 0;
   // Calls the block on the main thread after the interval, and again every interval if it
-  // repeats, until the timer is invalidated.
+  // repeats, until the timer is invalidated; without an event loop it never runs.
   virtual TimerId scheduleTimer(double interval, bool repeats, std::function<void()> block) = 0;
+  // Stops the timer; a timer unknown or already stopped is ignored.
   virtual void invalidateTimer(TimerId timer) = 0;
 
   // --- Status menu -------------------------------------------------------------------------
@@ -78,8 +87,11 @@ class Platform {
   virtual std::unique_ptr<StatusItemPeer> createStatusItemPeer(StatusItem& item) = 0;
 
   // --- Permission, alerts and notifications ------------------------------------------------
+  // Whether what the effect needs is there (X11: global input; KWin: its script); never prompts.
   virtual bool isProcessTrusted(bool prompt) = 0;
+  // Shows the alert and waits; closing it, or no dialog, answers as its second (or only) button.
   virtual ModalResponse runModalAlert(const Alert& alert) = 0;
+  // Sends the notification without awaiting a reply; with no session bus it is dropped.
   virtual void deliverNotification(const UserNotification& notification) = 0;
 };
 

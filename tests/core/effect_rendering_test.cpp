@@ -54,7 +54,6 @@ TEST_F(EffectRenderingTest, BlurAndPixelateAddOneEffectViewBehindTheWindow) {
       ASSERT_NE(view, nullptr);
       EXPECT_EQ(view->frame(),
                 pixelate ? makeRect(-100, -100, 1000, 800) : makeRect(0, 0, 800, 600));
-      EXPECT_EQ(view->autoresizingMask(), 18u);
       EXPECT_EQ(view->material(), pixelate ? VisualEffectMaterial::underWindowBackground
                                            : VisualEffectMaterial::hudWindow);
       EXPECT_EQ(view->blendingMode(), VisualEffectBlendingMode::behindWindow);
@@ -92,6 +91,9 @@ TEST_F(EffectRenderingTest, EveryOrderOfModesLeavesOnlyTheLastEffect) {
   for (EffectMode first : modes) {
     for (EffectMode second : modes) {
       render(first, 0.7);
+      // A filter left behind the content is cleared by the rebuild.
+      content().layer()->setBackgroundFilters(
+          {platform::Filter::filterWithName(platform::kPixellateFilterName)});
       render(second, 0.5);
       SCOPED_TRACE(std::string(QuillmereApp::rawValue(first)) + " then " +
                    std::string(QuillmereApp::rawValue(second)));

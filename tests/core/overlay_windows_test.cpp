@@ -19,19 +19,14 @@ TEST_F(SimTest, OneOverlayPerScreenCoversItsWholeFrame) {
     platform::Window& window = *app.overlayWindows[i];
     const Rect screen = sim->screens[i];
     EXPECT_EQ(window.frame(), screen);
-    EXPECT_EQ(window.styleMask(), platform::kWindowStyleMaskBorderless);
     EXPECT_EQ(window.backgroundColor(), platform::Color::clearColor());
-    EXPECT_FALSE(window.isOpaque());
-    EXPECT_FALSE(window.hasShadow());
     EXPECT_TRUE(window.ignoresMouseEvents());
     EXPECT_EQ(window.level(), -1);
-    EXPECT_EQ(window.collectionBehavior(), 337u);
     EXPECT_TRUE(window.isVisible());
 
     platform::View* content = window.contentView();
     ASSERT_NE(content, nullptr);
     EXPECT_EQ(content->frame(), makeRect(0, 0, screen.size.width, screen.size.height));
-    EXPECT_EQ(content->autoresizingMask(), 18u);
     EXPECT_NE(content->layer(), nullptr);
   }
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "tests/core/sim_fixture.h"
 
 namespace quillmere {
@@ -49,7 +51,9 @@ TEST_F(ShakeTest, TotalMustExceedSixHundred) {
   for (int i = 1; i <= 6; ++i) moveTo(i % 2 ? 100 : 0, 0);  // six steps of 100
   EXPECT_EQ(total(), 600.0);
   EXPECT_TRUE(enabled());
-  moveTo(40, 0);  // one more long step
+  // The smallest total above 600 toggles: 560 and a bit, then a long step of 40.
+  QuillmereAppInspector::setShakeTotal(*app, std::nextafter(560.0, 600.0));
+  moveTo(40, 0);
   EXPECT_FALSE(enabled());
   EXPECT_EQ(total(), 0.0);
   EXPECT_EQ(QuillmereAppInspector::lastMouseLocation(*app), (Point{40, 0}));

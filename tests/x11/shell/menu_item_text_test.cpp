@@ -5,8 +5,8 @@
 namespace platform::x11 {
 namespace {
 
-// The menu's own titles and shortcuts, non-ASCII bytes included, are read off the real menu in
-// test_tray.py; these are the cases that menu does not have.
+// Titles and shortcuts as a menu row shows them are read off a real menu in
+// tray_menu_test.cpp; these are the cases that menu does not have.
 TEST(MenuItemText, EveryAmpersandShowsAndShiftedKeysNameShift) {
   EXPECT_EQ(menuTitleText("A && B &"), QStringLiteral("A &&&& B &&"));
   EXPECT_EQ(menuTitleText(""), QString());
@@ -41,10 +41,13 @@ TEST(MenuItemText, KeyEquivalentMatchesOnlySuperWithTheSameKey) {
   }
 }
 
-// The ends and the starting value of the real slider are checked in test_tray.py.
+// The real slider's range and starting value are checked in tray_menu_test.cpp; its ends give
+// exactly the intensity's ends.
 TEST(MenuItemText, SliderPositionsGiveExactValues) {
   EXPECT_EQ(sliderPosition(0.555), 56);
   EXPECT_EQ(sliderValue(70), 0.7);
+  EXPECT_EQ(sliderValue(10), 0.1);
+  EXPECT_EQ(sliderValue(100), 1.0);
   for (int position = 10; position <= 100; ++position) {
     EXPECT_EQ(sliderPosition(sliderValue(position)), position);
   }

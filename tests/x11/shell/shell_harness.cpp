@@ -1,28 +1,17 @@
-// Drives the shell pieces on a private X display for the test scripts: a status item with the
-// menu Quillmere builds, the alert, and the launch notification. It reports what it sees on
-// standard output, one line per fact, and answers "dump" on standard input.
-#include <unistd.h>
+// Drives the shell pieces on a private X display for the test scripts: the alert, the launch
+// notification and a notification server that never answers. It reports what it sees on
+// standard output, one line per fact.
 #include <QAbstractButton>
-#include <QAction>
 #include <QApplication>
 #include <QDBusConnection>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QMenu>
-#include <QSlider>
-#include <QSocketNotifier>
 #include <QTimer>
-#include <QWidgetAction>
-#include <any>
 #include <iostream>
-#include <memory>
 #include <string>
 
 #include "platform/alert.h"
-#include "platform/menu.h"
 #include "platform/x11/shell/alert_dialog.h"
 #include "platform/x11/shell/desktop_notification.h"
-#include "platform/x11/shell/tray_status_item.h"
 
 using namespace platform;
 
@@ -36,122 +25,10 @@ QString rect(const QRect& r) {
   return QString("%1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
 }
 
-// Answers the menu's actions the way Quillmere's delegate does, and reports each one.
-class Receiver final : public ApplicationDelegate {
- public:
-  std::shared_ptr<StatusItem> item;
-
-  void applicationDidFinishLaunching(const Notification&) override {}
-  bool respondsToAction(std::string_view action) const override {
-    return action == "changeMode:" || action == "intensityChanged:" ||
-           action == "toggleEffectFromMenu" || action == kTerminateAction;
-  }
-  void performAction(std::string_view action, Object& sender) override {
-    if (action == "changeMode:") {
-      auto& chosen = dynamic_cast<MenuItem&>(sender);
-      const auto mode = std::any_cast<std::string>(chosen.representedObject());
-      for (const auto& menuItem : item->menu()->itemArray()) {
-        if (const auto* m = std::any_cast<std::string>(&menuItem->representedObject())) {
-          menuItem->setState(*m == mode ? ControlStateValue::on : ControlStateValue::off);
-        }
-      }
-      say("action changeMode: " + QString::fromStdString(mode));
-    } else if (action == "intensityChanged:") {
-      const double value = dynamic_cast<Slider&>(sender).doubleValue();
-      say("action intensityChanged: " + QString::number(value, 'g', 17));
-    } else if (action == "toggleEffectFromMenu") {
-      say("action toggleEffectFromMenu");
-    } else {
-      say("action terminate:");
-      QCoreApplication::exit(0);
-    }
-  }
-};
-
-// The menu as the status menu builds it at launch.
-std::shared_ptr<Menu> buildMenu(const std::shared_ptr<Receiver>& receiver, double intensity) {
-  auto menu = Menu::create();
-  auto heading = [](std::string title) {
-    auto item = MenuItem::create(std::move(title), "", "");
-    item->setEnabled(false);
-    return item;
-  };
-  menu->addItem(heading("Shortcuts & Gestures"));
-  menu->addItem(MenuItem::create("  Shake mouse to toggle", "", ""));
-  menu->addItem(MenuItem::create("  \u2318 + B : Quick Toggle", "", ""));
-  menu->addItem(MenuItem::create("  \u2318 + Q : Quit App", "", ""));
-  menu->addItem(MenuItem::separatorItem());
-  for (std::string mode : {"Blur", "Pixelate", "Dim"}) {
-    auto item = MenuItem::create(mode, "changeMode:", "");
-    item->setRepresentedObject(mode);
-    item->setState(mode == "Blur" ? ControlStateValue::on : ControlStateValue::off);
-    menu->addItem(item);
-  }
-  menu->addItem(MenuItem::separatorItem());
-  menu->addItem(heading("Effect Intensity"));
-  auto slider = Slider::sliderWithValue(intensity, 0.1, 1.0, receiver, "intensityChanged:");
-  slider->setFrame(Rect{{20.0, 0.0}, {160.0, 30.0}});
-  auto container = View::create(Rect{{0.0, 0.0}, {200.0, 30.0}});
-  container->addSubview(slider);
-  auto sliderItem = MenuItem::create();
-  sliderItem->setView(container);
-  menu->addItem(sliderItem);
-  menu->addItem(MenuItem::separatorItem());
-  menu->addItem(MenuItem::create("Toggle Quillmere", "toggleEffectFromMenu", "b"));
-  menu->addItem(MenuItem::create("Quit", std::string(kTerminateAction), "q"));
-  return menu;
-}
-
 // Where a widget is on the screen.
 QString screenRect(const QWidget* widget) {
   return rect(QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()));
 }
-
-// Describes the open menu: each row's text, check mark and enabled state, and where it is.
-void dumpMenu() {
-  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-  if (menu == nullptr) {
-    say("menu closed");
-    return;
-  }
-  say("menu open " + rect(menu->geometry()));
-  for (QAction* action : menu->actions()) {
-    if (action->isSeparator()) {
-      say("row separator");
-    } else if (auto* widgetAction = qobject_cast<QWidgetAction*>(action)) {
-      QWidget* container = widgetAction->defaultWidget();
-      const auto* slider = container->findChild<QSlider*>();
-      say("row slider " + screenRect(container) +
-          (slider ? QString(" %1 %2 %3 %4 ")
-                            .arg(slider->minimum())
-                            .arg(slider->maximum())
-                            .arg(slider->value())
-                            .arg(slider->hasTracking()) +
-                        screenRect(slider)
-                  : QString()));
-    } else {
-      const QRect at = menu->actionGeometry(action).translated(menu->mapToGlobal(QPoint(0, 0)));
-      say(QString("row item %1 checked=%2 enabled=%3 text=")
-              .arg(rect(at))
-              .arg(action->isChecked())
-              .arg(action->isEnabled()) +
-          action->text());
-    }
-  }
-  say("dump end");
-}
-
-// Stands in for the local key monitor, which consumes Super+B before any window sees it.
-class LocalSuperB final : public QObject {
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() != QEvent::KeyPress) return false;
-    const auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() != Qt::Key_B || !key->modifiers().testFlag(Qt::MetaModifier)) return false;
-    say("local toggle");
-    return true;
-  }
-};
 
 void dumpAlert() {
   QWidget* box = QApplication::activeModalWidget();
@@ -170,33 +47,6 @@ void dumpAlert() {
     say("alert button " + screenRect(button) + " text=" + button->text());
   }
   say("alert shown");
-}
-
-int runTray(QApplication& app, const QStringList& args) {
-  auto receiver = std::make_shared<Receiver>();
-  Application::sharedApplication().setDelegate(receiver);
-  LocalSuperB localSuperB;
-  if (args.contains("--local-super-b")) app.installEventFilter(&localSuperB);
-
-  auto item = std::make_shared<StatusItem>(kVariableStatusItemLength);
-  receiver->item = item;
-  item->setPeer(x11::makeTrayStatusItemPeer(*item));
-  auto image = Image::fromSymbol("circle.dotted", "Quillmere")
-                   ->imageWithSymbolConfiguration({13.0, FontWeight::medium});
-  item->button()->setImage(image);
-  item->setMenu(buildMenu(receiver, 0.7));
-
-  QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-  QObject::connect(&input, &QSocketNotifier::activated, [&] {
-    std::string line;
-    if (!std::getline(std::cin, line)) {
-      input.setEnabled(false);
-      return;
-    }
-    if (line == "dump") dumpMenu();
-  });
-  say("ready");
-  return app.exec();
 }
 
 int runAlert() {
@@ -239,10 +89,9 @@ int main(int argc, char** argv) {
   QGuiApplication::setApplicationDisplayName("Quillmere");
   const QStringList args = app.arguments();
   const QString mode = args.value(1);
-  if (mode == "tray") return runTray(app, args);
   if (mode == "alert") return runAlert();
   if (mode == "notify") return runNotify(args);
   if (mode == "silent-server") return runSilentServer();
-  std::cerr << "usage: shell_harness tray|alert|notify [icon]|silent-server\n";
+  std::cerr << "usage: shell_harness alert|notify [icon]|silent-server\n";
   return 2;
 }

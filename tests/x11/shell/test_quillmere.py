@@ -81,9 +81,9 @@ class Quillmere:
                 return window
         return None
 
-    def open_menu(self, window):
+    def open_menu(self, window, button=1):
         x, y, w, h = window_geometry(self.desktop, window)
-        self.desktop.click(x + w // 2, y + h // 2)
+        self.desktop.click(x + w // 2, y + h // 2, button)
         geometry = wait_until(lambda: popup_menu(self.desktop, self.pid), what="the menu")
         time.sleep(0.2)  # let it finish drawing
         shot = self.desktop.screenshot(os.path.join(self.desktop.dir, "menu.png"))
@@ -125,17 +125,24 @@ class InstalledQuillmereTest(unittest.TestCase):
         plain = pixels(desktop.screenshot(os.path.join(ARTIFACTS, "plain.png")), *PATCH)
         app = Quillmere(desktop, self.prefix)
         icon = wait_until(app.tray_icon, what="the tray icon")
+        self.assertIsNone(app.panel())
+        shot = desktop.screenshot(os.path.join(ARTIFACTS, "tray-icon.png"))
+        colours = set(pixels(shot, *window_geometry(desktop, icon)))
+        self.assertTrue(any(min(c) > 220 for c in colours), "no light dots in the icon")
+        self.assertTrue(any(max(c) < 60 for c in colours), "no dark edge in the icon")
 
-        menu = app.open_menu(icon)
-        self.assertEqual(menu.checked_modes(), [BLUR])
-        left, right, y = menu.slider_groove()
-        groove = pixels(menu.shot, left, y - 3, right - left, 7)
-        self.assertGreater(len(set(groove)), 3, "no slider in the menu")
-        app.close_menu()
+        for button in (3, 1):
+            menu = app.open_menu(icon, button)
+            self.assertEqual(menu.checked_modes(), [BLUR])
+            left, right, y = menu.slider_groove()
+            groove = pixels(menu.shot, left, y - 3, right - left, 7)
+            self.assertGreater(len(set(groove)), 3, "no slider in the menu")
+            app.close_menu()
         blurred = app.patch("blur")
 
+        # Choosing the current mode again keeps its check mark, though Qt flips it on a click.
         seen = {BLUR: blurred}
-        for mode, name in ((PIXELATE, "pixelate"), (DIM, "dim")):
+        for mode, name in ((PIXELATE, "pixelate"), (DIM, "dim"), (DIM, "dim")):
             app.choose_mode(icon, mode)
             seen[mode] = app.patch(name)
             self.assertEqual(app.open_menu(icon).checked_modes(), [mode])
@@ -190,6 +197,8 @@ class InstalledQuillmereTest(unittest.TestCase):
         panel = wait_until(app.panel, what="the panel")
         x, y, w, h = window_geometry(desktop, panel)
         self.assertEqual((x + w, y), (SCREEN_SIZE[0], 0))
+        self.assertIn("Client accepts input or input focus: False",
+                      desktop.x("xprop", "-id", str(panel), "WM_HINTS"))
         before = app.patch("panel-blur")
         app.choose_mode(panel, DIM)
         self.assertNotEqual(look(app.patch("panel-dim")), look(before))
@@ -199,9 +208,37 @@ class InstalledQuillmereTest(unittest.TestCase):
         icon = wait_until(app.tray_icon, what="the tray icon")
         wait_until(lambda: app.panel() is None, what="the panel to go")
         self.assertEqual(app.open_menu(icon).checked_modes(), [DIM])
+        app.close_menu()
+
+        desktop.stop_tray()
+        panel = wait_until(app.panel, what="the panel to return")
+        self.assertEqual(app.open_menu(panel).checked_modes(), [DIM])
         other.terminate()
 
-    def test_launch_notification_and_a_silent_server(self):
+    def test_at_device_pixel_ratio_2_sizes_double_and_rows_are_hit_in_pixels(self):
+        desktop = self.desktop()
+        desktop.env["QT_SCALE_FACTOR"] = "2"
+        app = Quillmere(desktop, self.prefix)
+        panel = wait_until(app.panel, timeout=30.0, what="the panel")
+        x, y, w, h = window_geometry(desktop, panel)
+        self.assertEqual((x + w, y, w, h), (SCREEN_SIZE[0], 0, 48, 48))
+        menu = app.open_menu(panel)
+        # The groove lies 20 points in from the row's sides, 16 above the last separator.
+        groove = pixels(menu.shot, menu.x + 40, round(menu.separators[2]) - 35, 320, 7)
+        self.assertGreater(len(set(groove)), 3, "the slider is not drawn at twice its size")
+        desktop.click(*menu.command_row(0))
+        app.run.expect("^Toggled effect: false$")
+
+        desktop.start_tray()
+        icon = wait_until(app.tray_icon, what="the tray icon")
+        shot = desktop.screenshot(os.path.join(ARTIFACTS, "ratio-2-tray-icon.png"))
+        colours = set(pixels(shot, *window_geometry(desktop, icon)))
+        self.assertTrue(any(min(c) > 220 for c in colours), "no light dots in the icon")
+        self.assertTrue(any(max(c) < 60 for c in colours), "no dark edge in the icon")
+        desktop.click(*app.open_menu(icon).command_row(0))
+        app.run.expect("^Toggled effect: true$")
+
+    def test_launch_notification_panel_without_a_window_manager_and_a_silent_server(self):
         desktop = self.desktop(window_manager=False)
         log = os.path.join(desktop.dir, "monitor.log")
         with open(log, "w") as out:
@@ -211,12 +248,18 @@ class InstalledQuillmereTest(unittest.TestCase):
         wait_until(lambda: "NameAcquired" in open(log).read(), what="the bus monitor")
         app = Quillmere(desktop, self.prefix)
         wait_until(lambda: "member=Notify" in open(log).read(), what="the Notify call")
+        # Without a window manager the panel still sits at the top-right and opens the menu.
+        panel = wait_until(app.panel, what="the panel")
+        x, y, w, h = window_geometry(desktop, panel)
+        self.assertEqual((x + w, y), (SCREEN_SIZE[0], 0))
+        self.assertEqual(app.open_menu(panel).checked_modes(), [BLUR])
         icon = os.path.join(self.prefix, "share/icons/hicolor/256x256/apps/quillmere.png")
         self.assertRegex(open(log).read(), re.escape(
             '   string "Quillmere"\n   uint32 0\n   string "%s"\n'
             '   string "Quillmere is Active"\n'
             '   string "Check your Menu Bar (look for the dotted circle) to control the '
             'effects."\n   array [\n   ]\n   array [\n   ]\n   int32 -1\n' % icon))
+        self.assertEqual(open(log).read().count("member=Notify"), 1)
         app.run.process.terminate()
         app.run.process.wait(timeout=5)
 
