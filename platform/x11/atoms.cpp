@@ -9,7 +9,7 @@ namespace platform::x11 {
 
 Atoms Atoms::intern(xcb_connection_t* connection) {
   Atoms atoms;
-  const std::array<std::pair<const char*, xcb_atom_t*>, 22> names = {{
+  const std::array<std::pair<const char*, xcb_atom_t*>, 24> names = {{
       {"_NET_ACTIVE_WINDOW", &atoms.netActiveWindow},
       {"_NET_CLIENT_LIST", &atoms.netClientList},
       {"_NET_CURRENT_DESKTOP", &atoms.netCurrentDesktop},
@@ -26,6 +26,8 @@ Atoms Atoms::intern(xcb_connection_t* connection) {
       {"_NET_WM_NAME", &atoms.netWmName},
       {"UTF8_STRING", &atoms.utf8String},
       {"_COMPTON_SHADOW", &atoms.compositingShadow},
+      {"_NET_WM_USER_TIME", &atoms.netWmUserTime},
+      {"_MOTIF_WM_HINTS", &atoms.motifWmHints},
       {"_NET_WM_WINDOW_TYPE_DESKTOP", &atoms.layer.typeDesktop},
       {"_NET_WM_WINDOW_TYPE_DOCK", &atoms.layer.typeDock},
       {"_NET_WM_WINDOW_TYPE_NOTIFICATION", &atoms.layer.typeNotification},

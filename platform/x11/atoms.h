@@ -24,6 +24,8 @@ struct Atoms {
   xcb_atom_t netWmName = XCB_NONE;
   xcb_atom_t utf8String = XCB_NONE;
   xcb_atom_t compositingShadow = XCB_NONE;
+  xcb_atom_t netWmUserTime = XCB_NONE;
+  xcb_atom_t motifWmHints = XCB_NONE;
   LayerAtoms layer;
 
   // Interns all of them with one round trip; atoms the server refuses stay XCB_NONE.

@@ -84,9 +84,13 @@ void OverlayWindowPeer::ensureCreated() {
   }
 
   xid_ = xcb_generate_id(c);
-  const std::uint32_t mask =
-      XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_COLORMAP;
-  const std::array<std::uint32_t, 4> values = {0, 0, 1, colormap};
+  managed_ = server.overlaysMustBeManaged();
+  const std::uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_OVERRIDE_REDIRECT |
+                             XCB_CW_EVENT_MASK | XCB_CW_COLORMAP;
+  // A managed overlay's own property changes tell the server's time, which its restacks need.
+  const std::array<std::uint32_t, 5> values = {
+      0, 0, managed_ ? 0u : 1u, managed_ ? std::uint32_t{XCB_EVENT_MASK_PROPERTY_CHANGE} : 0u,
+      colormap};
   xcb_create_window(c, depth, xid_, screen->root, static_cast<std::int16_t>(geometry_.x),
                     static_cast<std::int16_t>(geometry_.y),
                     static_cast<std::uint16_t>(std::max(1, geometry_.width)),
@@ -96,9 +100,12 @@ void OverlayWindowPeer::ensureCreated() {
   xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED, xid_, 0,
                        0, 0, nullptr);
   setProperties();
-  server.addOverlay(xid_, [this] {
-    return OverlayState{window_.level(), window_.alphaValue(), onScreen_};
-  });
+  server.addOverlay(
+      xid_,
+      [this] {
+        return OverlayState{window_.level(), window_.alphaValue(), onScreen_};
+      },
+      managed_);
   xcb_flush(c);
 }
 
@@ -121,12 +128,36 @@ void OverlayWindowPeer::setProperties() {
   const std::uint32_t pid = static_cast<std::uint32_t>(::getpid());
   setCardinals(c, xid_, atoms.netWmPid, XCB_ATOM_CARDINAL, &pid, 1);
   setCardinals(c, xid_, atoms.netWmDesktop, XCB_ATOM_CARDINAL, &kAllDesktops, 1);
-  const std::array<std::uint32_t, 3> states = {atoms.netWmStateSticky, atoms.netWmStateSkipTaskbar,
-                                               atoms.netWmStateSkipPager};
-  setCardinals(c, xid_, atoms.netWmState, XCB_ATOM_ATOM, states.data(), states.size());
+  const std::array<std::uint32_t, 4> states = {atoms.netWmStateSticky, atoms.netWmStateSkipTaskbar,
+                                               atoms.netWmStateSkipPager, atoms.layer.stateBelow};
+  // A managed overlay starts below normal windows; an unmanaged one has no use for the state.
+  setCardinals(c, xid_, atoms.netWmState, XCB_ATOM_ATOM, states.data(),
+               managed_ ? states.size() : states.size() - 1);
+  if (managed_) setManagedProperties();
   // WORKAROUND(picom): its shadows are drawn for unmanaged windows too unless told otherwise.
   const std::uint32_t noShadow = 0;
   setCardinals(c, xid_, atoms.compositingShadow, XCB_ATOM_CARDINAL, &noShadow, 1);
+}
+
+// What a window manager needs to manage the overlay as one: no decoration, its exact place and
+// size, and no focus when it is mapped.
+void OverlayWindowPeer::setManagedProperties() {
+  xcb_connection_t* c = context_.server->connection();
+  const Atoms& atoms = context_.server->atoms();
+  constexpr std::uint32_t kMotifDecorations = 2;
+  const std::array<std::uint32_t, 5> motif = {kMotifDecorations, 0, 0, 0, 0};
+  setCardinals(c, xid_, atoms.motifWmHints, atoms.motifWmHints, motif.data(), motif.size());
+  constexpr std::uint32_t kUserPosition = 1, kUserSize = 2, kMinSize = 16, kMaxSize = 32;
+  std::array<std::uint32_t, 18> sizeHints{};
+  sizeHints[0] = kUserPosition | kUserSize | kMinSize | kMaxSize;
+  sizeHints[1] = static_cast<std::uint32_t>(geometry_.x);
+  sizeHints[2] = static_cast<std::uint32_t>(geometry_.y);
+  sizeHints[3] = sizeHints[5] = sizeHints[7] = static_cast<std::uint32_t>(geometry_.width);
+  sizeHints[4] = sizeHints[6] = sizeHints[8] = static_cast<std::uint32_t>(geometry_.height);
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, xid_, XCB_ATOM_WM_NORMAL_HINTS,
+                      XCB_ATOM_WM_SIZE_HINTS, 32, sizeHints.size(), sizeHints.data());
+  const std::uint32_t neverFocus = 0;
+  setCardinals(c, xid_, atoms.netWmUserTime, XCB_ATOM_CARDINAL, &neverFocus, 1);
 }
 
 void OverlayWindowPeer::frameDidChange() {

@@ -21,9 +21,10 @@ struct OverlayContext {
   std::function<ScreenGeometry()> screens;
 };
 
-// An overlay as an X window: override-redirect, 32-bit ARGB, input-transparent, never focused,
-// on every desktop and out of taskbars and pagers. Its window number is its X id. The X window
-// is made when the number is first asked for or the window is first ordered front.
+// An overlay as an X window: override-redirect (managed where the window manager needs it), 32-bit
+// ARGB, input-transparent, never focused, on every desktop and out of taskbars and pagers. Its
+// window number is its X id. The X window is made when the number is first asked for or the window
+// is first ordered front.
 class OverlayWindowPeer final : public WindowPeer {
  public:
   OverlayWindowPeer(Window& window, OverlayContext context);
@@ -41,6 +42,7 @@ class OverlayWindowPeer final : public WindowPeer {
  private:
   void ensureCreated();
   void setProperties();
+  void setManagedProperties();
   void startPainting();
   // The painter while this overlay paints through it, or null.
   OverlayPaintEngine* painter() const;
@@ -51,6 +53,7 @@ class OverlayWindowPeer final : public WindowPeer {
   PixelRect geometry_;
   bool onScreen_ = false;
   bool painting_ = false;
+  bool managed_ = false;
 };
 
 }  // namespace platform::x11

@@ -52,6 +52,13 @@ std::optional<xcb_window_t> readWindow(const RawProperty& property) {
   return readSingle32(property, XCB_ATOM_WINDOW);
 }
 
+std::optional<xcb_window_t> readFirstWindow(const RawProperty& property) {
+  if (!isList32(property, XCB_ATOM_WINDOW) || property.length == 0) return std::nullopt;
+  xcb_window_t window = XCB_NONE;
+  std::memcpy(&window, property.data, sizeof window);
+  return window;
+}
+
 std::optional<std::int32_t> readProcessId(const RawProperty& property) {
   auto value = readCardinal(property);
   if (!value || *value == 0 || *value > std::uint32_t{std::numeric_limits<std::int32_t>::max()}) {

@@ -25,6 +25,9 @@ std::optional<std::vector<xcb_atom_t>> readAtomList(const RawProperty& property)
 std::optional<std::uint32_t> readCardinal(const RawProperty& property);
 // A single WINDOW of format 32, or nothing.
 std::optional<xcb_window_t> readWindow(const RawProperty& property);
+// The first of a list of one or more WINDOWs of format 32, or nothing. Some window managers
+// write _NET_ACTIVE_WINDOW as a pair (`<client>, 0`); EWMH readers take the first value.
+std::optional<xcb_window_t> readFirstWindow(const RawProperty& property);
 // A process id from _NET_WM_PID: a positive CARDINAL that fits a signed 32-bit id.
 std::optional<std::int32_t> readProcessId(const RawProperty& property);
 // _NET_WM_WINDOW_OPACITY as a fraction of 0xFFFFFFFF.

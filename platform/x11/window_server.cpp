@@ -118,9 +118,15 @@ void WindowServer::handleEvent(const xcb_generic_event_t* event) {
       return;
     case XCB_CREATE_NOTIFY: {
       const auto* e = reinterpret_cast<const xcb_create_notify_event_t*>(event);
-      if (e->parent != root_) return;
+      if (e->parent != root_ || predatesStackSnapshot(event)) return;
       stack_.created(e->window);
-      topLevels_[e->window] = TopLevel{true, false, e->override_redirect != 0};
+      // The event does not tell an InputOnly window from a drawn one; the attributes will.
+      TopLevel top;
+      top.geometryKnown = true;
+      top.overrideRedirect = e->override_redirect != 0;
+      top.geometry =
+          PixelRect{e->x, e->y, e->width + 2 * e->border_width, e->height + 2 * e->border_width};
+      topLevels_[e->window] = top;
       orderChanged_ = true;
       return;
     }
@@ -155,13 +161,29 @@ void WindowServer::handleEvent(const xcb_generic_event_t* event) {
     case XCB_CONFIGURE_NOTIFY: {
       const auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
       if (e->event != root_ || !stack_.contains(e->window)) return;
+      if (auto top = topLevels_.find(e->window); top != topLevels_.end()) {
+        const PixelRect geometry{e->x, e->y, e->width + 2 * e->border_width,
+                                 e->height + 2 * e->border_width};
+        if (!top->second.geometryKnown || !(top->second.geometry == geometry)) {
+          const bool wasSeen = canBeSeen(top->second);
+          top->second.geometry = geometry;
+          top->second.geometryKnown = true;
+          if (canBeSeen(top->second) != wasSeen) orderChanged_ = true;
+        }
+      }
+      if (predatesStackSnapshot(event)) return;
       if (stack_.isDirectlyAbove(e->window, e->above_sibling)) return;  // moved or resized only
+      // Another window moved in the stack: a change the managed overlays may be asked for.
+      if (!overlays_.contains(e->window)) {
+        for (auto& entry : overlays_) entry.second.requested.reset();
+      }
       if (!stack_.restacked(e->window, e->above_sibling)) stackDirty_ = true;
       orderChanged_ = true;
       return;
     }
     case XCB_REPARENT_NOTIFY: {
       const auto* e = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
+      if (predatesStackSnapshot(event)) return;
       if (e->parent == root_) {
         stack_.created(e->window);
         topLevels_[e->window] = TopLevel{};
@@ -177,12 +199,14 @@ void WindowServer::handleEvent(const xcb_generic_event_t* event) {
     }
     case XCB_CIRCULATE_NOTIFY: {
       const auto* e = reinterpret_cast<const xcb_circulate_notify_event_t*>(event);
+      if (predatesStackSnapshot(event)) return;
       stack_.circulated(e->window, e->place == XCB_PLACE_ON_TOP);
       orderChanged_ = true;
       return;
     }
     case XCB_PROPERTY_NOTIFY: {
       const auto* e = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+      lastServerTime_ = e->time;
       if (e->window == root_) {
         handleRootProperty(e->atom);
         return;
@@ -229,6 +253,9 @@ void WindowServer::settle() {
       handleEvent(event);
       std::free(event);
     }
+    // Every event older than a snapshot came before its reply and is handled now; later
+    // sequence numbers wrap, so the mark must not outlive this round.
+    stackSnapshotSequence_.reset();
   }
   settling_ = false;
 
@@ -263,10 +290,23 @@ void WindowServer::readWindowManager() {
   auto rootCheck =
       propertyReply(connection_, getProperty(connection_, root_, atoms_.netSupportingWmCheck, 1));
   bool running = false;
+  overlaysMustBeManaged_ = false;
   if (auto window = readWindow(rawProperty(rootCheck.get()))) {
     auto own = propertyReply(connection_,
                              getProperty(connection_, *window, atoms_.netSupportingWmCheck, 1));
     running = readWindow(rawProperty(own.get())) == window;
+    if (running) {
+      auto name =
+          propertyReply(connection_, getProperty(connection_, *window, atoms_.netWmName, 16));
+      const RawProperty raw = rawProperty(name.get());
+      const std::string_view text =
+          raw.format == 8 && raw.data != nullptr
+              ? std::string_view(static_cast<const char*>(raw.data), raw.length)
+              : std::string_view();
+      // WORKAROUND(mutter): its compositor paints override-redirect windows above every
+      // managed window and moves one placed between frames back above them at once.
+      overlaysMustBeManaged_ = text.starts_with("Mutter") || text.starts_with("GNOME Shell");
+    }
   }
   if (running != windowManagerRunning_) {
     windowManagerRunning_ = running;
@@ -275,12 +315,20 @@ void WindowServer::readWindowManager() {
   }
 }
 
+// Events that come before this reply but were sent before the server answered are in the
+// snapshot already; applied on top of it they would undo later changes.
+bool WindowServer::predatesStackSnapshot(const xcb_generic_event_t* event) const {
+  if (!stackSnapshotSequence_) return false;
+  return static_cast<std::int16_t>(event->sequence - *stackSnapshotSequence_) < 0;
+}
+
 void WindowServer::resyncStack() {
   stackDirty_ = false;
   xcb_generic_error_t* error = nullptr;
-  auto tree = takeReply(
-      xcb_query_tree_reply(connection_, xcb_query_tree(connection_, root_), &error), error);
+  const xcb_query_tree_cookie_t cookie = xcb_query_tree(connection_, root_);
+  auto tree = takeReply(xcb_query_tree_reply(connection_, cookie, &error), error);
   if (!tree) return;
+  stackSnapshotSequence_ = static_cast<std::uint16_t>(cookie.sequence);
   const xcb_window_t* children = xcb_query_tree_children(tree.get());
   std::vector<xcb_window_t> order(children, children + xcb_query_tree_children_length(tree.get()));
   std::unordered_map<xcb_window_t, TopLevel> kept;
@@ -364,26 +412,61 @@ void WindowServer::readCurrentDesktop() {
 }
 
 void WindowServer::readTopLevelAttributes() {
-  std::vector<std::pair<xcb_window_t, xcb_get_window_attributes_cookie_t>> pending;
+  struct Pending {
+    xcb_window_t window;
+    xcb_get_window_attributes_cookie_t attributes;
+    std::optional<xcb_get_geometry_cookie_t> geometry;
+  };
+  std::vector<Pending> pending;
   for (const auto& [window, top] : topLevels_) {
-    if (!top.attributesKnown) {
-      pending.emplace_back(window, xcb_get_window_attributes(connection_, window));
-    }
+    if (top.attributesKnown) continue;
+    pending.push_back(Pending{
+        window, xcb_get_window_attributes(connection_, window),
+        top.geometryKnown ? std::nullopt : std::optional(xcb_get_geometry(connection_, window))});
   }
-  for (const auto& [window, cookie] : pending) {
+  for (const Pending& item : pending) {
     xcb_generic_error_t* error = nullptr;
-    auto reply = takeReply(xcb_get_window_attributes_reply(connection_, cookie, &error), error);
-    if (!reply) {
-      stack_.destroyed(window);
-      topLevels_.erase(window);
+    auto reply =
+        takeReply(xcb_get_window_attributes_reply(connection_, item.attributes, &error), error);
+    XcbReply<xcb_get_geometry_reply_t> geometry;
+    if (item.geometry) {
+      error = nullptr;
+      geometry = takeReply(xcb_get_geometry_reply(connection_, *item.geometry, &error), error);
+    }
+    if (!reply || (item.geometry && !geometry)) {
+      stack_.destroyed(item.window);
+      topLevels_.erase(item.window);
       continue;
     }
-    TopLevel& top = topLevels_[window];
+    TopLevel& top = topLevels_[item.window];
     top.attributesKnown = true;
     top.mapped = reply->map_state == XCB_MAP_STATE_VIEWABLE;
     top.overrideRedirect = reply->override_redirect != 0;
+    top.inputOnly = reply->_class == XCB_WINDOW_CLASS_INPUT_ONLY;
+    if (geometry) {
+      top.geometryKnown = true;
+      top.geometry =
+          PixelRect{geometry->x, geometry->y, geometry->width + 2 * geometry->border_width,
+                    geometry->height + 2 * geometry->border_width};
+    }
     orderChanged_ = true;
   }
+}
+
+void WindowServer::setMonitors(std::vector<PixelRect> monitors) {
+  if (monitors == monitors_) return;
+  monitors_ = std::move(monitors);
+  orderChanged_ = true;
+  listValid_ = false;
+}
+
+bool WindowServer::canBeSeen(const TopLevel& top) const {
+  if (!top.mapped || top.inputOnly || !top.geometryKnown) return false;
+  if (monitors_.empty()) {
+    return liesOnAnyMonitor(top.geometry,
+                            {PixelRect{0, 0, screen_->width_in_pixels, screen_->height_in_pixels}});
+  }
+  return liesOnAnyMonitor(top.geometry, monitors_);
 }
 
 xcb_window_t WindowServer::propertyWindowOf(xcb_window_t topLevel) const {
@@ -467,7 +550,7 @@ void WindowServer::readActiveWindow() {
   activeDirty_ = false;
   auto reply =
       propertyReply(connection_, getProperty(connection_, root_, atoms_.netActiveWindow, 1));
-  activeWindow_ = readWindow(rawProperty(reply.get())).value_or(XCB_NONE);
+  activeWindow_ = readFirstWindow(rawProperty(reply.get())).value_or(XCB_NONE);
   if (activeWindow_ == XCB_NONE) {
     // Switching windows passes through 0 for an instant; only a lasting 0 is the desktop.
     if (frontmostPid_ != -1 && !activeZeroTimer_.isActive()) activeZeroTimer_.start();
@@ -486,6 +569,11 @@ void WindowServer::readActiveWindow() {
     if (!pid) pid = processIdOf(activeWindow_);
   }
   setFrontmost(pid.value_or(-1));
+}
+
+ProcessId WindowServer::frontmostProcessId() {
+  if (anythingDirty()) settle();
+  return frontmostPid_;
 }
 
 void WindowServer::setFrontmost(ProcessId pid) {
@@ -512,7 +600,8 @@ void WindowServer::rebuildList() {
                           {std::string(kWindowLayerKey), state.level},
                           {std::string(kWindowAlphaKey), state.alpha}};
       }
-    } else if (auto top = topLevels_.find(window); top != topLevels_.end() && top->second.mapped) {
+    } else if (auto top = topLevels_.find(window);
+               top != topLevels_.end() && canBeSeen(top->second)) {
       const xcb_window_t owner = propertyWindowOf(window);
       auto client = clients_.find(owner);
       if (owner != XCB_NONE && client != clients_.end() && client->second->propertiesKnown) {
@@ -554,8 +643,12 @@ std::shared_ptr<const WindowInfoList> WindowServer::windowList(bool excludeDeskt
   return excludeDesktopElements ? listWithoutDesktop_ : list_;
 }
 
-void WindowServer::addOverlay(xcb_window_t window, std::function<OverlayState()> state) {
-  overlays_[window] = Overlay{std::move(state)};
+void WindowServer::addOverlay(xcb_window_t window, std::function<OverlayState()> state,
+                              bool managed) {
+  Overlay overlay;
+  overlay.state = std::move(state);
+  overlay.managed = managed;
+  overlays_[window] = std::move(overlay);
   listValid_ = false;
 }
 
@@ -588,9 +681,13 @@ void WindowServer::restackOverlay(xcb_window_t window, Overlay& overlay) {
   const std::optional<xcb_window_t> reference = restackReference(entries_, state.level);
   if (isPlacedFor(entries_, window, reference)) return;
 
+  // The interval keeps a window manager that moves windows about from being fought; a new
+  // level is a change of our own and goes at once, or a restack for the level that a stack
+  // change found (kwin_x11 restacks 5 to 15 ms before it changes the active window) would hold
+  // back the one for the new active window.
   const auto now = std::chrono::steady_clock::now();
   const auto due = overlay.lastRestack + kRestackInterval;
-  if (now < due) {
+  if (now < due && overlay.restackedLevel == state.level) {
     const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due - now);
     if (!restackTimer_.isActive() || restackTimer_.remainingTime() > wait.count() + 1) {
       restackTimer_.start(static_cast<int>(wait.count()) + 1);
@@ -598,6 +695,11 @@ void WindowServer::restackOverlay(xcb_window_t window, Overlay& overlay) {
     return;
   }
   overlay.lastRestack = now;
+  overlay.restackedLevel = state.level;
+  if (overlay.managed) {
+    askWindowManagerToPlace(window, overlay, state.level, reference);
+    return;
+  }
   // The reference is a child of the root, a frame and never a client, so this cannot BadMatch.
   if (reference) {
     const std::uint32_t values[] = {*reference, XCB_STACK_MODE_BELOW};
@@ -608,8 +710,62 @@ void WindowServer::restackOverlay(xcb_window_t window, Overlay& overlay) {
     xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, values);
   }
   xcb_flush(connection_);
-  stack_.placeBelow(window, reference);
-  rebuildList();
+  // The cache moves the overlay only when the server says where it went: events on their way
+  // meanwhile would otherwise land on a guessed order and leave it wrong until the next change.
+}
+
+}  // namespace platform::x11
+
+namespace platform::x11 {
+
+void WindowServer::setCardinal(xcb_window_t window, xcb_atom_t property, std::uint32_t value) {
+  if (property == XCB_NONE) return;
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, property, XCB_ATOM_CARDINAL, 32,
+                      1, &value);
+}
+
+void WindowServer::sendToWindowManager(xcb_window_t window, xcb_atom_t type,
+                                       const std::array<std::uint32_t, 5>& data) {
+  xcb_client_message_event_t message{};
+  message.response_type = XCB_CLIENT_MESSAGE;
+  message.format = 32;
+  message.window = window;
+  message.type = type;
+  std::copy(data.begin(), data.end(), message.data.data32);
+  xcb_send_event(connection_, 0, root_,
+                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&message));
+}
+
+// A managed overlay goes where the window manager's layers allow: the layer by its state
+// (below, among or above normal windows), the place directly below the reference. Asked once
+// per change; a window manager that places it elsewhere is left to do so.
+void WindowServer::askWindowManagerToPlace(xcb_window_t window, Overlay& overlay,
+                                           std::int64_t level,
+                                           std::optional<xcb_window_t> reference) {
+  const auto request = std::make_pair(level, reference);
+  if (overlay.requested == request) return;
+  overlay.requested = request;
+  constexpr std::uint32_t kRemove = 0, kAdd = 1, kFromPager = 2;
+  const int band = level < kNormalLayer ? -1 : (level >= kFloatingLayer - 1 ? 1 : 0);
+  if (band != overlay.band) {
+    overlay.band = band;
+    sendToWindowManager(window, atoms_.netWmState,
+                        {kRemove, atoms_.layer.stateAbove, atoms_.layer.stateBelow, kFromPager, 0});
+    if (band != 0) {
+      const xcb_atom_t state = band < 0 ? atoms_.layer.stateBelow : atoms_.layer.stateAbove;
+      sendToWindowManager(window, atoms_.netWmState, {kAdd, state, XCB_NONE, kFromPager, 0});
+    }
+  }
+  // WORKAROUND(mutter): it honours a client's restack only from a window whose user time is
+  // not older than the active window's, ignores the sibling and _NET_RESTACK_WINDOW: the
+  // overlay can only go to the top of its layer or to the bottom. Below normal windows that
+  // is the top, directly below them; above them the bottom, below every window that keeps
+  // above the others; with nothing to stay below, the top.
+  setCardinal(window, atoms_.netWmUserTime, lastServerTime_);
+  const std::uint32_t mode = band < 0 || !reference ? XCB_STACK_MODE_ABOVE : XCB_STACK_MODE_BELOW;
+  xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, &mode);
+  xcb_flush(connection_);
 }
 
 }  // namespace platform::x11

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QTimer>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -15,6 +16,7 @@
 
 #include "platform/workspace.h"
 #include "platform/x11/atoms.h"
+#include "platform/x11/screen_geometry.h"
 #include "platform/x11/window_stack.h"
 
 class QSocketNotifier;
@@ -50,12 +52,19 @@ class WindowServer final : public QObject {
 
   // The on-screen windows, front to back, from the cache.
   std::shared_ptr<const WindowInfoList> windowList(bool excludeDesktopElements);
-  // The process that owns the active window, or -1 for the desktop.
-  ProcessId frontmostProcessId() const { return frontmostPid_; }
+  // The process that owns the active window, or -1 for the desktop. Read from the same state
+  // as the window list, so that an active window and a stack that changed apart never mix.
+  ProcessId frontmostProcessId();
   bool windowManagerRunning() const { return windowManagerRunning_; }
+  // Whether the overlays must be windows that the window manager manages: its compositor
+  // paints unmanaged windows above every managed one, wherever they stand in the X stack.
+  bool overlaysMustBeManaged() const { return overlaysMustBeManaged_; }
+  // The monitors in root pixels; a window that lies on none of them cannot be seen. None at
+  // all stands for the root's whole area.
+  void setMonitors(std::vector<PixelRect> monitors);
 
   // Our own overlays: a window created on this connection, and how to read its state.
-  void addOverlay(xcb_window_t window, std::function<OverlayState()> state);
+  void addOverlay(xcb_window_t window, std::function<OverlayState()> state, bool managed = false);
   void removeOverlay(xcb_window_t window);
   // The overlay's level or visibility changed: put it where its level wants it.
   void overlayDidChange(xcb_window_t window);
@@ -79,14 +88,22 @@ class WindowServer final : public QObject {
  private:
   struct TopLevel {
     bool attributesKnown = false;
+    bool geometryKnown = false;
     bool mapped = false;
     bool overrideRedirect = false;
+    bool inputOnly = false;
+    PixelRect geometry;  // border included
   };
   struct Client;
   struct Overlay {
     std::function<OverlayState()> state;
     std::chrono::steady_clock::time_point lastRestack{};
     bool restackPending = false;
+    std::optional<std::int64_t> restackedLevel;
+    bool managed = false;
+    // What the window manager was last asked for, so that it is asked once per change.
+    std::optional<std::pair<std::int64_t, std::optional<xcb_window_t>>> requested;
+    int band = -1;  // -1 below normal windows, 0 among them, 1 above them
   };
 
   void readEvents();
@@ -109,7 +126,16 @@ class WindowServer final : public QObject {
   void rebuildList();
   void restackOverlays();
   void restackOverlay(xcb_window_t window, Overlay& overlay);
+  void askWindowManagerToPlace(xcb_window_t window, Overlay& overlay, std::int64_t level,
+                               std::optional<xcb_window_t> reference);
+  void setCardinal(xcb_window_t window, xcb_atom_t property, std::uint32_t value);
+  void sendToWindowManager(xcb_window_t window, xcb_atom_t type,
+                           const std::array<std::uint32_t, 5>& data);
   bool anythingDirty() const;
+  // Mapped, drawn and on a monitor: only such windows take part in the levels.
+  bool canBeSeen(const TopLevel& top) const;
+  // Whether the event came before the last snapshot of the stack, which holds its change.
+  bool predatesStackSnapshot(const xcb_generic_event_t* event) const;
 
   xcb_connection_t* connection_ = nullptr;
   xcb_screen_t* screen_ = nullptr;
@@ -126,7 +152,12 @@ class WindowServer final : public QObject {
   std::unordered_map<xcb_window_t, std::unique_ptr<Client>> clients_;
   std::unordered_map<xcb_window_t, xcb_window_t> clientOfFrame_;
   std::unordered_map<xcb_window_t, Overlay> overlays_;
+  std::vector<PixelRect> monitors_;
+  std::optional<std::uint16_t> stackSnapshotSequence_;
   bool windowManagerRunning_ = false;
+  bool overlaysMustBeManaged_ = false;
+  // The time of the last property change seen, the server's clock as far as we know it.
+  xcb_timestamp_t lastServerTime_ = XCB_CURRENT_TIME;
   std::optional<std::uint32_t> currentDesktop_;
   xcb_window_t activeWindow_ = XCB_NONE;
   ProcessId frontmostPid_ = -1;

@@ -51,17 +51,24 @@ void WindowStack::reparented(xcb_window_t window, xcb_window_t parent, xcb_windo
   }
 }
 
-void WindowStack::placeBelow(xcb_window_t window, std::optional<xcb_window_t> reference) {
-  destroyed(window);
-  auto position = reference ? std::find(order_.begin(), order_.end(), *reference) : order_.end();
-  order_.insert(position, window);
-}
-
 bool WindowStack::isDirectlyAbove(xcb_window_t window, xcb_window_t sibling) const {
   auto found = std::find(order_.begin(), order_.end(), window);
   if (found == order_.end()) return false;
   if (sibling == XCB_NONE) return found == order_.begin();
   return found != order_.begin() && *(found - 1) == sibling;
+}
+
+bool liesOnAnyMonitor(const PixelRect& window, const std::vector<PixelRect>& monitors) {
+  if (window.width <= 0 || window.height <= 0) return false;
+  // In 64 bits: a hostile window's size plus position must not wrap.
+  const std::int64_t left = window.x;
+  const std::int64_t top = window.y;
+  const std::int64_t right = left + window.width;
+  const std::int64_t bottom = top + window.height;
+  return std::any_of(monitors.begin(), monitors.end(), [&](const PixelRect& monitor) {
+    return left < std::int64_t{monitor.x} + monitor.width && right > monitor.x &&
+           top < std::int64_t{monitor.y} + monitor.height && bottom > monitor.y;
+  });
 }
 
 std::optional<xcb_window_t> restackReference(const std::vector<StackEntry>& bottomToTop,

@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/x11/screen_geometry.h"
+
 namespace platform::x11 {
 
 // The root's children, bottom to top, kept in the server's stacking order from the structure
@@ -24,8 +26,6 @@ class WindowStack final {
   bool restacked(xcb_window_t window, xcb_window_t sibling);
   void circulated(xcb_window_t window, bool onTop);
   void reparented(xcb_window_t window, xcb_window_t parent, xcb_window_t root);
-  // Moves the window directly below `reference`, or on top when there is none.
-  void placeBelow(xcb_window_t window, std::optional<xcb_window_t> reference);
   // Whether `window` lies directly above `sibling` already (or at the bottom for none).
   bool isDirectlyAbove(xcb_window_t window, xcb_window_t sibling) const;
 
@@ -33,8 +33,12 @@ class WindowStack final {
   std::vector<xcb_window_t> order_;
 };
 
+// Whether any pixel of the window lies on one of the monitors.
+bool liesOnAnyMonitor(const PixelRect& window, const std::vector<PixelRect>& monitors);
+
 // One root child as the overlays' stacking sees it: a layer when it counts, nothing when it
-// does not (unmapped, hidden, on another desktop, or one of our own overlays).
+// does not (unmapped, InputOnly, off every monitor, hidden, on another desktop,
+// or one of our own overlays).
 struct StackEntry {
   xcb_window_t window = XCB_NONE;
   std::optional<std::int64_t> layer;

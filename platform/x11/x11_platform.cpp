@@ -156,6 +156,8 @@ ScreenGeometry X11Platform::screenGeometry() const {
     monitors_ = server_->isConnected()
                     ? readMonitors(server_->connection(), server_->screen()->root)
                     : std::nullopt;
+    // Windows off every monitor take no part in the levels.
+    server_->setMonitors(*monitors_ ? **monitors_ : std::vector<PixelRect>{});
   }
   // Under XWayland no overlay may be made: it would cover the native windows it cannot see.
   if ((*monitors_ && (*monitors_)->empty()) || serverIsXwaylandOnce()) return ScreenGeometry({}, 0);

@@ -1,83 +1,141 @@
 #!/usr/bin/python3
-"""Where the overlays stand in the real stacking order under openbox, as applications come
-and go to the front."""
+"""Where the overlays stand, and what they cover, as applications come and go to the front,
+under the window manager that QUILLMERE_TEST_WM names (openbox when none).
+
+The desktop is hostile the way real window managers make it: a 1x1 override-redirect window
+off the screen and a mapped InputOnly one lie at the very bottom before Quillmere starts."""
 
 import os
 import sys
 import time
 import unittest
 
+from Xlib import X
+
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from quillmere_process import LAUNCH_LINES, Quillmere  # noqa: E402
 from xclient import XClient  # noqa: E402
-from xdesktop import XDesktop  # noqa: E402
+from xdesktop import XDesktop, window_manager_under_test  # noqa: E402
 
 
 COMPOSITOR = os.environ.get("QUILLMERE_TEST_COMPOSITOR") == "1"
+WM = window_manager_under_test()
+DESKTOP, NORMAL, FLOATING = 0x3366CC, 0xE0E0E0, 0x20A040
+# The overlay's place within this much of a change; compositing window managers on llvmpipe
+# are slow, and that is not what is tested.
+SETTLE = 2.0
 
 
 class Stacking(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         # Class cleanups run even when this set-up fails half-way, so no desktop is left behind.
-        cls.desk = XDesktop(wm=True, compositor=COMPOSITOR).__enter__()
+        cls.desk = XDesktop(wm=WM, compositor=COMPOSITOR, size="1600x900x24").__enter__()
         cls.addClassCleanup(cls.desk.close)
+        c = cls.c = XClient(cls.desk.display)
+        cls.addClassCleanup(cls.c.close)
+        cls.desktop = c.window(pid=1000, types=["DESKTOP"], x=0, y=0, w=1600, h=900,
+                               name="desktop", color=DESKTOP)
+        cls.below = c.window(pid=3333, states=["BELOW"], name="below", x=1200, y=600)
+        cls.normal = c.window(pid=1111, name="normal", x=100, y=100, w=500, h=400,
+                              color=NORMAL, events=X.ButtonPressMask)
+        cls.floating = c.window(pid=2222, states=["ABOVE"], name="floating", x=700, y=100,
+                                w=300, h=200, color=FLOATING)
+        cls.windows = [cls.desktop, cls.below, cls.normal, cls.floating]
+        # Generous: a window manager is slow to start on a loaded machine, and that is not what
+        # is tested.
+        c.wait_until(lambda: all(c.frame_of(w) != w.id for w in cls.windows[1:]),
+                     WM + " manages every window", timeout=20.0)
+        # Made once the window manager runs: kwin_x11, while it starts, moves a 1x1 window
+        # from -100,-100 onto the screen.
+        for hostile in (c.window(x=-100, y=-100, w=1, h=1, override_redirect=True),
+                        c.window(x=0, y=0, w=1600, h=900, override_redirect=True,
+                                 input_only=True)):
+            hostile.configure(stack_mode=X.Below)
+        c.d.sync()
         cls.app = Quillmere(cls.desk)
         cls.addClassCleanup(cls.app.stop)
         assert cls.app.read_lines(len(LAUNCH_LINES)) == LAUNCH_LINES
-        cls.c = XClient(cls.desk.display)
-        cls.addClassCleanup(cls.c.close)
-        cls.c.wait_until(lambda: cls.c.overlays(), "the overlay exists")
-        cls.overlay = cls.c.overlays()[0]
-        c = cls.c
-        cls.desktop = c.window(pid=1000, types=["DESKTOP"], x=0, y=0, w=1280, h=800,
-                               name="desktop")
-        cls.below = c.window(pid=3333, states=["BELOW"], name="below")
-        cls.normal = c.window(pid=1111, name="normal")
-        cls.floating = c.window(pid=2222, states=["ABOVE"], name="floating")
-        cls.windows = [cls.desktop, cls.below, cls.normal, cls.floating]
-        # Generous: openbox is slow to start on a loaded machine, and that is not what is tested.
-        c.wait_until(lambda: all(c.frame_of(w) != w.id for w in cls.windows[1:]),
-                     "openbox manages every window", timeout=20.0)
+        c.wait_until(lambda: c.overlays(), "the overlay exists")
+        cls.overlay = c.overlays()[0]
 
     def counted_frames(self):
         return {self.c.frame_of(w) for w in self.windows}
 
-    def next_counted_above_overlay(self):
+    def next_counted_around_overlay(self):
         order = self.c.stacking()
         counted = self.counted_frames()
-        position = order.index(self.overlay)
+        position = order.index(self.c.frame_of(self.overlay))
         above = [w for w in order[position + 1:] if w in counted]
         below = [w for w in order[:position] if w in counted]
         return (above[0] if above else None), (below[-1] if below else None)
 
-    def wait_directly_below(self, win, then_above=None):
-        frame = self.c.frame_of(win)
-        lower = self.c.frame_of(then_above) if then_above is not None else None
+    def placed_below(self, win, then_above=None):
+        above, below = self.next_counted_around_overlay()
+        return above == self.c.frame_of(win) and (
+            then_above is None or below == self.c.frame_of(then_above))
 
-        def placed():
-            above, below = self.next_counted_above_overlay()
-            return above == frame and (lower is None or below == lower)
-        self.c.wait_until(placed, "the overlay is directly below " + win.get_wm_name())
+    def wait_directly_below(self, win, then_above=None, timeout=SETTLE):
+        self.c.wait_until(lambda: self.placed_below(win, then_above),
+                          "the overlay is directly below " + win.get_wm_name(), timeout)
 
     def activate(self, win):
         if self.c.active_window() == 0:
-            # The property was cleared behind openbox's back; let it see a change of focus.
+            # The property was cleared behind the window manager's back; let it see a change
+            # of focus.
             other = self.normal if win is not self.normal else self.floating
             self.c.activate(other)
             self.c.wait_until(lambda: self.c.active_window() == other.id, "focus moved")
         self.c.activate(win)
         self.c.wait_until(lambda: self.c.active_window() == win.id, "the window is active")
 
+    def inside(self, win, x, y):
+        """A point of the window in root coordinates, wherever the window manager put it."""
+        origin = win.translate_coords(self.c.root, 0, 0)
+        return -origin.x + x, -origin.y + y
+
+    def covered(self, x, y, colour):
+        """Whether the effect lies over a pixel whose own colour is known."""
+        return self.c.pixel(x, y) != colour
+
+    def wait_covered(self, points, what):
+        # A compositor on llvmpipe may take seconds for a frame on a loaded machine.
+        try:
+            self.c.wait_until(lambda: all(self.covered(*p) == want for *p, want in points),
+                              what, timeout=3 * SETTLE)
+        except AssertionError as error:
+            seen = ["%06x at %d,%d" % (self.c.pixel(x, y), x, y) for x, y, *_ in points]
+            raise AssertionError(str(error) + "; pixels " + ", ".join(seen)) from None
+
     def test_1_below_every_normal_window_and_above_the_desktop(self):
         self.activate(self.normal)
         self.wait_directly_below(self.normal, then_above=self.below)
         order = self.c.stacking()
-        self.assertGreater(order.index(self.overlay), order.index(self.c.frame_of(self.desktop)))
+        self.assertGreater(order.index(self.c.frame_of(self.overlay)),
+                           order.index(self.c.frame_of(self.desktop)))
+        # What is seen: the desktop under the effect, the active window clear of it. marco's
+        # compositor often leaves the desktop window uncovered after the launch, whatever the X
+        # order; the effect shows there once the overlay is pulled up (test 2).
+        points = [(*self.inside(self.normal, 200, 200), NORMAL, False)]
+        if WM != "marco":
+            points.append((50, 800, DESKTOP, True))
+        self.wait_covered(points, "the effect covers the desktop and not the active window")
 
     def test_2_pulled_up_below_the_front_applications_floating_window_and_back(self):
         self.activate(self.floating)
         self.wait_directly_below(self.floating, then_above=self.normal)
+        # kwin_x11's OpenGL compositing paints the pulled-up overlay over the floating window
+        # too, whatever the X order (it did so before as well); what it shows is left
+        # unchecked there.
+        if WM != "kwin":
+            self.wait_covered([(*self.inside(self.normal, 200, 200), NORMAL, True),
+                               (*self.inside(self.floating, 150, 100), FLOATING, False)],
+                              "the effect covers the normal window and not the floating one")
+        # Clicks still go through to the window the overlay now covers.
+        self.c.drain_events()
+        x, y = self.inside(self.normal, 200, 350)
+        self.desk.run(["xdotool", "mousemove", str(x), str(y), "click", "1"])
+        self.assertTrue(self.c.wait_for_event(X.ButtonPress, self.normal))
         self.activate(self.normal)
         self.wait_directly_below(self.normal, then_above=self.below)
 
@@ -94,21 +152,51 @@ class Stacking(unittest.TestCase):
         self.c.set_active_window_property(0)
         time.sleep(0.02)  # long enough to be seen, shorter than the grace period
         self.c.set_active_window_property(self.floating.id)
-        frame = self.c.frame_of(self.floating)
         deadline = time.monotonic() + 0.4
         while time.monotonic() < deadline:
-            self.assertEqual(self.next_counted_above_overlay()[0], frame)
+            self.assertTrue(self.placed_below(self.floating))
             time.sleep(0.01)
 
     def test_5_kept_when_the_window_manager_raises_a_below_layer_window(self):
         self.activate(self.normal)
         self.wait_directly_below(self.normal, then_above=self.below)
-        self.activate(self.below)  # openbox raises it within its own layer
+        self.activate(self.below)  # raised within its own layer
         self.wait_directly_below(self.normal, then_above=self.below)
         time.sleep(0.3)
         self.wait_directly_below(self.normal, then_above=self.below)
 
-    def test_6_still_running(self):
+    def test_6_the_first_of_two_active_window_values_counts(self):
+        self.activate(self.normal)
+        self.wait_directly_below(self.normal)
+        self.c.set_active_window_property(self.floating.id, 0)
+        self.wait_directly_below(self.floating)
+
+    def test_7_a_stack_that_changes_before_the_active_window_ends_in_the_right_place(self):
+        for _ in range(20):
+            # The last round wrote the active window behind the window manager's back.
+            self.c.activate(self.normal)
+            time.sleep(0.1)
+            self.activate(self.floating)
+            self.wait_directly_below(self.floating)
+            time.sleep(0.15)
+            self.c.raise_window(self.normal)
+            time.sleep(0.015)
+            self.c.set_active_window_property(self.normal.id)
+            self.wait_directly_below(self.normal, then_above=self.below, timeout=0.2)
+            # And it stays there: the tick leaves nothing stale.
+            time.sleep(0.3)
+            self.assertTrue(self.placed_below(self.normal, then_above=self.below))
+
+    def test_8_super_b_toggles_and_an_idle_desktop_costs_no_restack(self):
+        self.activate(self.normal)
+        self.wait_directly_below(self.normal)
+        self.desk.run(["xdotool", "key", "super+b"])
+        self.assertEqual(self.app.read_lines(1, timeout=2.0), ["Toggled effect: false"])
+        self.desk.run(["xdotool", "key", "super+b"])
+        self.assertEqual(self.app.read_lines(1, timeout=2.0), ["Toggled effect: true"])
+        time.sleep(1.0)
+        restacks = self.c.count_configure_notify(self.c.frame_of(self.overlay), 2.0)
+        self.assertEqual(restacks, 0)
         self.assertIsNone(self.app.process.poll())
 
 

@@ -67,6 +67,12 @@ TEST(HostileProperties, WrongTypeFormatOrLengthReadsAsAbsent) {
 
   EXPECT_FALSE(readWindow(RawProperty{XCB_ATOM_CARDINAL, 32, 1, two.data()}));
   EXPECT_EQ(readWindow(RawProperty{XCB_ATOM_WINDOW, 32, 1, two.data()}), 1234u);
+  // The active window: the first of one or more, never a wrong type or format.
+  EXPECT_EQ(readFirstWindow(RawProperty{XCB_ATOM_WINDOW, 32, 2, two.data()}), 1234u);
+  EXPECT_EQ(readFirstWindow(RawProperty{XCB_ATOM_WINDOW, 32, 1, two.data(), false}), 1234u);
+  EXPECT_FALSE(readFirstWindow(RawProperty{XCB_ATOM_WINDOW, 32, 0, two.data()}));
+  EXPECT_FALSE(readFirstWindow(RawProperty{XCB_ATOM_CARDINAL, 32, 2, two.data()}));
+  EXPECT_FALSE(readFirstWindow(RawProperty{XCB_ATOM_WINDOW, 16, 2, two.data()}));
 
   // Opacity is a fraction of the full cardinal.
   const std::uint32_t full = 0xFFFFFFFFu;

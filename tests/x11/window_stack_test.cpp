@@ -34,11 +34,19 @@ TEST(WindowStack, FollowsTheStructureEventsOfTheRoot) {
 
   EXPECT_TRUE(stack.isDirectlyAbove(40, XCB_NONE));
   EXPECT_FALSE(stack.isDirectlyAbove(20, XCB_NONE));
-  stack.reset({1, 2, 3});
-  stack.placeBelow(3, 2);
-  EXPECT_EQ(stack.bottomToTop(), (Order{1, 3, 2}));
-  stack.placeBelow(1, std::nullopt);
-  EXPECT_EQ(stack.bottomToTop(), (Order{3, 2, 1}));
+}
+
+TEST(OverlayStacking, OnlyWindowsWithAPixelOnAMonitorCount) {
+  const std::vector<PixelRect> monitors = {{0, 0, 1600, 900}, {1600, 100, 800, 600}};
+  EXPECT_FALSE(liesOnAnyMonitor({-100, -100, 1, 1}, monitors));  // a window manager's helper
+  EXPECT_FALSE(liesOnAnyMonitor({-10, 0, 10, 900}, monitors));   // touching the left edge
+  EXPECT_TRUE(liesOnAnyMonitor({-10, 0, 11, 900}, monitors));
+  EXPECT_FALSE(liesOnAnyMonitor({1600, 0, 100, 100}, monitors));  // in the gap above the second
+  EXPECT_TRUE(liesOnAnyMonitor({1600, 99, 100, 2}, monitors));
+  EXPECT_FALSE(liesOnAnyMonitor({0, 900, 1600, 10}, monitors));
+  EXPECT_FALSE(liesOnAnyMonitor({100, 100, 0, 0}, monitors));
+  EXPECT_FALSE(liesOnAnyMonitor({0x7FFFFFF0, 0, 0x7FFFFFFF, 10}, monitors));  // no wrap
+  EXPECT_FALSE(liesOnAnyMonitor({0, 0, 100, 100}, {}));
 }
 
 // Bottom to top: desktop, a below-layer window, two normal ones, a floating one, a dock.

@@ -4,7 +4,7 @@ manager, and a look at the root's stacking order."""
 
 import time
 
-from Xlib import X, Xatom, display as xdisplay
+from Xlib import X, Xatom, Xutil, display as xdisplay
 from Xlib.protocol import event as xevent
 
 
@@ -21,12 +21,20 @@ class XClient:
 
     def window(self, pid=None, types=(), states=(), x=100, y=100, w=300, h=200,
                override_redirect=False, name="test window", opacity=None, map=True,
-               events=0):
-        win = self.root.create_window(
-            x, y, w, h, 0, self.d.screen().root_depth, X.InputOutput, X.CopyFromParent,
-            background_pixel=self.d.screen().white_pixel, override_redirect=override_redirect,
-            event_mask=events)
+               events=0, color=None, input_only=False):
+        """color: 0xRRGGBB on the 24-bit TrueColor screen of the private Xvfb."""
+        if input_only:
+            win = self.root.create_window(x, y, w, h, 0, 0, X.InputOnly, X.CopyFromParent,
+                                          override_redirect=override_redirect, event_mask=events)
+        else:
+            win = self.root.create_window(
+                x, y, w, h, 0, self.d.screen().root_depth, X.InputOutput, X.CopyFromParent,
+                background_pixel=self.d.screen().white_pixel if color is None else color,
+                override_redirect=override_redirect, event_mask=events)
         win.set_wm_name(name)
+        # Where the test puts it, not where the window manager's placement would.
+        win.set_wm_normal_hints(flags=Xutil.USPosition | Xutil.USSize, x=x, y=y, width=w,
+                                height=h)
         if pid is not None:
             win.change_property(self.atom("_NET_WM_PID"), Xatom.CARDINAL, 32, [pid])
         if types:
@@ -51,9 +59,55 @@ class XClient:
                              X.SubstructureNotifyMask)
         self.d.sync()
 
-    def set_active_window_property(self, window_id):
-        self.root.change_property(self.atom("_NET_ACTIVE_WINDOW"), Xatom.WINDOW, 32, [window_id])
+    def set_active_window_property(self, *window_ids):
+        """Writes the root's active window behind the window manager's back; some write more
+        than one value."""
+        self.root.change_property(self.atom("_NET_ACTIVE_WINDOW"), Xatom.WINDOW, 32,
+                                  list(window_ids))
         self.d.sync()
+
+    def raise_window(self, win):
+        """Asks the window manager to raise the window, without activating it."""
+        win.configure(stack_mode=X.Above)
+        self.d.sync()
+
+    def pixel(self, x, y):
+        """The screen's colour at a point as 0xRRGGBB."""
+        data = self.root.get_image(x, y, 1, 1, X.ZPixmap, 0xFFFFFFFF).data
+        return data[2] << 16 | data[1] << 8 | data[0]
+
+    def drain_events(self):
+        self.d.sync()
+        while self.d.pending_events():
+            self.d.next_event()
+
+    def wait_for_event(self, event_type, win, timeout=2.0):
+        """Whether an event of the type came for the window within the time."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            while self.d.pending_events():
+                event = self.d.next_event()
+                if event.type == event_type and event.window.id == win.id:
+                    return True
+            time.sleep(0.02)
+        return False
+
+    def count_configure_notify(self, window_id, seconds):
+        """How often the window was moved or restacked during the time."""
+        watcher = xdisplay.Display(self.d.get_display_name())
+        try:
+            watcher.create_resource_object("window", window_id).change_attributes(
+                event_mask=X.StructureNotifyMask)
+            watcher.sync()
+            count = 0
+            deadline = time.monotonic() + seconds
+            while time.monotonic() < deadline:
+                while watcher.pending_events():
+                    count += watcher.next_event().type == X.ConfigureNotify
+                time.sleep(0.02)
+            return count
+        finally:
+            watcher.close()
 
     def active_window(self):
         prop = self.root.get_full_property(self.atom("_NET_ACTIVE_WINDOW"), Xatom.WINDOW)

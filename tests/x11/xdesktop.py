@@ -18,6 +18,29 @@ from window_manager_probe import wait_until_managing
 
 _STARTED = []
 
+# The window managers that the desktop scenarios run under, by the name that
+# QUILLMERE_TEST_WM gives: the command, the kwinrc it wants (if any), and whether it composites.
+# Each one gets a session bus, a HOME and XDG directories of its own: xfwm4 exits without a
+# bus, also where a test gives Quillmere none; mutter keeps its settings in memory; marco needs
+# the mouse schema of mate-settings-daemon-common.
+WINDOW_MANAGERS = {
+    "openbox": (["openbox", "--sm-disable"], None),
+    "mutter": (["mutter", "--x11", "--replace"], None),
+    "kwin": (["kwin_x11", "--replace"], "[Compositing]\nEnabled=true\nBackend=OpenGL\n"),
+    "kwin-nocompositing": (["kwin_x11", "--replace"], "[Compositing]\nEnabled=false\n"),
+    "xfwm4": (["xfwm4", "--replace", "--compositor=on"], None),
+    "xfwm4-nocompositor": (["xfwm4", "--replace", "--compositor=off"], None),
+    "marco": (["marco", "--composite", "--replace"], None),
+}
+
+
+def window_manager_under_test():
+    """The window manager that QUILLMERE_TEST_WM names, openbox when it names none."""
+    name = os.environ.get("QUILLMERE_TEST_WM") or "openbox"
+    if name not in WINDOW_MANAGERS:
+        raise ValueError("unknown window manager " + name)
+    return name
+
 
 def _stop_all():
     for process in reversed(_STARTED):
@@ -40,7 +63,8 @@ def _stop_all():
 
 
 class XDesktop:
-    """Use as a context manager: `with XDesktop(wm=True, compositor=False) as desk:`."""
+    """Use as a context manager: `with XDesktop(wm=True, compositor=False) as desk:`. `wm` is
+    True for openbox, False for none, or a name of WINDOW_MANAGERS."""
 
     def __init__(self, wm=True, compositor=False, size="1280x800x24", extra_args=()):
         self.wm = wm
@@ -113,9 +137,22 @@ class XDesktop:
         return subprocess.run(argv, env=self.env, check=check, timeout=timeout,
                               capture_output=True, text=True, **kwargs)
 
+    @property
+    def wm_name(self):
+        return "openbox" if self.wm is True else self.wm
+
     def start_wm(self):
-        self.wm_process = self._spawn(["openbox", "--sm-disable"])
-        self.wait_for(self._wm_ready, "openbox")
+        command, kwinrc = WINDOW_MANAGERS[self.wm_name]
+        env = self.env
+        if self.wm_name != "openbox":
+            env = private_environment(os.path.join(self.dir, "wm"))
+            env.update(DISPLAY=self.display, GSETTINGS_BACKEND="memory")
+            _STARTED.append(start_session_bus(env))
+            if kwinrc:
+                with open(os.path.join(env["XDG_CONFIG_HOME"], "kwinrc"), "w") as rc:
+                    rc.write(kwinrc)
+        self.wm_process = self._spawn(command, env=env)
+        self.wait_for(self._wm_ready, self.wm_name, timeout=30.0)
         wait_until_managing(self.display)
 
     def stop_wm(self):
