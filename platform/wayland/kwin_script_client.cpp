@@ -213,20 +213,25 @@ void KWinScriptClient::unload() {
   if (!onceScriptPath_.isEmpty()) QFile::remove(onceScriptPath_);
 }
 
-// The file is replaced whole, so that KWin, which reads it later, never reads half of one.
-// Calls to one service are handled in the order they were sent, so the unload, the load and
-// the run need not wait for each other's replies, except for the script's number.
+// The script takes itself out once it has run. KWin numbers a new script by the count of
+// those it holds, and frees an unloaded one's number and name only later, so a script that
+// Quillmere unloaded just before loading the next could lend it a number still in use: the
+// run would go to the old script. The file is replaced whole, so that KWin, which reads it
+// later, never reads half of one.
 void KWinScriptClient::runOnce(const QString& source, std::function<void()> done) {
   if (!loaded_ || kwinOwner_.isEmpty()) return done();
+  ++onceRuns_;
+  const QString unloadItself = QStringLiteral(
+                                   "\ncallDBus('org.kde.KWin', '/Scripting', "
+                                   "'org.kde.kwin.Scripting', 'unloadScript', '%1');\n")
+                                   .arg(oncePluginName());
   QSaveFile file(onceScriptPath_);
-  const QByteArray bytes = source.toUtf8();
+  const QByteArray bytes = (source + unloadItself).toUtf8();
   if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
     return done();
   }
   QFile::setPermissions(onceScriptPath_, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-  if (onceSent_) call(unloadMessage(oncePluginName()));
   onceSent_ = true;
-  ++onceRuns_;
   QDBusMessage load = QDBusMessage::createMethodCall(
       kwinOwner_, kScriptingPath, kScriptingInterface, QStringLiteral("loadScript"));
   load << onceScriptPath_ << oncePluginName();

@@ -58,11 +58,10 @@ class KWinScriptClient final : public QObject, public WindowSource {
   // process may end right after. Nothing happens when it is not loaded.
   void unload();
 
-  // Runs `source` once inside KWin, under a plugin name of its own that the next run (or the
-  // unload) takes out again (KWin frees an unloaded script's name only later, so each run has
-  // a new one); `done` is called once KWin has started it or refused it, and at
-  // once without KWin. A run that KWin has not started yet when the next comes may run the
-  // newer source: each run must be one that may be repeated.
+  // Runs `source` once inside KWin, under a plugin name of its own, new for each run; the
+  // script then takes itself out. `done` is called once KWin has started it or refused it,
+  // and at once without KWin. A run that KWin has not started yet when the next comes may run
+  // the newer source: each run must be one that may be repeated.
   void runOnce(const QString& source, std::function<void()> done);
 
   // The bus name and object the script reports to.
@@ -95,7 +94,7 @@ class KWinScriptClient final : public QObject, public WindowSource {
   QString kwinOwner_;  // the unique name that owns org.kde.KWin, or empty
   QString scriptPath_;
   QString onceScriptPath_;
-  bool onceSent_ = false;  // a script of runOnce's may be in KWin
+  bool onceSent_ = false;  // the last script of runOnce's may still be in KWin
   std::uint64_t onceRuns_ = 0;
   bool loadSent_ = false;
   bool loaded_ = false;
