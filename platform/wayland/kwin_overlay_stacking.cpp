@@ -72,17 +72,19 @@ void KWinOverlayStacking::tell() {
     return;
   }
   lastRun_ = now;
-  told_ = wanted_;
+  const bool up = wanted_;
   again_ = false;
   running_ = true;
   QString source = QString::fromUtf8(kKWinStackingScriptSource);
   source.replace(QLatin1String("@OWN_PID@"), QString::number(ownPid_));
   source.replace(QLatin1String("@FRONTMOST_PID@"),
                  QString::number(script_.frontmostPid().value_or(-1)));
-  source.replace(QLatin1String("@UP@"), told_ ? QStringLiteral("true") : QStringLiteral("false"));
-  script_.runOnce(source, [self = QPointer(this)] {
+  source.replace(QLatin1String("@UP@"), up ? QStringLiteral("true") : QStringLiteral("false"));
+  // A run that KWin refused is not tried again until the next move: no loop with KWin.
+  script_.runOnce(source, [self = QPointer(this), up](bool ran) {
     if (!self) return;
     self->running_ = false;
+    if (ran) self->told_ = up;
     if (self->wanted_ != self->told_ || self->again_) self->sync();
   });
 }

@@ -218,8 +218,8 @@ void KWinScriptClient::unload() {
 // Quillmere unloaded just before loading the next could lend it a number still in use: the
 // run would go to the old script. The file is replaced whole, so that KWin, which reads it
 // later, never reads half of one.
-void KWinScriptClient::runOnce(const QString& source, std::function<void()> done) {
-  if (!loaded_ || kwinOwner_.isEmpty()) return done();
+void KWinScriptClient::runOnce(const QString& source, std::function<void(bool)> done) {
+  if (!loaded_ || kwinOwner_.isEmpty()) return done(false);
   ++onceRuns_;
   const QString unloadItself = QStringLiteral(
                                    "\ncallDBus('org.kde.KWin', '/Scripting', "
@@ -228,7 +228,7 @@ void KWinScriptClient::runOnce(const QString& source, std::function<void()> done
   QSaveFile file(onceScriptPath_);
   const QByteArray bytes = (source + unloadItself).toUtf8();
   if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-    return done();
+    return done(false);
   }
   QFile::setPermissions(onceScriptPath_, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
   onceSent_ = true;
@@ -239,11 +239,12 @@ void KWinScriptClient::runOnce(const QString& source, std::function<void()> done
   connect(call(load), &QDBusPendingCallWatcher::finished, this,
           [this, owner, done = std::move(done)](QDBusPendingCallWatcher* watcher) {
             const QDBusPendingReply<int> reply = *watcher;
-            if (owner != kwinOwner_ || !reply.isValid() || reply.value() < 0) return done();
+            if (owner != kwinOwner_ || !reply.isValid() || reply.value() < 0) return done(false);
             QDBusMessage run = QDBusMessage::createMethodCall(
                 kwinOwner_, QStringLiteral("/%1").arg(reply.value()),
                 QStringLiteral("org.kde.kwin.Script"), QStringLiteral("run"));
-            connect(call(run), &QDBusPendingCallWatcher::finished, this, [done] { done(); });
+            connect(call(run), &QDBusPendingCallWatcher::finished, this,
+                    [done](QDBusPendingCallWatcher* ran) { done(!ran->isError()); });
           });
 }
 

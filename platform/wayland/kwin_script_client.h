@@ -59,10 +59,10 @@ class KWinScriptClient final : public QObject, public WindowSource {
   void unload();
 
   // Runs `source` once inside KWin, under a plugin name of its own, new for each run; the
-  // script then takes itself out. `done` is called once KWin has started it or refused it,
-  // and at once without KWin. A run that KWin has not started yet when the next comes may run
-  // the newer source: each run must be one that may be repeated.
-  void runOnce(const QString& source, std::function<void()> done);
+  // script then takes itself out. `done` is called once KWin has started it (true) or refused
+  // it, and at once (false) without KWin. A run that KWin has not started yet when the next comes
+  // may run the newer source: each run must be one that may be repeated.
+  void runOnce(const QString& source, std::function<void(bool)> done);
 
   // The bus name and object the script reports to.
   QString serviceName() const;

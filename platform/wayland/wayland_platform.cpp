@@ -192,9 +192,9 @@ URL WaylandPlatform::accessibilitySettingsURL() {
 #endif
 }
 
-// sway's windows front to back, then our overlays, which lie below every one of them. Only
+// The compositor's windows front to back, then our overlays (which the core leaves out). Only
 // on-screen windows are ever cached, so every option gives the same list. The list is made
-// anew only when sway's windows or an overlay changed, so a quiet tick copies nothing.
+// anew only when the compositor's windows or an overlay changed, so a quiet tick copies nothing.
 std::shared_ptr<const WindowInfoList> WaylandPlatform::copyWindowInfo(std::uint32_t /*options*/,
                                                                       std::int64_t /*relative*/) {
   auto source = windows_->windowList();
