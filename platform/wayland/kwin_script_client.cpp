@@ -11,6 +11,7 @@
 #include <QDBusVirtualObject>
 #include <QFile>
 #include <QPointer>
+#include <QSaveFile>
 
 #include "platform/wayland/kwin_script.h"
 
@@ -58,6 +59,8 @@ KWinScriptClient::KWinScriptClient(ProcessId ownPid,
   if (!bus_.isConnected() || runtime.isEmpty()) return;
   scriptPath_ =
       QString::fromLocal8Bit(runtime) + QStringLiteral("/quillmere-kwin-%1.js").arg(ownPid);
+  onceScriptPath_ =
+      QString::fromLocal8Bit(runtime) + QStringLiteral("/quillmere-kwin-%1-once.js").arg(ownPid);
   receiver_ = std::make_unique<KWinReportReceiver>(this);
   if (!bus_.registerVirtualObject(objectPath(), receiver_.get(), QDBusConnection::SingleNode)) {
     receiver_.reset();
@@ -103,6 +106,16 @@ QString KWinScriptClient::interfaceName() {
 QString KWinScriptClient::pluginName() {
   return QStringLiteral("quillmere");
 }
+QString KWinScriptClient::oncePluginName() const {
+  return QStringLiteral("quillmere-once-%1-%2").arg(ownPid_).arg(onceRuns_);
+}
+
+QDBusMessage KWinScriptClient::unloadMessage(const QString& plugin) const {
+  QDBusMessage unload = QDBusMessage::createMethodCall(
+      kwinOwner_, kScriptingPath, kScriptingInterface, QStringLiteral("unloadScript"));
+  unload << plugin;
+  return unload;
+}
 
 QDBusPendingCallWatcher* KWinScriptClient::call(const QDBusMessage& message) {
   ++requestsSent_;
@@ -124,18 +137,17 @@ void KWinScriptClient::forget() {
   cache_.reset();
   loaded_ = false;
   loadSent_ = false;
+  onceSent_ = false;
   if (hadWindows && exposure_) exposure_();
 }
 
 // A copy that a crashed Quillmere left behind holds the plugin name; it goes first.
 void KWinScriptClient::unloadStale() {
-  QDBusMessage unload = QDBusMessage::createMethodCall(
-      kwinOwner_, kScriptingPath, kScriptingInterface, QStringLiteral("unloadScript"));
-  unload << pluginName();
   const QString owner = kwinOwner_;
-  connect(call(unload), &QDBusPendingCallWatcher::finished, this, [this, owner] {
-    if (owner == kwinOwner_) load();
-  });
+  connect(call(unloadMessage(pluginName())), &QDBusPendingCallWatcher::finished, this,
+          [this, owner] {
+            if (owner == kwinOwner_) load();
+          });
 }
 
 void KWinScriptClient::load() {
@@ -186,16 +198,54 @@ bool KWinScriptClient::waitUntilLoaded(int ms) {
 }
 
 void KWinScriptClient::unload() {
-  if (loadSent_ && !kwinOwner_.isEmpty()) {
-    QDBusMessage unload = QDBusMessage::createMethodCall(
-        kwinOwner_, kScriptingPath, kScriptingInterface, QStringLiteral("unloadScript"));
-    unload << pluginName();
-    ++requestsSent_;
-    bus_.call(unload, QDBus::Block, kUnloadTimeoutMs);
+  if (!kwinOwner_.isEmpty()) {
+    for (const auto& [sent, plugin] :
+         {std::pair{onceSent_, oncePluginName()}, std::pair{loadSent_, pluginName()}}) {
+      if (!sent) continue;
+      ++requestsSent_;
+      bus_.call(unloadMessage(plugin), QDBus::Block, kUnloadTimeoutMs);
+    }
   }
   loadSent_ = false;
   loaded_ = false;
+  onceSent_ = false;
   if (!scriptPath_.isEmpty()) QFile::remove(scriptPath_);
+  if (!onceScriptPath_.isEmpty()) QFile::remove(onceScriptPath_);
+}
+
+// The script takes itself out once it has run. KWin numbers a new script by the count of
+// those it holds, and frees an unloaded one's number and name only later, so a script that
+// Quillmere unloaded just before loading the next could lend it a number still in use: the
+// run would go to the old script. The file is replaced whole, so that KWin, which reads it
+// later, never reads half of one.
+void KWinScriptClient::runOnce(const QString& source, std::function<void(bool)> done) {
+  if (!loaded_ || kwinOwner_.isEmpty()) return done(false);
+  ++onceRuns_;
+  const QString unloadItself = QStringLiteral(
+                                   "\ncallDBus('org.kde.KWin', '/Scripting', "
+                                   "'org.kde.kwin.Scripting', 'unloadScript', '%1');\n")
+                                   .arg(oncePluginName());
+  QSaveFile file(onceScriptPath_);
+  const QByteArray bytes = (source + unloadItself).toUtf8();
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    return done(false);
+  }
+  QFile::setPermissions(onceScriptPath_, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  onceSent_ = true;
+  QDBusMessage load = QDBusMessage::createMethodCall(
+      kwinOwner_, kScriptingPath, kScriptingInterface, QStringLiteral("loadScript"));
+  load << onceScriptPath_ << oncePluginName();
+  const QString owner = kwinOwner_;
+  connect(call(load), &QDBusPendingCallWatcher::finished, this,
+          [this, owner, done = std::move(done)](QDBusPendingCallWatcher* watcher) {
+            const QDBusPendingReply<int> reply = *watcher;
+            if (owner != kwinOwner_ || !reply.isValid() || reply.value() < 0) return done(false);
+            QDBusMessage run = QDBusMessage::createMethodCall(
+                kwinOwner_, QStringLiteral("/%1").arg(reply.value()),
+                QStringLiteral("org.kde.kwin.Script"), QStringLiteral("run"));
+            connect(call(run), &QDBusPendingCallWatcher::finished, this,
+                    [done](QDBusPendingCallWatcher* ran) { done(!ran->isError()); });
+          });
 }
 
 // Calls from anyone but the KWin of now are refused unread.

@@ -58,12 +58,20 @@ class KWinScriptClient final : public QObject, public WindowSource {
   // process may end right after. Nothing happens when it is not loaded.
   void unload();
 
+  // Runs `source` once inside KWin, under a plugin name of its own, new for each run; the
+  // script then takes itself out. `done` is called once KWin has started it (true) or refused
+  // it, and at once (false) without KWin. A run that KWin has not started yet when the next comes
+  // may run the newer source: each run must be one that may be repeated.
+  void runOnce(const QString& source, std::function<void(bool)> done);
+
   // The bus name and object the script reports to.
   QString serviceName() const;
   static QString objectPath();
   static QString interfaceName();
   // The plugin name the script runs under in KWin: one per session, as Quillmere is.
   static QString pluginName();
+  // The plugin name of `runOnce`'s last script.
+  QString oncePluginName() const;
 
  signals:
   // KWin has loaded and started the script.
@@ -77,6 +85,7 @@ class KWinScriptClient final : public QObject, public WindowSource {
   void unloadStale();
   void load();
   void run(int scriptId);
+  QDBusMessage unloadMessage(const QString& plugin) const;
   QDBusPendingCallWatcher* call(const QDBusMessage& message);
 
   QDBusConnection bus_;
@@ -84,6 +93,9 @@ class KWinScriptClient final : public QObject, public WindowSource {
   QDBusServiceWatcher* kwinWatcher_ = nullptr;
   QString kwinOwner_;  // the unique name that owns org.kde.KWin, or empty
   QString scriptPath_;
+  QString onceScriptPath_;
+  bool onceSent_ = false;  // the last script of runOnce's may still be in KWin
+  std::uint64_t onceRuns_ = 0;
   bool loadSent_ = false;
   bool loaded_ = false;
   KWinWindowCache cache_;

@@ -226,6 +226,10 @@ void OverlaySurface::paintImage() {
   picturePending_ = false;
   showingPicture_ = true;
   commitPending_ = false;
+  if (!anyShown_) {
+    anyShown_ = true;
+    emit mapped();
+  }
 }
 
 void OverlaySurface::configure(std::uint32_t serial, std::uint32_t width, std::uint32_t height) {
@@ -274,8 +278,24 @@ void OverlaySurface::paint() {
   wl_surface_damage(surface_, 0, 0, INT32_MAX, INT32_MAX);
   wl_surface_commit(surface_);
   shown_ = pixel_;
-  anyShown_ = true;
   commitPending_ = false;
+  if (!anyShown_) {
+    anyShown_ = true;
+    emit mapped();
+  }
+}
+
+bool OverlaySurface::setTopLayer(bool top) {
+  if (surface_ == nullptr || top == top_) return false;
+  if (zwlr_layer_surface_v1_get_version(layerSurface_) <
+      ZWLR_LAYER_SURFACE_V1_SET_LAYER_SINCE_VERSION) {
+    return false;
+  }
+  top_ = top;
+  zwlr_layer_surface_v1_set_layer(
+      layerSurface_, top ? ZWLR_LAYER_SHELL_V1_LAYER_TOP : ZWLR_LAYER_SHELL_V1_LAYER_BOTTOM);
+  wl_surface_commit(surface_);
+  return true;
 }
 
 // The blur's state is the surface's: it takes effect with the surface's next commit.

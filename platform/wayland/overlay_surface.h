@@ -19,10 +19,10 @@ class WaylandConnection;
 struct WaylandOutput;
 
 // One overlay's layer-shell surface on one output: on the bottom layer (above the wallpaper,
-// below every window), anchored to all four edges, ignoring exclusive zones, never taking the
-// keyboard, with an empty input region so that every click goes through. It shows one
-// premultiplied colour, a tiny buffer that the viewport stretches over the output. The surface
-// closes for good when its output goes away, the compositor closes it, or the connection
+// below every window) unless moved to the top one, anchored to all four edges, ignoring exclusive
+// zones, never taking the keyboard, with an empty input region so that every click goes through. It
+// shows one premultiplied colour, a tiny buffer that the viewport stretches over the output. The
+// surface closes for good when its output goes away, the compositor closes it, or the connection
 // closes.
 class OverlaySurface final : public QObject {
   Q_OBJECT
@@ -40,6 +40,9 @@ class OverlaySurface final : public QObject {
   // `alpha`, for the compositor to blend over what lies beneath.
   void setImage(const QImage& content, double alpha);
   const WaylandOutput* output() const { return output_; }
+  // Moves the surface to layer-shell's top layer or back to the bottom one, where the
+  // compositor offers that (layer-shell version 2); whether the layer asked for changed.
+  bool setTopLayer(bool top);
   // Asks the compositor (KWin) to blur what lies behind the whole surface; nothing where it
   // offers no blur.
   void setBlurBehind(bool blur);
@@ -51,6 +54,8 @@ class OverlaySurface final : public QObject {
  signals:
   // The surface closed for good.
   void closed();
+  // The first buffer went out: the compositor shows the surface from now on.
+  void mapped();
 
  private:
   struct Slot {
@@ -102,6 +107,7 @@ class OverlaySurface final : public QObject {
   std::vector<std::unique_ptr<Picture>> pictures_;
   org_kde_kwin_blur* blur_ = nullptr;
   bool blurWanted_ = false;
+  bool top_ = false;
 };
 
 }  // namespace platform::wayland

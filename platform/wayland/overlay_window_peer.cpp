@@ -1,5 +1,6 @@
 #include "platform/wayland/overlay_window_peer.h"
 
+#include "platform/wayland/kwin_overlay_stacking.h"
 #include "platform/wayland/overlay_pixel.h"
 #include "platform/wayland/overlay_registry.h"
 #include "platform/wayland/overlay_surface.h"
@@ -9,16 +10,20 @@ namespace platform::wayland {
 
 namespace {
 constexpr int kFailuresBeforeGivingUp = 3;
+// Levels up to this one lie below every normal window, on the bottom layer.
+constexpr WindowLevel kHighestBottomLevel = -1;
 }  // namespace
 
 OverlayWindowPeer::OverlayWindowPeer(Window& window, QPointer<WaylandConnection> connection,
                                      std::shared_ptr<OverlayRegistry> registry, WindowNumber number,
-                                     QPointer<CaptureScheduler> captures)
+                                     QPointer<CaptureScheduler> captures,
+                                     QPointer<KWinOverlayStacking> stacking)
     : window_(window),
       connection_(std::move(connection)),
       registry_(std::move(registry)),
       number_(number),
-      captures_(std::move(captures)) {
+      captures_(std::move(captures)),
+      stacking_(std::move(stacking)) {
   registry_->add(this);
   if (captures_) captures_->add(this);
 }
@@ -42,18 +47,32 @@ void OverlayWindowPeer::orderFront() {
       // KWin's blur effect loaded or unloaded: shown again with or without it.
       QObject::connect(connection_.data(), &WaylandConnection::blurManagerChanged, surface_.get(),
                        [this] { show(); });
+      // Mapped on the top layer, KWin makes its window above every other: the keep-above
+      // windows are raised again.
+      QObject::connect(surface_.get(), &OverlaySurface::mapped, surface_.get(), [this] {
+        if (stacking_ && window_.level() > kHighestBottomLevel) stacking_->overlayMapped();
+      });
       // A surface that closes leaves the window list.
       QObject::connect(surface_.get(), &OverlaySurface::closed, surface_.get(),
                        [registry = registry_] { registry->touch(); });
     }
     registry_->touch();
+    placeLayer();
   }
   show();
 }
 
-// The level changes nothing on screen: every level lies on the bottom layer.
 void OverlayWindowPeer::levelDidChange() {
   registry_->touch();
+  placeLayer();
+}
+
+// Only a move between the layers reaches the compositor; a new level on the same layer costs
+// nothing.
+void OverlayWindowPeer::placeLayer() {
+  if (!stacking_ || !isOnScreen()) return;
+  const bool top = window_.level() > kHighestBottomLevel;
+  if (surface_->setTopLayer(top)) stacking_->overlaysMoved(top);
 }
 
 void OverlayWindowPeer::alphaDidChange() {

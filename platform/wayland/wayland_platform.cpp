@@ -16,6 +16,7 @@
 #include "platform/shared/qt_timers.h"
 #include "platform/shared/termination_signals.h"
 #include "platform/wayland/capture_scheduler.h"
+#include "platform/wayland/kwin_overlay_stacking.h"
 #include "platform/wayland/kwin_script_client.h"
 #include "platform/wayland/overlay_registry.h"
 #include "platform/wayland/overlay_window_peer.h"
@@ -69,6 +70,7 @@ WindowSource* WaylandPlatform::makeWindowSource() {
       kwin_ = new KWinScriptClient(
           ownPid, post, [this] { deliverSuperB(); }, owner_.get());
       connection_->setKWin(true);
+      stacking_ = new KWinOverlayStacking(*connection_, *kwin_, ownPid, owner_.get());
       return kwin_;
     }
   }
@@ -150,7 +152,7 @@ std::vector<Rect> WaylandPlatform::screenFrames() {
 
 std::unique_ptr<WindowPeer> WaylandPlatform::createWindowPeer(Window& window) {
   return std::make_unique<OverlayWindowPeer>(window, connection_, overlays_, nextWindowNumber_++,
-                                             captures_);
+                                             captures_, stacking_);
 }
 
 // --- Workspace and window server -------------------------------------------------------------
@@ -190,9 +192,9 @@ URL WaylandPlatform::accessibilitySettingsURL() {
 #endif
 }
 
-// sway's windows front to back, then our overlays, which lie below every one of them. Only
+// The compositor's windows front to back, then our overlays (which the core leaves out). Only
 // on-screen windows are ever cached, so every option gives the same list. The list is made
-// anew only when sway's windows or an overlay changed, so a quiet tick copies nothing.
+// anew only when the compositor's windows or an overlay changed, so a quiet tick copies nothing.
 std::shared_ptr<const WindowInfoList> WaylandPlatform::copyWindowInfo(std::uint32_t /*options*/,
                                                                       std::int64_t /*relative*/) {
   auto source = windows_->windowList();

@@ -18,6 +18,7 @@ namespace platform::wayland {
 class WaylandConnection;
 class OverlayRegistry;
 class WindowSource;
+class KWinOverlayStacking;
 class KWinScriptClient;
 class CaptureScheduler;
 
@@ -84,8 +85,9 @@ class WaylandPlatform final : public Platform {
 
   std::unique_ptr<QObject> owner_;  // parent of every Qt object below
   WaylandConnection* connection_ = nullptr;
-  WindowSource* windows_ = nullptr;   // owned by owner_'s children
-  KWinScriptClient* kwin_ = nullptr;  // the same source, on KWin
+  WindowSource* windows_ = nullptr;          // owned by owner_'s children
+  KWinScriptClient* kwin_ = nullptr;         // the same source, on KWin
+  KWinOverlayStacking* stacking_ = nullptr;  // on KWin
   CaptureScheduler* captures_ = nullptr;
   std::shared_ptr<OverlayRegistry> overlays_;
   // The window list as last handed out, and what it was made from.

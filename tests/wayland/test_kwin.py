@@ -1,8 +1,9 @@
 """Quillmere's Wayland backend on a private KWin with two outputs: trusted once its script
 runs, the overlays in the bottom layer on both outputs with the exact dim, KWin's blur asked for
 behind them and dropped when the effect is unloaded, Meta+B through the script's shortcut, the
-script taken out at the end, the stand-in panel's menu driven with KWin's fake input, and a lost
-compositor ending the process with status 1."""
+script taken out at the end, the overlays risen to just below the frontmost application's
+keep-above window and down again in each effect, the stand-in panel's menu driven with KWin's
+fake input, and a lost compositor ending the process with status 1."""
 
 import os
 import re
@@ -16,15 +17,17 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from kwin_session import OUTPUTS, KWinSession  # noqa: E402
-from scenario_clients import DRIVER, Driver, close_to  # noqa: E402
+from scenario_clients import DRIVER, TEST_WINDOW, Driver, close_to  # noqa: E402
 from session_base import start_for, wait_for  # noqa: E402
 from sway_session import WALLPAPER  # noqa: E402
 from test_menu import PANEL_BACKGROUND, PANEL_SIZE, centre, menu_is_shown, menu_rows  # noqa: E402
+from test_kwin_script import for_caption  # noqa: E402
 from test_overlays import dimmed  # noqa: E402
 
 PLUGIN = "quillmere"
 # Linux key codes, which KWin's fake input takes.
 KEY_ESC, KEY_ENTER, KEY_DOWN = 1, 28, 108
+NORMAL, ABOVE = (200, 60, 40), (40, 160, 220)
 
 
 class KWinTest(unittest.TestCase):
@@ -91,6 +94,61 @@ class KWinTest(unittest.TestCase):
         driver.process.send_signal(signal.SIGTERM)
         self.assertEqual(driver.process.wait(10), 0)
         self.assertFalse(session.script_loaded(PLUGIN), "the script stays in KWin")
+
+    def activate(self, caption):
+        self.scripts = getattr(self, "scripts", 0) + 1
+        self.session.kwin_script("quillmere-test-{}".format(self.scripts),
+                                 for_caption(caption, "workspace.activeClient = window;"))
+
+    def test_the_overlays_rise_below_the_frontmost_keep_above_window(self):
+        if not TEST_WINDOW:
+            self.skipTest("the test window is not built")
+        session = self.session
+        session.kwin_script("quillmere-test-place", (
+            "function place(window) {\n"
+            "  var x = {normal: 100, above: 500}[window.caption];\n"
+            "  if (x === undefined) return;\n"
+            "  window.frameGeometry = {x: x, y: 100, width: 200, height: 150};\n"
+            "  window.keepAbove = window.caption === 'above';\n"
+            "}\n"
+            "workspace.clientList().forEach(place);\n"
+            "workspace.clientAdded.connect(place);\n"))
+        windows = {caption: session.spawn([TEST_WINDOW, caption, "#%02x%02x%02x" % colour])
+                   for caption, colour in (("normal", NORMAL), ("above", ABOVE))}
+        # Made before the overlays, the keep-above window lies below them in KWin's history:
+        # only Quillmere's activation brings it back above them.
+        wait_for(lambda: self.pixel(OUTPUTS[0], 200, 175) == NORMAL, "the normal window")
+        wait_for(lambda: self.pixel(OUTPUTS[0], 600, 175) == ABOVE, "the keep-above window")
+        driver = Driver(session)
+        wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in")
+        session.kwin_script("quillmere-test-focus", (
+            "workspace.clientActivated.connect(function(window) {\n"
+            "  if (window && window.pid === %d) print('quillmere-test: own window focused');\n"
+            "});\n") % driver.process.pid)
+        session.dbus("org.kde.KWin", "/Effects", "org.kde.kwin.Effects.loadEffect", "string:blur")
+
+        for mode in ("Dim", "Blur", "Pixelate"):
+            with self.subTest(mode=mode):
+                driver.send("mode " + mode)
+                self.activate("above")
+                wait_for(lambda: driver.state()["levels"] == "2 2", "the overlays' level 2")
+                # The dim is exact; KWin's blur beneath the tint is its own.
+                expected = tuple(int(c) for c in driver.answer("expect %d %d %d" % NORMAL))
+                covered = ((lambda p: close_to(p, expected, 2)) if mode == "Dim" else
+                           (lambda p: not close_to(p, NORMAL, 20)))
+                wait_for(lambda: covered(self.pixel(OUTPUTS[0], 200, 175)),
+                         "the effect over the normal window")
+                wait_for(lambda: self.pixel(OUTPUTS[0], 600, 175) == ABOVE,
+                         "the keep-above window exact above the overlay")
+                self.assertEqual(driver.state()["frontmost"], str(windows["above"].pid))
+
+                self.activate("normal")
+                wait_for(lambda: driver.state()["levels"] == "-1 -1", "the overlays' level -1")
+                wait_for(lambda: self.pixel(OUTPUTS[0], 200, 175) == NORMAL,
+                         "the normal window exact again")
+                self.assertEqual(self.pixel(OUTPUTS[0], 600, 175), ABOVE)
+                self.assertEqual(driver.state()["frontmost"], str(windows["normal"].pid))
+        self.assertNotIn("own window focused", session.log())
 
     def open_from_panel(self, driver, width):
         """Clicks the stand-in panel; the menu's origin (below the panel, pushed left so that
