@@ -714,10 +714,6 @@ void WindowServer::restackOverlay(xcb_window_t window, Overlay& overlay) {
   // meanwhile would otherwise land on a guessed order and leave it wrong until the next change.
 }
 
-}  // namespace platform::x11
-
-namespace platform::x11 {
-
 void WindowServer::setCardinal(xcb_window_t window, xcb_atom_t property, std::uint32_t value) {
   if (property == XCB_NONE) return;
   xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, property, XCB_ATOM_CARDINAL, 32,
