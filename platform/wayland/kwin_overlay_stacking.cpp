@@ -80,11 +80,12 @@ void KWinOverlayStacking::tell() {
   source.replace(QLatin1String("@FRONTMOST_PID@"),
                  QString::number(script_.frontmostPid().value_or(-1)));
   source.replace(QLatin1String("@UP@"), up ? QStringLiteral("true") : QStringLiteral("false"));
-  // A run that KWin refused is not tried again until the next move: no loop with KWin.
-  script_.runOnce(source, [self = QPointer(this), up](bool ran) {
+  // A run that KWin refused counts as told all the same: it is not tried again until the next
+  // move, so that a KWin that keeps refusing is not asked ten times a second.
+  script_.runOnce(source, [self = QPointer(this), up](bool) {
     if (!self) return;
     self->running_ = false;
-    if (ran) self->told_ = up;
+    self->told_ = up;
     if (self->wanted_ != self->told_ || self->again_) self->sync();
   });
 }

@@ -46,7 +46,7 @@ class KWinOverlayStacking final : public QObject {
   KWinScriptClient& script_;
   ProcessId ownPid_;
   bool wanted_ = false;  // up
-  bool told_ = false;    // where the last run that KWin took put the overlays
+  bool told_ = false;    // where the last run, taken or refused, put the overlays
   bool again_ = false;   // a run is due even where the overlays stand already
   wl_callback* syncing_ = nullptr;
   bool running_ = false;
