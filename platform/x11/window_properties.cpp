@@ -37,6 +37,20 @@ bool contains(const std::vector<xcb_atom_t>& atoms, xcb_atom_t atom) {
 
 }  // namespace
 
+RawProperty rawProperty(const xcb_get_property_reply_t* reply) {
+  if (reply == nullptr) return {};
+  const int format = reply->format;
+  if (format != 8 && format != 16 && format != 32) return {};
+  const auto bytes = static_cast<std::uint64_t>(
+      xcb_get_property_value_length(const_cast<xcb_get_property_reply_t*>(reply)));
+  if (bytes != std::uint64_t{reply->value_len} * static_cast<std::uint64_t>(format / 8)) {
+    return {};
+  }
+  return RawProperty{reply->type, reply->format, reply->value_len,
+                     xcb_get_property_value(const_cast<xcb_get_property_reply_t*>(reply)),
+                     reply->bytes_after == 0};
+}
+
 std::optional<std::vector<xcb_atom_t>> readAtomList(const RawProperty& property) {
   if (!isList32(property, XCB_ATOM_ATOM)) return std::nullopt;
   std::vector<xcb_atom_t> atoms(property.length);

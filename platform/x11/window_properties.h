@@ -19,6 +19,9 @@ struct RawProperty {
   bool complete = true;
 };
 
+// The reply's value, or an absent property when the reply is missing or inconsistent.
+RawProperty rawProperty(const xcb_get_property_reply_t* reply);
+
 // A list of atoms (type ATOM, format 32), or nothing when the value is not one.
 std::optional<std::vector<xcb_atom_t>> readAtomList(const RawProperty& property);
 // A single CARDINAL of format 32, or nothing.

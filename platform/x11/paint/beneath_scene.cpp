@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "platform/x11/paint/xcb_reply.h"
+#include "platform/x11/xcb_reply.h"
 
 namespace platform::x11 {
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/x11/paint/xcb_reply.h"
+#include "platform/x11/xcb_reply.h"
 
 namespace platform::x11 {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/x11/paint/xcb_reply.h"
+#include "platform/x11/xcb_reply.h"
 
 namespace platform::x11 {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/x11/paint/xcb_reply.h"
+#include "platform/x11/xcb_reply.h"
 
 namespace quillmere::test {
 
