@@ -8,7 +8,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import Desktop, Harness  # noqa: E402
+from desktop import Desktop, Harness, TimedOut  # noqa: E402
 
 HARNESS = os.environ["SHELL_HARNESS"]
 PLAIN_TEXT = 0  # Qt::PlainText
@@ -47,8 +47,8 @@ class AlertTest(unittest.TestCase):
             self.assertLess(time.monotonic(), deadline, "the alert never got the focus")
             time.sleep(0.05)
 
-    def answer(self):
-        response = int(self.harness.expect(r"^response (\d+)$").group(1))
+    def answer(self, already=None):
+        response = int((already or self.harness.expect(r"^response (\d+)$")).group(1))
         self.assertEqual(self.harness.process.wait(timeout=5), 0)
         return response
 
@@ -66,16 +66,27 @@ class AlertTest(unittest.TestCase):
             ("first button", lambda buttons: self.desktop.click(*buttons[FIRST]), 1000),
             ("second button", lambda buttons: self.desktop.click(*buttons[SECOND]), 1001),
             ("Escape", lambda buttons: self.desktop.key("Escape"), 1001),
-            # The window manager's close binding.
-            ("closing", lambda buttons: self.desktop.key("alt+F4"), 1001),
+            ("closing", lambda buttons: self.close_with_the_window_manager(), 1001),
         ]
         for name, act, expected in ways:
             with self.subTest(name):
                 _, buttons = self.show_alert()
                 self.wait_until_focused()
-                act(buttons)
-                self.assertEqual(self.answer(), expected)
+                self.assertEqual(self.answer(act(buttons)), expected)
                 self.desktop.close()
+
+    def close_with_the_window_manager(self):
+        """The window manager's close binding; gives the response line once it has come."""
+        # WORKAROUND(openbox): now and then openbox drops a close request that comes just after
+        # it has managed the box: no WM_DELETE_WINDOW reaches the box at all. A second request
+        # is then carried out, so the binding is pressed again while no answer has come.
+        for _ in range(3):
+            self.desktop.key("alt+F4")
+            try:
+                return self.harness.expect(r"^response (\d+)$", timeout=3.0)
+            except TimedOut:
+                continue
+        self.fail("the window manager's close binding never closed the alert")
 
 
 if __name__ == "__main__":
