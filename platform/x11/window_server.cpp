@@ -64,10 +64,7 @@ WindowServer::WindowServer(QObject* parent) : QObject(parent), ownPid_(::getpid(
   activeZeroTimer_.setInterval(kActiveZeroGraceMs);
   connect(&activeZeroTimer_, &QTimer::timeout, this, [this] {
     if (activeWindow_ == XCB_NONE) setFrontmost(-1);
-    if (pendingActivation_) {
-      pendingActivation_ = false;
-      emit frontmostApplicationChanged();
-    }
+    settle();  // posts the activation, and restacks after it, as for any other change
   });
 
   notifier_ =
@@ -240,7 +237,9 @@ bool WindowServer::anythingDirty() const {
 
 // Brings the cache up to date, tells the observers, once, what changed, and then moves the
 // overlays where their levels want them. The observers go first: an activation usually sets
-// a new level, and a restack for the old one would spend the overlay's restack budget.
+// a new level, and a restack for the old one would spend the overlay's restack budget. What
+// they do meanwhile (set levels, read the list, which may settle again) is restacked for once,
+// after the last of them, by the settle that told them.
 void WindowServer::settle() {
   if (settling_ || !isConnected()) return;
   settling_ = true;
@@ -258,6 +257,8 @@ void WindowServer::settle() {
   }
   settling_ = false;
 
+  const bool outermost = !notifying_;
+  notifying_ = true;
   if (stackingMoved) emit stackingChanged();
   if (pendingSpaceChange_) {
     pendingSpaceChange_ = false;
@@ -267,7 +268,9 @@ void WindowServer::settle() {
     pendingActivation_ = false;
     emit frontmostApplicationChanged();
   }
-  if (!settling_) restackOverlays();
+  if (!outermost) return;
+  notifying_ = false;
+  restackOverlays();
 }
 
 bool WindowServer::refresh() {
@@ -654,7 +657,8 @@ void WindowServer::removeOverlay(xcb_window_t window) {
 
 void WindowServer::overlayDidChange(xcb_window_t window) {
   listValid_ = false;
-  if (!restacker_->contains(window) || settling_) return;
+  // Inside a settle the observers are still being told; it restacks once they are done.
+  if (!restacker_->contains(window) || settling_ || notifying_) return;
   settle();
 }
 

@@ -148,6 +148,7 @@ class WindowServer final : public QObject {
   bool orderChanged_ = true;
   bool listValid_ = false;
   bool settling_ = false;
+  bool notifying_ = false;  // a settle is telling the observers what changed
   bool pendingActivation_ = false;
   bool pendingSpaceChange_ = false;
 
