@@ -58,10 +58,12 @@ class WindowServer final : public QObject {
   // Our own overlays: a window created on this connection, and how to read its state.
   void addOverlay(xcb_window_t window, std::function<OverlayState()> state, bool managed = false);
   void removeOverlay(xcb_window_t window);
-  // The overlay's level or visibility changed: put it where its level wants it.
+  // The overlay's level or visibility changed: put it where its level wants it, at once, or
+  // when called from an observer of this server, once every observer has been told.
   void overlayDidChange(xcb_window_t window);
   // The overlay's alpha changed: only the list's record of it differs.
   void overlayAlphaDidChange();
+  // The overlays' restacking, read by tests and benchmarks.
   const OverlayRestacker& restacker() const { return *restacker_; }
 
   // Returns once the server has carried out every request sent on this connection so far; the
