@@ -13,7 +13,6 @@ namespace platform::x11 {
 
 namespace {
 
-constexpr auto kRestackInterval = std::chrono::milliseconds(100);
 constexpr int kActiveZeroGraceMs = 50;
 // Enough for any real atom list; a longer value is cut, never read past its end.
 constexpr std::uint32_t kMaxListLength = 1024;
@@ -44,14 +43,18 @@ struct WindowServer::Client {
 
 WindowServer::WindowServer(QObject* parent) : QObject(parent), ownPid_(::getpid()) {
   connection_ = xcb_connect(nullptr, &screenNumber_);
-  if (xcb_connection_has_error(connection_) != 0) return;
-  const xcb_setup_t* setup = xcb_get_setup(connection_);
-  xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
-  for (int i = 0; i < screenNumber_ && it.rem > 0; ++i) xcb_screen_next(&it);
-  if (it.rem == 0) return;
-  screen_ = it.data;
-  root_ = screen_->root;
-  atoms_ = Atoms::intern(connection_);
+  if (xcb_connection_has_error(connection_) == 0) {
+    const xcb_setup_t* setup = xcb_get_setup(connection_);
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
+    for (int i = 0; i < screenNumber_ && it.rem > 0; ++i) xcb_screen_next(&it);
+    if (it.rem > 0) {
+      screen_ = it.data;
+      root_ = screen_->root;
+      atoms_ = Atoms::intern(connection_);
+    }
+  }
+  restacker_ = std::make_unique<OverlayRestacker>(connection_, root_, atoms_, [this] { settle(); });
+  if (!isConnected()) return;
 
   const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
   xcb_change_window_attributes(connection_, root_, XCB_CW_EVENT_MASK, &mask);
@@ -61,13 +64,8 @@ WindowServer::WindowServer(QObject* parent) : QObject(parent), ownPid_(::getpid(
   activeZeroTimer_.setInterval(kActiveZeroGraceMs);
   connect(&activeZeroTimer_, &QTimer::timeout, this, [this] {
     if (activeWindow_ == XCB_NONE) setFrontmost(-1);
-    if (pendingActivation_) {
-      pendingActivation_ = false;
-      emit frontmostApplicationChanged();
-    }
+    settle();  // posts the activation, and restacks after it, as for any other change
   });
-  restackTimer_.setSingleShot(true);
-  connect(&restackTimer_, &QTimer::timeout, this, [this] { settle(); });
 
   notifier_ =
       new QSocketNotifier(xcb_get_file_descriptor(connection_), QSocketNotifier::Read, this);
@@ -174,9 +172,7 @@ void WindowServer::handleEvent(const xcb_generic_event_t* event) {
       if (predatesStackSnapshot(event)) return;
       if (stack_.isDirectlyAbove(e->window, e->above_sibling)) return;  // moved or resized only
       // Another window moved in the stack: a change the managed overlays may be asked for.
-      if (!overlays_.contains(e->window)) {
-        for (auto& entry : overlays_) entry.second.requested.reset();
-      }
+      if (!restacker_->contains(e->window)) restacker_->otherWindowRestacked();
       if (!stack_.restacked(e->window, e->above_sibling)) stackDirty_ = true;
       orderChanged_ = true;
       return;
@@ -241,7 +237,9 @@ bool WindowServer::anythingDirty() const {
 
 // Brings the cache up to date, tells the observers, once, what changed, and then moves the
 // overlays where their levels want them. The observers go first: an activation usually sets
-// a new level, and a restack for the old one would spend the overlay's restack budget.
+// a new level, and a restack for the old one would spend the overlay's restack budget. What
+// they do meanwhile (set levels, read the list, which may settle again) is restacked for once,
+// after the last of them, by the settle that told them.
 void WindowServer::settle() {
   if (settling_ || !isConnected()) return;
   settling_ = true;
@@ -259,6 +257,8 @@ void WindowServer::settle() {
   }
   settling_ = false;
 
+  const bool outermost = !notifying_;
+  notifying_ = true;
   if (stackingMoved) emit stackingChanged();
   if (pendingSpaceChange_) {
     pendingSpaceChange_ = false;
@@ -268,7 +268,9 @@ void WindowServer::settle() {
     pendingActivation_ = false;
     emit frontmostApplicationChanged();
   }
-  if (!settling_) restackOverlays();
+  if (!outermost) return;
+  notifying_ = false;
+  restackOverlays();
 }
 
 bool WindowServer::refresh() {
@@ -471,7 +473,7 @@ bool WindowServer::canBeSeen(const TopLevel& top) const {
 
 xcb_window_t WindowServer::propertyWindowOf(xcb_window_t topLevel) const {
   auto found = topLevels_.find(topLevel);
-  if (found == topLevels_.end() || overlays_.contains(topLevel)) return XCB_NONE;
+  if (found == topLevels_.end() || restacker_->contains(topLevel)) return XCB_NONE;
   if (found->second.overrideRedirect || !windowManagerRunning_) return topLevel;
   auto client = clientOfFrame_.find(topLevel);
   return client == clientOfFrame_.end() ? XCB_NONE : client->second;
@@ -592,13 +594,12 @@ void WindowServer::rebuildList() {
     const xcb_window_t window = *it;
     StackEntry entry{window, std::nullopt};
     WindowInfo info;
-    if (auto overlay = overlays_.find(window); overlay != overlays_.end()) {
-      const OverlayState state = overlay->second.state();
-      if (state.onScreen) {
+    if (const auto state = restacker_->stateOf(window)) {
+      if (state->onScreen) {
         info = WindowInfo{{std::string(kWindowNumberKey), std::int64_t{window}},
                           {std::string(kWindowOwnerPidKey), std::int64_t{ownPid_}},
-                          {std::string(kWindowLayerKey), state.level},
-                          {std::string(kWindowAlphaKey), state.alpha}};
+                          {std::string(kWindowLayerKey), state->level},
+                          {std::string(kWindowAlphaKey), state->alpha}};
       }
     } else if (auto top = topLevels_.find(window);
                top != topLevels_.end() && canBeSeen(top->second)) {
@@ -645,21 +646,19 @@ std::shared_ptr<const WindowInfoList> WindowServer::windowList(bool excludeDeskt
 
 void WindowServer::addOverlay(xcb_window_t window, std::function<OverlayState()> state,
                               bool managed) {
-  Overlay overlay;
-  overlay.state = std::move(state);
-  overlay.managed = managed;
-  overlays_[window] = std::move(overlay);
+  restacker_->add(window, std::move(state), managed);
   listValid_ = false;
 }
 
 void WindowServer::removeOverlay(xcb_window_t window) {
-  overlays_.erase(window);
+  restacker_->remove(window);
   listValid_ = false;
 }
 
 void WindowServer::overlayDidChange(xcb_window_t window) {
   listValid_ = false;
-  if (!overlays_.contains(window) || settling_) return;
+  // Inside a settle the observers are still being told; it restacks once they are done.
+  if (!restacker_->contains(window) || settling_ || notifying_) return;
   settle();
 }
 
@@ -668,100 +667,9 @@ void WindowServer::overlayAlphaDidChange() {
 }
 
 void WindowServer::restackOverlays() {
-  if (overlays_.empty()) return;
+  if (restacker_->empty()) return;
   if (!listValid_) rebuildList();
-  for (auto& [window, overlay] : overlays_) restackOverlay(window, overlay);
-}
-
-// Keeps one overlay directly below the lowest window whose layer is above its level, at most
-// once per interval so that we never fight the window manager.
-void WindowServer::restackOverlay(xcb_window_t window, Overlay& overlay) {
-  const OverlayState state = overlay.state();
-  if (!state.onScreen || !stack_.contains(window)) return;
-  const std::optional<xcb_window_t> reference = restackReference(entries_, state.level);
-  if (isPlacedFor(entries_, window, reference)) return;
-
-  // The interval keeps a window manager that moves windows about from being fought; a new
-  // level is a change of our own and goes at once, or a restack for the level that a stack
-  // change found (kwin_x11 restacks 5 to 15 ms before it changes the active window) would hold
-  // back the one for the new active window.
-  const auto now = std::chrono::steady_clock::now();
-  const auto due = overlay.lastRestack + kRestackInterval;
-  if (now < due && overlay.restackedLevel == state.level) {
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due - now);
-    if (!restackTimer_.isActive() || restackTimer_.remainingTime() > wait.count() + 1) {
-      restackTimer_.start(static_cast<int>(wait.count()) + 1);
-    }
-    return;
-  }
-  overlay.lastRestack = now;
-  overlay.restackedLevel = state.level;
-  if (overlay.managed) {
-    askWindowManagerToPlace(window, overlay, state.level, reference);
-    return;
-  }
-  // The reference is a child of the root, a frame and never a client, so this cannot BadMatch.
-  if (reference) {
-    const std::uint32_t values[] = {*reference, XCB_STACK_MODE_BELOW};
-    xcb_configure_window(connection_, window,
-                         XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values);
-  } else {
-    const std::uint32_t values[] = {XCB_STACK_MODE_ABOVE};
-    xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, values);
-  }
-  xcb_flush(connection_);
-  // The cache moves the overlay only when the server says where it went: events on their way
-  // meanwhile would otherwise land on a guessed order and leave it wrong until the next change.
-}
-
-void WindowServer::setCardinal(xcb_window_t window, xcb_atom_t property, std::uint32_t value) {
-  if (property == XCB_NONE) return;
-  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, property, XCB_ATOM_CARDINAL, 32,
-                      1, &value);
-}
-
-void WindowServer::sendToWindowManager(xcb_window_t window, xcb_atom_t type,
-                                       const std::array<std::uint32_t, 5>& data) {
-  xcb_client_message_event_t message{};
-  message.response_type = XCB_CLIENT_MESSAGE;
-  message.format = 32;
-  message.window = window;
-  message.type = type;
-  std::copy(data.begin(), data.end(), message.data.data32);
-  xcb_send_event(connection_, 0, root_,
-                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                 reinterpret_cast<const char*>(&message));
-}
-
-// A managed overlay goes where the window manager's layers allow: the layer by its state
-// (below, among or above normal windows), the place directly below the reference. Asked once
-// per change; a window manager that places it elsewhere is left to do so.
-void WindowServer::askWindowManagerToPlace(xcb_window_t window, Overlay& overlay,
-                                           std::int64_t level,
-                                           std::optional<xcb_window_t> reference) {
-  const auto request = std::make_pair(level, reference);
-  if (overlay.requested == request) return;
-  overlay.requested = request;
-  constexpr std::uint32_t kRemove = 0, kAdd = 1, kFromPager = 2;
-  const int band = level < kNormalLayer ? -1 : (level >= kFloatingLayer - 1 ? 1 : 0);
-  if (band != overlay.band) {
-    overlay.band = band;
-    sendToWindowManager(window, atoms_.netWmState,
-                        {kRemove, atoms_.layer.stateAbove, atoms_.layer.stateBelow, kFromPager, 0});
-    if (band != 0) {
-      const xcb_atom_t state = band < 0 ? atoms_.layer.stateBelow : atoms_.layer.stateAbove;
-      sendToWindowManager(window, atoms_.netWmState, {kAdd, state, XCB_NONE, kFromPager, 0});
-    }
-  }
-  // WORKAROUND(mutter): it honours a client's restack only from a window whose user time is
-  // not older than the active window's, ignores the sibling and _NET_RESTACK_WINDOW: the
-  // overlay can only go to the top of its layer or to the bottom. Below normal windows that
-  // is the top, directly below them; above them the bottom, below every window that keeps
-  // above the others; with nothing to stay below, the top.
-  setCardinal(window, atoms_.netWmUserTime, lastServerTime_);
-  const std::uint32_t mode = band < 0 || !reference ? XCB_STACK_MODE_ABOVE : XCB_STACK_MODE_BELOW;
-  xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_STACK_MODE, &mode);
-  xcb_flush(connection_);
+  restacker_->restack(stack_, entries_, lastServerTime_);
 }
 
 }  // namespace platform::x11

@@ -5,8 +5,6 @@
 #include <QByteArray>
 #include <QObject>
 #include <QTimer>
-#include <array>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,6 +14,7 @@
 
 #include "platform/workspace.h"
 #include "platform/x11/atoms.h"
+#include "platform/x11/overlay_restacker.h"
 #include "platform/x11/screen_geometry.h"
 #include "platform/x11/window_stack.h"
 
@@ -23,17 +22,10 @@ class QSocketNotifier;
 
 namespace platform::x11 {
 
-// What the window server needs to know of one of our own overlays.
-struct OverlayState {
-  std::int64_t level = 0;
-  double alpha = 1.0;
-  bool onScreen = false;
-};
-
 // The desktop as the window list, the frontmost application and the overlays' stacking see it,
-// on a connection of its own. A cache that X events keep current holds the top-level windows,
-// their stacking order and the properties the list needs, so that a query that finds nothing
-// changed costs no round trip to the server.
+// on a connection of its own; the overlays' restacking works on this state. A cache that X events
+// keep current holds the top-level windows, their stacking order and the properties the list needs,
+// so that a query that finds nothing changed costs no round trip to the server.
 class WindowServer final : public QObject {
   Q_OBJECT
 
@@ -66,10 +58,13 @@ class WindowServer final : public QObject {
   // Our own overlays: a window created on this connection, and how to read its state.
   void addOverlay(xcb_window_t window, std::function<OverlayState()> state, bool managed = false);
   void removeOverlay(xcb_window_t window);
-  // The overlay's level or visibility changed: put it where its level wants it.
+  // The overlay's level or visibility changed: put it where its level wants it, at once, or
+  // when called from an observer of this server, once every observer has been told.
   void overlayDidChange(xcb_window_t window);
   // The overlay's alpha changed: only the list's record of it differs.
   void overlayAlphaDidChange();
+  // The overlays' restacking, read by tests and benchmarks.
+  const OverlayRestacker& restacker() const { return *restacker_; }
 
   // Returns once the server has carried out every request sent on this connection so far; the
   // events that came meanwhile are in the cache's dirty marks.
@@ -95,16 +90,6 @@ class WindowServer final : public QObject {
     PixelRect geometry;  // border included
   };
   struct Client;
-  struct Overlay {
-    std::function<OverlayState()> state;
-    std::chrono::steady_clock::time_point lastRestack{};
-    bool restackPending = false;
-    std::optional<std::int64_t> restackedLevel;
-    bool managed = false;
-    // What the window manager was last asked for, so that it is asked once per change.
-    std::optional<std::pair<std::int64_t, std::optional<xcb_window_t>>> requested;
-    int band = -1;  // -1 below normal windows, 0 among them, 1 above them
-  };
 
   void readEvents();
   void handleEvent(const xcb_generic_event_t* event);
@@ -125,12 +110,6 @@ class WindowServer final : public QObject {
   xcb_window_t propertyWindowOf(xcb_window_t topLevel) const;
   void rebuildList();
   void restackOverlays();
-  void restackOverlay(xcb_window_t window, Overlay& overlay);
-  void askWindowManagerToPlace(xcb_window_t window, Overlay& overlay, std::int64_t level,
-                               std::optional<xcb_window_t> reference);
-  void setCardinal(xcb_window_t window, xcb_atom_t property, std::uint32_t value);
-  void sendToWindowManager(xcb_window_t window, xcb_atom_t type,
-                           const std::array<std::uint32_t, 5>& data);
   bool anythingDirty() const;
   // Mapped, drawn and on a monitor: only such windows take part in the levels.
   bool canBeSeen(const TopLevel& top) const;
@@ -145,13 +124,12 @@ class WindowServer final : public QObject {
   ProcessId ownPid_ = 0;
   QSocketNotifier* notifier_ = nullptr;
   QTimer activeZeroTimer_;
-  QTimer restackTimer_;
+  std::unique_ptr<OverlayRestacker> restacker_;
 
   WindowStack stack_;
   std::unordered_map<xcb_window_t, TopLevel> topLevels_;
   std::unordered_map<xcb_window_t, std::unique_ptr<Client>> clients_;
   std::unordered_map<xcb_window_t, xcb_window_t> clientOfFrame_;
-  std::unordered_map<xcb_window_t, Overlay> overlays_;
   std::vector<PixelRect> monitors_;
   std::optional<std::uint16_t> stackSnapshotSequence_;
   bool windowManagerRunning_ = false;
@@ -172,6 +150,7 @@ class WindowServer final : public QObject {
   bool orderChanged_ = true;
   bool listValid_ = false;
   bool settling_ = false;
+  bool notifying_ = false;  // a settle is telling the observers what changed
   bool pendingActivation_ = false;
   bool pendingSpaceChange_ = false;
 

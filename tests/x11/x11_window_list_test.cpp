@@ -108,6 +108,14 @@ class WindowListTest : public ::testing::Test {
     }
     return list;
   }
+
+  // Writes a root property as a window manager would, so that a test does not depend on how
+  // one answers requests.
+  void setRoot(const std::string& property, std::uint32_t value,
+               xcb_atom_t type = XCB_ATOM_CARDINAL) {
+    other.set32(other.root(), property, value, type);
+    other.flush();
+  }
 };
 
 TEST_F(WindowListTest, RecordsFollowTheLayerTableAndReadHostilePropertiesAsAbsent) {
@@ -232,13 +240,6 @@ TEST_F(WindowListTest, AnUnchangedDesktopCostsNoRequest) {
 }
 
 TEST_F(WindowListTest, ActivationsAndDesktopSwitchesAreEachPostedOnce) {
-  // The root's properties are written here as a window manager would write them, so that the
-  // test does not depend on how one answers requests.
-  auto setRoot = [&](const std::string& property, std::uint32_t value,
-                     xcb_atom_t type = XCB_ATOM_CARDINAL) {
-    other.set32(other.root(), property, value, type);
-    other.flush();
-  };
   setRoot("_NET_CURRENT_DESKTOP", 0);
   int activations = 0;
   int spaces = 0;
@@ -296,6 +297,54 @@ TEST_F(WindowListTest, ActivationsAndDesktopSwitchesAreEachPostedOnce) {
   setRoot("_NET_CURRENT_DESKTOP", 0);
   runFor(0.3);
   EXPECT_EQ(spaces, 2);
+}
+
+// The level that the activation's observers set goes out in one restack: none from inside the
+// notification and a second, held back, after it.
+TEST_F(WindowListTest, OneActivationAsksForOneRestack) {
+  const xcb_window_t normal = other.window();
+  const xcb_window_t floating = other.window();
+  other.set32(normal, "_NET_WM_PID", 6001);
+  other.set32(floating, "_NET_WM_PID", 6002);
+  other.setAtoms(floating, "_NET_WM_STATE", {"_NET_WM_STATE_ABOVE"});
+  other.map(normal);
+  other.map(floating);
+  other.flush();
+  listShowing({normal, floating});
+  // A window manager focuses the floating window, mapped last; let it finish first.
+  for (int i = 0; i < 20 && backend.frontmostApplication()->processIdentifier != 6002; ++i) {
+    runFor(0.05);
+  }
+
+  // An overlay as the core keeps one: below the front application's floating window, else
+  // below normal windows.
+  WindowServer& server = backend.windowServer();
+  xcb_connection_t* c = server.connection();
+  const xcb_window_t overlay = xcb_generate_id(c);
+  const std::uint32_t overrideRedirect = 1;
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, overlay, server.screen()->root, 0, 0, 100, 100, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT,
+                    &overrideRedirect);
+  xcb_map_window(c, overlay);
+  std::int64_t level = -1;
+  server.addOverlay(overlay, [&level] { return OverlayState{level, 1.0, true}; });
+  backend.addWorkspaceObserver(WorkspaceNotification::didActivateApplication, [&] {
+    level = backend.frontmostApplication()->processIdentifier == 6002 ? 2 : -1;
+    server.overlayDidChange(overlay);
+  });
+  setRoot("_NET_ACTIVE_WINDOW", normal, XCB_ATOM_WINDOW);
+  runFor(0.3);  // placed, and past the restack interval
+  ASSERT_EQ(level, -1);
+
+  const std::uint64_t before = server.restacker().restacksAsked();
+  setRoot("_NET_ACTIVE_WINDOW", floating, XCB_ATOM_WINDOW);
+  runFor(0.3);  // a held-back restack would have gone by now
+  EXPECT_EQ(server.restacker().restacksAsked() - before, 1u);
+  auto list = backend.copyWindowInfo(kOptions, kNullWindowId);
+  const WindowInfo* floatingRecord = recordFor(*list, floating);
+  ASSERT_NE(floatingRecord, nullptr);
+  EXPECT_EQ(recordFor(*list, overlay), floatingRecord + 1);  // directly behind it
+  server.removeOverlay(overlay);
 }
 
 }  // namespace
