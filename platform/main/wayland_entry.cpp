@@ -9,10 +9,10 @@
 
 #include "app/entry.h"
 #include "platform/platform.h"
+#include "platform/qt/session_channel.h"
+#include "platform/qt/session_instance.h"
+#include "platform/qt/session_toggle_request.h"
 #include "platform/wayland/layer_shell_probe.h"
-#include "platform/wayland/session_channel.h"
-#include "platform/wayland/session_instance.h"
-#include "platform/wayland/session_toggle_request.h"
 #include "platform/wayland/wayland_backend.h"
 #include "platform/wayland/wayland_platform.h"
 
@@ -28,11 +28,11 @@ const char* environment(const char* name) {
   return value != nullptr && *value != '\0' ? value : nullptr;
 }
 
-std::optional<wayland::SessionPaths> thisSessionsPaths() {
+std::optional<qt::SessionPaths> thisSessionsPaths() {
   const char* runtimeDir = environment("XDG_RUNTIME_DIR");
   const char* display = environment("WAYLAND_DISPLAY");
   if (runtimeDir == nullptr || display == nullptr) return std::nullopt;
-  return wayland::sessionPaths(runtimeDir, display);
+  return qt::sessionPaths(runtimeDir, display);
 }
 
 }  // namespace
@@ -44,12 +44,12 @@ bool waylandBackendAvailable() {
 WaylandToggle toggleOnWayland() {
   const auto paths = thisSessionsPaths();
   if (!paths) return WaylandToggle::notRunning;
-  switch (wayland::sendSessionToggle(paths->socket, kToggleAnswerTimeout)) {
-    case wayland::SessionToggleResult::delivered:
+  switch (qt::sendSessionToggle(paths->socket, kToggleAnswerTimeout)) {
+    case qt::SessionToggleResult::delivered:
       return WaylandToggle::delivered;
-    case wayland::SessionToggleResult::notRunning:
+    case qt::SessionToggleResult::notRunning:
       return WaylandToggle::notRunning;
-    case wayland::SessionToggleResult::noAnswer:
+    case qt::SessionToggleResult::noAnswer:
       return WaylandToggle::noAnswer;
   }
   return WaylandToggle::noAnswer;
@@ -58,17 +58,17 @@ WaylandToggle toggleOnWayland() {
 int runOnWayland() {
   const char* display = environment("WAYLAND_DISPLAY");
   // Without a runtime directory there is no lock and no socket: Quillmere still runs.
-  std::optional<wayland::SessionInstance> instance;
+  std::optional<qt::SessionInstance> instance;
   if (const auto paths = thisSessionsPaths()) {
     instance.emplace(*paths);
     switch (instance->acquire()) {
-      case wayland::SessionInstance::Result::alreadyRunning:
+      case qt::SessionInstance::Result::alreadyRunning:
         std::fprintf(stderr, "quillmere: already running on Wayland display \"%s\"\n", display);
         return 0;
-      case wayland::SessionInstance::Result::unavailable:
+      case qt::SessionInstance::Result::unavailable:
         instance.reset();
         break;
-      case wayland::SessionInstance::Result::acquired:
+      case qt::SessionInstance::Result::acquired:
         break;
     }
   }

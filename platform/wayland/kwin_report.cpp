@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "platform/qt/window_levels.h"
 #include "platform/wayland/json_values.h"
 
 namespace platform::wayland {
@@ -55,21 +56,21 @@ std::optional<KWinReport> parseKWinReport(std::string_view json) {
 std::int64_t levelOfKWinLayer(std::int64_t layer) {
   switch (layer) {
     case 0:  // desktop
-      return -1000;
+      return qt::kDesktopLayer;
     case 1:  // below
-      return -1;
+      return qt::kBelowLayer;
     case 3:  // dock
-      return 20;
+      return qt::kDockLayer;
     case 4:  // above
-      return 3;
+      return qt::kFloatingLayer;
     case 5:   // notification
     case 7:   // popup
     case 8:   // critical notification
     case 9:   // on-screen display
     case 10:  // unmanaged
-      return 101;
+      return qt::kPopUpMenuLayer;
     default:  // normal, active (fullscreen), anything unknown
-      return 0;
+      return qt::kNormalLayer;
   }
 }
 

@@ -8,11 +8,11 @@
 #include <QWidgetAction>
 #include <algorithm>
 
+#include "platform/qt/tray_menu.h"
 #include "platform/wayland/image_surface.h"
 #include "platform/wayland/wayland_connection.h"
 #include "platform/wayland/wayland_output.h"
 #include "platform/wayland/wayland_protocols.h"
-#include "platform/x11/shell/tray_menu.h"
 
 namespace platform::wayland {
 
@@ -34,7 +34,7 @@ QImage transparentPixel() {
 }
 }  // namespace
 
-MenuPopup::MenuPopup(WaylandConnection& connection, x11::TrayMenu& menu,
+MenuPopup::MenuPopup(WaylandConnection& connection, qt::TrayMenu& menu,
                      std::function<bool(const Event&)> localKeyDown)
     : connection_(connection), menu_(menu), localKeyDown_(std::move(localKeyDown)) {}
 

@@ -16,7 +16,7 @@ class QAction;
 class QMenu;
 class QWidget;
 
-namespace platform::x11 {
+namespace platform::qt {
 class TrayMenu;
 }
 
@@ -36,7 +36,7 @@ class MenuPopup final : public QObject, private InputTarget {
 
  public:
   // Key-downs go to `localKeyDown` first, which answers whether a local monitor consumed them.
-  MenuPopup(WaylandConnection& connection, x11::TrayMenu& menu,
+  MenuPopup(WaylandConnection& connection, qt::TrayMenu& menu,
             std::function<bool(const Event&)> localKeyDown);
   ~MenuPopup() override;
   MenuPopup(const MenuPopup&) = delete;
@@ -85,7 +85,7 @@ class MenuPopup final : public QObject, private InputTarget {
   void open(const WaylandOutput& output, LayerPlacement placement);
 
   WaylandConnection& connection_;
-  x11::TrayMenu& menu_;
+  qt::TrayMenu& menu_;
   std::function<bool(const Event&)> localKeyDown_;
   OutsideClicks outside_{*this};
   std::vector<std::unique_ptr<ImageSurface>> catchers_;

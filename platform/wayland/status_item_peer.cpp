@@ -2,11 +2,11 @@
 
 #include <QObject>
 
+#include "platform/qt/dotted_circle_icon.h"
+#include "platform/qt/status_notifier_item.h"
+#include "platform/qt/tray_menu.h"
 #include "platform/wayland/menu_popup.h"
 #include "platform/wayland/stand_in_panel.h"
-#include "platform/wayland/status_notifier_item.h"
-#include "platform/x11/shell/dotted_circle_icon.h"
-#include "platform/x11/shell/tray_menu.h"
 
 namespace platform::wayland {
 
@@ -21,16 +21,16 @@ class WaylandStatusItemPeer final : public QObject, public StatusItemPeer {
         popup_(connection, menu_, std::move(localKeyDown)),
         panel_(connection),
         focusedOutput_(std::move(focusedOutput)) {
-    connect(&notifierItem_, &StatusNotifierItem::hostAvailabilityChanged, this,
+    connect(&notifierItem_, &qt::StatusNotifierItem::hostAvailabilityChanged, this,
             &WaylandStatusItemPeer::present);
-    connect(&notifierItem_, &StatusNotifierItem::activated, this,
+    connect(&notifierItem_, &qt::StatusNotifierItem::activated, this,
             [this](QPoint) { popup_.openBesideTray(focusedOutput_()); });
     connect(&panel_, &StandInPanel::clicked, this, [this](QPointF point) { popup_.openAt(point); });
   }
 
   void imageDidChange() override {
     StatusBarButton* button = item_.button();
-    icon_ = x11::statusItemIcon(button != nullptr ? button->image().get() : nullptr);
+    icon_ = qt::statusItemIcon(button != nullptr ? button->image().get() : nullptr);
     notifierItem_.setIcon(icon_);
     panel_.setIcon(icon_);
     present();
@@ -51,9 +51,9 @@ class WaylandStatusItemPeer final : public QObject, public StatusItemPeer {
 
   StatusItem& item_;
   QIcon icon_;
-  x11::TrayMenu menu_;
+  qt::TrayMenu menu_;
   MenuPopup popup_;
-  StatusNotifierItem notifierItem_;
+  qt::StatusNotifierItem notifierItem_;
   StandInPanel panel_;
   std::function<std::string()> focusedOutput_;
 };

@@ -5,30 +5,20 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QIcon>
-#include <QImageReader>
 #include <QTimer>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/shared/qt_timers.h"
-#include "platform/shared/termination_signals.h"
 #include "platform/wayland/capture_scheduler.h"
 #include "platform/wayland/kwin_overlay_stacking.h"
 #include "platform/wayland/kwin_script_client.h"
 #include "platform/wayland/overlay_registry.h"
 #include "platform/wayland/overlay_window_peer.h"
+#include "platform/wayland/status_item_peer.h"
 #include "platform/wayland/sway_ipc_client.h"
 #include "platform/wayland/wayland_connection.h"
-
-#ifdef QUILLMERE_HAVE_SHELL
-#include "platform/wayland/status_item_peer.h"
-#include "platform/x11/shell/alert_dialog.h"
-#include "platform/x11/shell/bundle_resources.h"
-#include "platform/x11/shell/desktop_notification.h"
-#endif
 
 namespace platform::wayland {
 
@@ -41,10 +31,7 @@ constexpr WindowNumber kFirstOverlayNumber = WindowNumber{1} << 40;
 }  // namespace
 
 WaylandPlatform::WaylandPlatform(std::unique_ptr<WaylandConnection> connection)
-    : owner_(std::make_unique<QObject>()),
-      overlays_(std::make_shared<OverlayRegistry>()),
-      nextWindowNumber_(kFirstOverlayNumber) {
-  timers_ = std::make_unique<shared::QtTimers>(owner_.get());
+    : overlays_(std::make_shared<OverlayRegistry>()), nextWindowNumber_(kFirstOverlayNumber) {
   connection_ = connection.release();
   connection_->setParent(owner_.get());
   QObject::connect(connection_, &WaylandConnection::connectionLost, owner_.get(),
@@ -53,7 +40,6 @@ WaylandPlatform::WaylandPlatform(std::unique_ptr<WaylandConnection> connection)
   captures_ = new CaptureScheduler(*connection_, owner_.get());
   windows_->setExposureObserver([captures = captures_] { captures->exposureChanged(); });
   windows_->watchLayout([captures = captures_] { return captures->anyWantsBeneath(); });
-  new TerminationSignals([] { QCoreApplication::exit(0); }, owner_.get());
 }
 
 WaylandPlatform::~WaylandPlatform() = default;
@@ -99,49 +85,8 @@ void WaylandPlatform::runEventLoop(const std::function<void()>& didFinishLaunchi
   windows_->finish();
 }
 
-void WaylandPlatform::terminate() {
-  QCoreApplication::exit(0);
-}
-
 bool WaylandPlatform::setActivationPolicy(ApplicationActivationPolicy /*policy*/) {
   return true;  // layer surfaces show in no task list, and we make no other window
-}
-
-void WaylandPlatform::setApplicationIconImage(const Image& image) {
-  if (!image.filePath().empty() && qobject_cast<QApplication*>(QCoreApplication::instance())) {
-    QApplication::setWindowIcon(QIcon(QString::fromStdString(image.filePath())));
-  }
-}
-
-std::optional<std::string> WaylandPlatform::pathForResource(std::string_view name,
-                                                            std::string_view type) {
-#ifdef QUILLMERE_HAVE_SHELL
-  return x11::findBundledResource(name, type);
-#else
-  (void)name;
-  (void)type;
-  return std::nullopt;
-#endif
-}
-
-bool WaylandPlatform::canReadImageFile(const std::string& path) {
-  return QImageReader(QString::fromStdString(path)).canRead();
-}
-
-// The status item draws the dotted circle itself, where the shell is built.
-bool WaylandPlatform::hasSystemSymbol(const std::string& name) {
-#ifdef QUILLMERE_HAVE_SHELL
-  return name == "circle.dotted";
-#else
-  (void)name;
-  return false;
-#endif
-}
-
-void WaylandPlatform::writeStandardOutputLine(std::string_view line) {
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
 }
 
 // --- Screens and windows ---------------------------------------------------------------------
@@ -175,23 +120,6 @@ void WaylandPlatform::postWorkspaceNotification(WorkspaceNotification name) {
   }
 }
 
-bool WaylandPlatform::openURL(const URL& url) {
-#ifdef QUILLMERE_HAVE_SHELL
-  return x11::openURLExternally(url);
-#else
-  (void)url;
-  return false;
-#endif
-}
-
-URL WaylandPlatform::accessibilitySettingsURL() {
-#ifdef QUILLMERE_HAVE_SHELL
-  return x11::permissionHelpURL();
-#else
-  return URL{};
-#endif
-}
-
 // The compositor's windows front to back, then our overlays (which the core leaves out). Only
 // on-screen windows are ever cached, so every option gives the same list. The list is made
 // anew only when the compositor's windows or an overlay changed, so a quiet tick copies nothing.
@@ -209,10 +137,6 @@ std::shared_ptr<const WindowInfoList> WaylandPlatform::copyWindowInfo(std::uint3
   windowListSource_ = std::move(source);
   windowListGeneration_ = overlays_->generation();
   return windowList_;
-}
-
-std::int32_t WaylandPlatform::windowLevelForKey(WindowLevelKey /*key*/) {
-  return 0;
 }
 
 // --- Input and time --------------------------------------------------------------------------
@@ -252,30 +176,13 @@ bool WaylandPlatform::deliverLocal(const Event& event) {
   return true;
 }
 
-double WaylandPlatform::now() {
-  return shared::QtTimers::now();
-}
-
-TimerId WaylandPlatform::scheduleTimer(double interval, bool repeats, std::function<void()> block) {
-  return timers_->schedule(interval, repeats, std::move(block));
-}
-
-void WaylandPlatform::invalidateTimer(TimerId timer) {
-  timers_->invalidate(timer);
-}
-
 // --- Status menu, permission, alerts and notifications ---------------------------------------
 
 std::unique_ptr<StatusItemPeer> WaylandPlatform::createStatusItemPeer(StatusItem& item) {
-#ifdef QUILLMERE_HAVE_SHELL
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return nullptr;
   return makeStatusItemPeer(
       item, *connection_, [this](const Event& event) { return !deliverLocal(event); },
       [this] { return windows_->focusedOutput(); });
-#else
-  (void)item;
-  return nullptr;
-#endif
 }
 
 // The overlays need nothing but layer-shell, which this backend is made only with; on KWin the
@@ -283,26 +190,6 @@ std::unique_ptr<StatusItemPeer> WaylandPlatform::createStatusItemPeer(StatusItem
 bool WaylandPlatform::isProcessTrusted(bool /*prompt*/) {
   constexpr int kScriptLoadMs = 2000;
   return kwin_ == nullptr || kwin_->waitUntilLoaded(kScriptLoadMs);
-}
-
-// The alert is a plain Qt message box, which Qt's own Wayland platform shows as a dialog.
-ModalResponse WaylandPlatform::runModalAlert(const Alert& alert) {
-#ifdef QUILLMERE_HAVE_SHELL
-  if (qobject_cast<QApplication*>(QCoreApplication::instance())) return x11::runAlertDialog(alert);
-  return kAlertSecondButtonReturn;
-#else
-  (void)alert;
-  return kAlertSecondButtonReturn;
-#endif
-}
-
-void WaylandPlatform::deliverNotification(const UserNotification& notification) {
-#ifdef QUILLMERE_HAVE_SHELL
-  const auto icon = x11::findBundledResource("app-icon", "png");
-  x11::sendDesktopNotification(notification, icon ? QString::fromStdString(*icon) : QString());
-#else
-  (void)notification;
-#endif
 }
 
 }  // namespace platform::wayland

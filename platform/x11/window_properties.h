@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/qt/window_levels.h"
+
 namespace platform::x11 {
 
 // One property value as the server returned it. Other clients set these, so any type, format
@@ -55,12 +57,12 @@ struct ClientProperties {
   std::optional<std::uint32_t> desktop;
 };
 
-inline constexpr std::int32_t kDesktopLayer = -1000;
-inline constexpr std::int32_t kDockLayer = 20;
-inline constexpr std::int32_t kPopUpMenuLayer = 101;
-inline constexpr std::int32_t kFloatingLayer = 3;
-inline constexpr std::int32_t kBelowLayer = -1;
-inline constexpr std::int32_t kNormalLayer = 0;
+using qt::kBelowLayer;
+using qt::kDesktopLayer;
+using qt::kDockLayer;
+using qt::kFloatingLayer;
+using qt::kNormalLayer;
+using qt::kPopUpMenuLayer;
 
 // The window's stacking layer, after EWMH's layers; the first rule that applies wins.
 // `overrideRedirect` is true for an unmanaged window (a menu, tooltip or pop-up).

@@ -6,8 +6,6 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QIcon>
-#include <QImageReader>
 #include <QScreen>
 #include <QTimer>
 #include <chrono>
@@ -15,8 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/shared/qt_timers.h"
-#include "platform/shared/termination_signals.h"
 #include "platform/x11/key_focus_watcher.h"
 #include "platform/x11/overlay_window.h"
 #include "platform/x11/window_server.h"
@@ -26,16 +22,11 @@
 #include "platform/x11/input/global_input.h"
 #include "platform/x11/input/local_key_filter.h"
 #include "platform/x11/paint/overlay_paint_engine.h"
-#include "platform/x11/shell/alert_dialog.h"
-#include "platform/x11/shell/bundle_resources.h"
-#include "platform/x11/shell/desktop_notification.h"
 #include "platform/x11/shell/tray_status_item.h"
 
 namespace platform::x11 {
 
 namespace {
-
-constexpr std::string_view kStatusSymbolName = "circle.dotted";
 
 // The monitors the server lists (RandR 1.5), or nothing when it has no such list. None at all
 // means that no monitor is attached: Qt then shows a placeholder screen, which is not a screen.
@@ -59,8 +50,7 @@ std::optional<std::vector<PixelRect>> readMonitors(xcb_connection_t* c, xcb_wind
 
 }  // namespace
 
-X11Platform::X11Platform() : owner_(std::make_unique<QObject>()) {
-  timers_ = std::make_unique<shared::QtTimers>(owner_.get());
+X11Platform::X11Platform() {
   server_ = new WindowServer(owner_.get());
   QObject::connect(server_, &WindowServer::connectionLost, owner_.get(), &exitForLostDisplay);
   QObject::connect(server_, &WindowServer::frontmostApplicationChanged, owner_.get(), [this] {
@@ -74,7 +64,6 @@ X11Platform::X11Platform() : owner_(std::make_unique<QObject>()) {
   QObject::connect(qApp, &QGuiApplication::screenAdded, owner_.get(), forgetMonitors);
   QObject::connect(qApp, &QGuiApplication::screenRemoved, owner_.get(), forgetMonitors);
   QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, owner_.get(), forgetMonitors);
-  signals_ = new TerminationSignals([] { QCoreApplication::exit(0); }, owner_.get());
 
   const QByteArray displayName = qgetenv("DISPLAY");
   input_ = new GlobalInput(displayName, owner_.get());
@@ -112,39 +101,10 @@ void X11Platform::runEventLoop(const std::function<void()>& didFinishLaunching) 
   exitCode_ = QApplication::exec();
 }
 
-void X11Platform::terminate() {
-  QCoreApplication::exit(0);
-}
-
 bool X11Platform::setActivationPolicy(ApplicationActivationPolicy /*policy*/) {
   // No main window and no taskbar entry is all a Qt application without windows shows.
   QApplication::setQuitOnLastWindowClosed(false);
   return true;
-}
-
-void X11Platform::setApplicationIconImage(const Image& image) {
-  if (!image.filePath().empty()) {
-    QApplication::setWindowIcon(QIcon(QString::fromStdString(image.filePath())));
-  }
-}
-
-std::optional<std::string> X11Platform::pathForResource(std::string_view name,
-                                                        std::string_view type) {
-  return findBundledResource(name, type);
-}
-
-bool X11Platform::canReadImageFile(const std::string& path) {
-  return QImageReader(QString::fromStdString(path)).canRead();
-}
-
-bool X11Platform::hasSystemSymbol(const std::string& name) {
-  return name == kStatusSymbolName;  // the tray draws this one itself
-}
-
-void X11Platform::writeStandardOutputLine(std::string_view line) {
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);  // a closed reader gives EPIPE, which we ignore with SIGPIPE
 }
 
 // --- Screens and windows ---------------------------------------------------------------------
@@ -201,21 +161,9 @@ void X11Platform::postWorkspaceNotification(WorkspaceNotification name) {
   }
 }
 
-bool X11Platform::openURL(const URL& url) {
-  return openURLExternally(url);
-}
-
-URL X11Platform::accessibilitySettingsURL() {
-  return permissionHelpURL();
-}
-
 std::shared_ptr<const WindowInfoList> X11Platform::copyWindowInfo(std::uint32_t options,
                                                                   std::int64_t /*relative*/) {
   return server_->windowList((options & kWindowListExcludeDesktopElements) != 0);
-}
-
-std::int32_t X11Platform::windowLevelForKey(WindowLevelKey /*key*/) {
-  return 0;  // the normal layer of the EWMH table
 }
 
 // --- Input and time --------------------------------------------------------------------------
@@ -261,18 +209,6 @@ bool X11Platform::deliverLocal(const Event& event) {
   return true;
 }
 
-double X11Platform::now() {
-  return shared::QtTimers::now();
-}
-
-TimerId X11Platform::scheduleTimer(double interval, bool repeats, std::function<void()> block) {
-  return timers_->schedule(interval, repeats, std::move(block));
-}
-
-void X11Platform::invalidateTimer(TimerId timer) {
-  timers_->invalidate(timer);
-}
-
 std::optional<X11Platform::PaintCost> X11Platform::lastPaintCost() const {
   const OverlayPaintEngine::FrameCost cost = paint_->lastFrameCost();
   return PaintCost{cost.captureMs, cost.renderMs, cost.frames, paint_->compositorActive()};
@@ -316,15 +252,6 @@ bool X11Platform::serverIsXwaylandOnce() const {
 bool X11Platform::isProcessTrusted(bool /*prompt*/) {
   if (!serverAllowsGlobalInput()) return false;
   return input_->available();
-}
-
-ModalResponse X11Platform::runModalAlert(const Alert& alert) {
-  return runAlertDialog(alert);
-}
-
-void X11Platform::deliverNotification(const UserNotification& notification) {
-  const auto icon = findBundledResource("app-icon", "png");
-  sendDesktopNotification(notification, icon ? QString::fromStdString(*icon) : QString());
 }
 
 }  // namespace platform::x11

@@ -7,17 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/qt/qt_platform.h"
 #include "platform/x11/screen_geometry.h"
-
-class QObject;
-namespace platform::shared {
-class QtTimers;
-}
-
-namespace platform {
-class TerminationSignals;
-}
 
 namespace platform::x11 {
 
@@ -29,7 +20,7 @@ class KeyFocusWatcher;
 
 // The platform on an X11 desktop, with Qt Widgets for the event loop, timers and screens and
 // xcb for everything Qt does not reach. Needs a QApplication on the xcb platform.
-class X11Platform final : public Platform {
+class X11Platform final : public qt::QtPlatform {
  public:
   X11Platform();
   ~X11Platform() override;
@@ -40,24 +31,15 @@ class X11Platform final : public Platform {
   int exitCode() const { return exitCode_; }
 
   void runEventLoop(const std::function<void()>& didFinishLaunching) override;
-  void terminate() override;
   bool setActivationPolicy(ApplicationActivationPolicy policy) override;
-  void setApplicationIconImage(const Image& image) override;
-  std::optional<std::string> pathForResource(std::string_view name, std::string_view type) override;
-  bool canReadImageFile(const std::string& path) override;
-  bool hasSystemSymbol(const std::string& name) override;
-  void writeStandardOutputLine(std::string_view line) override;
 
   std::vector<Rect> screenFrames() override;
   std::unique_ptr<WindowPeer> createWindowPeer(Window& window) override;
 
   std::optional<RunningApplication> frontmostApplication() override;
   void addWorkspaceObserver(WorkspaceNotification name, std::function<void()> observer) override;
-  bool openURL(const URL& url) override;
-  URL accessibilitySettingsURL() override;
   std::shared_ptr<const WindowInfoList> copyWindowInfo(std::uint32_t options,
                                                        std::int64_t relativeToWindow) override;
-  std::int32_t windowLevelForKey(WindowLevelKey key) override;
 
   Point mouseLocation() override;
   void addGlobalMonitor(EventMask mask, std::function<void(const Event&)> handler) override;
@@ -66,15 +48,10 @@ class X11Platform final : public Platform {
   void deliverSuperB();
   void addLocalMonitor(EventMask mask,
                        std::function<std::optional<Event>(const Event&)> handler) override;
-  double now() override;
-  TimerId scheduleTimer(double interval, bool repeats, std::function<void()> block) override;
-  void invalidateTimer(TimerId timer) override;
 
   std::unique_ptr<StatusItemPeer> createStatusItemPeer(StatusItem& item) override;
 
   bool isProcessTrusted(bool prompt) override;
-  ModalResponse runModalAlert(const Alert& alert) override;
-  void deliverNotification(const UserNotification& notification) override;
 
   // For tests and benchmarks: the window list's own connection.
   WindowServer& windowServer() { return *server_; }
@@ -96,19 +73,16 @@ class X11Platform final : public Platform {
   bool serverIsXwaylandOnce() const;
   [[noreturn]] static void exitForLostDisplay();
 
-  std::unique_ptr<QObject> owner_;  // parent of every Qt object below
   WindowServer* server_ = nullptr;
   GlobalInput* input_ = nullptr;
   LocalKeyFilter* localKeys_ = nullptr;
   OverlayPaintEngine* paint_ = nullptr;
-  TerminationSignals* signals_ = nullptr;
   KeyFocusWatcher* focusWatcher_ = nullptr;
 
   std::vector<std::pair<EventMask, std::function<void(const Event&)>>> globalMonitors_;
   std::vector<std::pair<EventMask, std::function<std::optional<Event>(const Event&)>>>
       localMonitors_;
   std::vector<std::pair<WorkspaceNotification, std::function<void()>>> observers_;
-  std::unique_ptr<shared::QtTimers> timers_;
   std::optional<Point> pointerDuringDelivery_;
   std::optional<bool> serverAllowsGlobalInput_;
   // The monitors RandR 1.5 lists, in X pixels; nothing when the server has no such list.

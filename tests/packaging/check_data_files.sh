@@ -9,7 +9,7 @@ fail() {
   status=1
 }
 
-for entry in "$source_dir"/platform/x11/shell/data/*.desktop; do
+for entry in "$source_dir"/platform/qt/data/*.desktop; do
   out="$(desktop-file-validate "$entry" 2>&1)" || fail "desktop-file-validate $entry"
   [ -z "$out" ] || fail "desktop-file-validate $entry: $out"
   for key in TryExec=quillmere Exec=quillmere Icon=quillmere; do

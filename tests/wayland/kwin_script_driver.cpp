@@ -14,7 +14,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/shared/termination_signals.h"
+#include "platform/qt/termination_signals.h"
 #include "platform/wayland/kwin_script_client.h"
 #include "scenario_driver.h"
 
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
       },
       [] { say("shortcut"); });
   client->setExposureObserver([] { say("exposure"); });
-  platform::TerminationSignals termination([] { QCoreApplication::quit(); });
+  platform::qt::TerminationSignals termination([] { QCoreApplication::quit(); });
 
   scenario::readLines([&](const std::string& command) {
     if (command == "state") say(describe(*client));

@@ -4,9 +4,9 @@
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
-#include "platform/x11/shell/dotted_circle_icon.h"
+#include "platform/qt/dotted_circle_icon.h"
+#include "platform/qt/tray_menu.h"
 #include "platform/x11/shell/tray_host_watcher.h"
-#include "platform/x11/shell/tray_menu.h"
 #include "platform/x11/shell/tray_panel.h"
 
 namespace platform::x11 {
@@ -23,7 +23,7 @@ class TrayStatusItemPeer final : public QObject, public StatusItemPeer {
 
   void imageDidChange() override {
     StatusBarButton* button = item_.button();
-    icon_ = statusItemIcon(button != nullptr ? button->image().get() : nullptr);
+    icon_ = qt::statusItemIcon(button != nullptr ? button->image().get() : nullptr);
     present();
   }
 
@@ -65,7 +65,7 @@ class TrayStatusItemPeer final : public QObject, public StatusItemPeer {
 
   StatusItem& item_;
   QIcon icon_;
-  TrayMenu menu_;
+  qt::TrayMenu menu_;
   TrayHostWatcher watcher_;
   std::unique_ptr<QSystemTrayIcon> trayIcon_;
   std::unique_ptr<TrayPanel> panel_;

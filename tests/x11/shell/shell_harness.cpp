@@ -10,8 +10,8 @@
 #include <string>
 
 #include "platform/alert.h"
-#include "platform/x11/shell/alert_dialog.h"
-#include "platform/x11/shell/desktop_notification.h"
+#include "platform/qt/alert_dialog.h"
+#include "platform/qt/desktop_notification.h"
 
 using namespace platform;
 
@@ -58,7 +58,7 @@ int runAlert() {
   alert.addButtonWithTitle("Open System Settings");
   alert.addButtonWithTitle("I'll do it later");
   QTimer::singleShot(0, dumpAlert);
-  say(QString("response %1").arg(x11::runAlertDialog(alert)));
+  say(QString("response %1").arg(qt::runAlertDialog(alert)));
   return 0;
 }
 
@@ -67,7 +67,7 @@ int runNotify(const QStringList& args) {
   notification.setTitle("Quillmere is Active");
   notification.setInformativeText(
       "Check your Menu Bar (look for the dotted circle) to control the effects.");
-  x11::sendDesktopNotification(notification, args.value(2));
+  qt::sendDesktopNotification(notification, args.value(2));
   say("sent");
   // Give the bus a moment to carry the call out before the process ends.
   QTimer::singleShot(300, [] { QCoreApplication::exit(0); });

@@ -1,0 +1,288 @@
+// The status item on a private session bus that main() starts, against a stand-in watcher on a
+// connection of its own: registration, the properties as a host reads them, clicks and hostile
+// calls, and what is known of the tray host. Run with QUILLMERE_TEST_WITHOUT_BUS=1, only the
+// tests without a bus run, against an address where none listens.
+#include "platform/qt/status_notifier_item.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMetaType>
+#include <QDBusPendingCallWatcher>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPixmap>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+
+namespace platform::qt {
+namespace {
+
+bool runUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
+  QElapsedTimer elapsed;
+  elapsed.start();
+  while (!done() && elapsed.elapsed() < timeoutMs) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return done();
+}
+
+bool hasBus() {
+  return QDBusConnection::sessionBus().isConnected();
+}
+
+QDBusConnection connectionNamed(const QString& name) {
+  return QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"), name);
+}
+
+// The item answers on this thread's event loop, so calls wait by running it.
+QDBusMessage callAndWait(QDBusConnection bus, const QDBusMessage& call) {
+  QDBusPendingCallWatcher pending(bus.asyncCall(call));
+  runUntil([&] { return pending.isFinished(); });
+  return pending.reply();
+}
+
+// A StatusNotifierWatcher that records registrations and says what the test tells it; as a
+// host, it also counts the item's new icons.
+class FakeWatcher final : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+  Q_PROPERTY(bool IsStatusNotifierHostRegistered MEMBER hostRegistered)
+
+ public:
+  explicit FakeWatcher(bool hostRegistered_) : hostRegistered(hostRegistered_) {
+    bus_.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
+                        QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
+                            QDBusConnection::ExportAllProperties);
+    EXPECT_TRUE(bus_.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));
+  }
+  ~FakeWatcher() override { QDBusConnection::disconnectFromBus(bus_.name()); }
+
+  bool hostRegistered;
+  QStringList registered;
+  int newIcons = 0;
+
+ public slots:
+  void RegisterStatusNotifierItem(const QString& service) { registered.append(service); }
+  void countNewIcon() { ++newIcons; }
+
+ signals:
+  void StatusNotifierHostRegistered();
+  void StatusNotifierHostUnregistered();
+
+ private:
+  QDBusConnection bus_ = connectionNamed(QStringLiteral("fake-watcher"));
+};
+
+class StatusNotifierItemTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!hasBus()) GTEST_SKIP() << "no bus of the test's own";
+  }
+  void TearDown() override { QDBusConnection::disconnectFromBus(client_.name()); }
+
+  QDBusMessage callItem(const StatusNotifierItem& item, const QString& interface,
+                        const QString& method, const QVariantList& arguments) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        item.serviceName(), QStringLiteral("/StatusNotifierItem"), interface, method);
+    call.setArguments(arguments);
+    return callAndWait(client_, call);
+  }
+
+  QDBusConnection client_ = connectionNamed(QStringLiteral("host"));
+};
+
+QString wireSignature(const QVariant& value) {
+  if (value.metaType() == QMetaType::fromType<QDBusArgument>()) {
+    return value.value<QDBusArgument>().currentSignature();
+  }
+  return QString::fromLatin1(QDBusMetaType::typeToSignature(value.metaType()));
+}
+
+TEST_F(StatusNotifierItemTest, RegistersWithAWatcherThatRunsAndWithOneThatAppearsLater) {
+  auto early = std::make_unique<FakeWatcher>(false);
+  auto item = std::make_unique<StatusNotifierItem>();
+  ASSERT_TRUE(runUntil([&] { return !early->registered.isEmpty(); }));
+  EXPECT_EQ(early->registered, QStringList{item->serviceName()});
+  EXPECT_TRUE(item->serviceName().startsWith(
+      QStringLiteral("org.kde.StatusNotifierItem-%1-").arg(QCoreApplication::applicationPid())));
+
+  early.reset();
+  runUntil([] { return false; }, 100);
+  FakeWatcher late(false);
+  ASSERT_TRUE(runUntil([&] { return !late.registered.isEmpty(); }));
+  EXPECT_EQ(late.registered, QStringList{item->serviceName()});
+}
+
+TEST_F(StatusNotifierItemTest, ServesItsPropertiesWithTheTypesHostsRead) {
+  StatusNotifierItem item;
+  QImage image(48, 48, QImage::Format_ARGB32);
+  image.fill(QColor(0x11, 0x22, 0x33));
+  item.setIcon(QIcon(QPixmap::fromImage(image)));
+  runUntil([] { return false; }, 100);
+
+  const QDBusMessage reply =
+      callItem(item, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"),
+               {QStringLiteral("org.kde.StatusNotifierItem")});
+  ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+  const auto properties = qdbus_cast<QVariantMap>(reply.arguments().value(0));
+  const struct {
+    const char* name;
+    const char* signature;
+    QVariant value;
+  } expected[] = {
+      {"Category", "s", QStringLiteral("ApplicationStatus")},
+      {"Id", "s", QStringLiteral("quillmere")},
+      {"Title", "s", QStringLiteral("Quillmere")},
+      {"Status", "s", QStringLiteral("Active")},
+      {"IconName", "s", QString()},
+      {"WindowId", "i", 0},
+      {"ItemIsMenu", "b", false},
+      {"IconPixmap", "a(iiay)", {}},
+      {"ToolTip", "(sa(iiay)ss)", {}},
+  };
+  for (const auto& property : expected) {
+    const QVariant value = properties.value(QString::fromLatin1(property.name));
+    EXPECT_EQ(wireSignature(value), QString::fromLatin1(property.signature)) << property.name;
+    if (property.value.isValid()) {
+      EXPECT_EQ(value, property.value) << property.name;
+    }
+  }
+  // A Menu path, even a placeholder, makes waybar show an empty menu of its own.
+  EXPECT_FALSE(properties.contains(QStringLiteral("Menu")));
+
+  QList<int> sizes;
+  const auto pixmaps = properties.value(QStringLiteral("IconPixmap")).value<QDBusArgument>();
+  pixmaps.beginArray();
+  while (!pixmaps.atEnd()) {
+    int width = 0;
+    int height = 0;
+    QByteArray argb;
+    pixmaps.beginStructure();
+    pixmaps >> width >> height >> argb;
+    pixmaps.endStructure();
+    EXPECT_EQ(width, height);
+    ASSERT_EQ(argb.size(), width * height * 4);
+    // Alpha first, then red, green and blue: ARGB32 in network byte order.
+    const qsizetype centre = (qsizetype(height / 2) * width + width / 2) * 4;
+    EXPECT_EQ(argb.mid(centre, 4), QByteArray::fromHex("ff112233")) << width;
+    sizes.append(width);
+  }
+  pixmaps.endArray();
+  EXPECT_EQ(sizes, (QList<int>{16, 22, 24, 32, 48}));
+}
+
+TEST_F(StatusNotifierItemTest, AnnouncesANewIconOnlyWhenItChanged) {
+  StatusNotifierItem item;
+  FakeWatcher host(false);
+  ASSERT_TRUE(client_.connect(item.serviceName(), QStringLiteral("/StatusNotifierItem"),
+                              QStringLiteral("org.kde.StatusNotifierItem"),
+                              QStringLiteral("NewIcon"), &host, SLOT(countNewIcon())));
+  QPixmap red(16, 16);
+  red.fill(Qt::red);
+  item.setIcon(QIcon(red));
+  ASSERT_TRUE(runUntil([&] { return host.newIcons == 1; }));
+  item.setIcon(QIcon(red));
+  runUntil([] { return false; }, 200);
+  EXPECT_EQ(host.newIcons, 1);
+}
+
+TEST_F(StatusNotifierItemTest, ReportsClicksWithTheHostsCoordinatesAndRefusesOtherTypes) {
+  StatusNotifierItem item;
+  QList<QPoint> activations;
+  QObject::connect(&item, &StatusNotifierItem::activated,
+                   [&](QPoint position) { activations.append(position); });
+  const QString interface = QStringLiteral("org.kde.StatusNotifierItem");
+  const struct {
+    const char* method;
+    QVariantList arguments;
+    bool accepted;
+  } calls[] = {
+      {"Activate", {10, 20}, true},
+      {"ContextMenu", {-3, 4}, true},
+      {"SecondaryActivate", {5, 6}, true},
+      {"Scroll", {1, QStringLiteral("vertical")}, true},
+      {"Activate", {QStringLiteral("10"), QStringLiteral("20")}, false},
+      {"Activate", {10u, 20u}, false},
+      {"Activate", {10}, false},
+      {"ContextMenu", {10, 20, 30}, false},
+  };
+  for (const auto& call : calls) {
+    const QDBusMessage reply =
+        callItem(item, interface, QString::fromLatin1(call.method), call.arguments);
+    EXPECT_EQ(reply.type() == QDBusMessage::ReplyMessage, call.accepted) << call.method;
+  }
+  EXPECT_EQ(activations, (QList<QPoint>{{10, 20}, {-3, 4}}));
+}
+
+TEST_F(StatusNotifierItemTest, HostAvailabilityFollowsTheWatchersPropertySignalsAndPresence) {
+  StatusNotifierItem item;
+  int changes = 0;
+  QObject::connect(&item, &StatusNotifierItem::hostAvailabilityChanged, [&] { ++changes; });
+  runUntil([] { return false; }, 100);
+  EXPECT_FALSE(item.hostAvailable());
+
+  auto watcher = std::make_unique<FakeWatcher>(true);
+  ASSERT_TRUE(runUntil([&] { return item.hostAvailable(); }));
+
+  // One host of several left: the watcher, asked again, still has one.
+  emit watcher->StatusNotifierHostUnregistered();
+  runUntil([] { return false; }, 200);
+  EXPECT_TRUE(item.hostAvailable());
+
+  watcher->hostRegistered = false;
+  emit watcher->StatusNotifierHostUnregistered();
+  ASSERT_TRUE(runUntil([&] { return !item.hostAvailable(); }));
+
+  watcher->hostRegistered = true;
+  emit watcher->StatusNotifierHostRegistered();
+  ASSERT_TRUE(runUntil([&] { return item.hostAvailable(); }));
+
+  watcher.reset();
+  ASSERT_TRUE(runUntil([&] { return !item.hostAvailable(); }));
+  EXPECT_EQ(changes, 4);
+}
+
+TEST(StatusNotifierItemWithoutBus, StaysQuietAndKeepsItsIcon) {
+  if (hasBus()) GTEST_SKIP() << "runs where no bus listens";
+  StatusNotifierItem item;
+  QPixmap red(16, 16);
+  red.fill(Qt::red);
+  item.setIcon(QIcon(red));
+  runUntil([] { return false; }, 100);
+  EXPECT_FALSE(item.hostAvailable());
+  EXPECT_TRUE(item.serviceName().isEmpty());
+  EXPECT_EQ(item.iconPixmaps().size(), 5);
+}
+
+}  // namespace
+}  // namespace platform::qt
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QTemporaryDir runtime;
+  QProcess daemon;
+  if (qEnvironmentVariableIsSet("QUILLMERE_TEST_WITHOUT_BUS")) {
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/quillmere-test-bus");
+  } else {
+    daemon.start(QStringLiteral("dbus-daemon"),
+                 {QStringLiteral("--config-file=" QUILLMERE_TEST_BUS_CONFIG),
+                  QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
+                  QStringLiteral("--address=unix:dir=") + runtime.path()});
+    if (!daemon.waitForReadyRead(10000)) return 1;
+    qputenv("DBUS_SESSION_BUS_ADDRESS", daemon.readLine().trimmed());
+  }
+  int qtArgc = 1;
+  QApplication application(qtArgc, argv);
+  const int result = RUN_ALL_TESTS();
+  daemon.kill();
+  daemon.waitForFinished();
+  return result;
+}
+
+#include "status_notifier_item_test.moc"
