@@ -104,17 +104,6 @@ class KWinSession(Session):
                         length = struct.unpack_from("<I", body, 4)[0]
                         interfaces.add(body[8:8 + length - 1].decode(errors="replace"))
 
-    def dbus(self, destination, path, method, *args, timeout=10):
-        """dbus-send on the session's bus: its printed reply. `method` is interface.Member,
-        `args` in dbus-send's notation (string:..., int32:...)."""
-        result = self.run(["dbus-send", "--session", "--print-reply", "--reply-timeout=" +
-                           str(int(timeout * 1000)), "--dest=" + destination, path, method] +
-                          list(args), timeout=timeout + 5)
-        if result.returncode != 0:
-            raise AssertionError("dbus-send {} {} failed: {}".format(
-                destination, method, result.stderr.strip()))
-        return result.stdout
-
     def kwin_script(self, name, source):
         """Loads and runs a KWin script of the test's own under the plugin name `name`."""
         path = self.write_file(name + ".js", source)

@@ -203,12 +203,21 @@ class Session:
     def output_of(self, *argv, check=False):
         return self.run(argv, check=check).stdout
 
+    def dbus(self, destination, path, method, *args, timeout=10):
+        """dbus-send on the session's bus: its printed reply. `method` is interface.Member,
+        `args` in dbus-send's notation (string:..., int32:...)."""
+        result = self.run(["dbus-send", "--session", "--print-reply", "--reply-timeout=" +
+                           str(int(timeout * 1000)), "--dest=" + destination, path, method] +
+                          list(args), timeout=timeout + 5)
+        if result.returncode != 0:
+            raise AssertionError("dbus-send {} {} failed: {}".format(
+                destination, method, result.stderr.strip()))
+        return result.stdout
+
     def bus_name_owned(self, name):
         """Whether someone owns the bus name on the session's own bus."""
-        result = self.run(["dbus-send", "--session", "--print-reply",
-                           "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
-                           "org.freedesktop.DBus.NameHasOwner", "string:" + name], timeout=5)
-        return result.returncode == 0 and "boolean true" in result.stdout
+        return "boolean true" in self.dbus("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                           "org.freedesktop.DBus.NameHasOwner", "string:" + name)
 
     def hold_pointer(self, *args):
         """A pointer device of the pointer tool's that lives as long as the session, made before

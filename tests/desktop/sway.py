@@ -86,12 +86,8 @@ class SwaySession(Session):
 
     def notifications(self):
         """mako's current notifications, as dbus-send prints them."""
-        result = self.run(["dbus-send", "--session", "--print-reply",
-                           "--dest=org.freedesktop.Notifications", "/fr/emersion/Mako",
-                           "fr.emersion.Mako.ListNotifications"], timeout=5)
-        if result.returncode != 0:
-            raise AssertionError("mako did not list its notifications: " + result.stderr)
-        return result.stdout
+        return self.dbus("org.freedesktop.Notifications", "/fr/emersion/Mako",
+                         "fr.emersion.Mako.ListNotifications", timeout=5)
 
     def start_nested(self, outputs):
         """A second sway inside this one, whose `outputs` outputs are windows here: closing such

@@ -19,7 +19,7 @@ from desktop.kwin import OUTPUTS, KWinSession  # noqa: E402
 from desktop.clients import TEST_WINDOW, Driver, close_to  # noqa: E402
 from desktop.session import start_for, wait_for  # noqa: E402
 from desktop.sway import WALLPAPER  # noqa: E402
-from test_menu import PANEL_BACKGROUND, PANEL_SIZE, centre, menu_is_shown, menu_rows  # noqa: E402
+from test_menu import PANEL_BACKGROUND, centre, menu_is_shown, open_from_panel  # noqa: E402
 from test_kwin_script import for_caption  # noqa: E402
 from test_overlays import dimmed  # noqa: E402
 
@@ -140,15 +140,6 @@ class KWinTest(unittest.TestCase):
                 self.assertEqual(driver.state()["frontmost"], str(windows["normal"].pid))
         self.assertNotIn("own window focused", session.log())
 
-    def open_from_panel(self, driver, width):
-        """Clicks the stand-in panel; the menu's origin (below the panel, pushed left so that
-        it stays on the output) and its rows, once it shows."""
-        self.session.pointer_click(width - PANEL_SIZE // 2, PANEL_SIZE // 2)
-        size, rows = menu_rows(driver)
-        origin = (width - size[0], PANEL_SIZE)
-        wait_for(lambda: menu_is_shown(self.session, origin, size, OUTPUTS[0]), "the menu")
-        return origin, size, rows
-
     def test_the_stand_in_panels_menu_takes_clicks_and_keys(self):
         if os.environ.get("QUILLMERE_WAYLAND_SHELL") != "1":
             self.skipTest("built without the desktop shell, which makes the panel and the menu")
@@ -161,13 +152,13 @@ class KWinTest(unittest.TestCase):
         wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in")
 
         # A click on Dim chooses it and closes the menu.
-        origin, size, rows = self.open_from_panel(driver, width)
+        origin, size, rows = open_from_panel(session, driver, width, OUTPUTS[0], timeout=10)
         session.pointer_click(*centre(rows["Dim"], origin))
         wait_for(lambda: driver.model()[0] == "Dim", "Dim chosen")
         wait_for(lambda: not menu_is_shown(session, origin, size, OUTPUTS[0]), "the menu gone")
 
         # A click outside closes the menu and chooses nothing.
-        self.open_from_panel(driver, width)
+        open_from_panel(session, driver, width, OUTPUTS[0], timeout=10)
         session.pointer_click(5, height - 5)
         wait_for(lambda: not menu_is_shown(session, origin, size, OUTPUTS[0]), "the menu gone")
         session.pointer_click(*centre(rows["Blur"], origin))
@@ -175,10 +166,10 @@ class KWinTest(unittest.TestCase):
         self.assertEqual(driver.model()[0], "Dim", "a click after the menu closed chose Blur")
 
         # Escape closes; the arrow keys and Return choose.
-        self.open_from_panel(driver, width)
+        open_from_panel(session, driver, width, OUTPUTS[0], timeout=10)
         session.pointer("key", KEY_ESC)
         wait_for(lambda: not menu_is_shown(session, origin, size, OUTPUTS[0]), "the menu gone")
-        self.open_from_panel(driver, width)
+        open_from_panel(session, driver, width, OUTPUTS[0], timeout=10)
         session.pointer("key", KEY_DOWN, "key", KEY_DOWN, "key", KEY_ENTER)
         wait_for(lambda: driver.model()[0] == "Pixelate", "Pixelate chosen with the keys")
 
