@@ -10,9 +10,11 @@ import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(ROOT, "tests", "x11", "shell"))
-from desktop import SCREEN_SIZE, Desktop, Harness, ancestors, wait_until, window_geometry  # noqa
-from menu_locator import MenuLayout, popup_menu  # noqa: E402
+sys.path.insert(0, os.path.join(ROOT, "tests"))
+from desktop.lines import LineClient  # noqa: E402
+from desktop.menu_locator import MenuLayout, popup_menu  # noqa: E402
+from desktop.session import wait_for  # noqa: E402
+from desktop.x11 import SCREEN_SIZE, XSession  # noqa: E402
 
 NOTE = ("Quillmere keeps the window you work in sharp\n"
         "and softens everything behind it.\n\n"
@@ -23,14 +25,14 @@ BACKGROUND_TEXT = "\n".join(
 
 def wallpaper(desktop):
     """A dusk gradient with a grid of soft discs, so that each effect shows."""
-    path = os.path.join(desktop.dir, "wallpaper.png")
+    path = os.path.join(desktop.base, "wallpaper.png")
     width, height = SCREEN_SIZE
     discs = " ".join("circle %d,%d %d,%d" % (x, y, x + 22, y)
                      for x in range(32, width, 64) for y in range(32, height, 64))
     subprocess.run(["convert", "-size", "%dx%d" % (width, height),
                     "gradient:#1d4e89-#f79256", "-fill", "#ffffff30", "-draw", discs,
                     "-depth", "8", path], check=True)
-    desktop.x("hsetroot", "-fill", path, check=True)
+    desktop.run(["hsetroot", "-fill", path], check=True)
 
 
 def keep_above(desktop, window):
@@ -54,19 +56,21 @@ def keep_above(desktop, window):
 
 
 def tray_icon(desktop, pid):
-    trays = {int(w) for w in desktop.x("xdotool", "search", "--class", "trayer").split()}
-    for window in desktop.x("xdotool", "search", "--onlyvisible", "--pid", str(pid)).split():
-        if set(ancestors(desktop, int(window))) & trays:
+    trays = {int(w) for w in desktop.output_of("xdotool", "search", "--class",
+                                               "trayer").split()}
+    mapped = desktop.output_of("xdotool", "search", "--onlyvisible", "--pid", str(pid))
+    for window in mapped.split():
+        if set(desktop.ancestors(int(window))) & trays:
             return int(window)
     return None
 
 
 def open_menu(desktop, pid, icon):
-    x, y, w, h = window_geometry(desktop, icon)
+    x, y, w, h = desktop.window_geometry(icon)
     desktop.click(x + w // 2, y + h // 2)
-    geometry = wait_until(lambda: popup_menu(desktop, pid), what="the menu")
+    geometry = wait_for(lambda: popup_menu(desktop, pid), "the menu")
     time.sleep(0.3)
-    return MenuLayout(desktop.screenshot(os.path.join(desktop.dir, "menu.png")), geometry)
+    return MenuLayout(desktop.screenshot(os.path.join(desktop.base, "menu.png")), geometry)
 
 
 def main():
@@ -81,7 +85,7 @@ def main():
         path = desktop.screenshot(os.path.join(args.out, name + ".png"))
         print("  " + path)
 
-    with Desktop() as desktop:
+    with XSession() as desktop:
         desktop.spawn(["picom", "--backend", "xrender"])
         desktop.start_tray()
         wallpaper(desktop)
@@ -90,19 +94,19 @@ def main():
         time.sleep(0.5)
         desktop.spawn(["xmessage", "-geometry", "+640+200", "-title", "The application in front",
                        NOTE])
-        front = wait_until(lambda: desktop.x("xdotool", "search", "--onlyvisible", "--name",
-                                             "^The application in front$").split(),
-                           what="the application in front")
+        front = wait_for(lambda: desktop.output_of("xdotool", "search", "--onlyvisible", "--name",
+                                                   "^The application in front$").split(),
+                         "the application in front")
         keep_above(desktop, int(front[0]))
-        wait_until(lambda: "_NET_WM_STATE_ABOVE" in desktop.x("xprop", "-id", front[0],
-                                                              "_NET_WM_STATE"),
-                   what="the application in front to stay above")
-        wait_until(desktop.active_window, what="a frontmost window")
+        wait_for(lambda: "_NET_WM_STATE_ABOVE" in desktop.output_of("xprop", "-id", front[0],
+                                                                    "_NET_WM_STATE"),
+                 "the application in front to stay above")
+        wait_for(desktop.active_window, "a frontmost window")
         time.sleep(0.5)
 
-        app = Harness(desktop, args.binary)
+        app = LineClient(desktop, [args.binary])
         app.expect("^QuillmereApp started$")
-        icon = wait_until(lambda: tray_icon(desktop, app.process.pid), what="the tray icon")
+        icon = wait_for(lambda: tray_icon(desktop, app.process.pid), "the tray icon")
         print("Screenshots:")
         shot("1-blur")
         desktop.key("super+b")

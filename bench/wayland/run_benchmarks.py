@@ -22,9 +22,11 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "wayland"))
+sys.path.insert(0, os.path.join(ROOT, "tests"))
 import test_capture  # noqa: E402
-import test_overlays  # noqa: E402
-from sway_session import WALLPAPER, SwaySession, parse_ppm, wait_for  # noqa: E402
+from desktop.clients import Driver  # noqa: E402
+from desktop.session import parse_ppm, wait_for  # noqa: E402
+from desktop.sway import WALLPAPER, SwaySession  # noqa: E402
 
 ROUNDS = 40
 IDLE_WINDOWS = 20
@@ -90,10 +92,8 @@ def idle_cpu(build, quillmere, seconds):
     with SwaySession(["output HEADLESS-1 mode 1920x1080"]) as session:
         windows = [session.spawn([window, "window {}".format(i), "#20c040"])
                    for i in range(IDLE_WINDOWS)]
-        wait_for(lambda: {w.pid for w in windows} <= set(test_overlays.pids_in(session)),
+        wait_for(lambda: {w.pid for w in windows} <= set(session.pids()),
                  "the windows", timeout=60)
-        session.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + os.path.join(
-            session.env["XDG_RUNTIME_DIR"], "no-bus")
         app = session.spawn([quillmere], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         if app.stdout.readline().strip() != b"QuillmereApp started":
             sys.exit("quillmere did not start on the Wayland backend")
@@ -115,14 +115,14 @@ def idle_cpu(build, quillmere, seconds):
 
 
 def activation_and_quiet_ipc(build):
-    test_overlays.DRIVER = os.path.join(build, "tests/wayland/quillmere_wayland_driver")
+    driver_program = os.path.join(build, "tests/wayland/quillmere_wayland_driver")
     window = os.path.join(build, "tests/wayland/wayland_test_window")
     with SwaySession() as session:
         first = session.spawn([window, "first", "#20c040"])
         second = session.spawn([window, "second", "#c02080"])
-        wait_for(lambda: {first.pid, second.pid} <= set(test_overlays.pids_in(session)),
+        wait_for(lambda: {first.pid, second.pid} <= set(session.pids()),
                  "the windows")
-        driver = test_overlays.Driver(session)
+        driver = Driver(session, program=driver_program)
         driver.send("watch")
         time.sleep(0.3)
 
@@ -183,7 +183,7 @@ class Grim:
         """The box's pixel function (box coordinates) and the monotonic time the shot ended."""
         started = time.monotonic()
         result = self.session.run(["grim", "-t", "ppm", "-g",
-                                   "{},{} {}x{}".format(x, y, width, height), "-"])
+                                   "{},{} {}x{}".format(x, y, width, height), "-"], text=False)
         ended = time.monotonic()
         if result.returncode != 0:
             raise AssertionError("grim failed: " + result.stderr.decode(errors="replace"))
@@ -204,9 +204,9 @@ class Grim:
 def blur_session(build):
     """A session with Quillmere's driver in blur (its default), once the first capture shows:
     gives the session, the driver and the gap's colour under the blur."""
-    test_overlays.DRIVER = os.path.join(build, "tests/wayland/quillmere_wayland_driver")
+    driver_program = os.path.join(build, "tests/wayland/quillmere_wayland_driver")
     with SwaySession([MOVER_RULE]) as session:
-        driver = test_overlays.Driver(session)
+        driver = Driver(session, program=driver_program)
         wait_for(lambda: int(driver.state()["captures"]) > 0, "the first capture")
         time.sleep(1.0)  # the fade-in
         blurred = Grim(session).shot(*GAP)[0](0, 0)
@@ -218,7 +218,7 @@ def blur_session(build):
 def open_mover(session, build):
     window = os.path.join(build, "tests/wayland/wayland_test_window")
     process = session.spawn([window, "mover", "#{:02x}{:02x}{:02x}".format(*MOVER)])
-    wait_for(lambda: process.pid in test_overlays.pids_in(session), "the mover", timeout=20)
+    wait_for(lambda: process.pid in session.pids(), "the mover", timeout=20)
     return process
 
 
@@ -394,11 +394,10 @@ def moving_window_cpu(build, program, seconds, driver_run, refocus):
     with SwaySession([MOVER_RULE]) as session:
         process = session.spawn([window, "mover", "#{:02x}{:02x}{:02x}".format(*MOVER)])
         other = session.spawn([window, "other", "#20c040"])
-        wait_for(lambda: {process.pid, other.pid} <= set(test_overlays.pids_in(session)),
+        wait_for(lambda: {process.pid, other.pid} <= set(session.pids()),
                  "the windows", timeout=20)
         if driver_run:
-            test_overlays.DRIVER = program
-            driver = test_overlays.Driver(session)
+            driver = Driver(session, program=program)
             pid = driver.process.pid
         else:
             session.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + os.path.join(

@@ -22,9 +22,10 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, HERE)
-sys.path.insert(0, os.path.join(ROOT, "tests", "wayland"))
-import test_overlays  # noqa: E402
-from kwin_session import KWinSession, KWinUnavailable, wait_for  # noqa: E402
+sys.path.insert(0, os.path.join(ROOT, "tests"))
+from desktop.clients import Driver  # noqa: E402
+from desktop.kwin import KWinSession  # noqa: E402
+from desktop.session import SessionUnavailable, wait_for  # noqa: E402
 from run_benchmarks import sched_seconds, stat_seconds, wakeups  # noqa: E402
 
 ROUNDS = 20
@@ -138,12 +139,12 @@ def spread(ms):
 
 
 def activation_and_quiet_calls(build, rounds):
-    test_overlays.DRIVER = os.path.join(build, "tests/wayland/quillmere_wayland_driver")
+    driver_program = os.path.join(build, "tests/wayland/quillmere_wayland_driver")
     window = os.path.join(build, "tests/wayland/wayland_test_window")
     with KWinSession() as session:
         load_blur(session)
         scripts = Scripts(session)
-        driver = test_overlays.Driver(session)
+        driver = Driver(session, program=driver_program)
         pids = {title: session.spawn([window, title, colour], stdout=subprocess.DEVNULL,
                                      stderr=subprocess.DEVNULL).pid
                 for title, colour in (("first", "#20c040"), ("second", "#c02080"))}
@@ -248,7 +249,7 @@ def layer_moves(build, rounds):
     """Rounds that activate a keep-above window (the overlays move up) and a normal window of
     another application (they move down), each timed on KWin's own clock from the activating
     script's Date.now() to the stacking script's nudge of the first overlay."""
-    test_overlays.DRIVER = os.path.join(build, "tests/wayland/quillmere_wayland_driver")
+    driver_program = os.path.join(build, "tests/wayland/quillmere_wayland_driver")
     window = os.path.join(build, "tests/wayland/wayland_test_window")
     with KWinSession() as session:
         load_blur(session)
@@ -261,7 +262,7 @@ def layer_moves(build, rounds):
         scripts.load(for_caption("above", "window.keepAbove = true;") +
                      for_caption("normal", "workspace.activeClient = window;"))
         scripts.start()
-        driver = test_overlays.Driver(session)
+        driver = Driver(session, program=driver_program)
         time.sleep(1)  # the launch and the fade-in
         scripts.load(LAYER_WATCHER % driver.process.pid)
         scripts.start()
@@ -374,7 +375,7 @@ def main():
             layer_moves(build, args.rounds)
         if "idle" in parts:
             idle_cpu(build, quillmere, args.idle_seconds)
-    except KWinUnavailable as reason:
+    except SessionUnavailable as reason:
         sys.exit("no private KWin could start: {}".format(reason))
 
 

@@ -12,10 +12,9 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests",
-                                "x11"))
-from xclient import XClient  # noqa: E402
-from xdesktop import XDesktop  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests"))
+from desktop.x11 import XSession  # noqa: E402
+from desktop.xclient import XClient  # noqa: E402
 
 
 def cpu_seconds(pid):
@@ -32,7 +31,7 @@ def cpu_seconds(pid):
 
 
 def focus_bench(build):
-    with XDesktop(wm=True) as desk:
+    with XSession() as desk:
         out = subprocess.run([os.path.join(build, "bench/x11/x11_focus_bench")], env=desk.env,
                              capture_output=True, text=True, timeout=300)
         print(out.stdout, end="")
@@ -46,7 +45,7 @@ def paint_bench(build):
 
 
 def idle_cpu(build, seconds):
-    with XDesktop(wm=True) as desk:
+    with XSession() as desk:
         client = XClient(desk.display)
         for i in range(20):
             client.window(pid=7000 + i, x=30 * i, y=20 * i, name="window %d" % i)

@@ -10,10 +10,10 @@ import tempfile
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from scenario_clients import DRIVER, TEST_WINDOW, Driver, close_to, open_window  # noqa: E402
-from session_base import start_for, wait_for  # noqa: E402
-from sway_session import WALLPAPER, SwaySession  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from desktop.clients import TEST_WINDOW, Driver, close_to, open_window  # noqa: E402
+from desktop.session import start_for, wait_for  # noqa: E402
+from desktop.sway import WALLPAPER, SwaySession  # noqa: E402
 from test_overlays import wait_for_pixel  # noqa: E402
 
 LEFT, RIGHT = (0x30, 0x60, 0xC0), (0xE0, 0xA0, 0x20)
@@ -34,8 +34,6 @@ def captures(driver):
 
 class BlurTest(unittest.TestCase):
     def setUp(self):
-        if not DRIVER or not TEST_WINDOW:
-            self.skipTest("the driver and the test window are not built")
         if shutil.which("convert") is None:
             self.skipTest("ImageMagick's convert is not installed")
         self.pictures = tempfile.mkdtemp(prefix="quillmere-wallpaper-")
@@ -55,16 +53,8 @@ class BlurTest(unittest.TestCase):
         """HEADLESS-1 at scale 1 and HEADLESS-2 at scale 2, both 640x480 pixels, showing the
         picture pixel for pixel."""
         session = self.session("output * bg {} fill".format(wallpaper))
-        session.swaymsg("create_output")
-        session.swaymsg("output", "HEADLESS-2", "mode", "640x480", "position", "640", "0",
-                        "scale", "2")
-        wait_for(lambda: [o.get("scale") for o in session.outputs()] == [1.0, 2.0],
-                 "the second output at scale 2")
+        session.add_output(scale=2)
         return session
-
-    def pixel(self, session, output, x, y):
-        width, height, at = session.screenshot(output)
-        return at(x % width, y % height)
 
     def wait_for_pixel(self, session, output, x, y, expected, what, tolerance=3):
         wait_for_pixel(self, session, output, x, y, expected, what, tolerance=tolerance)
@@ -122,7 +112,7 @@ class BlurTest(unittest.TestCase):
         wallpaper = expected_over(driver, WALLPAPER)
         window = open_window(session, "green", GREEN)
         # Beside the window the blur shows some of its green.
-        wait_for(lambda: self.pixel(session, "HEADLESS-1", 30, 240)[1] > wallpaper[1] + 2,
+        wait_for(lambda: session.pixel("HEADLESS-1", 30, 240)[1] > wallpaper[1] + 2,
                  "the window's colour in the blur beside it")
         window.terminate()
         self.wait_for_pixel(session, "HEADLESS-1", 320, 240, wallpaper,
@@ -130,7 +120,7 @@ class BlurTest(unittest.TestCase):
         self.wait_for_pixel(session, "HEADLESS-1", 30, 240, wallpaper, "the halo gone", 2)
 
         window = open_window(session, "green", GREEN)
-        wait_for(lambda: self.pixel(session, "HEADLESS-1", 30, 240)[1] > wallpaper[1] + 2,
+        wait_for(lambda: session.pixel("HEADLESS-1", 30, 240)[1] > wallpaper[1] + 2,
                  "the window's colour in the blur again")
         session.swaymsg("workspace", "2")
         self.wait_for_pixel(session, "HEADLESS-1", 320, 240, wallpaper,
@@ -162,7 +152,7 @@ class BlurTest(unittest.TestCase):
         wallpaper = expected_over(driver, WALLPAPER)
         open_window(session, "mover", GREEN)
         # A new window is drawn a little after sway announces it; a later capture takes it in.
-        wait_for(lambda: self.pixel(session, "HEADLESS-1", 60 + 200 + 6, 130)[1] > wallpaper[1] + 2,
+        wait_for(lambda: session.pixel("HEADLESS-1", 60 + 200 + 6, 130)[1] > wallpaper[1] + 2,
                  "the new window's colour in the blur beside it")
         # Moved by a command that sway announces by no event, as a drag by the pointer is.
         session.swaymsg('[title="mover"]', "move", "position", "360", "280")

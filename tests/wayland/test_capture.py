@@ -7,10 +7,11 @@ import os
 import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from scenario_clients import TEST_WINDOW, LineClient  # noqa: E402
-from session_base import start_for, wait_for  # noqa: E402
-from sway_session import WALLPAPER, SwaySession  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from desktop.clients import TEST_WINDOW  # noqa: E402
+from desktop.lines import LineClient  # noqa: E402
+from desktop.session import start_for, wait_for  # noqa: E402
+from desktop.sway import WALLPAPER, SwaySession  # noqa: E402
 
 PROBE = os.environ.get("QUILLMERE_WAYLAND_CAPTURE_PROBE", "")
 COLOUR = (0xC0, 0x20, 0x80)
@@ -40,15 +41,11 @@ class Probe(LineClient):
 
 class OutputCaptureTest(unittest.TestCase):
     def session(self, *extra_config):
-        if not PROBE or not TEST_WINDOW:
-            self.skipTest("the capture probe and the test window are not built")
         return start_for(self, SwaySession(extra_config))
 
     def test_frames_in_physical_pixels_show_the_wallpaper_and_a_window_where_sway_put_it(self):
         session = self.session(FLOATING_RULE)
-        session.swaymsg("create_output")
-        session.swaymsg("output", "HEADLESS-2", "mode", "640x480", "position", "640", "0",
-                        "scale", "2")
+        session.add_output(scale=2)
         for output in ("HEADLESS-1", "HEADLESS-2"):
             session.swaymsg("focus", "output", output)
             title = "floating " + output

@@ -9,11 +9,11 @@ import subprocess
 import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import sway_session  # noqa: E402
-from scenario_clients import DRIVER, TEST_WINDOW, Driver, LineClient, open_window  # noqa: E402
-from session_base import start_for, wait_for  # noqa: E402
-from sway_session import WALLPAPER, SwaySession  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from desktop.clients import Driver, open_window  # noqa: E402
+from desktop.lines import LineClient  # noqa: E402
+from desktop.session import start_for, wait_for  # noqa: E402
+from desktop.sway import WALLPAPER, SwaySession  # noqa: E402
 from test_overlays import FLOATING, FLOATING_RULE, TILED, dimmed  # noqa: E402
 
 BACKDROP = os.environ.get("QUILLMERE_WAYLAND_BACKDROP", "")
@@ -32,8 +32,6 @@ class Backdrop(LineClient):
 
 class ClickThroughTest(unittest.TestCase):
     def session(self, *extra_config, panel=False):
-        if not (DRIVER and TEST_WINDOW and BACKDROP and sway_session.POINTER_TOOL):
-            self.skipTest("the driver, the test window or the pointer tools are not built")
         return start_for(self, SwaySession(extra_config, panel=panel, pointer=not panel))
 
     def wait_for_dim(self, session, output, x, y):
@@ -50,9 +48,7 @@ class ClickThroughTest(unittest.TestCase):
 
     def test_clicks_pass_the_overlays_to_the_desktop_and_to_windows(self):
         session = self.session(FLOATING_RULE)
-        session.swaymsg("create_output")
-        session.swaymsg("output", "HEADLESS-2", "mode", "640x480", "position", "640", "0",
-                        "scale", "2")
+        session.add_output(scale=2)
         session.swaymsg("focus", "output", "HEADLESS-1")
         desktop = Backdrop(session)
         tiled = open_window(session, "tiled", TILED)

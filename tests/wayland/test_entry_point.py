@@ -6,48 +6,24 @@ import os
 import shutil
 import signal
 import socket
-import subprocess
 import sys
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from scenario_clients import LineClient  # noqa: E402
-from session_base import start_for, wait_for  # noqa: E402
-from sway_session import SwaySession  # noqa: E402
-
-QUILLMERE = os.environ.get("QUILLMERE_BIN", "")
-LAUNCH_LINES = ["QuillmereApp started", "Accessibility permissions granted."]
-
-
-class Quillmere(LineClient):
-    def __init__(self, session, args=(), env=None):
-        super().__init__(session, [QUILLMERE] + list(args), env, stdin=None)
-
-    def wait_for_lines(self, expected, what):
-        try:
-            wait_for(lambda: self.output() == expected, what)
-        except AssertionError:
-            raise AssertionError("{}: saw {}".format(what, self.output())) from None
-
-    def wait(self, timeout=5):
-        return self.process.wait(timeout)
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from desktop.clients import LAUNCH_LINES, QUILLMERE, Quillmere  # noqa: E402
+from desktop.session import start_for, wait_for  # noqa: E402
+from desktop.sway import SwaySession  # noqa: E402
+from desktop.x11 import start_xvfb  # noqa: E402
 
 
 class EntryPointTest(unittest.TestCase):
-    def setUp(self):
-        if not QUILLMERE:
-            self.skipTest("the quillmere executable is not built")
-
     def session(self):
-        session = start_for(self, SwaySession())
-        session.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + os.path.join(
-            session.env["XDG_RUNTIME_DIR"], "no-bus")
-        return session
+        return start_for(self, SwaySession())
 
     def run_quillmere(self, session, args, env=None):
         result = session.run([QUILLMERE] + list(args), env=env)
-        return result.returncode, result.stdout.decode(), result.stderr.decode()
+        return result.returncode, result.stdout, result.stderr
 
     def assert_one_line(self, stderr, expected):
         self.assertEqual(len(stderr.splitlines()), 1, stderr)
@@ -155,15 +131,8 @@ class EntryPointTest(unittest.TestCase):
         if shutil.which("Xvfb") is None:
             self.skipTest("Xvfb is not installed")
         session = self.session()
-        read_end, write_end = os.pipe()
-        xvfb = session.spawn(["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp",
-                              "-screen", "0", "640x480x24"], pass_fds=(write_end,),
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        with os.fdopen(read_end) as source:
-            number = source.readline().strip()
-        self.assertTrue(number, "Xvfb did not start")
-        env = dict(session.env, DISPLAY=":" + number)
+        xvfb, display = start_xvfb(session, "640x480x24")
+        env = dict(session.env, DISPLAY=display)
         app = Quillmere(session, ["--backend=x11"], env)
         wait_for(lambda: "QuillmereApp started" in app.output(), "the launch on the X11 backend")
         # Only the X display's instance answers: the Wayland session has none.

@@ -9,18 +9,17 @@ import os
 import re
 import shutil
 import signal
-import subprocess
 import sys
 import tempfile
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from kwin_session import OUTPUTS, KWinSession  # noqa: E402
-from scenario_clients import DRIVER, TEST_WINDOW, Driver, close_to  # noqa: E402
-from session_base import start_for, wait_for  # noqa: E402
-from sway_session import WALLPAPER  # noqa: E402
-from test_menu import PANEL_BACKGROUND, PANEL_SIZE, centre, menu_is_shown, menu_rows  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from desktop.kwin import OUTPUTS, KWinSession  # noqa: E402
+from desktop.clients import TEST_WINDOW, Driver, close_to  # noqa: E402
+from desktop.session import start_for, wait_for  # noqa: E402
+from desktop.sway import WALLPAPER  # noqa: E402
+from test_menu import PANEL_BACKGROUND, centre, menu_is_shown, open_from_panel  # noqa: E402
 from test_kwin_script import for_caption  # noqa: E402
 from test_overlays import dimmed  # noqa: E402
 
@@ -32,19 +31,12 @@ NORMAL, ABOVE = (200, 60, 40), (40, 160, 220)
 
 class KWinTest(unittest.TestCase):
     def setUp(self):
-        if not DRIVER:
-            self.skipTest("the driver is not built")
         if shutil.which("swaybg") is None:
             self.skipTest("swaybg, which paints the desktop, is not installed")
         self.session = start_for(self, KWinSession(pointer=True))
         # KWin alone shows black; a layer-shell background of one colour shows the dim.
-        self.session.spawn(["swaybg", "-c", "#{:02x}{:02x}{:02x}".format(*WALLPAPER)],
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(lambda: self.pixel(OUTPUTS[0], 5, 5) == WALLPAPER, "the background")
-
-    def pixel(self, output, x, y):
-        width, height, at = self.session.screenshot(output)
-        return at(x % width, y % height)
+        self.session.spawn(["swaybg", "-c", "#{:02x}{:02x}{:02x}".format(*WALLPAPER)])
+        wait_for(lambda: self.session.pixel(OUTPUTS[0], 5, 5) == WALLPAPER, "the background")
 
     def start_driver(self, log):
         env = dict(self.session.env, WAYLAND_DEBUG="client")
@@ -63,13 +55,13 @@ class KWinTest(unittest.TestCase):
         driver.send("dim")
         for output in OUTPUTS:
             for corner in ((0, 0), (-1, -1)):
-                wait_for(lambda: close_to(self.pixel(output, *corner), dimmed(WALLPAPER), 2),
+                wait_for(lambda: close_to(session.pixel(output, *corner), dimmed(WALLPAPER), 2),
                          "the dim on " + output)
 
         # Meta+B, as the script's global shortcut, toggles once each time.
         session.invoke_shortcut("Toggle Quillmere")
         wait_for(lambda: driver.model()[2] == [0.0, 0.0], "the fade-out")
-        self.assertEqual(self.pixel(OUTPUTS[1], 5, 5), WALLPAPER)
+        self.assertEqual(self.session.pixel(OUTPUTS[1], 5, 5), WALLPAPER)
         session.invoke_shortcut("Toggle Quillmere")
         wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in")
 
@@ -101,8 +93,6 @@ class KWinTest(unittest.TestCase):
                                  for_caption(caption, "workspace.activeClient = window;"))
 
     def test_the_overlays_rise_below_the_frontmost_keep_above_window(self):
-        if not TEST_WINDOW:
-            self.skipTest("the test window is not built")
         session = self.session
         session.kwin_script("quillmere-test-place", (
             "function place(window) {\n"
@@ -117,8 +107,8 @@ class KWinTest(unittest.TestCase):
                    for caption, colour in (("normal", NORMAL), ("above", ABOVE))}
         # Made before the overlays, the keep-above window lies below them in KWin's history:
         # only Quillmere's activation brings it back above them.
-        wait_for(lambda: self.pixel(OUTPUTS[0], 200, 175) == NORMAL, "the normal window")
-        wait_for(lambda: self.pixel(OUTPUTS[0], 600, 175) == ABOVE, "the keep-above window")
+        wait_for(lambda: self.session.pixel(OUTPUTS[0], 200, 175) == NORMAL, "the normal window")
+        wait_for(lambda: self.session.pixel(OUTPUTS[0], 600, 175) == ABOVE, "the keep-above window")
         driver = Driver(session)
         wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in")
         session.kwin_script("quillmere-test-focus", (
@@ -136,46 +126,37 @@ class KWinTest(unittest.TestCase):
                 expected = tuple(int(c) for c in driver.answer("expect %d %d %d" % NORMAL))
                 covered = ((lambda p: close_to(p, expected, 2)) if mode == "Dim" else
                            (lambda p: not close_to(p, NORMAL, 20)))
-                wait_for(lambda: covered(self.pixel(OUTPUTS[0], 200, 175)),
+                wait_for(lambda: covered(self.session.pixel(OUTPUTS[0], 200, 175)),
                          "the effect over the normal window")
-                wait_for(lambda: self.pixel(OUTPUTS[0], 600, 175) == ABOVE,
+                wait_for(lambda: self.session.pixel(OUTPUTS[0], 600, 175) == ABOVE,
                          "the keep-above window exact above the overlay")
                 self.assertEqual(driver.state()["frontmost"], str(windows["above"].pid))
 
                 self.activate("normal")
                 wait_for(lambda: driver.state()["levels"] == "-1 -1", "the overlays' level -1")
-                wait_for(lambda: self.pixel(OUTPUTS[0], 200, 175) == NORMAL,
+                wait_for(lambda: self.session.pixel(OUTPUTS[0], 200, 175) == NORMAL,
                          "the normal window exact again")
-                self.assertEqual(self.pixel(OUTPUTS[0], 600, 175), ABOVE)
+                self.assertEqual(self.session.pixel(OUTPUTS[0], 600, 175), ABOVE)
                 self.assertEqual(driver.state()["frontmost"], str(windows["normal"].pid))
         self.assertNotIn("own window focused", session.log())
-
-    def open_from_panel(self, driver, width):
-        """Clicks the stand-in panel; the menu's origin (below the panel, pushed left so that
-        it stays on the output) and its rows, once it shows."""
-        self.session.pointer_click(width - PANEL_SIZE // 2, PANEL_SIZE // 2)
-        size, rows = menu_rows(driver)
-        origin = (width - size[0], PANEL_SIZE)
-        wait_for(lambda: menu_is_shown(self.session, origin, size, OUTPUTS[0]), "the menu")
-        return origin, size, rows
 
     def test_the_stand_in_panels_menu_takes_clicks_and_keys(self):
         session = self.session
         driver = Driver(session)
         width, height, _ = session.screenshot(OUTPUTS[0])
         # No tray host runs in the private KWin.
-        wait_for(lambda: self.pixel(OUTPUTS[0], width - 1, 0) == PANEL_BACKGROUND,
+        wait_for(lambda: self.session.pixel(OUTPUTS[0], width - 1, 0) == PANEL_BACKGROUND,
                  "the stand-in panel at the top-right of the first output")
         wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in")
 
         # A click on Dim chooses it and closes the menu.
-        origin, size, rows = self.open_from_panel(driver, width)
+        origin, size, rows = open_from_panel(session, driver, width, OUTPUTS[0], timeout=10)
         session.pointer_click(*centre(rows["Dim"], origin))
         wait_for(lambda: driver.model()[0] == "Dim", "Dim chosen")
         wait_for(lambda: not menu_is_shown(session, origin, size, OUTPUTS[0]), "the menu gone")
 
         # A click outside closes the menu and chooses nothing.
-        self.open_from_panel(driver, width)
+        open_from_panel(session, driver, width, OUTPUTS[0], timeout=10)
         session.pointer_click(5, height - 5)
         wait_for(lambda: not menu_is_shown(session, origin, size, OUTPUTS[0]), "the menu gone")
         session.pointer_click(*centre(rows["Blur"], origin))
@@ -183,10 +164,10 @@ class KWinTest(unittest.TestCase):
         self.assertEqual(driver.model()[0], "Dim", "a click after the menu closed chose Blur")
 
         # Escape closes; the arrow keys and Return choose.
-        self.open_from_panel(driver, width)
+        open_from_panel(session, driver, width, OUTPUTS[0], timeout=10)
         session.pointer("key", KEY_ESC)
         wait_for(lambda: not menu_is_shown(session, origin, size, OUTPUTS[0]), "the menu gone")
-        self.open_from_panel(driver, width)
+        open_from_panel(session, driver, width, OUTPUTS[0], timeout=10)
         session.pointer("key", KEY_DOWN, "key", KEY_DOWN, "key", KEY_ENTER)
         wait_for(lambda: driver.model()[0] == "Pixelate", "Pixelate chosen with the keys")
 

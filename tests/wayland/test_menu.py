@@ -8,10 +8,10 @@ import sys
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from scenario_clients import DRIVER, TEST_WINDOW, Driver, close_to, open_window  # noqa: E402
-from session_base import start_for, wait_for  # noqa: E402
-from sway_session import SwaySession  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from desktop.clients import Driver, close_to, open_window  # noqa: E402
+from desktop.session import start_for, wait_for  # noqa: E402
+from desktop.sway import SwaySession  # noqa: E402
 from test_blur import captures  # noqa: E402
 
 PANEL_SIZE = 24
@@ -51,37 +51,35 @@ def centre(rect, origin):
     return origin[0] + rect[0] + rect[2] // 2, origin[1] + rect[1] + rect[3] // 2
 
 
-class MenuTest(unittest.TestCase):
-    def setUp(self):
-        if not DRIVER:
-            self.skipTest("QUILLMERE_WAYLAND_DRIVER is not set")
+def open_menu(session, driver, click, origin_of_size, attempts=1, output="HEADLESS-1",
+              timeout=4):
+    """Clicks until the menu shows; gives its origin on the output, its size and its rows."""
+    for attempt in range(attempts):
+        session.pointer_click(*click)
+        size, rows = menu_rows(driver)
+        origin = origin_of_size(size)
+        try:
+            wait_for(lambda: menu_is_shown(session, origin, size, output), "the menu", timeout)
+            return origin, size, rows
+        except AssertionError:
+            if attempt + 1 == attempts:
+                raise
+    return None
 
+
+def open_from_panel(session, driver, width, output="HEADLESS-1", timeout=4):
+    # Below the panel, pushed left so that it stays on the output.
+    return open_menu(session, driver, (width - PANEL_SIZE // 2, PANEL_SIZE // 2),
+                     lambda size: (width - size[0], PANEL_SIZE), output=output, timeout=timeout)
+
+
+class MenuTest(unittest.TestCase):
     def session(self, **options):
         return start_for(self, SwaySession(pointer=True, **options))
 
     def keys(self, session, *argv):
         result = session.run(["wtype", "-s", KEYBOARD_SETTLE_MS] + list(argv))
         self.assertEqual(result.returncode, 0, result.stderr)
-
-    def open_menu(self, session, driver, click, origin_of_size, attempts=1, output="HEADLESS-1"):
-        """Clicks until the menu shows; gives its origin on the output and its rows."""
-        for attempt in range(attempts):
-            session.pointer_click(*click)
-            size, rows = menu_rows(driver)
-            origin = origin_of_size(size)
-            try:
-                wait_for(lambda: menu_is_shown(session, origin, size, output), "the menu",
-                         timeout=4)
-                return origin, rows
-            except AssertionError:
-                if attempt + 1 == attempts:
-                    raise
-        return None
-
-    def open_from_panel(self, session, driver, width):
-        # Below the panel, pushed left so that it stays on the output.
-        return self.open_menu(session, driver, (width - PANEL_SIZE // 2, PANEL_SIZE // 2),
-                              lambda size: (width - size[0], PANEL_SIZE))
 
     def test_panel_menu_chooses_drags_to_both_ends_and_closes(self):
         session = self.session()
@@ -90,7 +88,7 @@ class MenuTest(unittest.TestCase):
         wait_for(lambda: session.screenshot("HEADLESS-1")[2](width - 1, 0) == PANEL_BACKGROUND,
                  "the stand-in panel at the top-right")
 
-        origin, rows = self.open_from_panel(session, driver, width)
+        origin, _, rows = open_from_panel(session, driver, width)
         # A layer surface: no window of sway's, never the frontmost application.
         self.assertNotIn(driver.process.pid, session.pids())
         self.assertNotEqual(driver.state()["frontmost"], str(driver.process.pid))
@@ -101,7 +99,7 @@ class MenuTest(unittest.TestCase):
         wait_for(lambda: driver.model()[0] == "Dim", "Dim chosen")
 
         # The slider's knob dragged past either end stops at exactly 1.0 and 0.1.
-        origin, rows = self.open_from_panel(session, driver, width)
+        origin, _, rows = open_from_panel(session, driver, width)
         slider = rows["slider"]
         knob = (origin[0] + slider[0] + round(slider[2] * (0.7 - 0.1) / 0.9),
                 centre(slider, origin)[1])
@@ -125,17 +123,17 @@ class MenuTest(unittest.TestCase):
         wait_for(lambda: driver.model()[2] == [1.0], "the fade-in")
 
         # Escape closes; the arrow keys and Return choose; Super+B toggles once.
-        origin, rows = self.open_from_panel(session, driver, width)
+        origin, _, rows = open_from_panel(session, driver, width)
         self.keys(session, "-k", "Escape")
         session.pointer_click(*centre(rows["Pixelate"], origin))
         time.sleep(0.3)
         self.assertEqual(driver.model()[0], "Blur", "Escape left the menu open")
 
-        self.open_from_panel(session, driver, width)
+        open_from_panel(session, driver, width)
         self.keys(session, "-k", "Down", "-k", "Down", "-k", "Return")
         wait_for(lambda: driver.model()[0] == "Pixelate", "Pixelate chosen with the keys")
 
-        self.open_from_panel(session, driver, width)
+        open_from_panel(session, driver, width)
         self.keys(session, "-M", "logo", "b", "-m", "logo")
         wait_for(lambda: driver.model()[2] == [0.0], "the fade-out after one toggle")
         self.keys(session, "-M", "logo", "q", "-m", "logo")
@@ -143,8 +141,7 @@ class MenuTest(unittest.TestCase):
 
     def test_the_tray_item_in_waybar_opens_the_menu_below_the_bar_of_the_output_clicked(self):
         session = self.session(panel=True)
-        session.swaymsg("create_output")
-        session.swaymsg("output", "HEADLESS-2", "mode", "640x480", "position", "640", "0")
+        session.add_output()
         session.wait_for_panel()
         driver = Driver(session)
         width = session.screenshot("HEADLESS-1")[0]
@@ -155,21 +152,18 @@ class MenuTest(unittest.TestCase):
         # waybar's tray is at the right end of its 24-point bar on each output; the menu opens
         # below the bar at the right edge of the output whose tray was clicked.
         session.pointer("move", 640 + width // 2, 240)  # sway's focus follows the pointer
-        self.open_menu(session, driver, (640 + width - 12, 12),
-                       lambda size: (width - size[0], 24), attempts=3, output="HEADLESS-2")
+        open_menu(session, driver, (640 + width - 12, 12),
+                  lambda size: (width - size[0], 24), attempts=3, output="HEADLESS-2")
         self.keys(session, "-k", "Escape")
         session.pointer("move", width // 2, 240)
-        origin, rows = self.open_menu(session, driver, (width - 12, 12),
-                                      lambda size: (width - size[0], 24), attempts=3)
+        origin, _, rows = open_menu(session, driver, (width - 12, 12),
+                                    lambda size: (width - size[0], 24), attempts=3)
         session.pointer_click(*centre(rows["Dim"], origin))
         wait_for(lambda: driver.model()[0] == "Dim", "Dim chosen from waybar's tray")
 
     def test_the_panel_gone_to_a_tray_leaves_no_picture_of_itself_in_the_blur(self):
-        if not TEST_WINDOW:
-            self.skipTest("QUILLMERE_WAYLAND_TEST_WINDOW is not set")
         session = self.session(bus=True)
-        session.swaymsg("create_output")
-        session.swaymsg("output", "HEADLESS-2", "mode", "640x480", "position", "640", "0")
+        session.add_output()
         driver = Driver(session)
         width = session.screenshot("HEADLESS-1")[0]
         wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in")
@@ -208,7 +202,7 @@ class MenuTest(unittest.TestCase):
         whole = (0, 0, width, height)
         before = picture(session, whole, 4)
 
-        self.open_from_panel(session, driver, width)
+        open_from_panel(session, driver, width)
         count = captures(driver)
         session.swaymsg("workspace", "2")
         session.swaymsg("workspace", "1")

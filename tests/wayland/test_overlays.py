@@ -1,29 +1,21 @@
 """Quillmere on the Wayland backend, on private headless sways: the dim over the wallpaper with
 windows sharp above it, the window list and frontmost application from sway's events, outputs
-at scale 2, added and taken away, and the end when the compositor goes. No virtual keyboard
-ever exists in these sessions, so the seat offers no keyboard throughout."""
+at scale 2, added and taken away (the end when the compositor goes: test_entry_point.py). No
+virtual keyboard ever exists in these sessions, so the seat offers no keyboard throughout."""
 
 import os
 import sys
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import scenario_clients  # noqa: E402
-from scenario_clients import TEST_WINDOW, close_to, open_window  # noqa: E402
-from session_base import start_for, wait_for  # noqa: E402
-from sway_session import WALLPAPER, SwaySession  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from desktop.clients import Driver, close_to, open_window  # noqa: E402
+from desktop.session import start_for, wait_for  # noqa: E402
+from desktop.sway import WALLPAPER, SwaySession  # noqa: E402
 
-DRIVER = scenario_clients.DRIVER
 DIM_ALPHA = 0.7 * 0.9  # the dim at the default intensity
 TILED, FLOATING = (0x20, 0xC0, 0x40), (0xC0, 0x20, 0x80)
 FLOATING_RULE = 'for_window [title="floating"] floating enable, move position 360 240'
-pids_in = SwaySession.pids  # for the benchmark
-
-
-def Driver(session, env=None):  # noqa: N802
-    """The driver that DRIVER names, which the benchmark points at the build it measures."""
-    return scenario_clients.Driver(session, env, program=DRIVER)
 
 
 def dimmed(colour, alpha=DIM_ALPHA):
@@ -32,21 +24,16 @@ def dimmed(colour, alpha=DIM_ALPHA):
 
 def wait_for_pixel(test, session, output, x, y, expected, what, env=None, tolerance=1):
     """Negative coordinates count from the right or bottom edge."""
-    def pixel():
-        width, height, at = session.screenshot(output, env)
-        return at(x % width, y % height)
-
     try:
-        wait_for(lambda: close_to(pixel(), expected, tolerance), what, timeout=5)
+        wait_for(lambda: close_to(session.pixel(output, x, y, env), expected, tolerance), what,
+                 timeout=5)
     except AssertionError:
         test.fail("{}: pixel ({}, {}) of {} is {}, not {}".format(
-            what, x, y, output, pixel(), expected))
+            what, x, y, output, session.pixel(output, x, y, env), expected))
 
 
 class WaylandOverlayTest(unittest.TestCase):
     def session(self, *extra_config):
-        if not DRIVER or not TEST_WINDOW:
-            self.skipTest("the driver and the test window are not built")
         return start_for(self, SwaySession(extra_config))
 
     def wait_for_pixel(self, *args, **kwargs):
@@ -115,11 +102,7 @@ class WaylandOverlayTest(unittest.TestCase):
 
     def test_outputs_at_scale_2_and_one_attached_later(self):
         session = self.session()
-        session.swaymsg("create_output")
-        session.swaymsg("output", "HEADLESS-2", "mode", "640x480", "position", "640", "0",
-                        "scale", "2")
-        wait_for(lambda: [o.get("scale") for o in session.outputs()] == [1.0, 2.0],
-                 "the second output at scale 2")
+        session.add_output(scale=2)
         driver = Driver(session)
         self.assertEqual(driver.state()["screens"], "0,0,640,480 640,240,320,240")
 
@@ -156,15 +139,6 @@ class WaylandOverlayTest(unittest.TestCase):
         for corner in ((0, 0), (-1, -1)):
             self.wait_for_pixel(session, "WL-1", *corner, dimmed(WALLPAPER),
                                 "the dim left over", nested)
-
-    def test_a_lost_compositor_ends_the_process_with_status_1(self):
-        session = self.session()
-        driver = Driver(session)
-        session.kill_compositor()
-        started = time.monotonic()
-        driver.process.wait(5)
-        self.assertEqual(driver.process.returncode, 1)
-        self.assertLess(time.monotonic() - started, 2.0)
 
 
 if __name__ == "__main__":

@@ -1,5 +1,5 @@
 // The platform contract on the Wayland backend, and what this backend adds to it. Run through
-// run_in_sway.py, which gives it a private headless sway of its own.
+// tests/desktop/run.py, which gives it a private headless sway of its own.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>

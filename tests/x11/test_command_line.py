@@ -1,20 +1,19 @@
 #!/usr/bin/python3
 """The command line through the real executable, with no display and on a private one: --help,
---version, usage errors that start nothing, and --toggle with and without a running Quillmere."""
+--version, usage errors that start nothing, a launch or --toggle without a display, and --toggle
+with and without a running Quillmere."""
 
 import os
 import signal
-import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from private_session import private_environment  # noqa: E402
-from quillmere_process import BINARY, LAUNCH_LINES, Quillmere  # noqa: E402
-from xclient import XClient  # noqa: E402
-from xdesktop import XDesktop  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from desktop.clients import LAUNCH_LINES, QUILLMERE, Quillmere  # noqa: E402
+from desktop.session import Session  # noqa: E402
+from desktop.xclient import XClient  # noqa: E402
+from desktop.x11 import XSession  # noqa: E402
 
 VERSION = os.environ.get("QUILLMERE_VERSION", "1.0.0")
 # The arguments, and what the error line must name.
@@ -56,32 +55,30 @@ class CommandLineChecks:
 
 class WithoutDisplay(CommandLineChecks, unittest.TestCase):
     def run_quillmere(self, args, display=None):
-        with tempfile.TemporaryDirectory() as root:
-            env = private_environment(root)
-            if display is not None:
-                env["DISPLAY"] = display
-            return subprocess.run([BINARY] + args, env=env, capture_output=True, text=True,
-                                  timeout=10)
+        with Session(bus=False) as session:
+            env = dict(session.env, **({} if display is None else {"DISPLAY": display}))
+            return session.run([QUILLMERE] + args, env=env, timeout=10)
 
-    def test_toggle_without_a_display_gives_one_line_and_status_1(self):
-        for display in (None, "", ":4711"):
-            result = self.run_quillmere(["--toggle"], display)
-            self.assertEqual(result.returncode, 1, display)
-            self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
-            self.assertEqual(result.stdout, "")
+    def test_launch_or_toggle_without_a_display_gives_one_line_and_status_1(self):
+        for args in ([], ["--toggle"]):
+            for display in (None, "", ":4711"):
+                result = self.run_quillmere(args, display)
+                self.assertEqual(result.returncode, 1, (args, display))
+                self.assertEqual(len(result.stderr.strip().splitlines()), 1, result.stderr)
+                self.assertEqual(result.stdout, "")
 
 
 class WithDisplay(CommandLineChecks, unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.desk = XDesktop(wm=True).__enter__()
+        cls.desk = XSession().__enter__()
 
     @classmethod
     def tearDownClass(cls):
         cls.desk.close()
 
     def run_quillmere(self, args):
-        return self.desk.run([BINARY] + args, check=False)
+        return self.desk.run([QUILLMERE] + args)
 
     def assert_nothing_runs(self):
         client = XClient(self.desk.display)

@@ -12,10 +12,10 @@ import unittest
 
 from Xlib import X
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from quillmere_process import LAUNCH_LINES, Quillmere  # noqa: E402
-from xclient import XClient  # noqa: E402
-from xdesktop import XDesktop, window_manager_under_test  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from desktop.clients import LAUNCH_LINES, Quillmere  # noqa: E402
+from desktop.xclient import XClient  # noqa: E402
+from desktop.x11 import XSession, window_manager_under_test  # noqa: E402
 
 
 COMPOSITOR = os.environ.get("QUILLMERE_TEST_COMPOSITOR") == "1"
@@ -30,7 +30,7 @@ class Stacking(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         # Class cleanups run even when this set-up fails half-way, so no desktop is left behind.
-        cls.desk = XDesktop(wm=WM, compositor=COMPOSITOR, size="1600x900x24").__enter__()
+        cls.desk = XSession(wm=WM, compositor=COMPOSITOR, size="1600x900x24").__enter__()
         cls.addClassCleanup(cls.desk.close)
         c = cls.c = XClient(cls.desk.display)
         cls.addClassCleanup(cls.c.close)

@@ -7,10 +7,11 @@ import sys
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from quillmere_process import Quillmere  # noqa: E402
-from xclient import XClient  # noqa: E402
-from xwayland_desktop import SwayUnavailable, XwaylandDesktop, wait_for  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from desktop.clients import Quillmere  # noqa: E402
+from desktop.session import start_for, wait_for  # noqa: E402
+from desktop.sway import SwaySession  # noqa: E402
+from desktop.xclient import XClient  # noqa: E402
 from Xlib import X  # noqa: E402
 from Xlib.protocol import event as xevent  # noqa: E402
 
@@ -37,15 +38,9 @@ def windows_of(client, pid):
 
 class QuillmereUnderXwayland(unittest.TestCase):
     def test_untrusted_with_the_alert_no_overlay_and_a_working_menu(self):
-        try:
-            desk = XwaylandDesktop().__enter__()
-        except SwayUnavailable as reason:
-            self.skipTest("no Wayland compositor with XWayland could start: {}".format(reason))
-        self.addCleanup(desk.close)
-        env = dict(desk.env)
         # No session bus: the launch must not wait for one.
-        env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + os.path.join(desk.base, "no-bus")
-        app = Quillmere(desk, env=env)
+        desk = start_for(self, SwaySession(xwayland=True))
+        app = Quillmere(desk)
         self.addCleanup(app.stop)
         client = XClient(desk.display)
         self.addCleanup(client.close)

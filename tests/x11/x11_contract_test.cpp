@@ -1,5 +1,5 @@
-// The platform contract on the X11 backend. Run through run_on_xdesktop.py, which gives it a
-// private display of its own.
+// The platform contract on the X11 backend. Run through tests/desktop/run.py, which gives it
+// a private display of its own.
 #include <gtest/gtest.h>
 
 #include <QApplication>

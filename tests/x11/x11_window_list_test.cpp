@@ -1,5 +1,5 @@
 // The window list as another client's windows make it, hostile ones included. Runs through
-// run_on_xdesktop.py, with openbox and without a window manager.
+// tests/desktop/run.py, with openbox and without a window manager.
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <xcb/xcb.h>

@@ -7,8 +7,10 @@ import sys
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import Desktop, Harness, TimedOut  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
+from desktop.lines import LineClient  # noqa: E402
+from desktop.session import TimedOut  # noqa: E402
+from desktop.x11 import XSession  # noqa: E402
 
 HARNESS = os.environ["SHELL_HARNESS"]
 PLAIN_TEXT = 0  # Qt::PlainText
@@ -22,11 +24,11 @@ SECOND = "I'll do it later"
 
 class AlertTest(unittest.TestCase):
     def show_alert(self):
-        self.desktop = Desktop().__enter__()
+        self.desktop = XSession().__enter__()
         self.addCleanup(self.desktop.close)
-        self.harness = Harness(self.desktop, HARNESS, "alert")
+        self.harness = LineClient(self.desktop, [HARNESS, "alert"])
         self.harness.expect("^alert shown$")
-        lines = self.harness.seen
+        lines = self.harness.output()
         labels = {}
         buttons = {}
         for line in lines:

@@ -5,8 +5,9 @@ import os
 import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import Desktop, Harness  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
+from desktop.lines import LineClient  # noqa: E402
+from desktop.x11 import XSession  # noqa: E402
 
 HARNESS = os.environ["SHELL_HARNESS"]
 ICON = "/usr/share/quillmere/app-icon.png"
@@ -16,12 +17,12 @@ PROMPT = 10
 
 class NotificationTest(unittest.TestCase):
     def test_without_a_bus_nothing_is_sent_and_nothing_printed(self):
-        with Desktop(window_manager=False, bus=False) as desktop:
-            harness = Harness(desktop, HARNESS, "notify", ICON)
+        with XSession(wm=False, bus=False) as desktop:
+            harness = LineClient(desktop, [HARNESS, "notify", ICON])
             harness.expect("^sent$", timeout=PROMPT)
-            self.assertEqual(harness.process.wait(timeout=PROMPT), 0)
+            self.assertEqual(harness.wait(timeout=PROMPT), 0)
             harness.drain()
-            self.assertEqual(harness.error_lines(), [])
+            self.assertEqual(harness.errors, [])
 
 
 if __name__ == "__main__":

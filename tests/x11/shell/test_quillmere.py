@@ -12,10 +12,11 @@ import tempfile
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from desktop import (SCREEN_SIZE, Desktop, Harness, ancestors, pixels,  # noqa: E402
-                     tool_environment, wait_until, window_geometry)
-from menu_locator import MenuLayout, popup_menu  # noqa: E402
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
+from desktop.lines import LineClient  # noqa: E402
+from desktop.menu_locator import MenuLayout, popup_menu  # noqa: E402
+from desktop.session import tool_environment, wait_for  # noqa: E402
+from desktop.x11 import SCREEN_SIZE, XSession, pixels  # noqa: E402
 
 INSTALLED_PREFIX = os.environ.get("QUILLMERE_INSTALLED_PREFIX")
 BUILD_DIR = os.environ.get("QUILLMERE_BUILD_DIR")
@@ -35,12 +36,12 @@ def install_prefix():
 
 def striped_wallpaper(desktop):
     """Vertical stripes 8 pixels wide, so that blur, pixelate and dim each look different."""
-    path = os.path.join(desktop.dir, "stripes.png")
+    path = os.path.join(desktop.base, "stripes.png")
     subprocess.run(["convert", "-size", "16x16", "xc:#f0f0f0", "-fill", "#202020", "-draw",
                     "rectangle 0,0 7,15", "-write", "mpr:tile", "+delete", "-size",
                     "%dx%d" % SCREEN_SIZE, "tile:mpr:tile", path], check=True,
                    env=tool_environment())
-    desktop.x("hsetroot", "-tile", path, check=True)
+    desktop.run(["hsetroot", "-tile", path], check=True)
 
 
 def mean(colours):
@@ -58,44 +59,44 @@ class Quillmere:
 
     def __init__(self, desktop, prefix):
         self.desktop = desktop
-        self.run = Harness(desktop, os.path.join(prefix, "bin", "quillmere"))
+        self.run = LineClient(desktop, [os.path.join(prefix, "bin", "quillmere")])
         self.run.expect("^QuillmereApp started$")
         self.pid = self.run.process.pid
 
     def windows(self):
-        out = self.desktop.x("xdotool", "search", "--onlyvisible", "--pid", str(self.pid))
+        out = self.desktop.output_of("xdotool", "search", "--onlyvisible", "--pid", str(self.pid))
         return [int(w) for w in out.split()]
 
     def tray_icon(self):
-        trays = [int(w) for w in self.desktop.x("xdotool", "search", "--class",
-                                                "trayer").split()]
+        trays = [int(w) for w in self.desktop.output_of("xdotool", "search", "--class",
+                                                        "trayer").split()]
         for window in self.windows():
-            if set(ancestors(self.desktop, window)) & set(trays):
+            if set(self.desktop.ancestors(window)) & set(trays):
                 return window
         return None
 
     def panel(self):
         for window in self.windows():
-            kind = self.desktop.x("xprop", "-id", str(window), "_NET_WM_WINDOW_TYPE")
+            kind = self.desktop.output_of("xprop", "-id", str(window), "_NET_WM_WINDOW_TYPE")
             if "_NET_WM_WINDOW_TYPE_DOCK" in kind:
                 return window
         return None
 
     def open_menu(self, window, button=1):
-        x, y, w, h = window_geometry(self.desktop, window)
+        x, y, w, h = self.desktop.window_geometry(window)
         self.desktop.click(x + w // 2, y + h // 2, button)
-        geometry = wait_until(lambda: popup_menu(self.desktop, self.pid), what="the menu")
+        geometry = wait_for(lambda: popup_menu(self.desktop, self.pid), "the menu")
         time.sleep(0.2)  # let it finish drawing
-        shot = self.desktop.screenshot(os.path.join(self.desktop.dir, "menu.png"))
+        shot = self.desktop.screenshot(os.path.join(self.desktop.base, "menu.png"))
         return MenuLayout(shot, geometry)
 
     def close_menu(self):
         self.desktop.key("Escape")
-        wait_until(lambda: popup_menu(self.desktop, self.pid) is None, what="the menu to close")
+        wait_for(lambda: popup_menu(self.desktop, self.pid) is None, "the menu to close")
 
     def choose_mode(self, window, mode):
         self.desktop.click(*self.open_menu(window).mode_row(mode))
-        wait_until(lambda: popup_menu(self.desktop, self.pid) is None, what="the menu to close")
+        wait_for(lambda: popup_menu(self.desktop, self.pid) is None, "the menu to close")
 
     def patch(self, name):
         time.sleep(0.6)  # the fades take 0.3 s and 0.5 s
@@ -114,22 +115,26 @@ class InstalledQuillmereTest(unittest.TestCase):
             subprocess.run(["rm", "-rf", cls.prefix])
 
     def desktop(self, **kwargs):
-        desktop = Desktop(**kwargs).__enter__()
+        desktop = XSession(**kwargs).__enter__()
         self.addCleanup(desktop.close)
         striped_wallpaper(desktop)
         return desktop
+
+    def assert_icon_drawn(self, desktop, icon, name):
+        """The dotted circle: light dots inside a dark edge."""
+        shot = desktop.screenshot(os.path.join(ARTIFACTS, name + ".png"))
+        colours = set(pixels(shot, *desktop.window_geometry(icon)))
+        self.assertTrue(any(min(c) > 220 for c in colours), "no light dots in the icon")
+        self.assertTrue(any(max(c) < 60 for c in colours), "no dark edge in the icon")
 
     def test_menu_chooses_each_effect_and_the_slider_sets_the_dim(self):
         desktop = self.desktop()
         desktop.start_tray()
         plain = pixels(desktop.screenshot(os.path.join(ARTIFACTS, "plain.png")), *PATCH)
         app = Quillmere(desktop, self.prefix)
-        icon = wait_until(app.tray_icon, what="the tray icon")
+        icon = wait_for(app.tray_icon, "the tray icon")
         self.assertIsNone(app.panel())
-        shot = desktop.screenshot(os.path.join(ARTIFACTS, "tray-icon.png"))
-        colours = set(pixels(shot, *window_geometry(desktop, icon)))
-        self.assertTrue(any(min(c) > 220 for c in colours), "no light dots in the icon")
-        self.assertTrue(any(max(c) < 60 for c in colours), "no dark edge in the icon")
+        self.assert_icon_drawn(desktop, icon, "tray-icon")
 
         for button in (3, 1):
             menu = app.open_menu(icon, button)
@@ -156,13 +161,13 @@ class InstalledQuillmereTest(unittest.TestCase):
         menu = app.open_menu(icon)
         left, right, y = menu.slider_groove()
         knob = left + 5 + round((70 - 10) / 90 * (right - left - 11))
-        desktop.x("xdotool", "mousemove", "--sync", str(knob), str(y), check=True)
-        desktop.x("xdotool", "mousedown", "1", check=True)
+        desktop.run(["xdotool", "mousemove", "--sync", str(knob), str(y)], check=True)
+        desktop.run(["xdotool", "mousedown", "1"], check=True)
         levels = []
         for target in (knob - 60, knob - 30, knob, knob + 20, right + 10):
-            desktop.x("xdotool", "mousemove", "--sync", str(target), str(y), check=True)
+            desktop.run(["xdotool", "mousemove", "--sync", str(target), str(y)], check=True)
             levels.append(mean(app.patch("drag")))
-        desktop.x("xdotool", "mouseup", "1", check=True)
+        desktop.run(["xdotool", "mouseup", "1"], check=True)
         self.assertEqual(levels, sorted(levels, reverse=True))
         self.assertGreater(levels[0] - levels[-1], 20, levels)
 
@@ -170,7 +175,7 @@ class InstalledQuillmereTest(unittest.TestCase):
         desktop = self.desktop()
         desktop.start_tray()
         app = Quillmere(desktop, self.prefix)
-        icon = wait_until(app.tray_icon, what="the tray icon")
+        icon = wait_for(app.tray_icon, "the tray icon")
 
         desktop.click(*app.open_menu(icon).command_row(0))
         app.run.expect("^Toggled effect: false$")
@@ -184,7 +189,7 @@ class InstalledQuillmereTest(unittest.TestCase):
         self.assertEqual(app.run.process.wait(timeout=5), 0)
 
         again = Quillmere(desktop, self.prefix)
-        icon = wait_until(again.tray_icon, what="the tray icon")
+        icon = wait_for(again.tray_icon, "the tray icon")
         again.open_menu(icon)
         desktop.key("super+q")
         self.assertEqual(again.run.process.wait(timeout=5), 0)
@@ -192,26 +197,26 @@ class InstalledQuillmereTest(unittest.TestCase):
     def test_panel_without_a_tray_host_until_one_starts(self):
         desktop = self.desktop()
         other = desktop.spawn(["xmessage", "-geometry", "+300+300", "frontmost"])
-        frontmost = wait_until(desktop.active_window, what="an active window")
+        frontmost = wait_for(desktop.active_window, "an active window")
         app = Quillmere(desktop, self.prefix)
-        panel = wait_until(app.panel, what="the panel")
-        x, y, w, h = window_geometry(desktop, panel)
+        panel = wait_for(app.panel, "the panel")
+        x, y, w, h = desktop.window_geometry(panel)
         self.assertEqual((x + w, y), (SCREEN_SIZE[0], 0))
         self.assertIn("Client accepts input or input focus: False",
-                      desktop.x("xprop", "-id", str(panel), "WM_HINTS"))
+                      desktop.output_of("xprop", "-id", str(panel), "WM_HINTS"))
         before = app.patch("panel-blur")
         app.choose_mode(panel, DIM)
         self.assertNotEqual(look(app.patch("panel-dim")), look(before))
         self.assertEqual(desktop.active_window(), frontmost)
 
         desktop.start_tray()
-        icon = wait_until(app.tray_icon, what="the tray icon")
-        wait_until(lambda: app.panel() is None, what="the panel to go")
+        icon = wait_for(app.tray_icon, "the tray icon")
+        wait_for(lambda: app.panel() is None, "the panel to go")
         self.assertEqual(app.open_menu(icon).checked_modes(), [DIM])
         app.close_menu()
 
         desktop.stop_tray()
-        panel = wait_until(app.panel, what="the panel to return")
+        panel = wait_for(app.panel, "the panel to return")
         self.assertEqual(app.open_menu(panel).checked_modes(), [DIM])
         other.terminate()
 
@@ -219,8 +224,8 @@ class InstalledQuillmereTest(unittest.TestCase):
         desktop = self.desktop()
         desktop.env["QT_SCALE_FACTOR"] = "2"
         app = Quillmere(desktop, self.prefix)
-        panel = wait_until(app.panel, timeout=30.0, what="the panel")
-        x, y, w, h = window_geometry(desktop, panel)
+        panel = wait_for(app.panel, "the panel", timeout=30.0)
+        x, y, w, h = desktop.window_geometry(panel)
         self.assertEqual((x + w, y, w, h), (SCREEN_SIZE[0], 0, 48, 48))
         menu = app.open_menu(panel)
         # The groove lies 20 points in from the row's sides, 16 above the last separator.
@@ -230,27 +235,24 @@ class InstalledQuillmereTest(unittest.TestCase):
         app.run.expect("^Toggled effect: false$")
 
         desktop.start_tray()
-        icon = wait_until(app.tray_icon, what="the tray icon")
-        shot = desktop.screenshot(os.path.join(ARTIFACTS, "ratio-2-tray-icon.png"))
-        colours = set(pixels(shot, *window_geometry(desktop, icon)))
-        self.assertTrue(any(min(c) > 220 for c in colours), "no light dots in the icon")
-        self.assertTrue(any(max(c) < 60 for c in colours), "no dark edge in the icon")
+        icon = wait_for(app.tray_icon, "the tray icon")
+        self.assert_icon_drawn(desktop, icon, "ratio-2-tray-icon")
         desktop.click(*app.open_menu(icon).command_row(0))
         app.run.expect("^Toggled effect: true$")
 
     def test_launch_notification_panel_without_a_window_manager_and_a_silent_server(self):
-        desktop = self.desktop(window_manager=False)
-        log = os.path.join(desktop.dir, "monitor.log")
+        desktop = self.desktop(wm=False)
+        log = os.path.join(desktop.base, "monitor.log")
         with open(log, "w") as out:
             desktop.spawn(["dbus-monitor", "--session",
                            "type='method_call',interface='org.freedesktop.Notifications'"],
                           stdout=out)
-        wait_until(lambda: "NameAcquired" in open(log).read(), what="the bus monitor")
+        wait_for(lambda: "NameAcquired" in open(log).read(), "the bus monitor")
         app = Quillmere(desktop, self.prefix)
-        wait_until(lambda: "member=Notify" in open(log).read(), what="the Notify call")
+        wait_for(lambda: "member=Notify" in open(log).read(), "the Notify call")
         # Without a window manager the panel still sits at the top-right and opens the menu.
-        panel = wait_until(app.panel, what="the panel")
-        x, y, w, h = window_geometry(desktop, panel)
+        panel = wait_for(app.panel, "the panel")
+        x, y, w, h = desktop.window_geometry(panel)
         self.assertEqual((x + w, y), (SCREEN_SIZE[0], 0))
         self.assertEqual(app.open_menu(panel).checked_modes(), [BLUR])
         icon = os.path.join(self.prefix, "share/icons/hicolor/256x256/apps/quillmere.png")
@@ -264,12 +266,12 @@ class InstalledQuillmereTest(unittest.TestCase):
         app.run.process.wait(timeout=5)
 
         # A server that holds the name but never answers: the launch goes on all the same.
-        server = Harness(desktop, HARNESS, "silent-server")
+        server = LineClient(desktop, [HARNESS, "silent-server"])
         server.expect("^owned$")
         server.process.send_signal(signal.SIGSTOP)
         try:
             again = Quillmere(desktop, self.prefix)
-            wait_until(again.panel, timeout=10, what="the panel while the server is silent")
+            wait_for(again.panel, "the panel while the server is silent", timeout=10)
         finally:
             server.process.send_signal(signal.SIGCONT)
 

@@ -81,13 +81,15 @@ class XClient:
         while self.d.pending_events():
             self.d.next_event()
 
-    def wait_for_event(self, event_type, win, timeout=2.0):
-        """Whether an event of the type came for the window within the time."""
+    def wait_for_event(self, event_type, win, timeout=2.0, detail=None):
+        """Whether an event of the type (and the detail, a key's code say) came for the window
+        within the time."""
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             while self.d.pending_events():
                 event = self.d.next_event()
-                if event.type == event_type and event.window.id == win.id:
+                if event.type == event_type and event.window.id == win.id and \
+                        detail in (None, event.detail):
                     return True
             time.sleep(0.02)
         return False

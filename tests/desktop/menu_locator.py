@@ -3,18 +3,18 @@ and the demo that drive the real program, which reports nothing about its menu."
 
 from collections import Counter
 
-from desktop import pixels, window_geometry
+from desktop.x11 import pixels
 
 
 def popup_menu(desktop, pid):
     """(x, y, width, height) of the process's visible pop-up menu, or None. It is the only one
     of its windows that is unmanaged and at least menu-sized without covering a whole screen."""
-    out = desktop.x("xdotool", "search", "--onlyvisible", "--pid", str(pid))
+    out = desktop.output_of("xdotool", "search", "--onlyvisible", "--pid", str(pid))
     for window in out.split():
-        info = desktop.x("xwininfo", "-id", window)
+        info = desktop.output_of("xwininfo", "-id", window)
         if "Override Redirect State: yes" not in info:
             continue
-        geometry = window_geometry(desktop, int(window))
+        geometry = desktop.window_geometry(int(window))
         if geometry and 150 <= geometry[2] < 1000 and 150 <= geometry[3] < 700:
             return geometry
     return None

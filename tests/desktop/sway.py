@@ -1,6 +1,6 @@
-"""A private headless sway for the Wayland scenarios, started here and stopped again even when a
-test fails. It never touches a compositor it did not start: clients get the session's own
-WAYLAND_DISPLAY, SWAYSOCK and XDG_RUNTIME_DIR, which sway itself reports.
+"""A private headless sway for the Wayland scenarios. It never touches a compositor it did not
+start: clients get the session's own WAYLAND_DISPLAY, SWAYSOCK and XDG_RUNTIME_DIR, which sway
+itself reports.
 
 sway refuses to run as root, so under root it runs as nobody, and every client of the session
 (Quillmere too) runs as nobody with it: the sockets stay private to that user.
@@ -8,15 +8,15 @@ sway refuses to run as root, so under root it runs as nobody, and every client o
 With `panel`, the session gets a session bus of its own (the X11 tests' configuration, which
 activates nothing installed), waybar with a tray at the top of every output and mako for
 notifications, all clients like any other. Starting them costs about a second, so only the tests
-that need them ask for it. With `bus` alone it gets the bus, and start_bar() brings waybar later."""
+that need them ask for it. With `bus` alone it gets the bus, and start_bar() brings waybar later.
+With `xwayland`, sway starts its XWayland at once, and the session's programs are then X clients
+that run as the caller: under root XWayland is told to let root's clients in."""
 
 import json
 import os
-import subprocess
 import time
 
-from session_base import (SessionUnavailable, PrivateSession, parse_ppm,  # noqa: F401
-                          wait_for)
+from desktop.session import Session, SessionUnavailable, no_bus, parse_ppm, wait_for
 
 WALLPAPER = (0x40, 0x80, 0xC0)
 PANEL_HEIGHT = 24
@@ -24,35 +24,24 @@ PANEL_HEIGHT = 24
 POINTER_TOOL = os.environ.get("QUILLMERE_WAYLAND_POINTER", "")
 
 
-class SwayUnavailable(SessionUnavailable):
-    pass
+class SwaySession(Session):
+    """`extra_config` lines go into sway's configuration after the session's own."""
 
-
-class SwaySession(PrivateSession):
-    """`extra_config` lines go into sway's configuration after the session's own. With
-    `xwayland`, sway starts its XWayland at once and the clients' environment names its display."""
-
-    unavailable = SwayUnavailable
+    prefix = "quillmere-sway-"
 
     def __init__(self, extra_config=(), xwayland=False, panel=False, pointer=False, bus=False):
-        super().__init__()
+        super().__init__(bus=bus or panel, as_nobody=True)
         self.extra_config = list(extra_config)
         self.xwayland = xwayland
         self.panel = panel
-        self.bus = bus or panel
         self.with_pointer = pointer
+        self.pointer_tool = POINTER_TOOL
+        self.display = None
+        self.tools = ("sway", "swaybg", "swaymsg", "grim") + ("Xwayland", "xhost") * xwayland + (
+            "dbus-daemon", "dbus-send", "waybar") * self.bus + ("mako",) * panel
 
-    @property
-    def sway(self):
-        return self.compositor
-
-    def _start(self):
-        tools = ["sway", "swaybg", "swaymsg", "grim"]
-        tools += ["Xwayland"] if self.xwayland else []
-        tools += ["dbus-daemon", "dbus-send", "waybar"] if self.bus else []
-        tools += ["mako"] if self.panel else []
-        self.env = self._make_base("quillmere-sway-", tools)
-        if self.xwayland and self.as_root:
+    def start(self):
+        if self.xwayland and self.as_nobody:
             # XWayland makes the socket directory itself when it is missing, and would then
             # keep it to its own user.
             os.makedirs("/tmp/.X11-unix", exist_ok=True)
@@ -60,44 +49,35 @@ class SwaySession(PrivateSession):
         sway_env = dict(self.env, WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
                         WLR_RENDERER="pixman")
         config = ["output HEADLESS-1 mode 640x480 position 0 0"] + self.extra_config
-        self.compositor = self._daemon(["sway", "-c", self._write_config("sway", config)],
-                                       sway_env, stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.DEVNULL)
+        self.compositor = self.spawn(["sway", "-c", self._write_config("sway", config)],
+                                     sway_env)
         self.env.update(self._wait_for_sockets(self.compositor, "sway"))
         if self.with_pointer:
-            self._hold_a_pointer()
-        if self.bus:
-            self._start_bus()
+            self.hold_pointer("0", "0", "1", "1")
         if self.panel:
             self.start_bar()
-            self.spawn(["mako", "-c", self._write_file("mako.config", "default-timeout=0\n")],
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-    def _hold_a_pointer(self):
-        """A virtual pointer that lives as long as the session, made before any client starts.
-        The headless seat has a pointer only while some pointer device exists: were each click
-        to bring its own, clients would bind their wl_pointer only after the seat announced it,
-        racing the click, which would then go to nobody."""
-        if not POINTER_TOOL:
-            raise SwayUnavailable("the virtual pointer tool is not built")
-        holder = self.spawn([POINTER_TOOL, "0", "0", "1", "1", "hold"], stdin=subprocess.PIPE,
-                            stdout=subprocess.PIPE)
-        if holder.stdout.readline() != b"holding\n":
-            raise SwayUnavailable("no virtual pointer could be made")
+            self.spawn(["mako", "-c", self.write_file("mako.config", "default-timeout=0\n")])
+        if self.xwayland:
+            self.display = self.env["DISPLAY"]
+            if self.as_nobody and self.run(["xhost", "+si:localuser:root"]).returncode != 0:
+                raise SessionUnavailable("XWayland did not let root in")
+            # The X clients' own private directories, and no bus unless a test starts one.
+            self.clients_as_caller = True
+            self.env = self.private_environment("clients")
+            self.env.update(DISPLAY=self.display, DBUS_SESSION_BUS_ADDRESS=no_bus(self.env))
 
     def start_bar(self, **options):
         """waybar with a tray at the top of every output; `options` go into its configuration
         (`output` to show it on one output only, say)."""
         # GTK's accessibility bridge would ask the bus for a service it cannot activate.
         gtk = dict(self.env, GDK_BACKEND="wayland", NO_AT_BRIDGE="1", GSETTINGS_BACKEND="memory")
-        bar = self._write_file("waybar.json", json.dumps({
+        bar = self.write_file("waybar.json", json.dumps({
             "layer": "top", "position": "top", "height": PANEL_HEIGHT,
             "modules-left": [], "modules-center": [], "modules-right": ["tray"],
             "tray": {"spacing": 4}, **options}))
-        style = self._write_file("waybar.css", "* { font-size: 12px; min-height: 0; }\n"
+        style = self.write_file("waybar.css", "* { font-size: 12px; min-height: 0; }\n"
                                  "window#waybar { background: #202020; }\n")
-        self.spawn(["waybar", "-c", bar, "-s", style], env=gtk, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
+        self.spawn(["waybar", "-c", bar, "-s", style], env=gtk)
 
     def wait_for_panel(self, timeout=15):
         """Until waybar's tray hosts the item watcher and mako takes notifications."""
@@ -106,28 +86,21 @@ class SwaySession(PrivateSession):
 
     def notifications(self):
         """mako's current notifications, as dbus-send prints them."""
-        result = self.run(["dbus-send", "--session", "--print-reply",
-                           "--dest=org.freedesktop.Notifications", "/fr/emersion/Mako",
-                           "fr.emersion.Mako.ListNotifications"], timeout=5)
-        if result.returncode != 0:
-            raise AssertionError("mako did not list its notifications: " +
-                                 result.stderr.decode(errors="replace"))
-        return result.stdout.decode(errors="replace")
+        return self.dbus("org.freedesktop.Notifications", "/fr/emersion/Mako",
+                         "fr.emersion.Mako.ListNotifications", timeout=5)
 
     def start_nested(self, outputs):
         """A second sway inside this one, whose `outputs` outputs are windows here: closing such
         a window takes its output away. Returns the environment of its clients."""
         env = dict(self.env, WLR_BACKENDS="wayland", WLR_WL_OUTPUTS=str(outputs),
                    WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1")
-        nested = self.spawn(["sway", "-c", self._write_config("nested", [])], env=env,
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        nested = self.spawn(["sway", "-c", self._write_config("nested", [])], env=env)
         return dict(self.env, **self._wait_for_sockets(nested, "nested"))
 
     def _write_config(self, name, extra):
         """sway's configuration: the known wallpaper, no borders, gaps that show the wallpaper
         around tiled windows, and a file in which sway reports its sockets."""
-        runtime = os.path.join(self.base, "runtime")
-        sockets_file = os.path.join(runtime, name + ".sockets")
+        sockets_file = os.path.join(self.env["XDG_RUNTIME_DIR"], name + ".sockets")
         xwayland = self.xwayland and name == "sway"
         lines = ["xwayland force" if xwayland else "xwayland disable",
                  "output * bg #{:02x}{:02x}{:02x} solid_color".format(*WALLPAPER),
@@ -135,14 +108,14 @@ class SwaySession(PrivateSession):
                  "focus_on_window_activation none"] + list(extra) + [
                  "exec sh -c 'echo \"$WAYLAND_DISPLAY $SWAYSOCK{1}\" > {0}.new && "
                  "mv {0}.new {0}'".format(sockets_file, " $DISPLAY" if xwayland else "")]
-        return self._write_file(name + ".config", "".join(line + "\n" for line in lines))
+        return self.write_file(name + ".config", "".join(line + "\n" for line in lines))
 
     def _wait_for_sockets(self, process, name):
-        sockets_file = os.path.join(self.base, "runtime", name + ".sockets")
+        sockets_file = os.path.join(self.env["XDG_RUNTIME_DIR"], name + ".sockets")
         deadline = time.monotonic() + 30
         while time.monotonic() < deadline:
             if process.poll() is not None:
-                raise SwayUnavailable("{} ended with status {}".format(name, process.returncode))
+                raise SessionUnavailable("{} ended with status {}".format(name, process.returncode))
             if os.path.exists(sockets_file):
                 with open(sockets_file) as source:
                     fields = source.read().split()
@@ -152,15 +125,23 @@ class SwaySession(PrivateSession):
                 if len(fields) == len(names):
                     return dict(zip(names, fields))
             time.sleep(0.05)
-        raise SwayUnavailable(name + " did not start within 30 s")
+        raise SessionUnavailable(name + " did not start within 30 s")
 
     def swaymsg(self, *args, message_type=None, env=None):
         argv = ["swaymsg"] + (["-t", message_type] if message_type else []) + list(args)
         result = self.run(argv, env)
         if result.returncode != 0:
             raise AssertionError("swaymsg {} failed: {}".format(
-                " ".join(args), (result.stdout + result.stderr).decode(errors="replace")))
-        return result.stdout.decode()
+                " ".join(args), result.stdout + result.stderr))
+        return result.stdout
+
+    def add_output(self, scale=1):
+        """HEADLESS-2, 640x480 pixels at the scale, right of the first output."""
+        self.swaymsg("create_output")
+        self.swaymsg("output", "HEADLESS-2", "mode", "640x480", "position", "640", "0", "scale",
+                     str(scale))
+        wait_for(lambda: [o.get("scale") for o in self.outputs()] == [1.0, float(scale)],
+                 "the second output at scale {}".format(scale))
 
     def outputs(self, env=None):
         """sway's active outputs (of the nested sway whose environment `env` is, if given)."""
@@ -183,8 +164,9 @@ class SwaySession(PrivateSession):
     def pids(self):
         return [node["pid"] for node in self.views()]
 
-    def layout_box(self, env=None):
-        """The box around every active output, in layout points: (left, top, width, height)."""
+    def pointer_box(self, env=None):
+        """The box around every active output, in layout points: (left, top, width, height),
+        which the virtual pointer's steps (also drag X1 Y1 X2 Y2 STEPS) take points in."""
         rects = [o["rect"] for o in self.outputs(env)]
         if not rects:
             raise AssertionError("no active output")
@@ -194,27 +176,12 @@ class SwaySession(PrivateSession):
         bottom = max(r["y"] + r["height"] for r in rects)
         return left, top, right - left, bottom - top
 
-    def pointer(self, *steps, env=None):
-        """Runs the virtual pointer's steps (move X Y, press, release, click, drag X1 Y1 X2 Y2
-        STEPS) at layout points; each has been handled by sway when this returns. Needs a
-        session made with `pointer`."""
-        if not self.with_pointer:
-            raise AssertionError("the session was made without a pointer")
-        argv = [POINTER_TOOL] + [str(part) for part in self.layout_box(env) + steps]
-        result = self.run(argv, env)
-        if result.returncode != 0:
-            raise AssertionError("wayland_pointer {} failed: {}".format(
-                " ".join(argv[5:]), result.stderr.decode(errors="replace").strip()))
-
-    def pointer_click(self, x, y, env=None):
-        self.pointer("move", x, y, "click", env=env)
-
     def pointer_drag(self, start, end, steps=8, env=None):
         self.pointer("drag", *start, *end, steps, env=env)
 
     def screenshot(self, output, env=None):
         """The output's pixels as (width, height, pixel function giving (r, g, b))."""
-        result = self.run(["grim", "-t", "ppm", "-o", output, "-"], env)
+        result = self.run(["grim", "-t", "ppm", "-o", output, "-"], env, text=False)
         if result.returncode != 0:
             raise AssertionError("grim failed: " + result.stderr.decode(errors="replace"))
         return parse_ppm(result.stdout)

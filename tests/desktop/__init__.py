@@ -1,0 +1,15 @@
+"""The desktop tests' harness: private sessions that the tests start and stop themselves.
+
+session.py          the base of every session: its directories, environment, bus, processes
+lines.py            a program of a session whose output is read line by line
+x11.py              Xvfb with a window manager, picom and trayer
+xclient.py          another X client: windows of chosen kinds, activation, the stacking
+menu_locator.py     Quillmere's open menu on an X screen, found from a screenshot
+sway.py             headless sway, with XWayland, waybar and mako where asked
+kwin.py             KWin on virtual outputs; kwin_screenshot.py reads its screenshots
+clients.py          Quillmere and the test programs the scenarios drive
+run.py              runs one command in a session: the launcher of the C++ desktop tests
+
+Another desktop is one more Session class: its tools, start(), and where its tests need them
+screenshot(output, env), a pointer_tool and pointer_box().
+"""

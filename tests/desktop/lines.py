@@ -1,0 +1,116 @@
+"""A program of a session whose standard output (and standard error, where piped) is read line
+by line as it comes: Quillmere, the harnesses and the probes. Lines are consumed in order
+(read_lines, expect, drain) or looked up from a mark (since, seen, wait_line, ask)."""
+
+import re
+import subprocess
+import threading
+import time
+
+from desktop.session import TimedOut, stop, wait_for
+
+
+class LineClient:
+    def __init__(self, session, argv, env=None, stdin=subprocess.PIPE, stderr=subprocess.PIPE):
+        self.process = session.spawn(argv, env=env, stdin=stdin, stdout=subprocess.PIPE,
+                                     stderr=stderr)
+        self.lines = []
+        self.errors = []
+        self.consumed = 0
+        self.ended = False
+        self.lock = threading.Condition()
+        threading.Thread(target=self._collect, args=(self.process.stdout, self.lines),
+                         daemon=True).start()
+        if self.process.stderr is not None:
+            threading.Thread(target=self._collect, args=(self.process.stderr, self.errors),
+                             daemon=True).start()
+
+    def _collect(self, stream, into):
+        for raw in stream:
+            with self.lock:
+                into.append(raw.decode(errors="replace").rstrip("\n"))
+                self.lock.notify_all()
+        with self.lock:
+            self.ended = self.ended or into is self.lines
+            self.lock.notify_all()
+
+    def read_lines(self, count, timeout=10.0):
+        """Up to count lines after those consumed, as many as come within the time."""
+        with self.lock:
+            self.lock.wait_for(lambda: len(self.lines) >= self.consumed + count or self.ended,
+                               timeout)
+            got = self.lines[self.consumed:self.consumed + count]
+            self.consumed += len(got)
+            return got
+
+    def expect(self, pattern, timeout=10.0):
+        """The match of the next line that matches, consuming it and the lines before it."""
+        deadline = time.monotonic() + timeout
+        with self.lock:
+            while True:
+                while self.consumed < len(self.lines):
+                    self.consumed += 1
+                    match = re.search(pattern, self.lines[self.consumed - 1])
+                    if match:
+                        return match
+                if self.ended:
+                    raise AssertionError("the program ended; it said {}".format(self.lines[-10:]))
+                if not self.lock.wait(max(0.0, deadline - time.monotonic())):
+                    raise TimedOut("no line matching {!r}; the last were {}".format(
+                        pattern, self.lines[-10:]))
+
+    def drain(self, settle=0.3):
+        """The lines that come until the output has been quiet for the settle time."""
+        while True:
+            count = len(self.lines)
+            time.sleep(settle)
+            with self.lock:
+                if len(self.lines) == count:
+                    got = self.lines[self.consumed:]
+                    self.consumed = len(self.lines)
+                    return got
+
+    def output(self):
+        with self.lock:
+            return list(self.lines)
+
+    def mark(self):
+        with self.lock:
+            return len(self.lines)
+
+    def since(self, mark, prefix=""):
+        with self.lock:
+            return [line for line in self.lines[mark:] if line.startswith(prefix)]
+
+    def seen(self, prefix, since=0):
+        """The first line from `since` on that starts with `prefix`, or None."""
+        return next(iter(self.since(since, prefix)), None)
+
+    def wait_line(self, prefix, what, since=0, timeout=10):
+        return wait_for(lambda: self.seen(prefix, since), what, timeout)
+
+    def wait_for_lines(self, expected, what):
+        """Until the whole output is the expected lines."""
+        try:
+            wait_for(lambda: self.output() == expected, what)
+        except AssertionError:
+            raise AssertionError("{}: saw {}".format(what, self.output())) from None
+
+    def send(self, command):
+        self.process.stdin.write((command + "\n").encode())
+        self.process.stdin.flush()
+
+    def ask(self, command, answer):
+        """Sends the command and gives the first line after it that starts with `answer`."""
+        mark = self.mark()
+        self.send(command)
+        return self.wait_line(answer, "'{}' after '{}'".format(answer, command), mark)
+
+    def signal(self, number):
+        self.process.send_signal(number)
+
+    def wait(self, timeout=5.0):
+        return self.process.wait(timeout)
+
+    def stop(self):
+        stop(self.process, grace=5.0)
