@@ -22,7 +22,10 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 }
 
 void runEventLoopFor(double seconds) {
-  waitUntil([] { return false; }, std::chrono::milliseconds(static_cast<qint64>(seconds * 1000.0)));
+  QEventLoop loop;
+  QTimer::singleShot(static_cast<int>(seconds * 1000.0), Qt::PreciseTimer, &loop,
+                     &QEventLoop::quit);
+  loop.exec();
 }
 
 }  // namespace platform::x11::qt_test
