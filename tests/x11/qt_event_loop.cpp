@@ -1,18 +1,31 @@
 #include "qt_event_loop.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
 
 namespace platform::x11::qt_test {
 
-void runEventLoopFor(double seconds) {
-  QElapsedTimer elapsed;
-  elapsed.start();
-  const qint64 total = static_cast<qint64>(seconds * 1000.0);
-  while (elapsed.elapsed() < total) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents,
-                                    static_cast<int>(total - elapsed.elapsed()));
+// The loop sleeps between looks, so that a test that waits leaves the processor to the
+// programs it waits for.
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+  const QDeadlineTimer deadline(limit);
+  while (!condition()) {
+    if (deadline.hasExpired()) return false;
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 0, 10)), &loop,
+                       &QEventLoop::quit);
+    loop.exec();
   }
+  return true;
+}
+
+void runEventLoopFor(double seconds) {
+  QEventLoop loop;
+  QTimer::singleShot(static_cast<int>(seconds * 1000.0), Qt::PreciseTimer, &loop,
+                     &QEventLoop::quit);
+  loop.exec();
 }
 
 }  // namespace platform::x11::qt_test

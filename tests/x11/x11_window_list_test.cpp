@@ -1,5 +1,5 @@
-// The window list as another client's windows make it, hostile ones included. Runs through
-// tests/desktop/run.py, with openbox and without a window manager.
+// The window list as another client's windows make it, hostile ones included. Runs on the
+// launcher's desktop with openbox and on one without a window manager.
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -14,61 +14,14 @@
 #include "platform/x11/window_server.h"
 #include "platform/x11/x11_platform.h"
 #include "qt_event_loop.h"
+#include "test_desktop.h"
 
 namespace platform::x11 {
 namespace {
 
 constexpr auto runFor = qt_test::runEventLoopFor;
-
-// Another application: a connection of its own that makes windows with chosen properties.
-class OtherClient final {
- public:
-  OtherClient() : c_(xcb_connect(nullptr, nullptr)) {
-    root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
-  }
-  ~OtherClient() { xcb_disconnect(c_); }
-  OtherClient(const OtherClient&) = delete;
-  OtherClient& operator=(const OtherClient&) = delete;
-
-  xcb_atom_t atom(const std::string& name) {
-    auto* reply = xcb_intern_atom_reply(
-        c_, xcb_intern_atom(c_, 0, static_cast<std::uint16_t>(name.size()), name.c_str()), nullptr);
-    const xcb_atom_t value = reply ? reply->atom : XCB_NONE;
-    std::free(reply);
-    return value;
-  }
-
-  xcb_window_t window(bool overrideRedirect = false) {
-    const xcb_window_t id = xcb_generate_id(c_);
-    const std::uint32_t value = overrideRedirect ? 1 : 0;
-    xcb_create_window(c_, XCB_COPY_FROM_PARENT, id, root_, 10, 10, 200, 100, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT,
-                      &value);
-    return id;
-  }
-
-  void set(xcb_window_t w, const std::string& property, xcb_atom_t type, std::uint8_t format,
-           std::uint32_t length, const void* data) {
-    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, atom(property), type, format, length, data);
-  }
-  void set32(xcb_window_t w, const std::string& property, std::uint32_t value,
-             xcb_atom_t type = XCB_ATOM_CARDINAL) {
-    set(w, property, type, 32, 1, &value);
-  }
-  void setAtoms(xcb_window_t w, const std::string& property, std::vector<std::string> names) {
-    std::vector<xcb_atom_t> atoms;
-    for (const auto& name : names) atoms.push_back(atom(name));
-    set(w, property, XCB_ATOM_ATOM, 32, static_cast<std::uint32_t>(atoms.size()), atoms.data());
-  }
-  void map(xcb_window_t w) { xcb_map_window(c_, w); }
-  void destroy(xcb_window_t w) { xcb_destroy_window(c_, w); }
-  void flush() { xcb_flush(c_); }
-  xcb_window_t root() const { return root_; }
-
- private:
-  xcb_connection_t* c_;
-  xcb_window_t root_ = XCB_NONE;
-};
+using quillmere::test::TestDesktop;
+constexpr QRect kFrame(10, 10, 200, 100);
 
 const WindowInfo* recordFor(const WindowInfoList& list, xcb_window_t window) {
   for (const WindowInfo& info : list) {
@@ -89,7 +42,7 @@ std::optional<WindowInfoValue> value(const WindowInfo& info, std::string_view ke
 class WindowListTest : public ::testing::Test {
  protected:
   X11Platform backend;
-  OtherClient other;
+  TestDesktop other{std::getenv("DISPLAY")};  // another application
   static constexpr std::uint32_t kOptions =
       kWindowListOptionOnScreenOnly | kWindowListExcludeDesktopElements;
 
@@ -109,39 +62,44 @@ class WindowListTest : public ::testing::Test {
     return list;
   }
 
+  // Another application's window, not yet mapped; a pop-up bypasses the window manager.
+  xcb_window_t window(bool popUp = false) { return other.createWindow(kFrame, 0, !popUp, false); }
+  void set32(xcb_window_t w, const std::string& property, std::uint32_t value,
+             xcb_atom_t type = XCB_ATOM_CARDINAL) {
+    other.setProperty(w, property, type, 32, {value});
+  }
+
   // Writes a root property as a window manager would, so that a test does not depend on how
   // one answers requests.
   void setRoot(const std::string& property, std::uint32_t value,
                xcb_atom_t type = XCB_ATOM_CARDINAL) {
-    other.set32(other.root(), property, value, type);
-    other.flush();
+    set32(other.root(), property, value, type);
   }
 };
 
 TEST_F(WindowListTest, RecordsFollowTheLayerTableAndReadHostilePropertiesAsAbsent) {
-  const xcb_window_t good = other.window();
-  other.set32(good, "_NET_WM_PID", 4242);
-  other.set32(good, "_NET_WM_WINDOW_OPACITY", 0x7FFFFFFFu);
+  const xcb_window_t good = window();
+  set32(good, "_NET_WM_PID", 4242);
+  set32(good, "_NET_WM_WINDOW_OPACITY", 0x7FFFFFFFu);
   other.setAtoms(good, "_NET_WM_STATE", {"_NET_WM_STATE_ABOVE"});
 
-  const xcb_window_t hostile = other.window();
-  const char text[] = "4242";
-  const std::uint32_t pair[] = {0xFFFFFFFFu, 0xFFFFFFFFu};
+  const xcb_window_t hostile = window();
+  const std::uint32_t text = 0x32343234;  // "4242"
+  const std::vector<std::uint32_t> pair{0xFFFFFFFFu, 0xFFFFFFFFu};
   const xcb_atom_t dock = other.atom("_NET_WM_WINDOW_TYPE_DOCK");
-  other.set(hostile, "_NET_WM_PID", XCB_ATOM_STRING, 8, 4, text);
-  other.set32(hostile, "_NET_WM_STATE", other.atom("_NET_WM_STATE_ABOVE"));
-  other.set(hostile, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, 16, 2, &dock);
-  other.set(hostile, "_NET_WM_WINDOW_OPACITY", XCB_ATOM_CARDINAL, 32, 2, pair);
+  other.setProperty(hostile, "_NET_WM_PID", XCB_ATOM_STRING, 8, {text});
+  set32(hostile, "_NET_WM_STATE", other.atom("_NET_WM_STATE_ABOVE"));
+  other.setProperty(hostile, "_NET_WM_WINDOW_TYPE", XCB_ATOM_ATOM, 16, {dock});
+  other.setProperty(hostile, "_NET_WM_WINDOW_OPACITY", XCB_ATOM_CARDINAL, 32, pair);
 
-  const xcb_window_t desktop = other.window();
+  const xcb_window_t desktop = window();
   other.setAtoms(desktop, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DESKTOP"});
-  const xcb_window_t hidden = other.window();
+  const xcb_window_t hidden = window();
   other.setAtoms(hidden, "_NET_WM_STATE", {"_NET_WM_STATE_HIDDEN"});
-  const xcb_window_t popUp = other.window(true);
-  const xcb_window_t unmapped = other.window();
+  const xcb_window_t popUp = window(true);
+  const xcb_window_t unmapped = window();
 
   for (xcb_window_t w : {desktop, good, hostile, hidden, popUp}) other.map(w);
-  other.flush();
   listShowing({desktop}, kWindowListOptionOnScreenOnly);
 
   auto list = listShowing({good, hostile, popUp});
@@ -177,8 +135,7 @@ TEST_F(WindowListTest, RecordsFollowTheLayerTableAndReadHostilePropertiesAsAbsen
   EXPECT_LT(popUpRecord - list->data(), hostileRecord - list->data());
 
   // A property that turns hostile later is read again, and read as absent.
-  other.set(good, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, 2, pair);
-  other.flush();
+  other.setProperty(good, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, pair);
   runFor(0.3);
   list = backend.copyWindowInfo(kOptions, kNullWindowId);
   goodRecord = recordFor(*list, good);
@@ -189,16 +146,13 @@ TEST_F(WindowListTest, RecordsFollowTheLayerTableAndReadHostilePropertiesAsAbsen
 TEST_F(WindowListTest, WindowsThatVanishWhileTheListIsReadAreLeftOut) {
   std::atomic<bool> stop{false};
   std::thread churn([&stop] {
-    OtherClient churner;
+    TestDesktop churner(std::getenv("DISPLAY"));
     for (int round = 0; round < 40 && !stop; ++round) {
       std::vector<xcb_window_t> windows;
       for (int i = 0; i < 20; ++i) {
-        windows.push_back(churner.window(i % 2 == 0));
-        churner.map(windows.back());
+        windows.push_back(churner.createWindow(kFrame, 0, i % 2 != 0));
       }
-      churner.flush();
       for (xcb_window_t w : windows) churner.destroy(w);
-      churner.flush();
     }
   });
   for (int i = 0; i < 50; ++i) {
@@ -207,9 +161,8 @@ TEST_F(WindowListTest, WindowsThatVanishWhileTheListIsReadAreLeftOut) {
   }
   stop = true;
   churn.join();
-  const xcb_window_t survivor = other.window();
+  const xcb_window_t survivor = window();
   other.map(survivor);
-  other.flush();
   // A window manager may take a while to work through the windows that came and went.
   std::shared_ptr<const WindowInfoList> list = listShowing({survivor});
   ASSERT_NE(list, nullptr);
@@ -221,10 +174,9 @@ TEST_F(WindowListTest, WindowsThatVanishWhileTheListIsReadAreLeftOut) {
 TEST_F(WindowListTest, AnUnchangedDesktopCostsNoRequest) {
   std::vector<xcb_window_t> windows;
   for (int i = 0; i < 10; ++i) {
-    windows.push_back(other.window());
+    windows.push_back(window());
     other.map(windows.back());
   }
-  other.flush();
   listShowing({windows.front(), windows.back()});
   runFor(0.3);
   backend.copyWindowInfo(kOptions, kNullWindowId);
@@ -246,15 +198,14 @@ TEST_F(WindowListTest, ActivationsAndDesktopSwitchesAreEachPostedOnce) {
   backend.addWorkspaceObserver(WorkspaceNotification::didActivateApplication,
                                [&] { ++activations; });
   backend.addWorkspaceObserver(WorkspaceNotification::activeSpaceDidChange, [&] { ++spaces; });
-  const xcb_window_t first = other.window();
-  const xcb_window_t firstAgain = other.window();
-  const xcb_window_t second = other.window();
-  other.set32(first, "_NET_WM_PID", 5001);
-  other.set32(firstAgain, "_NET_WM_PID", 5001);
-  other.set32(second, "_NET_WM_PID", 5002);
-  other.set32(first, "_NET_WM_DESKTOP", 0);
+  const xcb_window_t first = window();
+  const xcb_window_t firstAgain = window();
+  const xcb_window_t second = window();
+  set32(first, "_NET_WM_PID", 5001);
+  set32(firstAgain, "_NET_WM_PID", 5001);
+  set32(second, "_NET_WM_PID", 5002);
+  set32(first, "_NET_WM_DESKTOP", 0);
   for (xcb_window_t w : {first, firstAgain, second}) other.map(w);
-  other.flush();
   listShowing({first, firstAgain, second});
   // A window manager focuses each new window, the last one mapped last; let it finish before
   // the test writes the active window itself.
@@ -281,8 +232,7 @@ TEST_F(WindowListTest, ActivationsAndDesktopSwitchesAreEachPostedOnce) {
   EXPECT_EQ(backend.frontmostApplication()->processIdentifier, -1);
 
   // A window on another desktop is not on screen, whatever its map state says.
-  other.set32(second, "_NET_WM_DESKTOP", 1);
-  other.flush();
+  set32(second, "_NET_WM_DESKTOP", 1);
   runFor(0.3);
   auto list = backend.copyWindowInfo(kOptions, kNullWindowId);
   EXPECT_EQ(recordFor(*list, second), nullptr);
@@ -302,14 +252,13 @@ TEST_F(WindowListTest, ActivationsAndDesktopSwitchesAreEachPostedOnce) {
 // The level that the activation's observers set goes out in one restack: none from inside the
 // notification and a second, held back, after it.
 TEST_F(WindowListTest, OneActivationAsksForOneRestack) {
-  const xcb_window_t normal = other.window();
-  const xcb_window_t floating = other.window();
-  other.set32(normal, "_NET_WM_PID", 6001);
-  other.set32(floating, "_NET_WM_PID", 6002);
+  const xcb_window_t normal = window();
+  const xcb_window_t floating = window();
+  set32(normal, "_NET_WM_PID", 6001);
+  set32(floating, "_NET_WM_PID", 6002);
   other.setAtoms(floating, "_NET_WM_STATE", {"_NET_WM_STATE_ABOVE"});
   other.map(normal);
   other.map(floating);
-  other.flush();
   listShowing({normal, floating});
   // A window manager focuses the floating window, mapped last; let it finish first.
   for (int i = 0; i < 20 && backend.frontmostApplication()->processIdentifier != 6002; ++i) {

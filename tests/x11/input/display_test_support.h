@@ -4,22 +4,18 @@
 #include <QStringList>
 #include <QWidget>
 #include <algorithm>
-#include <functional>
 #include <utility>
 #include <vector>
 
+#include "../qt_event_loop.h"
+
 namespace quillmere::test {
+
+using platform::x11::qt_test::runEventLoopFor;
+using platform::x11::qt_test::waitUntil;
 
 // Runs xdotool on the private display and waits for it to finish.
 bool xdotool(const QStringList& arguments);
-
-// Runs the event loop until the condition holds or the time is up; returns the condition.
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 3000);
-
-// Runs the event loop for the given time.
-inline void spin(int ms) {
-  waitUntil([] { return false; }, ms);
-}
 
 // Shows the widget and gives it the keyboard focus of the X server.
 bool showFocused(QWidget& widget);

@@ -5,7 +5,7 @@
 #include <QElapsedTimer>
 #include <vector>
 
-#include "../paint/private_display.h"
+#include "../private_display.h"
 #include "display_test_support.h"
 
 namespace platform::x11 {
@@ -44,7 +44,7 @@ TEST_F(GlobalInputTest, KeyPressesCarryModifiersAndTextAndStillReachTheFocusedWi
   ASSERT_TRUE(showFocused(window));
   ASSERT_TRUE(xdotool({"key", "super+shift+b"}));
   ASSERT_TRUE(waitUntil([&] { return window.received(Qt::Key_B) && !keys_.empty(); }));
-  spin(30);
+  runEventLoopFor(0.03);
   ASSERT_EQ(keys_.size(), 1u);
   EXPECT_EQ(keys_[0].type, EventType::keyDown);
   EXPECT_EQ(keys_[0].modifierFlags, kEventModifierFlagCommand | kEventModifierFlagShift);
@@ -71,7 +71,7 @@ TEST_F(GlobalInputTest, SuppressedKeysAreDroppedAndTheNextOnesArrive) {
 // last one delivered where the pointer came to rest.
 TEST_F(GlobalInputTest, MovementIsCoalescedWithATrailingDelivery) {
   ASSERT_TRUE(xdotool({"mousemove", "100", "100"}));
-  spin(50);
+  runEventLoopFor(0.05);
   EXPECT_TRUE(moves_.empty());
   QStringList steps;
   for (int i = 0; i < 30; ++i)
@@ -79,7 +79,7 @@ TEST_F(GlobalInputTest, MovementIsCoalescedWithATrailingDelivery) {
   ASSERT_TRUE(xdotool(steps));
   const QPoint end(220, 100);
   ASSERT_TRUE(waitUntil([&] { return !moves_.empty() && moves_.back() == end; }));
-  spin(50);
+  runEventLoopFor(0.05);
   // Delivering only once the pointer rests would give a single call.
   EXPECT_GE(moves_.size(), 4u) << moves_.size();
   for (std::size_t i = 1; i < moveTimes_.size(); ++i) {
@@ -99,7 +99,7 @@ TEST(GlobalInputConnection, AKilledServerGivesConnectionLostOnce) {
 
   server.killServer();
   ASSERT_TRUE(waitUntil([&] { return lost > 0; }));
-  spin(50);
+  runEventLoopFor(0.05);
   EXPECT_EQ(lost, 1);
   EXPECT_FALSE(input.available());
   EXPECT_FALSE(input.queryPointer());

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -20,8 +19,9 @@
 #include <vector>
 
 #include "../../render/render_helpers.h"
-#include "private_display.h"
-#include "test_desktop.h"
+#include "../private_display.h"
+#include "../qt_event_loop.h"
+#include "../test_desktop.h"
 
 namespace {
 
@@ -30,17 +30,16 @@ using quillmere::test::PrivateDisplay;
 using quillmere::test::PrivateEnvironment;
 using quillmere::test::TestDesktop;
 using Variables = std::vector<std::pair<std::string, std::string>>;
+using platform::x11::qt_test::waitUntil;
 namespace helpers = platform::render::testing;
 
 constexpr double kIntensity = 0.7;
 
-// This build's quillmere on the display, with a private environment of its own, a session bus
-// address where no bus answers, and whatever the test adds (Qt's scale settings).
+// This build's quillmere on the display, with a private environment of its own and whatever the
+// test adds (Qt's scale settings).
 class QuillmereLaunch final {
  public:
   QuillmereLaunch(const std::string& display, const Variables& extra) {
-    environment_.set("DBUS_SESSION_BUS_ADDRESS",
-                     "unix:path=" + environment_.get("XDG_RUNTIME_DIR") + "/no-bus");
     environment_.set("DISPLAY", display);
     for (const auto& [name, value] : extra) environment_.set(name, value);
     pid_ = quillmere::test::spawn({QUILLMERE_BINARY}, environment_);
@@ -125,15 +124,6 @@ helpers::Image crop(const std::vector<std::uint32_t>& rgb, QSize size, QRect rec
   return image;
 }
 
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
 // A desktop with two monitors, openbox, a desktop program's window and perhaps a compositor.
 class TwoMonitorDesktop : public ::testing::Test {
  protected:
@@ -165,17 +155,15 @@ class TwoMonitorDesktop : public ::testing::Test {
       ASSERT_TRUE(display_->run({"xrdb", "-merge", path}));
       std::remove(path.c_str());
     }
-    display_->start({"openbox", "--config-file", "/etc/xdg/openbox/rc.xml"});
+    ASSERT_TRUE(quillmere::test::startWindowManager(*display_));
     desktop_ = std::make_unique<TestDesktop>(display_->name());
     ASSERT_TRUE(desktop_->connected());
-    ASSERT_TRUE(
-        waitFor([&] { return desktop_->windowManagerRunning(); }, std::chrono::seconds(10)));
     if (compositor) display_->start(quillmere::test::kCompositor);
 
     picture_ = desktopPicture(layout_.screen);
     desktopWindow_ = desktop_->createDesktopPicture(QRect(QPoint(0, 0), layout_.screen), picture_);
     int polls = 0;
-    ASSERT_TRUE(waitFor(
+    ASSERT_TRUE(waitUntil(
         [&] {
           if (++polls % 50 == 0) desktop_->map(desktopWindow_);
           return desktop_->screen(QRect(QPoint(0, 0), layout_.screen)) == picture_;
@@ -218,11 +206,11 @@ class TwoMonitorDesktop : public ::testing::Test {
       return false;
     };
     // The panel may not be there yet; click until the menu opens.
-    const bool opened = waitFor(
+    const bool opened = waitUntil(
         [&] {
           display_->run({"xdotool", "mousemove", std::to_string(click.x()),
                          std::to_string(click.y()), "click", "1"});
-          return waitFor(menuShown, std::chrono::milliseconds(400));
+          return waitUntil(menuShown, std::chrono::milliseconds(400));
         },
         std::chrono::seconds(8));
     if (!opened) return ::testing::AssertionFailure() << "the menu did not open";
@@ -285,8 +273,8 @@ class TwoMonitorDesktop : public ::testing::Test {
   // Waits until the screen shows the expected pixels.
   ::testing::AssertionResult showsSoon(const std::vector<Expected>& expected, double ratio) {
     ::testing::AssertionResult shows = ::testing::AssertionFailure();
-    waitFor([&] { return bool(shows = screenShows(expected, panelRect(ratio), 2)); },
-            std::chrono::seconds(6));
+    waitUntil([&] { return bool(shows = screenShows(expected, panelRect(ratio), 2)); },
+              std::chrono::seconds(6));
     return shows;
   }
 

@@ -2,22 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <thread>
 
 #include "../../render/render_helpers.h"
-#include "private_display.h"
-#include "test_desktop.h"
+#include "../private_display.h"
+#include "../qt_event_loop.h"
+#include "../test_desktop.h"
 
 namespace {
 
 using platform::x11::OverlayPaintEngine;
+using platform::x11::qt_test::waitUntil;
 using quillmere::test::blue;
 using quillmere::test::green;
 using quillmere::test::kCompositor;
@@ -31,18 +29,6 @@ namespace helpers = platform::render::testing;
 constexpr QRect kScreen(0, 0, 320, 240);
 constexpr platform::Size kPoints{320, 240};
 constexpr std::uint32_t kWhite = 0xffffff, kDimmed = 0x5e5e5e, kHalfDimmed = 0xafafaf;
-
-// Runs the event loop until the condition holds, for at most five seconds.
-bool waitUntil(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    QEventLoop loop;
-    QTimer::singleShot(10, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
-  return true;
-}
 
 // What the screen shows for the content over a uniform colour, as the renderer itself makes it.
 // A compositor blends the window's content to the same pixels.
@@ -186,7 +172,7 @@ TEST_P(OverlayPaint, ShowsTheWindowsBelowAndFollowsThem) {
 
 // Under a window manager the windows beneath are read through their frames.
 TEST_P(OverlayPaint, ReadsManagedWindowsThroughTheirFrames) {
-  display.start({"openbox", "--config-file", "/etc/xdg/openbox/rc.xml"});
+  display.start(quillmere::test::kWindowManager);
   const xcb_window_t client = desktop.createWindow(QRect(40, 40, 200, 150), 0x00c000, true);
   // Openbox can lose a window mapped while it starts; it is mapped again until it is framed.
   int polls = 0;
@@ -209,9 +195,9 @@ TEST_F(PaintTest, FallsBackFromABadWallpaperPropertyAndThenToBlack) {
   ASSERT_TRUE(engine->available());
   addOverlay(helpers::dimContent(kPoints, 0.7));
   EXPECT_TRUE(shows(160, 120, kDimmed));
-  desktop.setRootProperty("_XROOTPMAP_ID", XCB_ATOM_PIXMAP, 32, {0x00c0ffee});
+  desktop.setProperty(desktop.root(), "_XROOTPMAP_ID", XCB_ATOM_PIXMAP, 32, {0x00c0ffee});
   EXPECT_TRUE(shows(160, 120, kDimmed));
-  desktop.setRootProperty("ESETROOT_PMAP_ID", XCB_ATOM_STRING, 8, {0x41414141});
+  desktop.setProperty(desktop.root(), "ESETROOT_PMAP_ID", XCB_ATOM_STRING, 8, {0x41414141});
   EXPECT_TRUE(shows(160, 120, 0x000000));
 }
 
@@ -282,12 +268,3 @@ TEST_F(PaintTest, ReportsTheServerGoingAway) {
 }
 
 }  // namespace
-
-// The test's own process sees only a private environment too.
-int main(int argc, char** argv) {
-  const quillmere::test::PrivateEnvironment environment;
-  environment.applyToThisProcess();
-  QCoreApplication application(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -10,7 +10,10 @@
 
 namespace quillmere::test {
 
-// The compositor of the desktop tests: picom drawing with XRender, without the user's settings.
+// The window manager and the compositor of the desktop tests, without the user's settings:
+// openbox, and picom drawing with XRender.
+inline const std::vector<std::string> kWindowManager{"openbox", "--config-file",
+                                                     "/etc/xdg/openbox/rc.xml"};
 inline const std::vector<std::string> kCompositor{"picom", "--backend", "xrender", "--config",
                                                   "/dev/null"};
 

@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "private_display.h"
+
 namespace quillmere::test {
 
-// A client on the private display that makes the windows the painter works over, and reads
-// back what the screen shows.
+// A client on a private display, as another application would be: it makes the windows that
+// the backend lists and the painter works over, and reads back what the screen shows.
 class TestDesktop final {
  public:
   explicit TestDesktop(const std::string& displayName);
@@ -26,9 +28,10 @@ class TestDesktop final {
   // An overlay as the backend makes it: 32-bit ARGB, override-redirect, empty input shape,
   // mapped on top.
   xcb_window_t createOverlay(QRect rect);
-  // A plain opaque window filled with a colour (0xRRGGBB), mapped on top; a managed one goes
-  // to the window manager, which puts it in a frame of its own.
-  xcb_window_t createWindow(QRect rect, std::uint32_t rgb, bool managed = false);
+  // A plain opaque window filled with a colour (0xRRGGBB), mapped on top unless told otherwise;
+  // a managed one goes to the window manager, which puts it in a frame of its own.
+  xcb_window_t createWindow(QRect rect, std::uint32_t rgb, bool managed = false,
+                            bool mapped = true);
   // A managed window of the desktop type that shows the picture (0xRRGGBB, row by row), as a
   // desktop program would: the window manager keeps it below every other window.
   xcb_window_t createDesktopPicture(QRect rect, const std::vector<std::uint32_t>& rgb);
@@ -40,8 +43,13 @@ class TestDesktop final {
   void setDesktopType(xcb_window_t window);
   void lower(xcb_window_t window);
   void destroy(xcb_window_t window);
-  void setRootProperty(const std::string& name, xcb_atom_t type, std::uint8_t format,
-                       const std::vector<std::uint32_t>& values);
+  // Writes the values into a property of the window (or the root) in the given format.
+  void setProperty(xcb_window_t window, const std::string& name, xcb_atom_t type,
+                   std::uint8_t format, const std::vector<std::uint32_t>& values);
+  void setAtoms(xcb_window_t window, const std::string& name,
+                const std::vector<std::string>& atoms);
+  xcb_atom_t atom(const std::string& name);
+  xcb_window_t root() const { return root_; }
 
   // Maps the window, also once more: a window manager still starting may let a request go.
   void map(xcb_window_t window);
@@ -59,13 +67,16 @@ class TestDesktop final {
  private:
   xcb_window_t create(QRect rect, std::uint8_t depth, xcb_visualid_t visual, std::uint32_t mask,
                       const std::uint32_t* values);
-  xcb_atom_t atom(const std::string& name);
   xcb_pixmap_t pixmapOf(QSize size, const std::vector<std::uint32_t>& rgb);
 
   xcb_connection_t* connection_ = nullptr;
   xcb_window_t root_ = XCB_NONE;
   xcb_visualid_t argbVisual_ = XCB_NONE;
 };
+
+// Starts openbox on the display and waits until it manages windows; false when it does not
+// within 30 seconds.
+bool startWindowManager(PrivateDisplay& display);
 
 // Channels of a 0xRRGGBB pixel.
 inline int red(std::uint32_t rgb) {

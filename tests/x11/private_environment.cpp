@@ -21,6 +21,8 @@ PrivateEnvironment::PrivateEnvironment() {
     mkdir(directory.c_str(), 0700);
     variables_.emplace_back(name, directory);
   }
+  variables_.emplace_back("DBUS_SESSION_BUS_ADDRESS",
+                          "unix:path=" + root_ + "/XDG_RUNTIME_DIR/no-bus");
 }
 
 PrivateEnvironment::~PrivateEnvironment() {
@@ -36,13 +38,6 @@ void PrivateEnvironment::set(const std::string& name, const std::string& value) 
     }
   }
   variables_.emplace_back(name, value);
-}
-
-std::string PrivateEnvironment::get(const std::string& name) const {
-  for (const auto& [existing, value] : variables_) {
-    if (existing == name) return value;
-  }
-  return {};
 }
 
 std::vector<std::string> PrivateEnvironment::entries() const {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/x11/xcb_reply.h"
+#include "qt_event_loop.h"
 
 namespace quillmere::test {
 
@@ -66,11 +67,11 @@ xcb_window_t TestDesktop::createOverlay(QRect rect) {
   return window;
 }
 
-xcb_window_t TestDesktop::createWindow(QRect rect, std::uint32_t rgb, bool managed) {
+xcb_window_t TestDesktop::createWindow(QRect rect, std::uint32_t rgb, bool managed, bool mapped) {
   const std::uint32_t values[] = {rgb, managed ? 0u : 1u};
   const xcb_window_t window = create(rect, XCB_COPY_FROM_PARENT, XCB_COPY_FROM_PARENT,
                                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
-  map(window);
+  if (mapped) map(window);
   return window;
 }
 
@@ -138,10 +139,7 @@ void TestDesktop::setColor(xcb_window_t window, std::uint32_t rgb) {
 }
 
 void TestDesktop::setDesktopType(xcb_window_t window) {
-  const xcb_atom_t type = atom("_NET_WM_WINDOW_TYPE_DESKTOP");
-  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_WINDOW_TYPE"),
-                      XCB_ATOM_ATOM, 32, 1, &type);
-  xcb_flush(connection_);
+  setAtoms(window, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DESKTOP"});
 }
 
 void TestDesktop::lower(xcb_window_t window) {
@@ -155,11 +153,18 @@ void TestDesktop::destroy(xcb_window_t window) {
   xcb_flush(connection_);
 }
 
-void TestDesktop::setRootProperty(const std::string& name, xcb_atom_t type, std::uint8_t format,
-                                  const std::vector<std::uint32_t>& values) {
-  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, root_, atom(name), type, format,
+void TestDesktop::setProperty(xcb_window_t window, const std::string& name, xcb_atom_t type,
+                              std::uint8_t format, const std::vector<std::uint32_t>& values) {
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, atom(name), type, format,
                       static_cast<std::uint32_t>(values.size() * 32 / format), values.data());
   xcb_flush(connection_);
+}
+
+void TestDesktop::setAtoms(xcb_window_t window, const std::string& name,
+                           const std::vector<std::string>& atoms) {
+  std::vector<std::uint32_t> values;
+  for (const std::string& each : atoms) values.push_back(atom(each));
+  setProperty(window, name, XCB_ATOM_ATOM, 32, values);
 }
 
 void TestDesktop::map(xcb_window_t window) {
@@ -230,6 +235,23 @@ xcb_atom_t TestDesktop::atom(const std::string& name) {
       xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(name.size()), name.c_str()),
       nullptr));
   return reply ? reply->atom : XCB_NONE;
+}
+
+// Openbox names itself on the root before its event loop runs, and a window mapped in between
+// can stay unmanaged for good: it is ready once it has framed a probe window.
+bool startWindowManager(PrivateDisplay& display) {
+  display.start(kWindowManager);
+  TestDesktop desktop(display.name());
+  const auto framesAProbe = [&] {
+    if (!desktop.windowManagerRunning()) return false;
+    const xcb_window_t probe = desktop.createWindow(QRect(0, 0, 16, 16), 0, true);
+    const bool framed = platform::x11::qt_test::waitUntil(
+        [&] { return desktop.framedPosition(probe).has_value(); }, std::chrono::seconds(1));
+    desktop.destroy(probe);
+    return framed;
+  };
+  return desktop.connected() &&
+         platform::x11::qt_test::waitUntil(framesAProbe, std::chrono::seconds(30));
 }
 
 }  // namespace quillmere::test
