@@ -47,7 +47,11 @@ class SimPlatform final : public Platform {
   bool hasSymbols = true;
 
   // --- Driving it
-  void postWorkspaceNotification(WorkspaceNotification name);
+  // Brings the application to the front; when that changes the frontmost application, the
+  // activation is posted, as a window manager's focus change does.
+  void activateApplication(ProcessId pid);
+  // Switches to another space, which is posted.
+  void switchSpace();
   // Moves the pointer and tells the global pointer-move monitors.
   void movePointerTo(Point location);
   // A key-down sent to another application: the global monitors see it.
@@ -125,17 +129,11 @@ class SimPlatform final : public Platform {
   class SimWindowPeer;
   class SimStatusItemPeer;
 
-  void deliverGlobal(const Event& event);
-
   double clock_ = 1000.0;
   Point pointer_;
   WindowNumber nextWindowNumber_ = 101;
   TimerId nextTimerId_ = 1;
   std::map<TimerId, SimTimer> timers_;
-  std::multimap<WorkspaceNotification, std::function<void()>> observers_;
-  std::vector<std::pair<EventMask, std::function<void(const Event&)>>> globalMonitors_;
-  std::vector<std::pair<EventMask, std::function<std::optional<Event>(const Event&)>>>
-      localMonitors_;
 };
 
 }  // namespace platform::sim
