@@ -31,6 +31,7 @@ class SimPlatform final : public Platform {
 
   // --- Setting the world up
   std::vector<Rect> screens;
+  // What is frontmost from the start; activateApplication changes it later, as a user would.
   std::optional<RunningApplication> frontmost;
   // Other applications' windows, front to back; null stands for "the server gave nothing".
   std::shared_ptr<WindowInfoList> foreignWindows = std::make_shared<WindowInfoList>();
@@ -89,7 +90,7 @@ class SimPlatform final : public Platform {
   SimWindow* findWindow(const Window& window);
   Slider* statusMenuSlider();
 
-  // --- Platform
+  // --- Platform (the observers and monitors are the shared ones, their registration journalled)
   void runEventLoop(const std::function<void()>& didFinishLaunching) override;
   void terminate() override;
   bool setActivationPolicy(ApplicationActivationPolicy policy) override;
