@@ -8,6 +8,19 @@ namespace platform {
 
 void resetSharedApplicationForNewPlatform();
 
+void Platform::addWorkspaceObserver(WorkspaceNotification name, std::function<void()> observer) {
+  events_.addWorkspaceObserver(name, std::move(observer));
+}
+
+void Platform::addGlobalMonitor(EventMask mask, std::function<void(const Event&)> handler) {
+  events_.addGlobalMonitor(mask, std::move(handler));
+}
+
+void Platform::addLocalMonitor(EventMask mask,
+                               std::function<std::optional<Event>(const Event&)> handler) {
+  events_.addLocalMonitor(mask, std::move(handler));
+}
+
 namespace {
 
 // No screens, no input, no status area; launching runs and the loop returns at once.
@@ -32,7 +45,6 @@ class NullPlatform final : public Platform {
   }
 
   std::optional<RunningApplication> frontmostApplication() override { return std::nullopt; }
-  void addWorkspaceObserver(WorkspaceNotification, std::function<void()>) override {}
   bool openURL(const URL&) override { return false; }
   URL accessibilitySettingsURL() override { return URL{}; }
   std::shared_ptr<const WindowInfoList> copyWindowInfo(std::uint32_t, std::int64_t) override {
@@ -41,8 +53,6 @@ class NullPlatform final : public Platform {
   std::int32_t windowLevelForKey(WindowLevelKey) override { return 0; }
 
   Point mouseLocation() override { return {}; }
-  void addGlobalMonitor(EventMask, std::function<void(const Event&)>) override {}
-  void addLocalMonitor(EventMask, std::function<std::optional<Event>(const Event&)>) override {}
   double now() override {
     using Clock = std::chrono::steady_clock;
     return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();

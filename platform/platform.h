@@ -10,6 +10,7 @@
 
 #include "platform/alert.h"
 #include "platform/event.h"
+#include "platform/event_dispatch.h"
 #include "platform/geometry.h"
 #include "platform/image.h"
 #include "platform/menu.h"
@@ -22,6 +23,8 @@ using TimerId = std::uint64_t;
 
 // What a backend provides. The platform's object types call into the installed backend; the
 // core never talks to it directly. Every operation copes with the thing it needs being absent.
+// The observers and monitors are kept here for every backend, which reports to them through
+// eventDispatch().
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -55,7 +58,7 @@ class Platform {
   // The owner of the active window; without one, or its owner unknown, none (X11: pid -1).
   virtual std::optional<RunningApplication> frontmostApplication() = 0;
   // Runs the observer on the main thread each time the backend posts the notification.
-  virtual void addWorkspaceObserver(WorkspaceNotification name, std::function<void()> observer) = 0;
+  virtual void addWorkspaceObserver(WorkspaceNotification name, std::function<void()> observer);
   // Hands the URL to the desktop's opener; false when it is empty, starts with '-', or none runs.
   virtual bool openURL(const URL& url) = 0;
   // Where the user learns how to grant the permission; empty where the backend knows none.
@@ -70,10 +73,10 @@ class Platform {
   // The pointer in global points; the origin where it cannot be seen (Wayland, nothing attached).
   virtual Point mouseLocation() = 0;
   // Calls the handler for each matching event sent elsewhere; never where none can be observed.
-  virtual void addGlobalMonitor(EventMask mask, std::function<void(const Event&)> handler) = 0;
+  virtual void addGlobalMonitor(EventMask mask, std::function<void(const Event&)> handler);
   // Calls the handler for each matching event to our windows first; returning none consumes it.
   virtual void addLocalMonitor(EventMask mask,
-                               std::function<std::optional<Event>(const Event&)> handler) = 0;
+                               std::function<std::optional<Event>(const Event&)> handler);
   // Seconds on a monotonic clock.
   virtual double now() = 0;
   // Calls the block on the main thread after the interval, and again every interval if it
@@ -93,6 +96,13 @@ class Platform {
   virtual ModalResponse runModalAlert(const Alert& alert) = 0;
   // Sends the notification without awaiting a reply; with no session bus it is dropped.
   virtual void deliverNotification(const UserNotification& notification) = 0;
+
+ protected:
+  // Where the backend reports what happened, for the observers and monitors to see.
+  EventDispatch& eventDispatch() { return events_; }
+
+ private:
+  EventDispatch events_;
 };
 
 // Installs the backend for the rest of the process (or until the next install). Installing

@@ -49,40 +49,29 @@ class SimPlatform::SimStatusItemPeer final : public StatusItemPeer {
 SimPlatform::SimPlatform() = default;
 SimPlatform::~SimPlatform() = default;
 
-void SimPlatform::postWorkspaceNotification(WorkspaceNotification name) {
-  auto [first, last] = observers_.equal_range(name);
-  std::vector<std::function<void()>> toCall;
-  for (auto it = first; it != last; ++it) toCall.push_back(it->second);
-  for (auto& observer : toCall) observer();
+void SimPlatform::activateApplication(ProcessId pid) {
+  const bool changed = !frontmost || frontmost->processIdentifier != pid;
+  frontmost = RunningApplication{pid};
+  if (changed) eventDispatch().inputWorkspaceChange(WorkspaceNotification::didActivateApplication);
+}
+
+void SimPlatform::switchSpace() {
+  eventDispatch().inputWorkspaceChange(WorkspaceNotification::activeSpaceDidChange);
 }
 
 void SimPlatform::movePointerTo(Point location) {
   pointer_ = location;
-  deliverGlobal(Event{EventType::mouseMoved, 0, std::nullopt});
+  eventDispatch().inputPointerMoved(location);
 }
 
 void SimPlatform::pressKeyInOtherApplication(EventModifierFlags flags,
                                              std::optional<std::string> text) {
-  deliverGlobal(Event{EventType::keyDown, flags, std::move(text)});
+  eventDispatch().inputKeyDownElsewhere(Event{EventType::keyDown, flags, std::move(text)});
 }
 
 bool SimPlatform::pressKeyInThisApplication(EventModifierFlags flags,
                                             std::optional<std::string> text) {
-  std::optional<Event> event = Event{EventType::keyDown, flags, std::move(text)};
-  auto monitors = localMonitors_;
-  for (auto& [mask, handler] : monitors) {
-    if ((mask & Event::maskFor(event->type)) == 0) continue;
-    event = handler(*event);
-    if (!event) return false;
-  }
-  return true;
-}
-
-void SimPlatform::deliverGlobal(const Event& event) {
-  auto monitors = globalMonitors_;
-  for (auto& [mask, handler] : monitors) {
-    if (mask & Event::maskFor(event.type)) handler(event);
-  }
+  return eventDispatch().inputKeyDownInOwnWindow(Event{EventType::keyDown, flags, std::move(text)});
 }
 
 void SimPlatform::advance(double seconds) {
@@ -200,7 +189,7 @@ std::optional<RunningApplication> SimPlatform::frontmostApplication() {
 }
 
 void SimPlatform::addWorkspaceObserver(WorkspaceNotification name, std::function<void()> observer) {
-  observers_.emplace(name, std::move(observer));
+  Platform::addWorkspaceObserver(name, std::move(observer));
   journal.push_back("observer");
 }
 
@@ -248,14 +237,14 @@ Point SimPlatform::mouseLocation() {
 }
 
 void SimPlatform::addGlobalMonitor(EventMask mask, std::function<void(const Event&)> handler) {
-  globalMonitors_.emplace_back(mask, std::move(handler));
+  Platform::addGlobalMonitor(mask, std::move(handler));
   globalMonitorMasks.push_back(mask);
   journal.push_back("globalMonitor");
 }
 
 void SimPlatform::addLocalMonitor(EventMask mask,
                                   std::function<std::optional<Event>(const Event&)> handler) {
-  localMonitors_.emplace_back(mask, std::move(handler));
+  Platform::addLocalMonitor(mask, std::move(handler));
   localMonitorMasks.push_back(mask);
   journal.push_back("localMonitor");
 }

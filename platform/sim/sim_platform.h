@@ -31,6 +31,7 @@ class SimPlatform final : public Platform {
 
   // --- Setting the world up
   std::vector<Rect> screens;
+  // What is frontmost from the start; activateApplication changes it later, as a user would.
   std::optional<RunningApplication> frontmost;
   // Other applications' windows, front to back; null stands for "the server gave nothing".
   std::shared_ptr<WindowInfoList> foreignWindows = std::make_shared<WindowInfoList>();
@@ -47,7 +48,11 @@ class SimPlatform final : public Platform {
   bool hasSymbols = true;
 
   // --- Driving it
-  void postWorkspaceNotification(WorkspaceNotification name);
+  // Brings the application to the front; when that changes the frontmost application, the
+  // activation is posted, as a window manager's focus change does.
+  void activateApplication(ProcessId pid);
+  // Switches to another space, which is posted.
+  void switchSpace();
   // Moves the pointer and tells the global pointer-move monitors.
   void movePointerTo(Point location);
   // A key-down sent to another application: the global monitors see it.
@@ -85,7 +90,7 @@ class SimPlatform final : public Platform {
   SimWindow* findWindow(const Window& window);
   Slider* statusMenuSlider();
 
-  // --- Platform
+  // --- Platform (the observers and monitors are the shared ones, their registration journalled)
   void runEventLoop(const std::function<void()>& didFinishLaunching) override;
   void terminate() override;
   bool setActivationPolicy(ApplicationActivationPolicy policy) override;
@@ -125,17 +130,11 @@ class SimPlatform final : public Platform {
   class SimWindowPeer;
   class SimStatusItemPeer;
 
-  void deliverGlobal(const Event& event);
-
   double clock_ = 1000.0;
   Point pointer_;
   WindowNumber nextWindowNumber_ = 101;
   TimerId nextTimerId_ = 1;
   std::map<TimerId, SimTimer> timers_;
-  std::multimap<WorkspaceNotification, std::function<void()>> observers_;
-  std::vector<std::pair<EventMask, std::function<void(const Event&)>>> globalMonitors_;
-  std::vector<std::pair<EventMask, std::function<std::optional<Event>(const Event&)>>>
-      localMonitors_;
 };
 
 }  // namespace platform::sim

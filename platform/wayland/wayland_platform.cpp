@@ -48,7 +48,7 @@ WaylandPlatform::~WaylandPlatform() = default;
 // session bus; else sway's client, which then has no socket and gives no window list.
 WindowSource* WaylandPlatform::makeWindowSource() {
   const auto ownPid = static_cast<ProcessId>(getpid());
-  auto post = [this](WorkspaceNotification name) { postWorkspaceNotification(name); };
+  auto post = [this](WorkspaceNotification name) { eventDispatch().inputWorkspaceChange(name); };
   if (qEnvironmentVariableIsEmpty("SWAYSOCK")) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected() && bus.interface() != nullptr &&
@@ -108,18 +108,6 @@ std::optional<RunningApplication> WaylandPlatform::frontmostApplication() {
   return RunningApplication{*pid};
 }
 
-void WaylandPlatform::addWorkspaceObserver(WorkspaceNotification name,
-                                           std::function<void()> observer) {
-  observers_.emplace_back(name, std::move(observer));
-}
-
-void WaylandPlatform::postWorkspaceNotification(WorkspaceNotification name) {
-  auto observers = observers_;  // an observer may add another
-  for (auto& [observed, observer] : observers) {
-    if (observed == name) observer();
-  }
-}
-
 // The compositor's windows front to back, then our overlays (which the core leaves out). Only
 // on-screen windows are ever cached, so every option gives the same list. The list is made
 // anew only when the compositor's windows or an overlay changed, so a quiet tick copies nothing.
@@ -147,33 +135,8 @@ Point WaylandPlatform::mouseLocation() {
   return Point{};
 }
 
-void WaylandPlatform::addGlobalMonitor(EventMask mask, std::function<void(const Event&)> handler) {
-  globalMonitors_.emplace_back(mask, std::move(handler));
-}
-
 void WaylandPlatform::deliverSuperB() {
-  const Event event{EventType::keyDown, kEventModifierFlagCommand, "b"};
-  auto monitors = globalMonitors_;  // a monitor may add another
-  for (auto& [mask, handler] : monitors) {
-    if ((mask & Event::maskFor(event.type)) != 0) handler(event);
-  }
-}
-
-void WaylandPlatform::addLocalMonitor(EventMask mask,
-                                      std::function<std::optional<Event>(const Event&)> handler) {
-  localMonitors_.emplace_back(mask, std::move(handler));
-}
-
-// False when a monitor consumed the event.
-bool WaylandPlatform::deliverLocal(const Event& event) {
-  std::optional<Event> current = event;
-  auto monitors = localMonitors_;  // a monitor may add another
-  for (auto& [mask, handler] : monitors) {
-    if ((mask & Event::maskFor(current->type)) == 0) continue;
-    current = handler(*current);
-    if (!current) return false;
-  }
-  return true;
+  eventDispatch().inputToggleRequest();
 }
 
 // --- Status menu, permission, alerts and notifications ---------------------------------------
@@ -181,7 +144,8 @@ bool WaylandPlatform::deliverLocal(const Event& event) {
 std::unique_ptr<StatusItemPeer> WaylandPlatform::createStatusItemPeer(StatusItem& item) {
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return nullptr;
   return makeStatusItemPeer(
-      item, *connection_, [this](const Event& event) { return !deliverLocal(event); },
+      item, *connection_,
+      [this](const Event& event) { return !eventDispatch().inputKeyDownInOwnWindow(event); },
       [this] { return windows_->focusedOutput(); });
 }
 

@@ -44,14 +44,10 @@ class WaylandPlatform final : public qt::QtPlatform {
   std::unique_ptr<WindowPeer> createWindowPeer(Window& window) override;
 
   std::optional<RunningApplication> frontmostApplication() override;
-  void addWorkspaceObserver(WorkspaceNotification name, std::function<void()> observer) override;
   std::shared_ptr<const WindowInfoList> copyWindowInfo(std::uint32_t options,
                                                        std::int64_t relativeToWindow) override;
 
   Point mouseLocation() override;
-  void addGlobalMonitor(EventMask mask, std::function<void(const Event&)> handler) override;
-  void addLocalMonitor(EventMask mask,
-                       std::function<std::optional<Event>(const Event&)> handler) override;
 
   std::unique_ptr<StatusItemPeer> createStatusItemPeer(StatusItem& item) override;
 
@@ -59,9 +55,6 @@ class WaylandPlatform final : public qt::QtPlatform {
 
  private:
   WindowSource* makeWindowSource();
-  void postWorkspaceNotification(WorkspaceNotification name);
-  // Offers a key-down in our own menu to the local monitors; false when one consumed it.
-  bool deliverLocal(const Event& event);
   [[noreturn]] static void exitForLostCompositor();
 
   WaylandConnection* connection_ = nullptr;
@@ -74,10 +67,6 @@ class WaylandPlatform final : public qt::QtPlatform {
   std::shared_ptr<const WindowInfoList> windowList_;
   std::shared_ptr<const WindowInfoList> windowListSource_;
   std::uint64_t windowListGeneration_ = 0;
-  std::vector<std::pair<WorkspaceNotification, std::function<void()>>> observers_;
-  std::vector<std::pair<EventMask, std::function<void(const Event&)>>> globalMonitors_;
-  std::vector<std::pair<EventMask, std::function<std::optional<Event>(const Event&)>>>
-      localMonitors_;
   WindowNumber nextWindowNumber_;
   int exitCode_ = 0;
 };

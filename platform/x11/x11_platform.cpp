@@ -54,10 +54,10 @@ X11Platform::X11Platform() {
   server_ = new WindowServer(owner_.get());
   QObject::connect(server_, &WindowServer::connectionLost, owner_.get(), &exitForLostDisplay);
   QObject::connect(server_, &WindowServer::frontmostApplicationChanged, owner_.get(), [this] {
-    postWorkspaceNotification(WorkspaceNotification::didActivateApplication);
+    eventDispatch().inputWorkspaceChange(WorkspaceNotification::didActivateApplication);
   });
   QObject::connect(server_, &WindowServer::currentDesktopChanged, owner_.get(), [this] {
-    postWorkspaceNotification(WorkspaceNotification::activeSpaceDidChange);
+    eventDispatch().inputWorkspaceChange(WorkspaceNotification::activeSpaceDidChange);
   });
   // The monitors are asked for again only when Qt's list of screens changes.
   auto forgetMonitors = [this] { monitors_.reset(); };
@@ -69,14 +69,13 @@ X11Platform::X11Platform() {
   input_ = new GlobalInput(displayName, owner_.get());
   QObject::connect(input_, &GlobalInput::connectionLost, owner_.get(), &exitForLostDisplay);
   input_->setPointerMovedHandler([this](QPoint position) {
-    // The monitors read the location of this very event; asking again would cost a query.
-    pointerDuringDelivery_ = screenGeometry().pointFromPixel(position.x(), position.y());
-    deliverGlobal(Event{EventType::mouseMoved, 0, std::nullopt});
-    pointerDuringDelivery_.reset();
+    eventDispatch().inputPointerMoved(screenGeometry().pointFromPixel(position.x(), position.y()));
   });
-  input_->setKeyDownHandler([this](const Event& event) { deliverGlobal(event); });
+  input_->setKeyDownHandler(
+      [this](const Event& event) { eventDispatch().inputKeyDownElsewhere(event); });
   localKeys_ = new LocalKeyFilter(owner_.get());
-  localKeys_->setKeyDownHandler([this](const Event& event) { return !deliverLocal(event); });
+  localKeys_->setKeyDownHandler(
+      [this](const Event& event) { return !eventDispatch().inputKeyDownInOwnWindow(event); });
   qApp->installEventFilter(localKeys_);
   focusWatcher_ = new KeyFocusWatcher(
       [this](bool ownWindowHasKeys) { input_->setKeysSuppressed(ownWindowHasKeys); }, owner_.get());
@@ -150,17 +149,6 @@ std::optional<RunningApplication> X11Platform::frontmostApplication() {
   return RunningApplication{server_->frontmostProcessId()};
 }
 
-void X11Platform::addWorkspaceObserver(WorkspaceNotification name, std::function<void()> observer) {
-  observers_.emplace_back(name, std::move(observer));
-}
-
-void X11Platform::postWorkspaceNotification(WorkspaceNotification name) {
-  auto observers = observers_;  // an observer may add another
-  for (auto& [observed, observer] : observers) {
-    if (observed == name) observer();
-  }
-}
-
 std::shared_ptr<const WindowInfoList> X11Platform::copyWindowInfo(std::uint32_t options,
                                                                   std::int64_t /*relative*/) {
   return server_->windowList((options & kWindowListExcludeDesktopElements) != 0);
@@ -169,7 +157,7 @@ std::shared_ptr<const WindowInfoList> X11Platform::copyWindowInfo(std::uint32_t 
 // --- Input and time --------------------------------------------------------------------------
 
 Point X11Platform::mouseLocation() {
-  if (pointerDuringDelivery_) return *pointerDuringDelivery_;
+  if (auto delivered = eventDispatch().pointerDuringDelivery()) return *delivered;
   if (auto position = input_->queryPointer()) {
     return screenGeometry().pointFromPixel(position->x(), position->y());
   }
@@ -177,36 +165,8 @@ Point X11Platform::mouseLocation() {
   return screenGeometry().pointFromPixel(position.x(), position.y());
 }
 
-void X11Platform::addGlobalMonitor(EventMask mask, std::function<void(const Event&)> handler) {
-  globalMonitors_.emplace_back(mask, std::move(handler));
-}
-
-void X11Platform::addLocalMonitor(EventMask mask,
-                                  std::function<std::optional<Event>(const Event&)> handler) {
-  localMonitors_.emplace_back(mask, std::move(handler));
-}
-
-void X11Platform::deliverGlobal(const Event& event) {
-  auto monitors = globalMonitors_;
-  for (auto& [mask, handler] : monitors) {
-    if ((mask & Event::maskFor(event.type)) != 0) handler(event);
-  }
-}
-
 void X11Platform::deliverSuperB() {
-  deliverGlobal(Event{EventType::keyDown, kEventModifierFlagCommand, "b"});
-}
-
-// False when a monitor consumed the event.
-bool X11Platform::deliverLocal(const Event& event) {
-  std::optional<Event> current = event;
-  auto monitors = localMonitors_;
-  for (auto& [mask, handler] : monitors) {
-    if ((mask & Event::maskFor(current->type)) == 0) continue;
-    current = handler(*current);
-    if (!current) return false;
-  }
-  return true;
+  eventDispatch().inputToggleRequest();
 }
 
 std::optional<X11Platform::PaintCost> X11Platform::lastPaintCost() const {

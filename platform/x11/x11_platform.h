@@ -37,17 +37,13 @@ class X11Platform final : public qt::QtPlatform {
   std::unique_ptr<WindowPeer> createWindowPeer(Window& window) override;
 
   std::optional<RunningApplication> frontmostApplication() override;
-  void addWorkspaceObserver(WorkspaceNotification name, std::function<void()> observer) override;
   std::shared_ptr<const WindowInfoList> copyWindowInfo(std::uint32_t options,
                                                        std::int64_t relativeToWindow) override;
 
   Point mouseLocation() override;
-  void addGlobalMonitor(EventMask mask, std::function<void(const Event&)> handler) override;
   // A toggle asked for from outside comes in as a Super+B key-down pressed anywhere on the
   // desktop, through the same global monitors as the key itself.
   void deliverSuperB();
-  void addLocalMonitor(EventMask mask,
-                       std::function<std::optional<Event>(const Event&)> handler) override;
 
   std::unique_ptr<StatusItemPeer> createStatusItemPeer(StatusItem& item) override;
 
@@ -66,9 +62,6 @@ class X11Platform final : public qt::QtPlatform {
 
  private:
   ScreenGeometry screenGeometry() const;
-  void deliverGlobal(const Event& event);
-  bool deliverLocal(const Event& event);
-  void postWorkspaceNotification(WorkspaceNotification name);
   bool serverAllowsGlobalInput();
   bool serverIsXwaylandOnce() const;
   [[noreturn]] static void exitForLostDisplay();
@@ -79,11 +72,6 @@ class X11Platform final : public qt::QtPlatform {
   OverlayPaintEngine* paint_ = nullptr;
   KeyFocusWatcher* focusWatcher_ = nullptr;
 
-  std::vector<std::pair<EventMask, std::function<void(const Event&)>>> globalMonitors_;
-  std::vector<std::pair<EventMask, std::function<std::optional<Event>(const Event&)>>>
-      localMonitors_;
-  std::vector<std::pair<WorkspaceNotification, std::function<void()>>> observers_;
-  std::optional<Point> pointerDuringDelivery_;
   std::optional<bool> serverAllowsGlobalInput_;
   // The monitors RandR 1.5 lists, in X pixels; nothing when the server has no such list.
   mutable std::optional<std::optional<std::vector<PixelRect>>> monitors_;

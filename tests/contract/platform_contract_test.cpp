@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <set>
+#include <vector>
 
 #include "platform/animation.h"
 #include "platform/window.h"
@@ -97,6 +98,21 @@ TEST_P(PlatformContractTest, TimersFireOnScheduleUntilInvalidated) {
   const int seen = repeating;
   runFor(0.25);
   EXPECT_EQ(repeating, seen);
+}
+
+// The core's main input: it restacks on each activation and reads the owner there and then.
+TEST_P(PlatformContractTest, AnActivationIsPostedOnceAndTheFrontmostApplicationNamesItsOwner) {
+  Platform& backend = currentPlatform();
+  runFor(0.3);  // whatever was frontmost at the start is announced, if at all, before we listen
+  std::vector<ProcessId> owners;
+  backend.addWorkspaceObserver(WorkspaceNotification::didActivateApplication, [&] {
+    owners.push_back(
+        backend.frontmostApplication().value_or(RunningApplication{0}).processIdentifier);
+  });
+  const OtherApplication other = GetParam().openOtherApplication(backend);
+  for (int i = 0; i < 100 && owners.empty(); ++i) runFor(0.05);
+  runFor(0.3);  // time for a second notification, which must not come
+  EXPECT_EQ(owners, std::vector<ProcessId>{other.pid});
 }
 
 TEST_P(PlatformContractTest, FadesPassThroughAndEndExactlyAtTheTarget) {

@@ -14,8 +14,14 @@ void runSim(Platform& backend, double seconds) {
   static_cast<sim::SimPlatform&>(backend).advance(seconds);
 }
 
+OtherApplication openInSim(Platform& backend) {
+  constexpr ProcessId kOther = 5001;
+  static_cast<sim::SimPlatform&>(backend).activateApplication(kOther);
+  return {kOther, nullptr};
+}
+
 INSTANTIATE_TEST_SUITE_P(Sim, PlatformContractTest,
-                         ::testing::Values(ContractBackend{"sim", makeSim, runSim}),
+                         ::testing::Values(ContractBackend{"sim", makeSim, runSim, openInSim}),
                          [](const auto& info) { return info.param.name; });
 
 }  // namespace

@@ -55,15 +55,15 @@ TEST_F(MonitoringTest, InstallsItsMonitorsAndRestacksOnNotificationsAndEveryTick
   // The first stacking happened during set-up, before any tick.
   int queries = sim->windowListQueries;
   EXPECT_EQ(queries, 1);
-  sim->postWorkspaceNotification(WorkspaceNotification::didActivateApplication);
+  sim->activateApplication(78);
   EXPECT_EQ(sim->windowListQueries, ++queries);
-  sim->postWorkspaceNotification(WorkspaceNotification::activeSpaceDidChange);
+  sim->switchSpace();
   EXPECT_EQ(sim->windowListQueries, ++queries);
   sim->advance(0.55);  // fade steps also run; only the 0.1 s timer restacks
   EXPECT_EQ(sim->windowListQueries, queries + 5);
 
   sim->foreignWindows = std::make_shared<WindowInfoList>(WindowInfoList{windowInfo(3, 77, 8)});
-  sim->postWorkspaceNotification(WorkspaceNotification::didActivateApplication);
+  sim->activateApplication(77);
   EXPECT_EQ(app->overlayWindows[0]->level(), 7);
 }
 
@@ -90,7 +90,8 @@ TEST_F(MonitoringTest, HandlersDoNothingOnceTheDelegateIsGoneButCommandBIsStillC
   ASSERT_TRUE(weak.expired());
 
   const int queries = sim->windowListQueries;
-  sim->postWorkspaceNotification(WorkspaceNotification::didActivateApplication);
+  sim->activateApplication(78);
+  sim->switchSpace();
   sim->advance(0.3);
   sim->movePointerTo({0, 0});
   sim->movePointerTo({900, 0});

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QProcess>
 #include <QTimer>
 
 #include "platform/wayland/wayland_backend.h"
@@ -23,8 +24,22 @@ void runWayland(Platform& /*backend*/, double seconds) {
   loop.exec();
 }
 
+// A window of a process of its own, which sway focuses as it opens.
+OtherApplication openOtherWayland(Platform& /*backend*/) {
+  std::shared_ptr<QProcess> process(new QProcess, [](QProcess* p) {
+    p->kill();
+    p->waitForFinished();
+    delete p;
+  });
+  process->start(QStringLiteral(QUILLMERE_WAYLAND_TEST_WINDOW),
+                 {QStringLiteral("other"), QStringLiteral("#336699")});
+  if (!process->waitForStarted()) return {};
+  return {static_cast<ProcessId>(process->processId()), process};
+}
+
 INSTANTIATE_TEST_SUITE_P(Wayland, PlatformContractTest,
-                         ::testing::Values(ContractBackend{"wayland", makeWayland, runWayland}),
+                         ::testing::Values(ContractBackend{"wayland", makeWayland, runWayland,
+                                                           openOtherWayland}),
                          [](const auto& info) { return info.param.name; });
 
 TEST(WaylandBackend, TheProbeFindsLayerShellOnlyThroughWaylandDisplay) {

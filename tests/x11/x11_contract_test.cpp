@@ -4,10 +4,12 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <cstdlib>
 
 #include "platform/window.h"
 #include "platform/x11/x11_platform.h"
 #include "qt_event_loop.h"
+#include "test_desktop.h"
 #include "tests/contract/platform_contract.h"
 
 namespace platform::contract {
@@ -21,8 +23,18 @@ void runX11(Platform& /*backend*/, double seconds) {
   x11::qt_test::runEventLoopFor(seconds);
 }
 
+// A normal window of another client, which the window manager focuses once it is mapped.
+OtherApplication openOtherX11(Platform& /*backend*/) {
+  constexpr ProcessId kOther = 5001;
+  auto other = std::make_shared<quillmere::test::TestDesktop>(std::getenv("DISPLAY"));
+  const xcb_window_t window = other->createWindow(QRect(10, 10, 200, 100), 0, true, false);
+  other->setProperty(window, "_NET_WM_PID", XCB_ATOM_CARDINAL, 32, {kOther});
+  other->map(window);
+  return {kOther, other};
+}
+
 INSTANTIATE_TEST_SUITE_P(X11, PlatformContractTest,
-                         ::testing::Values(ContractBackend{"x11", makeX11, runX11}),
+                         ::testing::Values(ContractBackend{"x11", makeX11, runX11, openOtherX11}),
                          [](const auto& info) { return info.param.name; });
 
 // A window that outlives the backend that made it keeps its number and ignores changes.
