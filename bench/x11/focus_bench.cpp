@@ -18,14 +18,14 @@
 #include "app/quillmere_app.h"
 #include "platform/x11/window_server.h"
 #include "platform/x11/x11_platform.h"
-#include "tests/x11/qt_event_loop.h"
+#include "tests/qt/qt_event_loop.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 void runFor(double seconds) {
-  platform::x11::qt_test::runEventLoopFor(seconds);
+  platform::qt::test::runEventLoopFor(seconds);
 }
 
 xcb_atom_t intern(xcb_connection_t* c, const char* name) {

@@ -3,6 +3,7 @@
 // calls, and what is known of the tray host. Run with QUILLMERE_TEST_WITHOUT_BUS=1, only the
 // tests without a bus run, against an address where none listens.
 #include "platform/qt/status_notifier_item.h"
+#include "tests/qt/qt_event_loop.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,6 @@
 #include <QDBusConnection>
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPixmap>
 #include <QProcess>
@@ -22,14 +22,8 @@
 namespace platform::qt {
 namespace {
 
-bool runUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-  QElapsedTimer elapsed;
-  elapsed.start();
-  while (!done() && elapsed.elapsed() < timeoutMs) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return done();
-}
+using platform::qt::test::runEventLoopFor;
+using platform::qt::test::waitUntil;
 
 bool hasBus() {
   return QDBusConnection::sessionBus().isConnected();
@@ -42,7 +36,7 @@ QDBusConnection connectionNamed(const QString& name) {
 // The item answers on this thread's event loop, so calls wait by running it.
 QDBusMessage callAndWait(QDBusConnection bus, const QDBusMessage& call) {
   QDBusPendingCallWatcher pending(bus.asyncCall(call));
-  runUntil([&] { return pending.isFinished(); });
+  waitUntil([&] { return pending.isFinished(); });
   return pending.reply();
 }
 
@@ -106,15 +100,15 @@ QString wireSignature(const QVariant& value) {
 TEST_F(StatusNotifierItemTest, RegistersWithAWatcherThatRunsAndWithOneThatAppearsLater) {
   auto early = std::make_unique<FakeWatcher>(false);
   auto item = std::make_unique<StatusNotifierItem>();
-  ASSERT_TRUE(runUntil([&] { return !early->registered.isEmpty(); }));
+  ASSERT_TRUE(waitUntil([&] { return !early->registered.isEmpty(); }));
   EXPECT_EQ(early->registered, QStringList{item->serviceName()});
   EXPECT_TRUE(item->serviceName().startsWith(
       QStringLiteral("org.kde.StatusNotifierItem-%1-").arg(QCoreApplication::applicationPid())));
 
   early.reset();
-  runUntil([] { return false; }, 100);
+  runEventLoopFor(0.1);
   FakeWatcher late(false);
-  ASSERT_TRUE(runUntil([&] { return !late.registered.isEmpty(); }));
+  ASSERT_TRUE(waitUntil([&] { return !late.registered.isEmpty(); }));
   EXPECT_EQ(late.registered, QStringList{item->serviceName()});
 }
 
@@ -123,7 +117,7 @@ TEST_F(StatusNotifierItemTest, ServesItsPropertiesWithTheTypesHostsRead) {
   QImage image(48, 48, QImage::Format_ARGB32);
   image.fill(QColor(0x11, 0x22, 0x33));
   item.setIcon(QIcon(QPixmap::fromImage(image)));
-  runUntil([] { return false; }, 100);
+  runEventLoopFor(0.1);
 
   const QDBusMessage reply =
       callItem(item, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"),
@@ -185,9 +179,9 @@ TEST_F(StatusNotifierItemTest, AnnouncesANewIconOnlyWhenItChanged) {
   QPixmap red(16, 16);
   red.fill(Qt::red);
   item.setIcon(QIcon(red));
-  ASSERT_TRUE(runUntil([&] { return host.newIcons == 1; }));
+  ASSERT_TRUE(waitUntil([&] { return host.newIcons == 1; }));
   item.setIcon(QIcon(red));
-  runUntil([] { return false; }, 200);
+  runEventLoopFor(0.2);
   EXPECT_EQ(host.newIcons, 1);
 }
 
@@ -223,27 +217,27 @@ TEST_F(StatusNotifierItemTest, HostAvailabilityFollowsTheWatchersPropertySignals
   StatusNotifierItem item;
   int changes = 0;
   QObject::connect(&item, &StatusNotifierItem::hostAvailabilityChanged, [&] { ++changes; });
-  runUntil([] { return false; }, 100);
+  runEventLoopFor(0.1);
   EXPECT_FALSE(item.hostAvailable());
 
   auto watcher = std::make_unique<FakeWatcher>(true);
-  ASSERT_TRUE(runUntil([&] { return item.hostAvailable(); }));
+  ASSERT_TRUE(waitUntil([&] { return item.hostAvailable(); }));
 
   // One host of several left: the watcher, asked again, still has one.
   emit watcher->StatusNotifierHostUnregistered();
-  runUntil([] { return false; }, 200);
+  runEventLoopFor(0.2);
   EXPECT_TRUE(item.hostAvailable());
 
   watcher->hostRegistered = false;
   emit watcher->StatusNotifierHostUnregistered();
-  ASSERT_TRUE(runUntil([&] { return !item.hostAvailable(); }));
+  ASSERT_TRUE(waitUntil([&] { return !item.hostAvailable(); }));
 
   watcher->hostRegistered = true;
   emit watcher->StatusNotifierHostRegistered();
-  ASSERT_TRUE(runUntil([&] { return item.hostAvailable(); }));
+  ASSERT_TRUE(waitUntil([&] { return item.hostAvailable(); }));
 
   watcher.reset();
-  ASSERT_TRUE(runUntil([&] { return !item.hostAvailable(); }));
+  ASSERT_TRUE(waitUntil([&] { return !item.hostAvailable(); }));
   EXPECT_EQ(changes, 4);
 }
 
@@ -253,7 +247,7 @@ TEST(StatusNotifierItemWithoutBus, StaysQuietAndKeepsItsIcon) {
   QPixmap red(16, 16);
   red.fill(Qt::red);
   item.setIcon(QIcon(red));
-  runUntil([] { return false; }, 100);
+  runEventLoopFor(0.1);
   EXPECT_FALSE(item.hostAvailable());
   EXPECT_TRUE(item.serviceName().isEmpty());
   EXPECT_EQ(item.iconPixmaps().size(), 5);

@@ -1,11 +1,11 @@
 // The IPC client against a stand-in for sway's socket: what it asks for, replies that arrive
 // in pieces, and replies it must refuse.
 #include "platform/wayland/sway_ipc_client.h"
+#include "tests/qt/qt_event_loop.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTemporaryDir>
@@ -15,16 +15,10 @@
 namespace platform::wayland {
 namespace {
 
-constexpr ProcessId kOwnPid = 4242;
+using platform::qt::test::runEventLoopFor;
+using platform::qt::test::waitUntil;
 
-bool runUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-  QElapsedTimer elapsed;
-  elapsed.start();
-  while (!done() && elapsed.elapsed() < timeoutMs) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return done();
-}
+constexpr ProcessId kOwnPid = 4242;
 
 std::string treeWithFocusOn(ProcessId pid) {
   return R"({"nodes":[{"id":8,"type":"con","visible":true,"focused":true,"pid":)" +
@@ -45,14 +39,14 @@ class SwayIpcClientTest : public ::testing::Test {
   std::unique_ptr<SwayIpcClient> connectClient() {
     auto client = std::make_unique<SwayIpcClient>(
         kOwnPid, [this](WorkspaceNotification name) { posted_.push_back(name); });
-    EXPECT_TRUE(runUntil([this] { return server_.hasPendingConnections(); }));
+    EXPECT_TRUE(waitUntil([this] { return server_.hasPendingConnections(); }));
     peer_ = server_.nextPendingConnection();
     return client;
   }
 
   // Everything the client has written so far.
   std::string received() {
-    runUntil([this] { return peer_->bytesAvailable() > 0; }, 500);
+    waitUntil([this] { return peer_->bytesAvailable() > 0; }, std::chrono::milliseconds(500));
     const QByteArray bytes = peer_->readAll();
     return bytes.toStdString();
   }
@@ -76,12 +70,12 @@ TEST_F(SwayIpcClientTest, SubscribesReadsTheTreeInPiecesAndPostsOnceItIsIn) {
   const std::string reply = sway_ipc::encode(sway_ipc::kGetTree, treeWithFocusOn(77));
   for (std::size_t at = 0; at < reply.size(); at += 7) {
     send(reply.substr(at, 7));
-    runUntil([] { return false; }, 2);
+    runEventLoopFor(0.002);
     if (at + 7 < reply.size()) {
       EXPECT_EQ(client->cache().frontmostPid(), std::nullopt);
     }
   }
-  ASSERT_TRUE(runUntil([&] { return client->cache().frontmostPid() == 77; }));
+  ASSERT_TRUE(waitUntil([&] { return client->cache().frontmostPid() == 77; }));
   EXPECT_EQ(posted_, std::vector{WorkspaceNotification::didActivateApplication});
 
   // An event brings exactly one request for the tree.
@@ -103,13 +97,13 @@ TEST_F(SwayIpcClientTest, AnOversizedOrForeignReplyOrAClosedSocketEndsTheSession
     auto client = connectClient();
     received();
     send(sway_ipc::encode(sway_ipc::kGetTree, treeWithFocusOn(77)));
-    ASSERT_TRUE(runUntil([&] { return client->cache().frontmostPid() == 77; })) << c.name;
+    ASSERT_TRUE(waitUntil([&] { return client->cache().frontmostPid() == 77; })) << c.name;
     if (c.bytes.empty()) {
       peer_->disconnectFromServer();
     } else {
       send(c.bytes);
     }
-    EXPECT_TRUE(runUntil([&] {
+    EXPECT_TRUE(waitUntil([&] {
       return peer_->state() == QLocalSocket::UnconnectedState && !client->cache().frontmostPid();
     })) << c.name
         << ": the client hangs up and forgets";
@@ -120,7 +114,7 @@ TEST_F(SwayIpcClientTest, AnOversizedOrForeignReplyOrAClosedSocketEndsTheSession
 TEST(SwayIpcClientWithoutSocket, WithoutSwaysockThereIsNoSessionAndNoSearch) {
   qunsetenv("SWAYSOCK");
   SwayIpcClient client(kOwnPid, [](WorkspaceNotification) {});
-  runUntil([] { return false; }, 50);
+  runEventLoopFor(0.05);
   EXPECT_EQ(client.cache().requestsSent(), 0u);
   EXPECT_EQ(client.cache().frontmostPid(), std::nullopt);
 }

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform/x11/xcb_reply.h"
-#include "qt_event_loop.h"
+#include "tests/qt/qt_event_loop.h"
 
 namespace quillmere::test {
 
@@ -245,13 +245,13 @@ bool startWindowManager(PrivateDisplay& display) {
   const auto framesAProbe = [&] {
     if (!desktop.windowManagerRunning()) return false;
     const xcb_window_t probe = desktop.createWindow(QRect(0, 0, 16, 16), 0, true);
-    const bool framed = platform::x11::qt_test::waitUntil(
+    const bool framed = platform::qt::test::waitUntil(
         [&] { return desktop.framedPosition(probe).has_value(); }, std::chrono::seconds(1));
     desktop.destroy(probe);
     return framed;
   };
   return desktop.connected() &&
-         platform::x11::qt_test::waitUntil(framesAProbe, std::chrono::seconds(30));
+         platform::qt::test::waitUntil(framesAProbe, std::chrono::seconds(30));
 }
 
 }  // namespace quillmere::test

@@ -8,9 +8,9 @@
 
 #include "platform/window.h"
 #include "platform/x11/x11_platform.h"
-#include "qt_event_loop.h"
 #include "test_desktop.h"
 #include "tests/contract/platform_contract.h"
+#include "tests/qt/qt_event_loop.h"
 
 namespace platform::contract {
 namespace {
@@ -20,7 +20,7 @@ std::unique_ptr<Platform> makeX11() {
 }
 
 void runX11(Platform& /*backend*/, double seconds) {
-  x11::qt_test::runEventLoopFor(seconds);
+  qt::test::runEventLoopFor(seconds);
 }
 
 // A normal window of another client, which the window manager focuses once it is mapped.

@@ -13,13 +13,13 @@
 
 #include "platform/x11/window_server.h"
 #include "platform/x11/x11_platform.h"
-#include "qt_event_loop.h"
 #include "test_desktop.h"
+#include "tests/qt/qt_event_loop.h"
 
 namespace platform::x11 {
 namespace {
 
-constexpr auto runFor = qt_test::runEventLoopFor;
+constexpr auto runFor = qt::test::runEventLoopFor;
 using quillmere::test::TestDesktop;
 constexpr QRect kFrame(10, 10, 200, 100);
 

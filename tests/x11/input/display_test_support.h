@@ -7,12 +7,12 @@
 #include <utility>
 #include <vector>
 
-#include "../qt_event_loop.h"
+#include "tests/qt/qt_event_loop.h"
 
 namespace quillmere::test {
 
-using platform::x11::qt_test::runEventLoopFor;
-using platform::x11::qt_test::waitUntil;
+using platform::qt::test::runEventLoopFor;
+using platform::qt::test::waitUntil;
 
 // Runs xdotool on the private display and waits for it to finish.
 bool xdotool(const QStringList& arguments);

@@ -20,8 +20,8 @@
 
 #include "../../render/render_helpers.h"
 #include "../private_display.h"
-#include "../qt_event_loop.h"
 #include "../test_desktop.h"
+#include "tests/qt/qt_event_loop.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ using quillmere::test::PrivateDisplay;
 using quillmere::test::PrivateEnvironment;
 using quillmere::test::TestDesktop;
 using Variables = std::vector<std::pair<std::string, std::string>>;
-using platform::x11::qt_test::waitUntil;
+using platform::qt::test::waitUntil;
 namespace helpers = platform::render::testing;
 
 constexpr double kIntensity = 0.7;

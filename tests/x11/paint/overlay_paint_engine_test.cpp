@@ -9,13 +9,13 @@
 
 #include "../../render/render_helpers.h"
 #include "../private_display.h"
-#include "../qt_event_loop.h"
 #include "../test_desktop.h"
+#include "tests/qt/qt_event_loop.h"
 
 namespace {
 
+using platform::qt::test::waitUntil;
 using platform::x11::OverlayPaintEngine;
-using platform::x11::qt_test::waitUntil;
 using quillmere::test::blue;
 using quillmere::test::green;
 using quillmere::test::kCompositor;

@@ -1,11 +1,11 @@
-#include "qt_event_loop.h"
+#include "tests/qt/qt_event_loop.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
 
-namespace platform::x11::qt_test {
+namespace platform::qt::test {
 
 // The loop sleeps between looks, so that a test that waits leaves the processor to the
 // programs it waits for.
@@ -28,4 +28,4 @@ void runEventLoopFor(double seconds) {
   loop.exec();
 }
 
-}  // namespace platform::x11::qt_test
+}  // namespace platform::qt::test

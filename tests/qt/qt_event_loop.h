@@ -3,7 +3,7 @@
 #include <chrono>
 #include <functional>
 
-namespace platform::x11::qt_test {
+namespace platform::qt::test {
 
 // Runs Qt's event loop until the condition holds or the time is up; returns the condition.
 bool waitUntil(const std::function<bool()>& condition,
@@ -12,4 +12,4 @@ bool waitUntil(const std::function<bool()>& condition,
 // Handles Qt's events and timers for the given time, as the event loop would.
 void runEventLoopFor(double seconds);
 
-}  // namespace platform::x11::qt_test
+}  // namespace platform::qt::test
