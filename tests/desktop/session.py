@@ -16,8 +16,7 @@ import tempfile
 import time
 
 NOBODY = 65534
-BUS_CONFIG = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "x11",
-                          "session-bus.conf")
+BUS_CONFIG = os.path.join(os.path.dirname(os.path.abspath(__file__)), "session-bus.conf")
 _PRIVATE_DIRS = (("HOME", "home"), ("XDG_CONFIG_HOME", "config"), ("XDG_DATA_HOME", "data"),
                  ("XDG_CACHE_HOME", "cache"), ("XDG_STATE_HOME", "state"),
                  ("XDG_RUNTIME_DIR", "runtime"))
