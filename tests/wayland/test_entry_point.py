@@ -35,9 +35,6 @@ class EntryPointTest(unittest.TestCase):
         status, out, err = self.run_quillmere(session, ["--backend=wayland"], without_wayland)
         self.assertEqual((status, out), (1, ""))
         self.assert_one_line(err, "WAYLAND_DISPLAY is not set")
-        status, out, err = self.run_quillmere(session, ["--backend=mir"])
-        self.assertEqual((status, out), (2, ""))
-        self.assertIn("unknown backend 'mir'", err)
         # None runs yet: --toggle says so at once, on this session's display.
         for args in (["--toggle"], ["--toggle", "--backend=wayland"]):
             started = time.monotonic()
