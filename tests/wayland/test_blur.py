@@ -105,27 +105,6 @@ class BlurTest(unittest.TestCase):
             self.assertEqual((320 - found[0]) % side, 0,
                              "{}: the grid misses the centre: edges {}".format(output, found))
 
-    def test_what_a_closed_window_or_an_empty_workspace_leaves_is_the_wallpaper_alone(self):
-        session = self.session()
-        driver = Driver(session)
-        faded_in(driver)
-        wallpaper = expected_over(driver, WALLPAPER)
-        window = open_window(session, "green", GREEN)
-        # Beside the window the blur shows some of its green.
-        wait_for(lambda: session.pixel("HEADLESS-1", 30, 240)[1] > wallpaper[1] + 2,
-                 "the window's colour in the blur beside it")
-        window.terminate()
-        self.wait_for_pixel(session, "HEADLESS-1", 320, 240, wallpaper,
-                            "the blur where the window was", tolerance=2)
-        self.wait_for_pixel(session, "HEADLESS-1", 30, 240, wallpaper, "the halo gone", 2)
-
-        window = open_window(session, "green", GREEN)
-        wait_for(lambda: session.pixel("HEADLESS-1", 30, 240)[1] > wallpaper[1] + 2,
-                 "the window's colour in the blur again")
-        session.swaymsg("workspace", "2")
-        self.wait_for_pixel(session, "HEADLESS-1", 320, 240, wallpaper,
-                            "the blur on an empty workspace", tolerance=2)
-
     def test_an_overlay_shown_again_while_it_is_captured_stays_out_of_the_capture(self):
         session = self.session()
         driver = Driver(session)
@@ -144,13 +123,13 @@ class BlurTest(unittest.TestCase):
             self.wait_for_pixel(session, "HEADLESS-1", 320, 240, wallpaper,
                                 "the blur of the wallpaper alone", tolerance=2)
 
-    def test_a_window_moved_without_an_event_leaves_no_ghost(self):
+    def test_a_window_moved_without_an_event_closed_or_on_another_workspace_leaves_no_ghost(self):
         session = self.session('for_window [title="mover"] floating enable, '
                                'resize set 200 150, move position 20 20')
         driver = Driver(session)
         faded_in(driver)
         wallpaper = expected_over(driver, WALLPAPER)
-        open_window(session, "mover", GREEN)
+        window = open_window(session, "mover", GREEN)
         # A new window is drawn a little after sway announces it; a later capture takes it in.
         wait_for(lambda: session.pixel("HEADLESS-1", 60 + 200 + 6, 130)[1] > wallpaper[1] + 2,
                  "the new window's colour in the blur beside it")
@@ -158,6 +137,20 @@ class BlurTest(unittest.TestCase):
         session.swaymsg('[title="mover"]', "move", "position", "360", "280")
         self.wait_for_pixel(session, "HEADLESS-1", 60 + 200 + 6, 130, wallpaper,
                             "the blur where the window was", tolerance=2)
+        # The same 340, 260 points further: beside it and in it once it is closed.
+        wait_for(lambda: session.pixel("HEADLESS-1", 606, 390)[1] > wallpaper[1] + 2,
+                 "the moved window's colour in the blur beside it")
+        window.terminate()
+        self.wait_for_pixel(session, "HEADLESS-1", 500, 390, wallpaper,
+                            "the blur where the closed window was", tolerance=2)
+        self.wait_for_pixel(session, "HEADLESS-1", 606, 390, wallpaper, "the halo gone", 2)
+
+        open_window(session, "green", GREEN)
+        wait_for(lambda: session.pixel("HEADLESS-1", 30, 240)[1] > wallpaper[1] + 2,
+                 "the tiled window's colour in the blur beside it")
+        session.swaymsg("workspace", "2")
+        self.wait_for_pixel(session, "HEADLESS-1", 320, 240, wallpaper,
+                            "the blur on an empty workspace", tolerance=2)
 
     def test_nothing_is_captured_in_dim_or_while_the_effect_is_off(self):
         session = self.session()
