@@ -13,7 +13,7 @@ FUZZ_ENTRY {
   const bool yInverted = input.ConsumeBool();
   const auto layout = readableFrameLayout(format, width, height, stride);
   // Larger frames take the same path; only the fuzzer's memory is spared.
-  if (!layout || layout->bytes() > (4u << 20)) return 0;
+  if (!layout || layout->bytes() > (256u << 10)) return 0;
   std::vector<std::uint8_t> frame = input.ConsumeBytes<std::uint8_t>(layout->bytes());
   frame.resize(layout->bytes());
   std::vector<std::uint8_t> image(std::size_t(layout->width) * 4 * layout->height);
