@@ -21,8 +21,7 @@ class EffectRenderingTest : public SimTest {
   void SetUp() override {
     SimTest::SetUp();
     sim->screens = {makeRect(0, 0, 800, 600)};
-    app = &makeDelegate();
-    app->setupOverlay();
+    app = &makeDelegateWithOverlays();
     window = app->overlayWindows.at(0).get();
   }
 

@@ -11,9 +11,7 @@ using platform::Rect;
 
 TEST_F(SimTest, OneOverlayPerScreenCoversItsWholeFrame) {
   sim->screens = {makeRect(0, 0, 1440, 900), makeRect(-800, 0, 800, 600)};
-  QuillmereApp& app = makeDelegate();
-  app.setupOverlay();
-
+  QuillmereApp& app = makeDelegateWithOverlays();
   ASSERT_EQ(app.overlayWindows.size(), 2u);
   for (std::size_t i = 0; i < 2; ++i) {
     platform::Window& window = *app.overlayWindows[i];
@@ -32,8 +30,7 @@ TEST_F(SimTest, OneOverlayPerScreenCoversItsWholeFrame) {
 }
 
 TEST_F(SimTest, ContentIsInPlaceBeforeTheWindowFadesInOverHalfASecond) {
-  QuillmereApp& app = makeDelegate();
-  app.setupOverlay();
+  QuillmereApp& app = makeDelegateWithOverlays();
   platform::Window& window = *app.overlayWindows[0];
   const platform::sim::SimWindow* shown = sim->findWindow(window);
   ASSERT_NE(shown, nullptr);
