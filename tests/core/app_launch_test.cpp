@@ -8,17 +8,6 @@ namespace {
 using platform::ApplicationActivationPolicy;
 using platform::kAlertFirstButtonReturn;
 using platform::kAlertSecondButtonReturn;
-using EffectMode = QuillmereApp::EffectMode;
-
-// The names and their order show in the menu; here only the way back from a name.
-TEST(EffectModeTest, InitWithRawValueMatchesExactNamesOnly) {
-  for (EffectMode mode : QuillmereApp::allCases) {
-    EXPECT_EQ(QuillmereApp::initWithRawValue(QuillmereApp::rawValue(mode)), mode);
-  }
-  for (const char* text : {"blur", "PIXELATE", "dim", "Dims", "Blu", " Dim", "Blur ", ""}) {
-    EXPECT_EQ(QuillmereApp::initWithRawValue(text), std::nullopt) << '"' << text << '"';
-  }
-}
 
 TEST_F(SimTest, TrustedLaunchRunsEveryStepInOrder) {
   sim->frontmost = platform::RunningApplication{77};

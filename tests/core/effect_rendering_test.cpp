@@ -117,15 +117,5 @@ TEST_F(EffectRenderingTest, ContentWithoutALayerShowsNoDimAndDoesNotCrash) {
   EXPECT_NE(effectView(), nullptr);
 }
 
-TEST_F(EffectRenderingTest, RebuildingLeavesTheWindowAndItsFadeAlone) {
-  sim->advance(0.2);
-  const double alphaMidFade = window->alphaValue();
-  render(EffectMode::pixelate, 0.3);
-  EXPECT_EQ(window->alphaValue(), alphaMidFade);
-  EXPECT_EQ(window->level(), -1);
-  sim->advance(0.4);
-  EXPECT_EQ(window->alphaValue(), 1.0);
-}
-
 }  // namespace
 }  // namespace quillmere

@@ -39,6 +39,11 @@ TEST_F(SimTest, ContentIsInPlaceBeforeTheWindowFadesInOverHalfASecond) {
 
   sim->advance(0.25);
   EXPECT_NEAR(window.alphaValue(), 0.5, 0.02);
+  // A rebuild of the effect leaves the fade alone.
+  const double alphaMidFade = window.alphaValue();
+  app.currentMode = QuillmereApp::EffectMode::pixelate;
+  app.updateOverlayEffect(window);
+  EXPECT_EQ(window.alphaValue(), alphaMidFade);
   sim->advance(0.24);
   EXPECT_LT(window.alphaValue(), 1.0);
   sim->advance(0.02);
