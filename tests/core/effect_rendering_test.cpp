@@ -12,7 +12,6 @@ using platform::makeRect;
 using platform::View;
 using platform::VisualEffectBlendingMode;
 using platform::VisualEffectMaterial;
-using platform::VisualEffectState;
 using platform::VisualEffectView;
 using EffectMode = QuillmereApp::EffectMode;
 
@@ -56,7 +55,6 @@ TEST_F(EffectRenderingTest, BlurAndPixelateAddOneEffectViewBehindTheWindow) {
       EXPECT_EQ(view->material(), pixelate ? VisualEffectMaterial::underWindowBackground
                                            : VisualEffectMaterial::hudWindow);
       EXPECT_EQ(view->blendingMode(), VisualEffectBlendingMode::behindWindow);
-      EXPECT_EQ(view->state(), VisualEffectState::active);
       EXPECT_EQ(view->alphaValue(), pixelate ? 1.0 : intensity);
       EXPECT_EQ(content().layer()->backgroundColor(), std::nullopt);
       if (!pixelate) {
