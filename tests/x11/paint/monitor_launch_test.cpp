@@ -2,7 +2,6 @@
 // size: each overlay covers exactly its own monitor and shows the effect over what lies
 // beneath it, every pixel and every edge, and leaves the rest of the screen alone.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <QRect>
 #include <chrono>
@@ -15,7 +14,6 @@
 #include <string>
 #include <thread>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "../../render/render_helpers.h"
@@ -27,37 +25,12 @@ namespace {
 
 using quillmere::test::hex;
 using quillmere::test::PrivateDisplay;
-using quillmere::test::PrivateEnvironment;
 using quillmere::test::TestDesktop;
 using Variables = std::vector<std::pair<std::string, std::string>>;
 using platform::qt::test::waitUntil;
 namespace helpers = platform::render::testing;
 
 constexpr double kIntensity = 0.7;
-
-// This build's quillmere on the display, with a private environment of its own and whatever the
-// test adds (Qt's scale settings).
-class QuillmereLaunch final {
- public:
-  QuillmereLaunch(const std::string& display, const Variables& extra) {
-    environment_.set("DISPLAY", display);
-    for (const auto& [name, value] : extra) environment_.set(name, value);
-    pid_ = quillmere::test::spawn({QUILLMERE_BINARY}, environment_);
-  }
-  ~QuillmereLaunch() { stop(); }
-  QuillmereLaunch(const QuillmereLaunch&) = delete;
-  QuillmereLaunch& operator=(const QuillmereLaunch&) = delete;
-
-  bool running() const { return pid_ > 0 && kill(pid_, 0) == 0; }
-  // The exit status after SIGTERM, or -1 when it did not end normally within five seconds.
-  int stop() {
-    return quillmere::test::endProcess(std::exchange(pid_, -1), std::chrono::seconds(5));
-  }
-
- private:
-  PrivateEnvironment environment_;
-  pid_t pid_ = -1;
-};
 
 struct Monitor {
   QRect rect;  // device pixels
@@ -311,15 +284,16 @@ TEST_P(MonitorLaunch, EveryMonitorShowsItsEffectAtEveryLaunch) {
   const Scale& scale = launches.scale;
   startDesktop(launches.compositor, *launches.layout, scale.xftDpi);
   if (HasFatalFailure()) return;
+  for (const auto& [name, value] : scale.environment) display_->environment().set(name, value);
   for (const Effect& effect : kEffects) {
     const std::vector<Expected> expected = expectedFor(effect, scale);
     for (int launch = 0; launch < launches.perEffect; ++launch) {
       SCOPED_TRACE(std::string(effect.name) + ", launch " + std::to_string(launch + 1));
-      QuillmereLaunch quillmere(display_->name(), scale.environment);
+      const pid_t quillmere = display_->start({QUILLMERE_BINARY});
       ASSERT_TRUE(choose(effect, scale.primaryRatio));
       EXPECT_TRUE(showsSoon(expected, scale.primaryRatio));
       EXPECT_TRUE(overlaysCoverTheMonitors());
-      EXPECT_EQ(quillmere.stop(), 0);
+      EXPECT_EQ(display_->stop(quillmere), 0);
       if (HasFailure()) return;
     }
   }
@@ -336,7 +310,7 @@ TEST_P(MonitorChanges, OverlaysFollowTheToggleAndWhatLiesBeneathButNotMonitorCha
   startDesktop(GetParam(), kPrimaryRight);
   if (HasFatalFailure()) return;
   const std::vector<Expected> blurred = expectedFor(kEffects[0], {});
-  QuillmereLaunch quillmere(display_->name(), {});
+  const pid_t quillmere = display_->start({QUILLMERE_BINARY});
   EXPECT_TRUE(showsSoon(blurred, 1.0));
   display_->run({"xdotool", "key", "super+b"});
   EXPECT_TRUE(showsSoon({}, 1.0)) << "switched off";
@@ -353,9 +327,8 @@ TEST_P(MonitorChanges, OverlaysFollowTheToggleAndWhatLiesBeneathButNotMonitorCha
   EXPECT_TRUE(
       display_->run({"xrandr", "--setmonitor", "secondary", "800/212x600/159+0+0", "none"}));
   std::this_thread::sleep_for(std::chrono::milliseconds(800));
-  EXPECT_TRUE(quillmere.running());
   EXPECT_TRUE(overlaysCoverTheMonitors()) << "after the monitors changed";
-  EXPECT_EQ(quillmere.stop(), 0);
+  EXPECT_EQ(display_->stop(quillmere), 0) << "still running, and ends cleanly";
 }
 
 INSTANTIATE_TEST_SUITE_P(TwoMonitors, MonitorChanges, ::testing::Bool(),
