@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 #include "../../render/render_helpers.h"
@@ -14,6 +13,7 @@
 
 namespace {
 
+using platform::qt::test::runEventLoopFor;
 using platform::qt::test::waitUntil;
 using platform::x11::OverlayPaintEngine;
 using quillmere::test::blue;
@@ -184,9 +184,7 @@ TEST_P(OverlayPaint, KeepsPaintingWhileWindowsBelowVanish) {
       for (xcb_window_t window : windows) other.destroy(window);
     }
   });
-  waitUntil([&, start = std::chrono::steady_clock::now()] {
-    return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(1500);
-  });
+  runEventLoopFor(1.5);
   stop = true;
   churn.join();
 
@@ -229,7 +227,7 @@ TEST_F(PaintTest, ThePainterAndTheGlobalInputReportTheServerGoingAwayOnce) {
 
   display.killServer();
   EXPECT_TRUE(waitUntil([&] { return lost >= 11; }));
-  platform::qt::test::runEventLoopFor(0.05);
+  runEventLoopFor(0.05);
   EXPECT_EQ(lost, 11);
   EXPECT_FALSE(engine->available());
   EXPECT_FALSE(input.available());
