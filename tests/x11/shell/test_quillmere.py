@@ -35,7 +35,7 @@ def install_prefix():
 
 
 def striped_wallpaper(desktop):
-    """Vertical stripes 8 pixels wide, so that blur, pixelate and dim each look different."""
+    """Vertical stripes 8 pixels wide, which every effect changes."""
     path = os.path.join(desktop.base, "stripes.png")
     subprocess.run(["convert", "-size", "16x16", "xc:#f0f0f0", "-fill", "#202020", "-draw",
                     "rectangle 0,0 7,15", "-write", "mpr:tile", "+delete", "-size",
