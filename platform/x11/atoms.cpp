@@ -9,7 +9,7 @@ namespace platform::x11 {
 
 Atoms Atoms::intern(xcb_connection_t* connection) {
   Atoms atoms;
-  const std::array<std::pair<const char*, xcb_atom_t*>, 24> names = {{
+  const std::array<std::pair<const char*, xcb_atom_t*>, 25> names = {{
       {"_NET_ACTIVE_WINDOW", &atoms.netActiveWindow},
       {"_NET_CLIENT_LIST", &atoms.netClientList},
       {"_NET_CURRENT_DESKTOP", &atoms.netCurrentDesktop},
@@ -28,6 +28,7 @@ Atoms Atoms::intern(xcb_connection_t* connection) {
       {"_COMPTON_SHADOW", &atoms.compositingShadow},
       {"_NET_WM_USER_TIME", &atoms.netWmUserTime},
       {"_MOTIF_WM_HINTS", &atoms.motifWmHints},
+      {"_NET_RESTACK_WINDOW", &atoms.netRestackWindow},
       {"_NET_WM_WINDOW_TYPE_DESKTOP", &atoms.layer.typeDesktop},
       {"_NET_WM_WINDOW_TYPE_DOCK", &atoms.layer.typeDock},
       {"_NET_WM_WINDOW_TYPE_NOTIFICATION", &atoms.layer.typeNotification},

@@ -26,6 +26,7 @@ struct Atoms {
   xcb_atom_t compositingShadow = XCB_NONE;
   xcb_atom_t netWmUserTime = XCB_NONE;
   xcb_atom_t motifWmHints = XCB_NONE;
+  xcb_atom_t netRestackWindow = XCB_NONE;
   LayerAtoms layer;
 
   // Interns all of them with one round trip; atoms the server refuses stay XCB_NONE.

@@ -38,18 +38,17 @@ void OverlayRestacker::otherWindowRestacked() {
   for (auto& entry : overlays_) entry.second.requested.reset();
 }
 
-void OverlayRestacker::restack(const WindowStack& stack, const std::vector<StackEntry>& bottomToTop,
+void OverlayRestacker::restack(const std::vector<StackEntry>& bottomToTop,
                                xcb_timestamp_t serverTime) {
-  for (auto& [window, overlay] : overlays_) {
-    restackOne(window, overlay, stack, bottomToTop, serverTime);
-  }
+  for (auto& [window, overlay] : overlays_) restackOne(window, overlay, bottomToTop, serverTime);
 }
 
-void OverlayRestacker::restackOne(xcb_window_t window, Overlay& overlay, const WindowStack& stack,
+void OverlayRestacker::restackOne(xcb_window_t window, Overlay& overlay,
                                   const std::vector<StackEntry>& bottomToTop,
                                   xcb_timestamp_t serverTime) {
   const OverlayState state = overlay.state();
-  if (!state.onScreen || !stack.contains(window)) return;
+  auto isOverlay = [window](const StackEntry& entry) { return entry.window == window; };
+  if (!state.onScreen || std::none_of(bottomToTop.begin(), bottomToTop.end(), isOverlay)) return;
   const std::optional<xcb_window_t> reference = restackReference(bottomToTop, state.level);
   if (isPlacedFor(bottomToTop, window, reference)) return;
   ++restacksAsked_;
@@ -70,7 +69,11 @@ void OverlayRestacker::restackOne(xcb_window_t window, Overlay& overlay, const W
   overlay.lastRestack = now;
   overlay.restackedLevel = state.level;
   if (overlay.managed) {
-    restackManaged(window, overlay, state.level, reference, serverTime);
+    const auto referenceEntry = std::find_if(
+        bottomToTop.begin(), bottomToTop.end(),
+        [&](const StackEntry& entry) { return reference && entry.window == *reference; });
+    restackManaged(window, overlay, state.level,
+                   referenceEntry == bottomToTop.end() ? nullptr : &*referenceEntry, serverTime);
     return;
   }
   // The reference is a child of the root, a frame and never a client, so this cannot BadMatch.
@@ -104,9 +107,9 @@ void OverlayRestacker::sendToWindowManager(xcb_window_t window, xcb_atom_t type,
 // (below, among or above normal windows), the place directly below the reference. Asked once
 // per change; a window manager that places it elsewhere is left to do so.
 void OverlayRestacker::restackManaged(xcb_window_t window, Overlay& overlay, std::int64_t level,
-                                      std::optional<xcb_window_t> reference,
-                                      xcb_timestamp_t serverTime) {
-  const auto request = std::make_pair(level, reference);
+                                      const StackEntry* reference, xcb_timestamp_t serverTime) {
+  const auto request = std::make_pair(
+      level, reference ? std::optional<xcb_window_t>(reference->window) : std::nullopt);
   if (overlay.requested == request) return;
   overlay.requested = request;
   constexpr std::uint32_t kRemove = 0, kAdd = 1, kFromPager = 2;
@@ -119,6 +122,17 @@ void OverlayRestacker::restackManaged(xcb_window_t window, Overlay& overlay, std
       const xcb_atom_t state = band < 0 ? atoms_.layer.stateBelow : atoms_.layer.stateAbove;
       sendToWindowManager(window, atoms_.netWmState, {kAdd, state, XCB_NONE, kFromPager, 0});
     }
+  }
+  // A pager's restack is honoured whatever the focus-stealing prevention thinks of our user
+  // time; it names the reference by the window its frame holds. Below normal windows the
+  // overlay belongs on top of its layer, above windows of the layer that another application's
+  // activation raised.
+  if (siblingRestacks_ && atoms_.netRestackWindow != XCB_NONE) {
+    const xcb_window_t sibling = reference && band >= 0 ? reference->client : XCB_NONE;
+    const std::uint32_t detail = sibling != XCB_NONE ? XCB_STACK_MODE_BELOW : XCB_STACK_MODE_ABOVE;
+    sendToWindowManager(window, atoms_.netRestackWindow, {kFromPager, sibling, detail, 0, 0});
+    xcb_flush(connection_);
+    return;
   }
   // WORKAROUND(mutter): it honours a client's restack only from a window whose user time is
   // not older than the active window's, ignores the sibling and _NET_RESTACK_WINDOW: the

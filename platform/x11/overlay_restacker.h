@@ -38,6 +38,9 @@ class OverlayRestacker final {
   OverlayRestacker& operator=(const OverlayRestacker&) = delete;
 
   // A managed overlay is one the window manager frames and places (see restackManaged).
+  // With sibling restacks the window manager is asked to put it directly below the reference,
+  // as a pager asks; without, only to the top or the bottom of its layer.
+  void setSiblingRestacks(bool siblingRestacks) { siblingRestacks_ = siblingRestacks; }
   void add(xcb_window_t window, std::function<OverlayState()> state, bool managed);
   void remove(xcb_window_t window);
   bool empty() const { return overlays_.empty(); }
@@ -49,9 +52,9 @@ class OverlayRestacker final {
   // overlays with it: they are asked again.
   void otherWindowRestacked();
   // Moves every overlay that stands out of its place in `bottomToTop`, the stack as the
-  // server last told it; `serverTime` is the latest server time seen.
-  void restack(const WindowStack& stack, const std::vector<StackEntry>& bottomToTop,
-               xcb_timestamp_t serverTime);
+  // server last told it, where a managed overlay's frame stands as the overlay itself;
+  // `serverTime` is the latest server time seen.
+  void restack(const std::vector<StackEntry>& bottomToTop, xcb_timestamp_t serverTime);
 
   // How often an overlay was found out of its place and a restack asked for, whether sent at
   // once or held back for the interval (for tests and benchmarks).
@@ -68,10 +71,10 @@ class OverlayRestacker final {
     int band = -1;  // -1 below normal windows, 0 among them, 1 above them
   };
 
-  void restackOne(xcb_window_t window, Overlay& overlay, const WindowStack& stack,
-                  const std::vector<StackEntry>& bottomToTop, xcb_timestamp_t serverTime);
+  void restackOne(xcb_window_t window, Overlay& overlay, const std::vector<StackEntry>& bottomToTop,
+                  xcb_timestamp_t serverTime);
   void restackManaged(xcb_window_t window, Overlay& overlay, std::int64_t level,
-                      std::optional<xcb_window_t> reference, xcb_timestamp_t serverTime);
+                      const StackEntry* reference, xcb_timestamp_t serverTime);
   void sendToWindowManager(xcb_window_t window, xcb_atom_t type,
                            const std::array<std::uint32_t, 5>& data);
 
@@ -81,6 +84,7 @@ class OverlayRestacker final {
   QTimer timer_;
   std::unordered_map<xcb_window_t, Overlay> overlays_;
   std::uint64_t restacksAsked_ = 0;
+  bool siblingRestacks_ = false;
 };
 
 }  // namespace platform::x11

@@ -172,7 +172,7 @@ void WindowServer::handleEvent(const xcb_generic_event_t* event) {
       if (predatesStackSnapshot(event)) return;
       if (stack_.isDirectlyAbove(e->window, e->above_sibling)) return;  // moved or resized only
       // Another window moved in the stack: a change the managed overlays may be asked for.
-      if (!restacker_->contains(e->window)) restacker_->otherWindowRestacked();
+      if (overlayOf(e->window) == XCB_NONE) restacker_->otherWindowRestacked();
       if (!stack_.restacked(e->window, e->above_sibling)) stackDirty_ = true;
       orderChanged_ = true;
       return;
@@ -307,7 +307,12 @@ void WindowServer::readWindowManager() {
               : std::string_view();
       // WORKAROUND(mutter): its compositor paints override-redirect windows above every
       // managed window and moves one placed between frames back above them at once.
-      overlaysMustBeManaged_ = text.starts_with("Mutter") || text.starts_with("GNOME Shell");
+      // WORKAROUND(kwin_x11): its compositor, too, paints them in a layer above every managed
+      // window, whatever the X order; it honours a pager's restack below a sibling.
+      const bool kwin = text.starts_with("KWin");
+      overlaysMustBeManaged_ =
+          kwin || text.starts_with("Mutter") || text.starts_with("GNOME Shell");
+      restacker_->setSiblingRestacks(kwin);
     }
   }
   if (running != windowManagerRunning_) {
@@ -473,10 +478,19 @@ bool WindowServer::canBeSeen(const TopLevel& top) const {
 
 xcb_window_t WindowServer::propertyWindowOf(xcb_window_t topLevel) const {
   auto found = topLevels_.find(topLevel);
-  if (found == topLevels_.end() || restacker_->contains(topLevel)) return XCB_NONE;
+  if (found == topLevels_.end() || overlayOf(topLevel) != XCB_NONE) return XCB_NONE;
   if (found->second.overrideRedirect || !windowManagerRunning_) return topLevel;
   auto client = clientOfFrame_.find(topLevel);
   return client == clientOfFrame_.end() ? XCB_NONE : client->second;
+}
+
+xcb_window_t WindowServer::overlayOf(xcb_window_t topLevel) const {
+  if (restacker_->contains(topLevel)) return topLevel;
+  auto client = clientOfFrame_.find(topLevel);
+  if (client != clientOfFrame_.end() && restacker_->contains(client->second)) {
+    return client->second;
+  }
+  return XCB_NONE;
 }
 
 void WindowServer::readClientProperties() {
@@ -594,9 +608,12 @@ void WindowServer::rebuildList() {
     const xcb_window_t window = *it;
     StackEntry entry{window, std::nullopt};
     WindowInfo info;
-    if (const auto state = restacker_->stateOf(window)) {
+    const xcb_window_t overlay = overlayOf(window);
+    // A managed overlay's frame stands in the stack as the overlay itself.
+    if (overlay != XCB_NONE) entry.window = overlay;
+    if (const auto state = restacker_->stateOf(overlay)) {
       if (state->onScreen) {
-        info = WindowInfo{{std::string(kWindowNumberKey), std::int64_t{window}},
+        info = WindowInfo{{std::string(kWindowNumberKey), std::int64_t{overlay}},
                           {std::string(kWindowOwnerPidKey), std::int64_t{ownPid_}},
                           {std::string(kWindowLayerKey), state->level},
                           {std::string(kWindowAlphaKey), state->alpha}};
@@ -617,6 +634,7 @@ void WindowServer::rebuildList() {
           const std::int32_t layer =
               layerForWindow(properties, top->second.overrideRedirect, atoms_.layer);
           entry.layer = layer;
+          entry.client = owner;
           info = WindowInfo{{std::string(kWindowNumberKey), std::int64_t{owner}},
                             {std::string(kWindowLayerKey), std::int64_t{layer}}};
           const auto pid = properties.pid ? properties.pid : client->second->resourcePid;
@@ -669,7 +687,7 @@ void WindowServer::overlayAlphaDidChange() {
 void WindowServer::restackOverlays() {
   if (restacker_->empty()) return;
   if (!listValid_) rebuildList();
-  restacker_->restack(stack_, entries_, lastServerTime_);
+  restacker_->restack(entries_, lastServerTime_);
 }
 
 }  // namespace platform::x11

@@ -108,6 +108,8 @@ class WindowServer final : public QObject {
   std::optional<ProcessId> processIdOf(xcb_window_t window);
   // The window whose properties describe this top-level, or none.
   xcb_window_t propertyWindowOf(xcb_window_t topLevel) const;
+  // The overlay that is this root child or that its frame holds, or none.
+  xcb_window_t overlayOf(xcb_window_t topLevel) const;
   void rebuildList();
   void restackOverlays();
   bool anythingDirty() const;

@@ -42,6 +42,7 @@ bool liesOnAnyMonitor(const PixelRect& window, const std::vector<PixelRect>& mon
 struct StackEntry {
   xcb_window_t window = XCB_NONE;
   std::optional<std::int64_t> layer;
+  xcb_window_t client = XCB_NONE;  // the window a frame holds, when it is known
 };
 
 // The lowest counted window, bottom to top, whose layer is above `level`; the overlay at that

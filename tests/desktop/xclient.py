@@ -132,16 +132,23 @@ class XClient:
                 return current.id
             current = parent
 
-    def overlays(self):
+    def overlays(self, parent=None, depth=3):
+        """Our overlays among the root's children, or inside the frames that hold them."""
         found = []
-        for child in self.root.query_tree().children:
+        try:
+            children = (parent or self.root).query_tree().children
+        except Exception:  # noqa: BLE001 - gone in between
+            return found
+        for child in children:
             try:
                 wm_class = child.get_wm_class()
+                if wm_class and wm_class[0] == "quillmere" and \
+                        child.get_wm_name() == "Quillmere overlay":
+                    found.append(child.id)
+                elif depth > 1:
+                    found += self.overlays(child, depth - 1)
             except Exception:  # noqa: BLE001 - gone in between
                 continue
-            if wm_class and wm_class[0] == "quillmere" and \
-                    child.get_wm_name() == "Quillmere overlay":
-                found.append(child.id)
         return found
 
     def index(self, window_id):

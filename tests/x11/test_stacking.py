@@ -116,11 +116,7 @@ class Stacking(unittest.TestCase):
                  "above the desktop", SETTLE)
         # What is seen: the desktop under the effect, the active window clear of it. marco's
         # compositor often leaves the desktop window uncovered after the launch, whatever the X
-        # order; the effect shows there once the overlay is pulled up (test 2). kwin_x11's
-        # OpenGL compositing now and then keeps showing the overlay over the active window
-        # after it went below (about one run in six), as in test 2; left unchecked there.
-        if WM == "kwin":
-            return
+        # order; the effect shows there once the overlay is pulled up (test 2).
         points = [(*self.inside(self.normal, 200, 200), NORMAL, False)]
         if WM != "marco":
             points.append((50, 800, DESKTOP, True))
@@ -129,13 +125,11 @@ class Stacking(unittest.TestCase):
     def test_2_pulled_up_below_the_front_applications_floating_window_and_back(self):
         self.activate(self.floating)
         self.wait_directly_below(self.floating, then_above=self.normal)
-        # kwin_x11's OpenGL compositing paints the pulled-up overlay over the floating window
-        # too, whatever the X order (it did so before as well); what it shows is left
-        # unchecked there.
-        if WM != "kwin":
-            self.wait_covered([(*self.inside(self.normal, 200, 200), NORMAL, True),
-                               (*self.inside(self.floating, 150, 100), FLOATING, False)],
-                              "the effect covers the normal window and not the floating one")
+        # kwin_x11's OpenGL compositing paints an override-redirect overlay over every
+        # managed window whatever the X order, so this pins that the overlay is managed there.
+        self.wait_covered([(*self.inside(self.normal, 200, 200), NORMAL, True),
+                           (*self.inside(self.floating, 150, 100), FLOATING, False)],
+                          "the effect covers the normal window and not the floating one")
         # Clicks still go through to the window the overlay now covers.
         self.c.drain_events()
         x, y = self.inside(self.normal, 200, 350)
