@@ -469,7 +469,7 @@ def main():
     parser.add_argument("--only", default="activation,idle,capture,effect,flicker,move")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
-    quillmere = os.path.abspath(args.quillmere or os.path.join(build, "platform/x11/quillmere"))
+    quillmere = os.path.abspath(args.quillmere or os.path.join(build, "bin/quillmere"))
     parts = args.only.split(",")
     if "activation" in parts:
         activation_and_quiet_ipc(build)

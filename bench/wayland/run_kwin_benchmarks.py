@@ -364,7 +364,7 @@ def main():
     parser.add_argument("--only", default="activation,layers,idle")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
-    quillmere = os.path.abspath(args.quillmere or os.path.join(build, "platform/x11/quillmere"))
+    quillmere = os.path.abspath(args.quillmere or os.path.join(build, "bin/quillmere"))
     parts = args.only.split(",")
     print("load average at the start: {:.2f} {:.2f} {:.2f} on {} cores (shared)".format(
         *os.getloadavg(), os.cpu_count()))

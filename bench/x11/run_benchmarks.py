@@ -49,7 +49,7 @@ def idle_cpu(build, seconds):
         client = XClient(desk.display)
         for i in range(20):
             client.window(pid=7000 + i, x=30 * i, y=20 * i, name="window %d" % i)
-        app = desk.spawn([os.path.join(build, "platform/x11/quillmere")])
+        app = desk.spawn([os.path.join(build, "bin/quillmere")])
         time.sleep(3)  # launch and fade-in
         start_cpu, start = cpu_seconds(app.pid), time.monotonic()
         time.sleep(seconds)

@@ -54,7 +54,8 @@ RawProperty rawProperty(const xcb_get_property_reply_t* reply) {
 std::optional<std::vector<xcb_atom_t>> readAtomList(const RawProperty& property) {
   if (!isList32(property, XCB_ATOM_ATOM)) return std::nullopt;
   std::vector<xcb_atom_t> atoms(property.length);
-  std::memcpy(atoms.data(), property.data, atoms.size() * sizeof(xcb_atom_t));
+  // An empty list (a window without states) has no storage to copy into.
+  if (!atoms.empty()) std::memcpy(atoms.data(), property.data, atoms.size() * sizeof(xcb_atom_t));
   return atoms;
 }
 

@@ -38,7 +38,9 @@ const WindowInfo* findRecord(const WindowInfoList& list, WindowNumber number) {
 
 }  // namespace
 
-TEST_P(PlatformContractTest, ScreensAreInGlobalPointsWithThePrimaryAtTheOrigin) {
+// Screens in global points with the primary at the origin; windows with distinct, stable
+// numbers that keep their last level, listed while visible with well-typed values.
+TEST_P(PlatformContractTest, ScreensAndOwnWindowsAsTheCoreReadsThem) {
   std::vector<Rect> screens = currentPlatform().screenFrames();
   ASSERT_FALSE(screens.empty());
   for (const Rect& screen : screens) {
@@ -48,29 +50,22 @@ TEST_P(PlatformContractTest, ScreensAreInGlobalPointsWithThePrimaryAtTheOrigin) 
   EXPECT_TRUE(std::any_of(screens.begin(), screens.end(), [](const Rect& r) {
     return r.origin == Point{0.0, 0.0};
   }));
-}
 
-TEST_P(PlatformContractTest, WindowsHaveDistinctStableNumbersAndKeepTheirLastLevel) {
-  Rect screen = currentPlatform().screenFrames().at(0);
-  auto first = makeOverlay(screen, -1);
-  auto second = makeOverlay(screen, -1);
+  auto first = makeOverlay(screens.at(0), -1);
+  auto second = makeOverlay(screens.at(0), -1);
   const WindowNumber number = first->windowNumber();
   EXPECT_GT(number, 0);
   EXPECT_NE(number, second->windowNumber());
   first->setLevel(3);
   first->setLevel(5);
-  runFor(0.05);
+  runFor(0.2);
   EXPECT_EQ(first->windowNumber(), number);
   EXPECT_EQ(first->level(), 5);
-}
 
-TEST_P(PlatformContractTest, OwnVisibleWindowsAreListedWithWellTypedValues) {
-  auto window = makeOverlay(currentPlatform().screenFrames().at(0), -1);
-  runFor(0.2);
   auto list = copyWindowInfo(kWindowListOptionOnScreenOnly | kWindowListExcludeDesktopElements,
                              kNullWindowId);
   ASSERT_NE(list, nullptr);
-  const WindowInfo* record = findRecord(*list, window->windowNumber());
+  const WindowInfo* record = findRecord(*list, number);
   ASSERT_NE(record, nullptr);
   for (const auto& [key, value] : *record) {
     if (key == kWindowAlphaKey) {

@@ -12,7 +12,6 @@ using platform::makeRect;
 using platform::View;
 using platform::VisualEffectBlendingMode;
 using platform::VisualEffectMaterial;
-using platform::VisualEffectState;
 using platform::VisualEffectView;
 using EffectMode = QuillmereApp::EffectMode;
 
@@ -21,8 +20,7 @@ class EffectRenderingTest : public SimTest {
   void SetUp() override {
     SimTest::SetUp();
     sim->screens = {makeRect(0, 0, 800, 600)};
-    app = &makeDelegate();
-    app->setupOverlay();
+    app = &makeDelegateWithOverlays();
     window = app->overlayWindows.at(0).get();
   }
 
@@ -57,7 +55,6 @@ TEST_F(EffectRenderingTest, BlurAndPixelateAddOneEffectViewBehindTheWindow) {
       EXPECT_EQ(view->material(), pixelate ? VisualEffectMaterial::underWindowBackground
                                            : VisualEffectMaterial::hudWindow);
       EXPECT_EQ(view->blendingMode(), VisualEffectBlendingMode::behindWindow);
-      EXPECT_EQ(view->state(), VisualEffectState::active);
       EXPECT_EQ(view->alphaValue(), pixelate ? 1.0 : intensity);
       EXPECT_EQ(content().layer()->backgroundColor(), std::nullopt);
       if (!pixelate) {
@@ -116,16 +113,6 @@ TEST_F(EffectRenderingTest, ContentWithoutALayerShowsNoDimAndDoesNotCrash) {
   EXPECT_TRUE(content().subviews().empty());
   render(EffectMode::blur, 0.7);
   EXPECT_NE(effectView(), nullptr);
-}
-
-TEST_F(EffectRenderingTest, RebuildingLeavesTheWindowAndItsFadeAlone) {
-  sim->advance(0.2);
-  const double alphaMidFade = window->alphaValue();
-  render(EffectMode::pixelate, 0.3);
-  EXPECT_EQ(window->alphaValue(), alphaMidFade);
-  EXPECT_EQ(window->level(), -1);
-  sim->advance(0.4);
-  EXPECT_EQ(window->alphaValue(), 1.0);
 }
 
 }  // namespace

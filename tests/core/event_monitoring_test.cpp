@@ -42,8 +42,7 @@ class MonitoringTest : public SimTest {
   void SetUp() override {
     SimTest::SetUp();
     sim->frontmost = RunningApplication{77};
-    app = &makeDelegate();
-    app->setupOverlay();
+    app = &makeDelegateWithOverlays();
     app->startMonitoring();
   }
   QuillmereApp* app = nullptr;

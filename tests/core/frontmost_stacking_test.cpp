@@ -67,8 +67,7 @@ class StackingTest : public SimTest {
   void SetUp() override {
     SimTest::SetUp();
     sim->screens = {platform::makeRect(0, 0, 1440, 900), platform::makeRect(1440, 0, 800, 600)};
-    app = &makeDelegate();
-    app->setupOverlay();
+    app = &makeDelegateWithOverlays();
     sim->frontmost = platform::RunningApplication{static_cast<platform::ProcessId>(kFrontPid)};
   }
 
@@ -100,26 +99,17 @@ TEST_F(StackingTest, FirstQualifyingWindowOfTheFrontmostApplicationDecides) {
   app->updateFocus();
   EXPECT_EQ(levels(), (std::vector<platform::WindowLevel>{2, 2}));
 
+  // The highest layer there is still leaves a level below it.
+  setWindows({windowInfo(6, kFrontPid, 2147483647)});
+  app->updateFocus();
+  EXPECT_EQ(levels()[0], 2147483646);
+
   // A record without layer or alpha is an opaque window at the normal level, and decides.
   setWindows({{{std::string(platform::kWindowOwnerPidKey), kFrontPid},
                {std::string(platform::kWindowNumberKey), std::int64_t{9}}},
               windowInfo(10, kFrontPid, 5)});
   app->updateFocus();
   EXPECT_EQ(levels(), (std::vector<platform::WindowLevel>{-1, -1}));
-}
-
-TEST_F(StackingTest, AlphaThresholdAndLayerBoundaries) {
-  struct Case {
-    double alpha;
-    std::int64_t layer;
-    platform::WindowLevel expected;
-  };
-  for (Case c : {Case{0.01, 4, 3}, Case{0.0099, 4, -1}, Case{0.0, 4, -1}, Case{1.0, 0, -1},
-                 Case{1.0, -1, -1}, Case{1.0, 1, 0}, Case{1.0, 2147483647, 2147483646}}) {
-    setWindows({windowInfo(9, kFrontPid, c.layer, c.alpha)});
-    app->updateFocus();
-    EXPECT_EQ(levels()[0], c.expected) << "alpha " << c.alpha << " layer " << c.layer;
-  }
 }
 
 TEST_F(StackingTest, OverlaysNeverChooseThemselves) {

@@ -11,16 +11,12 @@ using platform::Rect;
 
 TEST_F(SimTest, OneOverlayPerScreenCoversItsWholeFrame) {
   sim->screens = {makeRect(0, 0, 1440, 900), makeRect(-800, 0, 800, 600)};
-  QuillmereApp& app = makeDelegate();
-  app.setupOverlay();
-
+  QuillmereApp& app = makeDelegateWithOverlays();
   ASSERT_EQ(app.overlayWindows.size(), 2u);
   for (std::size_t i = 0; i < 2; ++i) {
     platform::Window& window = *app.overlayWindows[i];
     const Rect screen = sim->screens[i];
     EXPECT_EQ(window.frame(), screen);
-    EXPECT_EQ(window.backgroundColor(), platform::Color::clearColor());
-    EXPECT_TRUE(window.ignoresMouseEvents());
     EXPECT_EQ(window.level(), -1);
     EXPECT_TRUE(window.isVisible());
 
@@ -32,8 +28,7 @@ TEST_F(SimTest, OneOverlayPerScreenCoversItsWholeFrame) {
 }
 
 TEST_F(SimTest, ContentIsInPlaceBeforeTheWindowFadesInOverHalfASecond) {
-  QuillmereApp& app = makeDelegate();
-  app.setupOverlay();
+  QuillmereApp& app = makeDelegateWithOverlays();
   platform::Window& window = *app.overlayWindows[0];
   const platform::sim::SimWindow* shown = sim->findWindow(window);
   ASSERT_NE(shown, nullptr);
@@ -42,6 +37,11 @@ TEST_F(SimTest, ContentIsInPlaceBeforeTheWindowFadesInOverHalfASecond) {
 
   sim->advance(0.25);
   EXPECT_NEAR(window.alphaValue(), 0.5, 0.02);
+  // A rebuild of the effect leaves the fade alone.
+  const double alphaMidFade = window.alphaValue();
+  app.currentMode = QuillmereApp::EffectMode::pixelate;
+  app.updateOverlayEffect(window);
+  EXPECT_EQ(window.alphaValue(), alphaMidFade);
   sim->advance(0.24);
   EXPECT_LT(window.alphaValue(), 1.0);
   sim->advance(0.02);

@@ -40,6 +40,10 @@ class SimTest : public ::testing::Test {
   void launch() { runQuillmere(); }
   // A delegate made by hand, without launching, for operations tested alone.
   QuillmereApp& makeDelegate() { return *(delegate = std::make_shared<QuillmereApp>()); }
+  QuillmereApp& makeDelegateWithOverlays() {
+    makeDelegate().setupOverlay();
+    return delegateRef();
+  }
   QuillmereApp& delegateRef() { return *quillmere::delegate; }
 
   // A foreign window record with every key present.

@@ -9,8 +9,6 @@ shortcuts (org.kde.kglobalaccel) itself, so the bus needs nothing else."""
 
 import os
 import shutil
-import socket
-import struct
 import time
 
 from desktop.session import Session, SessionUnavailable, parse_ppm
@@ -26,7 +24,7 @@ FAKE_POINTER_TOOL = os.environ.get("QUILLMERE_KWIN_FAKE_POINTER", "")
 
 class KWinSession(Session):
     prefix = "quillmere-kwin-"
-    tools = ("kwin_wayland", "dbus-daemon", "dbus-send")
+    tools = ("kwin_wayland", "dbus-daemon", "dbus-send", "wayland-info")
 
     def __init__(self, pointer=False):
         super().__init__(bus=True, as_nobody=True)
@@ -60,7 +58,7 @@ class KWinSession(Session):
             time.sleep(0.02)
         self.startup_seconds = time.monotonic() - started
         self.env.update(WAYLAND_DISPLAY=display, QT_QPA_PLATFORM="wayland")
-        if "zwlr_layer_shell_v1" not in self.wayland_globals():
+        if "'zwlr_layer_shell_v1'" not in self.output_of("wayland-info"):
             raise SessionUnavailable("KWin offers no zwlr_layer_shell_v1")
         if self.with_pointer:
             self.hold_pointer()
@@ -75,34 +73,6 @@ class KWinSession(Session):
 
     def log_tail(self, lines=5):
         return " | ".join(self.log().splitlines()[-lines:])
-
-    def wayland_globals(self):
-        """The interfaces KWin announces, read with the Wayland wire protocol itself."""
-        path = os.path.join(self.env["XDG_RUNTIME_DIR"], self.env["WAYLAND_DISPLAY"])
-        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as conn:
-            conn.settimeout(5)
-            conn.connect(path)
-            # wl_display.get_registry(new id 2), then wl_display.sync(new id 3).
-            conn.sendall(struct.pack("<IIIII", 1, (12 << 16) | 1, 2, 1, (12 << 16) | 0) +
-                         struct.pack("<I", 3))
-            data = b""
-            interfaces = set()
-            while True:
-                chunk = conn.recv(65536)
-                if not chunk:
-                    return interfaces
-                data += chunk
-                while len(data) >= 8:
-                    sender, size_opcode = struct.unpack_from("<II", data)
-                    size, opcode = size_opcode >> 16, size_opcode & 0xFFFF
-                    if len(data) < size:
-                        break
-                    body, data = data[8:size], data[size:]
-                    if sender == 3:  # the sync's callback: every global has been announced
-                        return interfaces
-                    if sender == 2 and opcode == 0:
-                        length = struct.unpack_from("<I", body, 4)[0]
-                        interfaces.add(body[8:8 + length - 1].decode(errors="replace"))
 
     def kwin_script(self, name, source):
         """Loads and runs a KWin script of the test's own under the plugin name `name`."""

@@ -1,6 +1,6 @@
 """A program of a session whose standard output (and standard error, where piped) is read line
 by line as it comes: Quillmere, the harnesses and the probes. Lines are consumed in order
-(read_lines, expect, drain) or looked up from a mark (since, seen, wait_line, ask)."""
+(read_lines, expect) or looked up from a mark (since, seen, wait_line, ask)."""
 
 import re
 import subprocess
@@ -58,17 +58,6 @@ class LineClient:
                 if not self.lock.wait(max(0.0, deadline - time.monotonic())):
                     raise TimedOut("no line matching {!r}; the last were {}".format(
                         pattern, self.lines[-10:]))
-
-    def drain(self, settle=0.3):
-        """The lines that come until the output has been quiet for the settle time."""
-        while True:
-            count = len(self.lines)
-            time.sleep(settle)
-            with self.lock:
-                if len(self.lines) == count:
-                    got = self.lines[self.consumed:]
-                    self.consumed = len(self.lines)
-                    return got
 
     def output(self):
         with self.lock:

@@ -65,13 +65,12 @@ class MenuLayout:
         middle = round(self.separators[2] - 16)
         return self.x + 20, self.x + 180, middle
 
-    def checked_modes(self, shot=None):
+    def checked_modes(self):
         """Indexes of the mode rows that show a check mark in the left column."""
-        shot = shot or self.shot
         found = []
         for index in range(3):
             _, y = self.mode_row(index)
-            column = pixels(shot, self.x + 2, y - 7, 24, 14)
+            column = pixels(self.shot, self.x + 2, y - 7, 24, 14)
             dark = sum(1 for p in column if sum(p) < 200 and p != self.background)
             if dark >= 6:
                 found.append(index)

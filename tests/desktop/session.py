@@ -259,25 +259,12 @@ class Session:
 
 
 def parse_ppm(data):
-    """A binary PPM (P6, 8 bits) as (width, height, pixel function giving (r, g, b)); negative
-    coordinates count from the right or bottom edge."""
-    fields = []
-    at = 0
-    while len(fields) < 4:
-        while data[at:at + 1].isspace():
-            at += 1
-        if data[at:at + 1] == b"#":
-            at = data.index(b"\n", at) + 1
-            continue
-        end = at
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[at:end])
-        at = end
-    if fields[0] != b"P6" or int(fields[3]) != 255:
+    """A binary PPM (P6, 8 bits) with grim's header, one field a line, as (width, height, pixel
+    function giving (r, g, b)); negative coordinates count from the right or bottom edge."""
+    magic, size, depth, pixels = data.split(b"\n", 3)
+    if magic != b"P6" or depth != b"255":
         raise AssertionError("not an 8-bit binary PPM")
-    width, height = int(fields[1]), int(fields[2])
-    pixels = data[at + 1:]
+    width, height = (int(field) for field in size.split())
 
     def pixel(x, y):
         offset = (y % height * width + x % width) * 3

@@ -100,25 +100,16 @@ class XSession(Session):
     def start_tray(self, attempts=3):
         # WORKAROUND(trayer): now and then, with another desktop starting beside it, trayer
         # runs on but never maps its panel; another trayer on the same display then does.
-        for attempt in range(attempts):
-            log_path = os.path.join(self.base, "trayer-%d.log" % attempt)
-            with open(log_path, "wb") as log:
-                self.tray = self.spawn(["trayer", "--edge", "top", "--align", "left",
-                                        "--widthtype", "request", "--height", "28",
-                                        "--SetDockType", "true"], stderr=log)
+        for _ in range(attempts):
+            self.tray = self.spawn(["trayer", "--edge", "top", "--align", "left", "--widthtype",
+                                    "request", "--height", "28", "--SetDockType", "true"])
             try:
                 wait_for(lambda: self.output_of("xdotool", "search", "--onlyvisible", "--class",
                                                 "trayer"), "the tray host", timeout=5.0)
                 return
             except TimedOut:
-                running = self.tray.poll() is None
                 self.stop_tray()
-                if attempt + 1 < attempts:
-                    continue
-                with open(log_path, errors="replace") as log:
-                    said = log.read()[-2000:]
-                raise TimedOut("timed out waiting for the tray host, %d times (the last trayer %s; "
-                               "it said: %r)" % (attempts, "ran on" if running else "ended", said))
+        raise TimedOut("timed out waiting for the tray host, %d times" % attempts)
 
     def stop_tray(self):
         if self.tray is not None:

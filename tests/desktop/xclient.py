@@ -20,8 +20,8 @@ class XClient:
         return self.d.intern_atom(name)
 
     def window(self, pid=None, types=(), states=(), x=100, y=100, w=300, h=200,
-               override_redirect=False, name="test window", opacity=None, map=True,
-               events=0, color=None, input_only=False):
+               override_redirect=False, name="test window", events=0, color=None,
+               input_only=False):
         """color: 0xRRGGBB on the 24-bit TrueColor screen of the private Xvfb."""
         if input_only:
             win = self.root.create_window(x, y, w, h, 0, 0, X.InputOnly, X.CopyFromParent,
@@ -43,11 +43,7 @@ class XClient:
         if states:
             win.change_property(self.atom("_NET_WM_STATE"), Xatom.ATOM, 32,
                                 [self.atom("_NET_WM_STATE_" + s) for s in states])
-        if opacity is not None:
-            win.change_property(self.atom("_NET_WM_WINDOW_OPACITY"), Xatom.CARDINAL, 32,
-                                [opacity])
-        if map:
-            win.map()
+        win.map()
         self.d.sync()
         return win
 
@@ -57,6 +53,14 @@ class XClient:
                                        data=(32, [2, X.CurrentTime, 0, 0, 0]))
         self.root.send_event(message, event_mask=X.SubstructureRedirectMask |
                              X.SubstructureNotifyMask)
+        self.d.sync()
+
+    def request_close(self, window_id):
+        """Asks the window to close, as a window manager's close button does."""
+        window = self.d.create_resource_object("window", window_id)
+        window.send_event(xevent.ClientMessage(
+            window=window, client_type=self.atom("WM_PROTOCOLS"),
+            data=(32, [self.atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0])))
         self.d.sync()
 
     def set_active_window_property(self, *window_ids):
@@ -143,12 +147,3 @@ class XClient:
     def index(self, window_id):
         order = self.stacking()
         return order.index(window_id) if window_id in order else -1
-
-    def wait_until(self, predicate, what, timeout=5.0):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if predicate():
-                return
-            time.sleep(0.02)
-        raise AssertionError("timed out waiting until " + what + "; stacking " +
-                             str([hex(w) for w in self.stacking()]))

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QApplication>
 #include <QSlider>
 #include <QWidgetAction>
 
@@ -25,26 +24,11 @@ class Receiver final : public ApplicationDelegate {
   int performed = 0;
 };
 
-// Widgets need an application; it reaches for no display and no bus of the caller's.
-void ensureQtApplication() {
-  static int argc = 1;
-  static char name[] = "tray_menu_test";
-  static char* argv[] = {name, nullptr};
-  if (QApplication::instance() != nullptr) return;
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  qunsetenv("DISPLAY");
-  qunsetenv("WAYLAND_DISPLAY");
-  // Without any address libdbus would start a bus of its own.
-  qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/no-bus");
-  static QApplication app(argc, argv);
-}
-
 std::shared_ptr<MenuItem> item(std::string title, std::string action, std::string key = "") {
   return MenuItem::create(std::move(title), std::move(action), std::move(key));
 }
 
 TEST(TrayMenu, RowsAsQtHoldsThemFollowTheModel) {
-  ensureQtApplication();
   auto receiver = std::make_shared<Receiver>();
   Application::sharedApplication().setDelegate(receiver);
 

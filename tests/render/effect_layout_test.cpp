@@ -29,7 +29,6 @@ TEST(ContentSnapshot, ReadsTheDimTintTheEffectViewAndThePixellateFilterOnItsLaye
 
   auto effect = VisualEffectView::create(insetRect(content->bounds(), -100, -100));
   effect->setMaterial(VisualEffectMaterial::hudWindow);
-  effect->setState(VisualEffectState::active);
   effect->setAlphaValue(0.7);
   effect->setWantsLayer(true);
   auto filter = Filter::filterWithName(kPixellateFilterName);
@@ -42,7 +41,6 @@ TEST(ContentSnapshot, ReadsTheDimTintTheEffectViewAndThePixellateFilterOnItsLaye
   ASSERT_TRUE(snapshot.effectView && snapshot.effectView->pixellate);
   EXPECT_EQ(snapshot.effectView->frame, insetRect(content->bounds(), -100, -100));
   EXPECT_EQ(snapshot.effectView->material, VisualEffectMaterial::hudWindow);
-  EXPECT_EQ(snapshot.effectView->state, VisualEffectState::active);
   EXPECT_EQ(snapshot.effectView->alpha, 0.7);
   EXPECT_EQ(snapshot.effectView->pixellate->scale, 42.0);
   EXPECT_EQ(snapshot.effectView->pixellate->center, (FilterVector{500.0, 400.0}));

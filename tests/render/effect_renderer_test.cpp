@@ -42,20 +42,6 @@ std::vector<NamedContent> allContents() {
   };
 }
 
-TEST(EffectRenderer, DimsWhiteToTheExpectedLevels) {
-  struct Case {
-    double intensity;
-    int level;
-  };
-  for (Case c : {Case{0.7, 94}, Case{0.1, 232}}) {
-    const Image white = testing::uniformImage(9, 3, 255, 255, 255);
-    const Image out =
-        testing::finalPixels(testing::dimContent({9, 3}, c.intensity), white, 1.0, 1.0);
-    for (int ch = 0; ch < 3; ++ch) EXPECT_NEAR(out.at(4, 1)[ch], c.level, 1) << c.intensity;
-    EXPECT_EQ(out.at(4, 1)[3], 255);
-  }
-}
-
 // At alpha 0 exactly what lies beneath, alpha bytes included.
 TEST(EffectRenderer, FinalPixelsAreTheWindowContentCompositedAtEveryAlpha) {
   const Image beneath = testing::gradientsWithEdges(61, 43);

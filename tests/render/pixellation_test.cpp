@@ -47,52 +47,47 @@ std::vector<int> expectedEdges(double center, double side, int size) {
   return edges;
 }
 
-// Sides of 42, 6, 12, 36, 27 and 7.5 pixels: the last one tiles with squares of 7 and 8.
+// Centres in points within the effect view, which reaches 100 points past the screen; rows are
+// counted from the top, so the grid line lies at the height less the centre's y. The usual
+// squares, centred on the screen, have sides of 42, 6, 12, 36, 27 and 7.5 pixels: the last one
+// tiles with squares of 7 and 8.
 TEST(Pixellate, SquaresAreUniformWithEdgesOnTheGridThroughTheCentre) {
   const struct {
     double ratio;
-    double intensity;
     int width;  // pixels
     int height;
-  } cases[] = {{1.0, 0.7, 301, 200}, {1.0, 0.1, 97, 61},   {2.0, 0.1, 200, 150},
-               {2.0, 0.3, 360, 240}, {1.5, 0.3, 240, 180}, {1.25, 0.1, 150, 100}};
+    double scale;  // points
+    double centerX;
+    double centerY;
+  } cases[] = {
+      {1.0, 301, 200, 42.0, 250.5, 200.0},
+      {1.0, 97, 61, 6.0, 148.5, 130.5},
+      {2.0, 200, 150, 6.0, 150.0, 137.5},
+      {2.0, 360, 240, 18.0, 190.0, 160.0},
+      {1.5, 240, 180, 18.0, 180.0, 160.0},
+      {1.25, 150, 100, 6.0, 160.0, 140.0},
+      // Larger than the screen and centred off it: one square; centred on it: four quarters.
+      {1.0, 120, 80, 1000.0, -300.0, -250.0},
+      {1.0, 120, 80, 1000.0, 160.0, 140.0},
+      // A usual square centred far outside, and one centred 60 points above the bottom.
+      {1.0, 120, 80, 13.0, -1000.0, 5000.0},
+      {1.0, 120, 80, 30.0, 250.0, 160.0},
+  };
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "ratio " << c.ratio << ", intensity " << c.intensity);
-    const Size points{c.width / c.ratio, c.height / c.ratio};
-    const Image out = testing::windowContent(testing::pixelateContent(points, c.intensity),
-                                             slopes(c.width, c.height), c.ratio);
-    const double side = c.intensity * 60.0 * c.ratio;
-    const std::vector<int> columns = expectedEdges(c.width / 2.0, side, c.width);
-    const std::vector<int> rows = expectedEdges(c.height / 2.0, side, c.height);
+    SCOPED_TRACE(::testing::Message() << "ratio " << c.ratio << ", scale " << c.scale << ", centre "
+                                      << c.centerX << "," << c.centerY);
+    ContentSnapshot content =
+        testing::pixelateContent({c.width / c.ratio, c.height / c.ratio}, 0.5);
+    content.effectView->pixellate->scale = c.scale;
+    content.effectView->pixellate->center = {c.centerX, c.centerY};
+    const Image out = testing::windowContent(content, slopes(c.width, c.height), c.ratio);
+    const double side = c.scale * c.ratio;
+    const std::vector<int> columns = expectedEdges((c.centerX - 100.0) * c.ratio, side, c.width);
+    const std::vector<int> rows =
+        expectedEdges(c.height - (c.centerY - 100.0) * c.ratio, side, c.height);
     // Every row changes colour at the same columns, and every column at the same rows.
     for (int y = 0; y < c.height; y += 7) EXPECT_EQ(edges(out, y, true), columns) << "row " << y;
     for (int x = 0; x < c.width; x += 7) EXPECT_EQ(edges(out, x, false), rows) << "column " << x;
-  }
-}
-
-// Centres in points within the effect view, which reaches 100 points past the screen; rows
-// are counted from the top, so the grid line lies at the height less the centre's y.
-TEST(Pixellate, SquaresLargerThanTheScreenOrCentredOffIt) {
-  struct Case {
-    const char* what;
-    double scale;
-    double centerX;
-    double centerY;
-  };
-  const Case cases[] = {
-      {"larger than the screen and centred off it: one square", 1000.0, -300.0, -250.0},
-      {"larger than the screen and centred on it: four quarters", 1000.0, 160.0, 140.0},
-      {"a usual square centred far outside", 13.0, -1000.0, 5000.0},
-      {"centred 60 points above the bottom", 30.0, 250.0, 160.0},
-  };
-  for (const Case& c : cases) {
-    ContentSnapshot content = testing::pixelateContent({120, 80}, 0.5);
-    content.effectView->pixellate->scale = c.scale;
-    content.effectView->pixellate->center = {c.centerX, c.centerY};
-    const Image out = testing::windowContent(content, slopes(120, 80), 1.0);
-    EXPECT_EQ(edges(out, 40, true), expectedEdges(c.centerX - 100.0, c.scale, 120)) << c.what;
-    EXPECT_EQ(edges(out, 60, false), expectedEdges(80.0 - (c.centerY - 100.0), c.scale, 80))
-        << c.what;
   }
 }
 

@@ -144,41 +144,32 @@ TEST(KWinWindowCache, WindowNumbersStayWithTheirWindowsAndAreNeverReused) {
 }
 
 TEST(KWinWindowCache, PostsActivationAndDesktopChangesOnceTheCacheHoldsThem) {
+  const std::string a = window("a", 1), b = window("b", 2), c = window("c", 2);
+  const std::string half = window("c", 2, 2, R"(,"opacity":0.5)");
+  const struct {
+    const char* name;
+    std::string report;
+    Notes notifications;
+    bool exposureChanged;
+  } steps[] = {
+      {"the first report", report(a + "," + b, 1), {kActivate}, true},
+      {"the same picture again", report(a + "," + b, 1), {}, false},
+      {"another owner active", report(b + "," + a, 2), {kActivate}, true},
+      {"another desktop, the same owner", report(b, 2, 2), {kSpace}, true},
+      {"a window of the same owner", report(c + "," + b, 2, 2), {}, true},
+      {"a window's opacity alone", report(half + "," + b, 2, 2), {}, true},
+      {"a window's layer alone",
+       report(window("c", 2, 4, R"(,"opacity":0.5)") + "," + b, 2, 2),
+       {},
+       true},
+      {"the desktop, back on the first", report("", -1, 1), {kSpace, kActivate}, true},
+  };
   KWinWindowCache cache(kOwnPid);
-  auto step = cache.handle(report(window("a", 1) + "," + window("b", 2), 1, 1));
-  EXPECT_EQ(step.notifications, (Notes{kActivate}));
-  EXPECT_TRUE(step.exposureChanged);
-
-  // The same picture again: nothing to say.
-  step = cache.handle(report(window("a", 1) + "," + window("b", 2), 1, 1));
-  EXPECT_EQ(step.notifications, Notes{});
-  EXPECT_FALSE(step.exposureChanged);
-
-  step = cache.handle(report(window("b", 2) + "," + window("a", 1), 2, 1));
-  EXPECT_EQ(step.notifications, (Notes{kActivate}));
-  EXPECT_TRUE(step.exposureChanged);
-  EXPECT_EQ(cache.frontmostPid(), 2);
-
-  // Another desktop with the same active owner: only the space changed.
-  step = cache.handle(report(window("b", 2), 2, 2));
-  EXPECT_EQ(step.notifications, (Notes{kSpace}));
-  EXPECT_TRUE(step.exposureChanged);
-
-  // Activation of a window of the same owner changes no application.
-  step = cache.handle(report(window("c", 2) + "," + window("b", 2), 2, 2));
-  EXPECT_EQ(step.notifications, Notes{});
-  EXPECT_TRUE(step.exposureChanged);
-
-  // A window's opacity or level alone changes what shows, and nothing else.
-  step = cache.handle(report(window("c", 2, 2, R"(,"opacity":0.5)") + "," + window("b", 2), 2, 2));
-  EXPECT_EQ(step.notifications, Notes{});
-  EXPECT_TRUE(step.exposureChanged);
-  EXPECT_TRUE(
-      cache.handle(report(window("c", 2, 4, R"(,"opacity":0.5)") + "," + window("b", 2), 2, 2))
-          .exposureChanged);
-
-  step = cache.handle(report("", -1, 1));
-  EXPECT_EQ(step.notifications, (Notes{kSpace, kActivate}));
+  for (const auto& step : steps) {
+    const auto handled = cache.handle(step.report);
+    EXPECT_EQ(handled.notifications, step.notifications) << step.name;
+    EXPECT_EQ(handled.exposureChanged, step.exposureChanged) << step.name;
+  }
   EXPECT_EQ(cache.frontmostPid(), -1);
 }
 

@@ -35,9 +35,6 @@ class EntryPointTest(unittest.TestCase):
         status, out, err = self.run_quillmere(session, ["--backend=wayland"], without_wayland)
         self.assertEqual((status, out), (1, ""))
         self.assert_one_line(err, "WAYLAND_DISPLAY is not set")
-        status, out, err = self.run_quillmere(session, ["--backend=mir"])
-        self.assertEqual((status, out), (2, ""))
-        self.assertIn("unknown backend 'mir'", err)
         # None runs yet: --toggle says so at once, on this session's display.
         for args in (["--toggle"], ["--toggle", "--backend=wayland"]):
             started = time.monotonic()
@@ -58,12 +55,11 @@ class EntryPointTest(unittest.TestCase):
         self.assert_one_line(err, 'already running on Wayland display "{}"'.format(
             session.env["WAYLAND_DISPLAY"]))
 
-        expected = list(LAUNCH_LINES)
-        for state in ("false", "true"):
-            status, out, err = self.run_quillmere(session, ["--toggle"])
-            self.assertEqual((status, out, err), (0, "", ""))
-            expected.append("Toggled effect: " + state)
-            app.wait_for_lines(expected, "the toggle")
+        # The rest of --toggle, shared with X11, is pinned there (test_command_line.py).
+        status, out, err = self.run_quillmere(session, ["--toggle"])
+        self.assertEqual((status, out, err), (0, "", ""))
+        expected = LAUNCH_LINES + ["Toggled effect: false"]
+        app.wait_for_lines(expected, "the toggle")
 
         # Anything but the exact request is closed unheard, and the socket stays open.
         path = os.path.join(session.env["XDG_RUNTIME_DIR"], "quillmere-{}.socket".format(
@@ -95,21 +91,8 @@ class EntryPointTest(unittest.TestCase):
                 client.close()
         status, _, err = self.run_quillmere(session, ["--toggle"])
         self.assertEqual(status, 0, err)
-        expected.append("Toggled effect: false")
+        expected.append("Toggled effect: true")
         app.wait_for_lines(expected, "the toggle after garbage")
-
-        # A stopped instance: status 1 after a second, and the late request toggles nothing.
-        app.process.send_signal(signal.SIGSTOP)
-        started = time.monotonic()
-        status, _, err = self.run_quillmere(session, ["--toggle"])
-        elapsed = time.monotonic() - started
-        app.process.send_signal(signal.SIGCONT)
-        self.assertEqual(status, 1)
-        self.assert_one_line(err, "did not answer")
-        self.assertGreaterEqual(elapsed, 1.0)
-        self.assertLess(elapsed, 2.0)
-        time.sleep(0.5)
-        self.assertEqual(len(app.output()), 5)
 
         app.process.send_signal(signal.SIGTERM)
         self.assertEqual(app.wait(), 0)

@@ -1,9 +1,10 @@
 """Quillmere's Wayland backend on a private KWin with two outputs: trusted once its script
 runs, the overlays in the bottom layer on both outputs with the exact dim, KWin's blur asked for
 behind them and dropped when the effect is unloaded, Meta+B through the script's shortcut, the
-script taken out at the end, the overlays risen to just below the frontmost application's
-keep-above window and down again in each effect, the stand-in panel's menu driven with KWin's
-fake input, and a lost compositor ending the process with status 1."""
+script taken out at the end, a crashed instance's script replaced, a stranger's report refused
+and a quiet desktop that costs no call, the overlays risen to just below the frontmost
+application's keep-above window and down again in each effect, the stand-in panel's menu driven
+with KWin's fake input, and a lost compositor ending the process with status 1."""
 
 import os
 import re
@@ -19,14 +20,23 @@ from desktop.kwin import OUTPUTS, KWinSession  # noqa: E402
 from desktop.clients import TEST_WINDOW, Driver, close_to  # noqa: E402
 from desktop.session import start_for, wait_for  # noqa: E402
 from desktop.sway import WALLPAPER  # noqa: E402
-from test_menu import PANEL_BACKGROUND, centre, menu_is_shown, open_from_panel  # noqa: E402
-from test_kwin_script import for_caption  # noqa: E402
+from test_menu import PANEL_BACKGROUND, drive_the_panels_menu  # noqa: E402
 from test_overlays import dimmed  # noqa: E402
 
 PLUGIN = "quillmere"
 # Linux key codes, which KWin's fake input takes.
-KEY_ESC, KEY_ENTER, KEY_DOWN = 1, 28, 108
+KEY_CODES = {"Escape": 1, "Return": 28, "Down": 108}
 NORMAL, ABOVE = (200, 60, 40), (40, 160, 220)
+
+
+def for_caption(caption, action):
+    """A KWin script body that does `action` (JavaScript, on `window`) to the window titled
+    `caption`."""
+    return ("var all = workspace.clientList();\n"
+            "for (var i = 0; i < all.length; ++i) {\n"
+            "  var window = all[i];\n"
+            "  if (window.caption === '%s') { %s }\n"
+            "}\n" % (caption, action))
 
 
 class KWinTest(unittest.TestCase):
@@ -87,10 +97,45 @@ class KWinTest(unittest.TestCase):
         self.assertEqual(driver.process.wait(10), 0)
         self.assertFalse(session.script_loaded(PLUGIN), "the script stays in KWin")
 
-    def activate(self, caption):
+    def script(self, source):
         self.scripts = getattr(self, "scripts", 0) + 1
-        self.session.kwin_script("quillmere-test-{}".format(self.scripts),
-                                 for_caption(caption, "workspace.activeClient = window;"))
+        self.session.kwin_script("quillmere-test-{}".format(self.scripts), source)
+
+    def activate(self, caption):
+        self.script(for_caption(caption, "workspace.activeClient = window;"))
+
+    def test_a_crashed_instances_script_is_replaced_and_a_strangers_report_changes_nothing(self):
+        session = self.session
+        # An instance that crashed leaves its script in KWin, reporting to nobody.
+        crashed = Driver(session)
+        wait_for(lambda: session.script_loaded(PLUGIN), "the first instance's script")
+        os.killpg(crashed.process.pid, signal.SIGKILL)
+        crashed.process.wait()
+        self.assertTrue(session.script_loaded(PLUGIN))
+
+        red = session.spawn([TEST_WINDOW, "red", "#ff0000"])
+        driver = Driver(session)
+
+        def owners():
+            return [w.split(":")[1] for w in driver.state()["windows"].split()]
+        wait_for(lambda: str(red.pid) in owners(), "the red window in a fresh instance's list")
+        wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in")
+
+        # A quiet desktop costs no call; a stranger's report is refused and changes nothing.
+        before = driver.state()
+        forged = '{"windows":[{"id":"x","pid":4242,"layer":2}],"active":4242,"desktop":2}'
+        result = session.run([
+            "dbus-send", "--session", "--print-reply",
+            "--dest=org.quillmere.Quillmere.KWin.Pid{}".format(driver.process.pid),
+            "/org/quillmere/KWinScript", "org.quillmere.KWinScript.report", "string:" + forged])
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn("AccessDenied", result.stderr)
+        time.sleep(0.3)
+        self.assertEqual(driver.state(), before)
+
+        # Another desktop shows no window of the first.
+        self.script("workspace.createDesktop(1, 'Second');\nworkspace.currentDesktop = 2;\n")
+        wait_for(lambda: str(red.pid) not in owners(), "the list of the second desktop")
 
     def test_the_overlays_rise_below_the_frontmost_keep_above_window(self):
         session = self.session
@@ -143,33 +188,13 @@ class KWinTest(unittest.TestCase):
     def test_the_stand_in_panels_menu_takes_clicks_and_keys(self):
         session = self.session
         driver = Driver(session)
-        width, height, _ = session.screenshot(OUTPUTS[0])
+        width = session.screenshot(OUTPUTS[0])[0]
         # No tray host runs in the private KWin.
         wait_for(lambda: self.session.pixel(OUTPUTS[0], width - 1, 0) == PANEL_BACKGROUND,
                  "the stand-in panel at the top-right of the first output")
         wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in")
-
-        # A click on Dim chooses it and closes the menu.
-        origin, size, rows = open_from_panel(session, driver, width, OUTPUTS[0], timeout=10)
-        session.pointer_click(*centre(rows["Dim"], origin))
-        wait_for(lambda: driver.model()[0] == "Dim", "Dim chosen")
-        wait_for(lambda: not menu_is_shown(session, origin, size, OUTPUTS[0]), "the menu gone")
-
-        # A click outside closes the menu and chooses nothing.
-        open_from_panel(session, driver, width, OUTPUTS[0], timeout=10)
-        session.pointer_click(5, height - 5)
-        wait_for(lambda: not menu_is_shown(session, origin, size, OUTPUTS[0]), "the menu gone")
-        session.pointer_click(*centre(rows["Blur"], origin))
-        time.sleep(0.3)
-        self.assertEqual(driver.model()[0], "Dim", "a click after the menu closed chose Blur")
-
-        # Escape closes; the arrow keys and Return choose.
-        open_from_panel(session, driver, width, OUTPUTS[0], timeout=10)
-        session.pointer("key", KEY_ESC)
-        wait_for(lambda: not menu_is_shown(session, origin, size, OUTPUTS[0]), "the menu gone")
-        open_from_panel(session, driver, width, OUTPUTS[0], timeout=10)
-        session.pointer("key", KEY_DOWN, "key", KEY_DOWN, "key", KEY_ENTER)
-        wait_for(lambda: driver.model()[0] == "Pixelate", "Pixelate chosen with the keys")
+        drive_the_panels_menu(self, session, driver, lambda *names: session.pointer(
+            *[step for name in names for step in ("key", KEY_CODES[name])]), OUTPUTS[0], 10)
 
     def test_a_lost_compositor_ends_the_process_with_status_1(self):
         driver = Driver(self.session)

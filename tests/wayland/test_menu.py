@@ -73,6 +73,34 @@ def open_from_panel(session, driver, width, output="HEADLESS-1", timeout=4):
                      lambda size: (width - size[0], PANEL_SIZE), output=output, timeout=timeout)
 
 
+def drive_the_panels_menu(test, session, driver, keys, output="HEADLESS-1", timeout=4):
+    """Clicks and keys in the menu of the stand-in panel, shown in Blur: ends in Pixelate.
+    keys(*names) presses and releases the keys named (Escape, Down, Return) in turn."""
+    width, height, _ = session.screenshot(output)
+    # A click on a heading does nothing; a click on Dim chooses it and closes the menu.
+    origin, size, rows = open_from_panel(session, driver, width, output, timeout)
+    session.pointer_click(*centre(rows["Effect Intensity"], origin))
+    session.pointer_click(*centre(rows["Dim"], origin))
+    wait_for(lambda: driver.model()[0] == "Dim", "Dim chosen")
+    wait_for(lambda: not menu_is_shown(session, origin, size, output), "the menu gone")
+
+    # A click outside closes the menu and chooses nothing.
+    open_from_panel(session, driver, width, output, timeout)
+    session.pointer_click(5, height - 5)
+    wait_for(lambda: not menu_is_shown(session, origin, size, output), "the menu gone")
+    session.pointer_click(*centre(rows["Blur"], origin))
+    time.sleep(0.3)
+    test.assertEqual(driver.model()[0], "Dim", "a click after the menu closed chose Blur")
+
+    # Escape closes; the arrow keys and Return choose.
+    open_from_panel(session, driver, width, output, timeout)
+    keys("Escape")
+    wait_for(lambda: not menu_is_shown(session, origin, size, output), "the menu gone")
+    open_from_panel(session, driver, width, output, timeout)
+    keys("Down", "Down", "Return")
+    wait_for(lambda: driver.model()[0] == "Pixelate", "Pixelate chosen with the keys")
+
+
 class MenuTest(unittest.TestCase):
     def session(self, **options):
         return start_for(self, SwaySession(pointer=True, **options))
@@ -81,25 +109,19 @@ class MenuTest(unittest.TestCase):
         result = session.run(["wtype", "-s", KEYBOARD_SETTLE_MS] + list(argv))
         self.assertEqual(result.returncode, 0, result.stderr)
 
-    def test_panel_menu_chooses_drags_to_both_ends_and_closes(self):
+    def test_panel_menu_clicks_keys_the_slider_to_both_ends_super_b_and_super_q(self):
         session = self.session()
         driver = Driver(session)
-        width, height, pixel = session.screenshot("HEADLESS-1")
+        width, height, _ = session.screenshot("HEADLESS-1")
         wait_for(lambda: session.screenshot("HEADLESS-1")[2](width - 1, 0) == PANEL_BACKGROUND,
                  "the stand-in panel at the top-right")
+        wait_for(lambda: driver.model()[2] == [1.0], "the fade-in")
 
-        origin, _, rows = open_from_panel(session, driver, width)
+        origin, size, rows = open_from_panel(session, driver, width)
         # A layer surface: no window of sway's, never the frontmost application.
         self.assertNotIn(driver.process.pid, session.pids())
         self.assertNotEqual(driver.state()["frontmost"], str(driver.process.pid))
-
-        # A click on a heading does nothing; a click on Dim chooses it and closes the menu.
-        session.pointer_click(*centre(rows["Effect Intensity"], origin))
-        session.pointer_click(*centre(rows["Dim"], origin))
-        wait_for(lambda: driver.model()[0] == "Dim", "Dim chosen")
-
         # The slider's knob dragged past either end stops at exactly 1.0 and 0.1.
-        origin, _, rows = open_from_panel(session, driver, width)
         slider = rows["slider"]
         knob = (origin[0] + slider[0] + round(slider[2] * (0.7 - 0.1) / 0.9),
                 centre(slider, origin)[1])
@@ -107,32 +129,13 @@ class MenuTest(unittest.TestCase):
         wait_for(lambda: driver.model()[1] == 1.0, "the intensity at 1.0")
         session.pointer_drag((origin[0] + slider[0] + slider[2] - 4, knob[1]), (origin[0], knob[1]))
         wait_for(lambda: driver.model()[1] == 0.1, "the intensity at 0.1")
-        self.assertEqual(driver.model()[0], "Dim")
-
-        # A click outside closes the menu and chooses nothing.
+        self.assertEqual(driver.model()[0], "Blur")
         session.pointer_click(5, height - 5)
-        time.sleep(0.3)
-        session.pointer_click(*centre(rows["Blur"], origin))
-        time.sleep(0.3)
-        self.assertEqual(driver.model()[0], "Dim", "a click after the menu closed chose Blur")
+        wait_for(lambda: not menu_is_shown(session, origin, size), "the menu gone")
 
-    def test_keys_in_the_menu(self):
-        session = self.session()
-        driver = Driver(session)
-        width = session.screenshot("HEADLESS-1")[0]
-        wait_for(lambda: driver.model()[2] == [1.0], "the fade-in")
-
-        # Escape closes; the arrow keys and Return choose; Super+B toggles once.
-        origin, _, rows = open_from_panel(session, driver, width)
-        self.keys(session, "-k", "Escape")
-        session.pointer_click(*centre(rows["Pixelate"], origin))
-        time.sleep(0.3)
-        self.assertEqual(driver.model()[0], "Blur", "Escape left the menu open")
-
-        open_from_panel(session, driver, width)
-        self.keys(session, "-k", "Down", "-k", "Down", "-k", "Return")
-        wait_for(lambda: driver.model()[0] == "Pixelate", "Pixelate chosen with the keys")
-
+        drive_the_panels_menu(self, session, driver, lambda *names: self.keys(
+            session, *[word for name in names for word in ("-k", name)]))
+        # Super+B in the open menu toggles once; Super+Q quits.
         open_from_panel(session, driver, width)
         self.keys(session, "-M", "logo", "b", "-m", "logo")
         wait_for(lambda: driver.model()[2] == [0.0], "the fade-out after one toggle")

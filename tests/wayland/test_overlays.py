@@ -1,17 +1,25 @@
 """Quillmere on the Wayland backend, on private headless sways: the dim over the wallpaper with
 windows sharp above it, the window list and frontmost application from sway's events, outputs
-at scale 2, added and taken away (the end when the compositor goes: test_entry_point.py). No
-virtual keyboard ever exists in these sessions, so the seat offers no keyboard throughout."""
+at scale 2, added and taken away (the end when the compositor goes: test_entry_point.py), and
+overlays that take no pointer input: clicks with a virtual pointer reach the windows above them
+and the desktop beneath them, on an output at scale 2 too and with the effect toggled off. A
+see-through surface on the background layer stands for the desktop: it hears a click only when
+nothing above it took the click. No virtual keyboard ever exists in these sessions, so the seat
+offers no keyboard throughout."""
 
 import os
+import subprocess
 import sys
 import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from desktop.clients import Driver, close_to, open_window  # noqa: E402
+from desktop.lines import LineClient  # noqa: E402
 from desktop.session import start_for, wait_for  # noqa: E402
 from desktop.sway import WALLPAPER, SwaySession  # noqa: E402
+
+BACKDROP = os.environ.get("QUILLMERE_WAYLAND_BACKDROP", "")
 
 DIM_ALPHA = 0.7 * 0.9  # the dim at the default intensity
 TILED, FLOATING = (0x20, 0xC0, 0x40), (0xC0, 0x20, 0x80)
@@ -32,37 +40,31 @@ def wait_for_pixel(test, session, output, x, y, expected, what, env=None, tolera
             what, x, y, output, session.pixel(output, x, y, env), expected))
 
 
+class Backdrop(LineClient):
+    """wayland_backdrop on the focused output."""
+
+    def __init__(self, session):
+        super().__init__(session, [BACKDROP], stdin=None, stderr=subprocess.STDOUT)
+        self.wait_line("ready", "the backdrop")
+
+    def presses(self):
+        return self.output().count("button pressed")
+
+
 class WaylandOverlayTest(unittest.TestCase):
-    def session(self, *extra_config):
-        return start_for(self, SwaySession(extra_config))
+    def session(self, *extra_config, pointer=False):
+        return start_for(self, SwaySession(extra_config, pointer=pointer))
+
+    def click_reaches_the_desktop(self, session, backdrop, x, y, what):
+        before = backdrop.presses()
+        session.pointer_click(x, y)
+        try:
+            wait_for(lambda: backdrop.presses() == before + 1, what, timeout=3)
+        except AssertionError:
+            self.fail("{}: the desktop heard {}".format(what, backdrop.output()))
 
     def wait_for_pixel(self, *args, **kwargs):
         wait_for_pixel(self, *args, **kwargs)
-
-    def test_dim_takes_the_wallpaper_while_tiled_and_floating_windows_stay_sharp(self):
-        session = self.session(FLOATING_RULE)
-        open_window(session, "tiled", TILED)
-        open_window(session, "floating", FLOATING)
-        driver = Driver(session)
-
-        # The launch's blur covers the gap while the windows above it stay sharp.
-        wait_for(lambda: not close_to(session.screenshot("HEADLESS-1")[2](5, 5), WALLPAPER, 3),
-                 "the blurred gap")
-        self.assertEqual(session.screenshot("HEADLESS-1")[2](100, 100), TILED)
-
-        driver.send("dim")
-        self.wait_for_pixel(session, "HEADLESS-1", 5, 5, dimmed(WALLPAPER), "the dimmed gap")
-        _, _, pixel = session.screenshot("HEADLESS-1")
-        self.assertTrue(close_to(pixel(639, 479), dimmed(WALLPAPER)), "the far corner")
-        self.assertEqual(pixel(100, 100), TILED)
-        self.assertEqual(pixel(460, 310), FLOATING)
-
-        # Toggled off the overlay fades to alpha 0 and the wallpaper shows as it is.
-        driver.send("toggle")
-        self.wait_for_pixel(session, "HEADLESS-1", 5, 5, WALLPAPER, "the toggled-off overlay")
-        driver.send("toggle")
-        self.wait_for_pixel(session, "HEADLESS-1", 5, 5, dimmed(WALLPAPER), "the dim again")
-        self.assertIsNone(driver.process.poll())
 
     def test_window_list_and_frontmost_follow_sways_events_and_a_quiet_tick_costs_nothing(self):
         session = self.session(FLOATING_RULE)
@@ -100,11 +102,20 @@ class WaylandOverlayTest(unittest.TestCase):
         self.assertEqual(driver.state()["ipc-requests"], requests)
         self.assertEqual(driver.state()["levels"], "-1")
 
-    def test_outputs_at_scale_2_and_one_attached_later(self):
-        session = self.session()
+    def test_dim_on_outputs_at_scale_2_under_sharp_windows_passes_clicks_to_the_desktop(self):
+        session = self.session(FLOATING_RULE, pointer=True)
         session.add_output(scale=2)
+        session.swaymsg("focus", "output", "HEADLESS-1")
+        desktop = Backdrop(session)
+        tiled = open_window(session, "tiled", TILED)
+        open_window(session, "floating", FLOATING)
         driver = Driver(session)
         self.assertEqual(driver.state()["screens"], "0,0,640,480 640,240,320,240")
+
+        # The launch's blur covers the gap while the windows above it stay sharp.
+        wait_for(lambda: not close_to(session.screenshot("HEADLESS-1")[2](5, 5), WALLPAPER, 3),
+                 "the blurred gap")
+        self.assertEqual(session.screenshot("HEADLESS-1")[2](200, 100), TILED)
 
         driver.send("dim")
         # The stand-in panel takes the first output's top-right 24 points.
@@ -112,7 +123,39 @@ class WaylandOverlayTest(unittest.TestCase):
             for x, y in ((0, 0), (-1, 24 if output == "HEADLESS-1" else 0), (0, -1), (-1, -1)):
                 self.wait_for_pixel(session, output, x, y, dimmed(WALLPAPER),
                                     "the dim on " + output)
+        _, _, pixel = session.screenshot("HEADLESS-1")
+        self.assertEqual(pixel(200, 100), TILED)  # not at (100, 100), where the pointer shows
+        self.assertEqual(pixel(460, 310), FLOATING)
         self.assertEqual(session.screenshot("HEADLESS-2")[:2], (640, 480))
+
+        # The gap around the tiled window shows only the overlay over the wallpaper.
+        self.click_reaches_the_desktop(session, desktop, 5, 5, "a click on the gap")
+        self.click_reaches_the_desktop(session, desktop, 639, 479, "a click in the far corner")
+        presses = desktop.presses()
+        session.pointer_drag((20, 20), (30, 400))
+        wait_for(lambda: desktop.output()[-2:] == ["motion 30 400", "button released"],
+                 "the whole drag")
+        self.assertEqual(desktop.presses(), presses + 1)
+
+        # A window above the overlay takes its click: sway focuses it, Quillmere follows.
+        presses = desktop.presses()
+        self.assertNotEqual(driver.state()["frontmost"], str(tiled.pid))
+        session.pointer_click(100, 100)
+        wait_for(lambda: driver.state()["frontmost"] == str(tiled.pid), "the clicked window")
+        self.assertEqual(desktop.presses(), presses, "the window's click reached the desktop")
+
+        # The effect toggled off leaves the overlay mapped at alpha 0, still click-through.
+        driver.send("toggle")
+        self.wait_for_pixel(session, "HEADLESS-1", 5, 5, WALLPAPER, "the toggled-off overlay")
+        self.click_reaches_the_desktop(session, desktop, 5, 5, "a click with the effect off")
+
+        # The output at scale 2: its own desktop surface under its own overlay.
+        driver.send("toggle")
+        self.wait_for_pixel(session, "HEADLESS-2", 5, 5, dimmed(WALLPAPER), "the dim again")
+        session.swaymsg("focus", "output", "HEADLESS-2")
+        scaled = Backdrop(session)
+        self.click_reaches_the_desktop(session, scaled, 959, 239, "a click on the scaled output")
+        self.assertIn("motion 319 239", scaled.output())
 
         session.swaymsg("create_output")
         wait_for(lambda: len(driver.state()["screens"].split()) == 3, "the new output")

@@ -90,9 +90,9 @@ pid_t PrivateDisplay::start(const std::vector<std::string>& argv) {
   return pid;
 }
 
-void PrivateDisplay::stop(pid_t pid) {
+int PrivateDisplay::stop(pid_t pid) {
   std::erase(helpers_, pid);
-  endProcess(pid, std::chrono::seconds(1));
+  return endProcess(pid, std::chrono::seconds(5));
 }
 
 void PrivateDisplay::killServer() {

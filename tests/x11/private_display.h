@@ -42,7 +42,8 @@ class PrivateDisplay final {
   bool run(const std::vector<std::string>& argv) const;
   // Starts a program on this display and keeps it until stop() or the end.
   pid_t start(const std::vector<std::string>& argv);
-  void stop(pid_t pid);
+  // Ends it as endProcess() does, with five seconds' patience; its exit status.
+  int stop(pid_t pid);
   // Ends the server itself, as a crash would.
   void killServer();
 

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The command line through the real executable, with no display and on a private one: --help,
---version, usage errors that start nothing, a launch or --toggle without a display, and --toggle
-with and without a running Quillmere."""
+--version and usage errors alike with and without a display, starting nothing; a launch or
+--toggle without a display; and --toggle with and without a running Quillmere."""
 
 import os
 import signal
@@ -22,88 +22,63 @@ USAGE_ERRORS = ((["--togle"], "'--togle'"), (["--toggle", "--verbose"], "'--verb
                 (["toggle"], "'toggle'"), (["--version", "--toggle"], "--version and --toggle"))
 
 
-class CommandLineChecks:
-    """What every option does whether or not a display answers; run_quillmere runs the
-    executable with one environment or the other."""
-
-    def run_quillmere(self, args):
-        raise NotImplementedError
-
-    def test_help_and_version_print_and_end_with_status_0(self):
-        for option in ("-h", "--help"):
-            result = self.run_quillmere([option])
-            self.assertEqual(result.returncode, 0, result.stderr)
-            self.assertEqual(result.stderr, "")
-            self.assertTrue(result.stdout.startswith("Usage: quillmere [OPTION]\n"), result.stdout)
-            for expected in ("--toggle", "--version", "Super+B", "shake", "README.md"):
-                self.assertIn(expected, result.stdout)
-        result = self.run_quillmere(["--version"])
-        self.assertEqual((result.returncode, result.stdout, result.stderr),
-                         (0, "quillmere %s\n" % VERSION, ""))
-
-    def test_a_usage_error_names_the_argument_gives_the_hint_and_status_2(self):
-        for args, named in USAGE_ERRORS:
-            result = self.run_quillmere(args)
-            self.assertEqual(result.returncode, 2, args)
-            self.assertEqual(result.stdout, "")
-            lines = result.stderr.splitlines()
-            self.assertEqual(len(lines), 2, result.stderr)
-            self.assertTrue(lines[0].startswith("quillmere: "), lines)
-            self.assertIn(named, lines[0])
-            self.assertTrue(lines[1].startswith("Usage: quillmere ["), lines)
+def without_display(args, display=None):
+    with Session(bus=False) as session:
+        env = dict(session.env, **({} if display is None else {"DISPLAY": display}))
+        return session.run([QUILLMERE] + args, env=env, timeout=10)
 
 
-class WithoutDisplay(CommandLineChecks, unittest.TestCase):
-    def run_quillmere(self, args, display=None):
-        with Session(bus=False) as session:
-            env = dict(session.env, **({} if display is None else {"DISPLAY": display}))
-            return session.run([QUILLMERE] + args, env=env, timeout=10)
-
-    def test_launch_or_toggle_without_a_display_gives_one_line_and_status_1(self):
-        for args in ([], ["--toggle"]):
-            for display in (None, "", ":4711"):
-                result = self.run_quillmere(args, display)
-                self.assertEqual(result.returncode, 1, (args, display))
-                self.assertEqual(len(result.stderr.strip().splitlines()), 1, result.stderr)
-                self.assertEqual(result.stdout, "")
-
-
-class WithDisplay(CommandLineChecks, unittest.TestCase):
+class CommandLine(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.desk = XSession().__enter__()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desk.close()
+        cls.addClassCleanup(cls.desk.close)
 
     def run_quillmere(self, args):
         return self.desk.run([QUILLMERE] + args)
 
-    def assert_nothing_runs(self):
-        client = XClient(self.desk.display)
-        try:
-            self.assertEqual(client.overlays(), [])
-            self.assertEqual(client.d.get_selection_owner(client.atom("_QUILLMERE_S0")), 0)
-        finally:
-            client.close()
-
-    def test_help_version_and_usage_errors_start_nothing(self):
-        for args in [["--help"], ["--version"]] + [args for args, _ in USAGE_ERRORS]:
-            self.assertIn(self.run_quillmere(args).returncode, (0, 2), args)
-        time.sleep(0.3)
-        self.assert_nothing_runs()
-
-    def test_toggle_with_no_instance_gives_one_line_status_1_and_starts_nothing(self):
+    def test_help_version_usage_errors_and_toggle_with_no_instance_start_nothing(self):
+        for args, named in [(["-h"], None), (["--help"], None), (["--version"], None)] + list(
+                USAGE_ERRORS):
+            result = without_display(args)
+            shown = self.run_quillmere(args)
+            self.assertEqual((shown.returncode, shown.stdout, shown.stderr),
+                             (result.returncode, result.stdout, result.stderr), args)
+            if args == ["--version"]:
+                self.assertEqual((result.returncode, result.stdout, result.stderr),
+                                 (0, "quillmere %s\n" % VERSION, ""))
+            elif named is None:
+                self.assertEqual((result.returncode, result.stderr), (0, ""), args)
+                self.assertTrue(result.stdout.startswith("Usage: quillmere [OPTION]\n"))
+                self.assertIn("README.md", result.stdout)
+            else:
+                self.assertEqual((result.returncode, result.stdout), (2, ""), args)
+                lines = result.stderr.splitlines()
+                self.assertEqual(len(lines), 2, result.stderr)
+                self.assertTrue(lines[0].startswith("quillmere: "), lines)
+                self.assertIn(named, lines[0])
+                self.assertTrue(lines[1].startswith("Usage: quillmere ["), lines)
+        # --toggle with no instance: one line, status 1, at once.
         start = time.monotonic()
         result = self.run_quillmere(["--toggle"])
         self.assertLess(time.monotonic() - start, 1.0)
-        self.assertEqual(result.returncode, 1)
-        self.assertEqual(result.stdout, "")
+        self.assertEqual((result.returncode, result.stdout), (1, ""))
         self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
         self.assertIn("not running", result.stderr)
+        # None of them started anything on the display.
         time.sleep(0.3)
-        self.assert_nothing_runs()
+        client = XClient(self.desk.display)
+        self.addCleanup(client.close)
+        self.assertEqual(client.overlays(), [])
+        self.assertEqual(client.d.get_selection_owner(client.atom("_QUILLMERE_S0")), 0)
+
+    def test_launch_or_toggle_without_a_display_gives_one_line_and_status_1(self):
+        for args in ([], ["--toggle"]):
+            for display in (None, "", ":4711"):
+                result = without_display(args, display)
+                self.assertEqual(result.returncode, 1, (args, display))
+                self.assertEqual(len(result.stderr.strip().splitlines()), 1, result.stderr)
+                self.assertEqual(result.stdout, "")
 
     def test_toggle_reaches_the_running_instance_as_super_b(self):
         app = Quillmere(self.desk)

@@ -53,7 +53,6 @@ class TestDesktop final {
 
   // Maps the window, also once more: a window manager still starting may let a request go.
   void map(xcb_window_t window);
-  bool windowManagerRunning();
   // The viewable override-redirect children of the root: the overlays, menus and panels of
   // other clients.
   std::vector<QRect> unmanaged();

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""Launch, single instance, and every way Quillmere ends, on a private desktop. Without a
-display, see test_command_line.py."""
+"""Launch, single instance, every way Quillmere ends, the overlay with no window manager or no
+monitor, and the shake in points, on private desktops. Without a display, see
+test_command_line.py; Super+B, see test_stacking.py."""
 
 import os
 import signal
@@ -11,6 +12,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from desktop.clients import LAUNCH_LINES, QUILLMERE, Quillmere  # noqa: E402
+from desktop.session import wait_for  # noqa: E402
 from desktop.xclient import XClient  # noqa: E402
 from desktop.x11 import XSession  # noqa: E402
 
@@ -18,7 +20,7 @@ from desktop.x11 import XSession  # noqa: E402
 def wait_for_overlay(desk, count=1):
     client = XClient(desk.display)
     try:
-        client.wait_until(lambda: len(client.overlays()) >= count, "the overlays exist")
+        wait_for(lambda: len(client.overlays()) >= count, "the overlays exist")
         return client.overlays()
     finally:
         client.close()
@@ -27,55 +29,55 @@ def wait_for_overlay(desk, count=1):
 class LaunchAndEnd(unittest.TestCase):
     def setUp(self):
         self.desk = XSession().__enter__()
+        self.addCleanup(self.desk.close)
 
-    def tearDown(self):
-        self.desk.close()
-
-    def test_launch_lines_in_order_and_sigterm_and_sigint_end_with_status_0(self):
-        for number in (signal.SIGTERM, signal.SIGINT):
-            app = Quillmere(self.desk)
-            self.assertEqual(app.read_lines(len(LAUNCH_LINES)), LAUNCH_LINES)
-            wait_for_overlay(self.desk)
-            start = time.monotonic()
-            app.signal(number)
-            self.assertEqual(app.wait(), 0)
-            self.assertLess(time.monotonic() - start, 1.0)
-            app.stop()
-
-    def test_a_second_instance_says_so_and_changes_nothing(self):
+    def test_one_instance_and_every_way_it_ends(self):
         first = Quillmere(self.desk)
+        self.addCleanup(first.stop)
+        self.assertEqual(first.read_lines(len(LAUNCH_LINES)), LAUNCH_LINES)
         before = wait_for_overlay(self.desk)
+        # A second instance says so and changes nothing.
         second = self.desk.run([QUILLMERE])
-        self.assertEqual(second.returncode, 0)
+        self.assertEqual((second.returncode, second.stdout), (0, ""))
         self.assertEqual(len(second.stderr.strip().splitlines()), 1, second.stderr)
         self.assertIn("already running", second.stderr)
-        self.assertEqual(second.stdout, "")
         self.assertIsNone(first.process.poll())
         self.assertEqual(wait_for_overlay(self.desk), before)
-        first.stop()
+        # Each signal ends it within a second, with status 0.
+        first.signal(signal.SIGTERM)
+        self.assertEqual(first.wait(1.0), 0)
 
-    def test_a_closed_output_does_not_end_it(self):
-        app = self.desk.spawn([QUILLMERE], stdout=subprocess.PIPE)
-        self.assertEqual(app.stdout.readline(), b"QuillmereApp started\n")
-        app.stdout.close()  # before the second line, if there is one
+        # Its output closed before the second line, if there is one, it runs on.
+        closed = self.desk.spawn([QUILLMERE], stdout=subprocess.PIPE)
+        self.assertEqual(closed.stdout.readline(), b"QuillmereApp started\n")
+        closed.stdout.close()
         wait_for_overlay(self.desk)
         time.sleep(0.3)
-        self.assertIsNone(app.poll())
-        app.send_signal(signal.SIGTERM)
-        self.assertEqual(app.wait(5), 0)
+        self.assertIsNone(closed.poll())
+        closed.send_signal(signal.SIGINT)
+        self.assertEqual(closed.wait(1.0), 0)
 
-    def test_losing_the_x_server_ends_it_with_status_1(self):
-        app = Quillmere(self.desk)
+        last = Quillmere(self.desk)
+        self.addCleanup(last.stop)
         wait_for_overlay(self.desk)
+        # Losing the X server ends it with status 1.
         self.desk.xvfb.kill()
-        start = time.monotonic()
-        self.assertEqual(app.wait(5), 1)
-        self.assertLess(time.monotonic() - start, 2.0)
+        self.assertEqual(last.wait(2.0), 1)
+
+    def test_no_monitor_means_no_overlay_and_no_crash(self):
+        # Xvfb cannot shrink its screen, but the output goes off and no monitor remains.
+        self.desk.run(["xrandr", "--output", "screen", "--off"])
+        self.assertIn("Monitors: 0", self.desk.run(["xrandr", "--listmonitors"]).stdout)
+        app = Quillmere(self.desk)
+        self.assertEqual(app.read_lines(len(LAUNCH_LINES)), LAUNCH_LINES)
+        time.sleep(1.0)
+        self.assertEqual(wait_for_overlay(self.desk, count=0), [])
+        self.assertIsNone(app.process.poll())
         app.stop()
 
 
 class NoWindowManager(unittest.TestCase):
-    def test_runs_with_the_overlay_below_normal_windows_and_ends_cleanly(self):
+    def test_runs_with_an_argb_overlay_below_normal_windows_and_ends_cleanly(self):
         with XSession(wm=False) as desk:
             client = XClient(desk.display)
             try:
@@ -86,13 +88,46 @@ class NoWindowManager(unittest.TestCase):
                 self.assertEqual(app.read_lines(len(LAUNCH_LINES)), LAUNCH_LINES)
                 overlays = wait_for_overlay(desk)
                 self.assertEqual(len(overlays), 1)
-                client.wait_until(lambda: client.index(overlays[0]) < client.index(normal.id),
-                                  "the overlay is below the normal window")
+                # 32 bits deep: a compositor blends the fades with what lies beneath.
+                overlay = client.d.create_resource_object("window", overlays[0])
+                self.assertEqual(overlay.get_geometry().depth, 32)
+                wait_for(lambda: client.index(overlays[0]) < client.index(normal.id),
+                         "the overlay is below the normal window")
             finally:
                 client.close()
             app.signal(signal.SIGTERM)
             self.assertEqual(app.wait(), 0)
             app.stop()
+
+
+class ShakeInPoints(unittest.TestCase):
+    """At ratio 2 the shake's thresholds are twice as many pixels: a 600-point step is 1200."""
+
+    def test_a_step_counts_in_points_and_a_shake_toggles_once(self):
+        with XSession(size="2800x800x24") as desk:
+            app = Quillmere(desk, env=dict(desk.env, QT_SCALE_FACTOR="2"))
+            try:
+                self.assertEqual(app.read_lines(len(LAUNCH_LINES)), LAUNCH_LINES)
+                desk.run(["xdotool", "mousemove", "300", "400"])
+                # A warp makes no device motion; the first relative step gives the start.
+                desk.run(["xdotool", "mousemove_relative", "--", "100", "0"])
+                time.sleep(0.1)
+                # 590 points: a long step, but short of a shake; at ratio 1 it would toggle.
+                desk.run(["xdotool", "mousemove_relative", "--", "1180", "0"])
+                self.assertEqual(app.read_lines(1, timeout=0.5), [])
+                # Forty short steps wear the total down to about 9 points.
+                steps = []
+                for step in range(40):
+                    steps += ["mousemove_relative", "--", "20" if step % 2 else "-20", "0",
+                              "sleep", "0.03"]
+                desk.run(["xdotool"] + steps)
+                self.assertEqual(app.read_lines(1, timeout=0.3), [])
+                # 610 points more: a shake, which toggles once.
+                desk.run(["xdotool", "mousemove_relative", "--", "-1220", "0"])
+                self.assertEqual(app.read_lines(2, timeout=1.0), ["Toggled effect: false"])
+            finally:
+                app.stop()
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

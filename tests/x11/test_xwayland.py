@@ -13,24 +13,20 @@ from desktop.session import start_for, wait_for  # noqa: E402
 from desktop.sway import SwaySession  # noqa: E402
 from desktop.xclient import XClient  # noqa: E402
 from Xlib import X  # noqa: E402
-from Xlib.protocol import event as xevent  # noqa: E402
 
 
 def windows_of(client, pid):
-    """The top-level windows that the process has mapped, with their names and types."""
+    """The top-level windows that the process has mapped: (window, name, types, unmanaged)."""
     found = []
-    pid_atom, type_atom = client.atom("_NET_WM_PID"), client.atom("_NET_WM_WINDOW_TYPE")
     for child in client.root.query_tree().children:
         try:
-            owner = child.get_full_property(pid_atom, X.AnyPropertyType)
-            if not owner or list(owner.value[:1]) != [pid]:
-                continue
-            if child.get_attributes().map_state != X.IsViewable:
-                continue
-            kinds = child.get_full_property(type_atom, X.AnyPropertyType)
-            names = [client.d.get_atom_name(a) for a in kinds.value] if kinds else []
-            found.append((child, child.get_wm_name(), names,
-                          child.get_attributes().override_redirect))
+            owner = child.get_full_property(client.atom("_NET_WM_PID"), X.AnyPropertyType)
+            attributes = child.get_attributes()
+            if owner and list(owner.value[:1]) == [pid] and attributes.map_state == X.IsViewable:
+                kinds = child.get_full_property(client.atom("_NET_WM_WINDOW_TYPE"),
+                                                X.AnyPropertyType)
+                names = [client.d.get_atom_name(a) for a in kinds.value] if kinds else []
+                found.append((child, child.get_wm_name(), names, attributes.override_redirect))
         except Exception:  # noqa: BLE001 - gone in between
             continue
     return found
@@ -53,11 +49,7 @@ class QuillmereUnderXwayland(unittest.TestCase):
         self.assertEqual(client.overlays(), [])
 
         # Closing the alert answers it with its second button; the launch then goes on.
-        message = xevent.ClientMessage(
-            window=alert, client_type=client.atom("WM_PROTOCOLS"),
-            data=(32, [client.atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
-        alert.send_event(message)
-        client.d.sync()
+        client.request_close(alert.id)
         panel = wait_for(
             lambda: [w for w, _, kinds, _ in windows_of(client, app.process.pid)
                      if "_NET_WM_WINDOW_TYPE_DOCK" in kinds],

@@ -191,7 +191,9 @@ TEST_F(WindowListTest, AnUnchangedDesktopCostsNoRequest) {
   EXPECT_EQ(server.nextRequestSequence(), before + 1);  // only the counting request itself
 }
 
-TEST_F(WindowListTest, ActivationsAndDesktopSwitchesAreEachPostedOnce) {
+// A new application's activation is posted once (the contract), the end of every activation
+// only after a grace period (test_stacking.py); here the rest of what is posted and listed.
+TEST_F(WindowListTest, AnotherWindowOfTheSameApplicationPostsNothingAndDesktopSwitchesOnce) {
   setRoot("_NET_CURRENT_DESKTOP", 0);
   int activations = 0;
   int spaces = 0;
@@ -215,17 +217,11 @@ TEST_F(WindowListTest, ActivationsAndDesktopSwitchesAreEachPostedOnce) {
 
   setRoot("_NET_ACTIVE_WINDOW", first, XCB_ATOM_WINDOW);
   runFor(0.3);
-  EXPECT_EQ(backend.frontmostApplication()->processIdentifier, 5001);
   activations = 0;
   setRoot("_NET_ACTIVE_WINDOW", firstAgain, XCB_ATOM_WINDOW);  // the same application
   runFor(0.3);
   EXPECT_EQ(activations, 0);
-  setRoot("_NET_ACTIVE_WINDOW", XCB_NONE, XCB_ATOM_WINDOW);
-  runFor(0.02);  // within the grace period nothing is posted yet
-  EXPECT_EQ(activations, 0);
-  runFor(0.2);
-  EXPECT_EQ(activations, 1);
-  EXPECT_EQ(backend.frontmostApplication()->processIdentifier, -1);
+  EXPECT_EQ(backend.frontmostApplication()->processIdentifier, 5001);
 
   // A window on another desktop is not on screen, whatever its map state says.
   set32(second, "_NET_WM_DESKTOP", 1);
@@ -264,13 +260,7 @@ TEST_F(WindowListTest, OneActivationAsksForOneRestack) {
   // An overlay as the core keeps one: below the front application's floating window, else
   // below normal windows.
   WindowServer& server = backend.windowServer();
-  xcb_connection_t* c = server.connection();
-  const xcb_window_t overlay = xcb_generate_id(c);
-  const std::uint32_t overrideRedirect = 1;
-  xcb_create_window(c, XCB_COPY_FROM_PARENT, overlay, server.screen()->root, 0, 0, 100, 100, 0,
-                    XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT,
-                    &overrideRedirect);
-  xcb_map_window(c, overlay);
+  const xcb_window_t overlay = other.createWindow(QRect(0, 0, 100, 100), 0);
   std::int64_t level = -1;
   server.addOverlay(overlay, [&level] { return OverlayState{level, 1.0, true}; });
   backend.addWorkspaceObserver(WorkspaceNotification::didActivateApplication, [&] {

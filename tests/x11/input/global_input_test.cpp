@@ -1,17 +1,33 @@
-#include "platform/x11/input/global_input.h"
-
+// Key presses and pointer moves anywhere on the launcher's display, as the global input sees
+// them. Super+B through the whole program, its key still reaching the focused application:
+// test_input.py; keys in our own open menu, through the local key filter: test_quillmere.py.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <vector>
 
-#include "../private_display.h"
-#include "display_test_support.h"
+#include "platform/x11/input/global_input.h"
+#include "tests/qt/qt_event_loop.h"
 
 namespace platform::x11 {
 namespace {
 
-using namespace quillmere::test;
+using qt::test::runEventLoopFor;
+using qt::test::waitUntil;
+
+// Runs xdotool on the private display; the event loop keeps running meanwhile, so that events
+// are read as they happen.
+bool xdotool(const QStringList& arguments) {
+  QProcess process;
+  process.start("xdotool", arguments);
+  if (!process.waitForStarted() ||
+      !waitUntil([&] { return process.state() == QProcess::NotRunning; },
+                 std::chrono::seconds(10))) {
+    return false;
+  }
+  return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
 
 class GlobalInputTest : public ::testing::Test {
  protected:
@@ -36,24 +52,6 @@ class GlobalInputTest : public ::testing::Test {
   std::vector<qint64> moveTimes_;
   QElapsedTimer clock_;
 };
-
-// Super+B alone goes through the whole program in test_input.py; Shift shows that the state's
-// other bits and the shifted text come through as well.
-TEST_F(GlobalInputTest, KeyPressesCarryModifiersAndTextAndStillReachTheFocusedWindow) {
-  KeyRecorder window;
-  ASSERT_TRUE(showFocused(window));
-  ASSERT_TRUE(xdotool({"key", "super+shift+b"}));
-  ASSERT_TRUE(waitUntil([&] { return window.received(Qt::Key_B) && !keys_.empty(); }));
-  runEventLoopFor(0.03);
-  ASSERT_EQ(keys_.size(), 1u);
-  EXPECT_EQ(keys_[0].type, EventType::keyDown);
-  EXPECT_EQ(keys_[0].modifierFlags, kEventModifierFlagCommand | kEventModifierFlagShift);
-  EXPECT_EQ(keys_[0].charactersIgnoringModifiers, "B");
-  // Nothing is grabbed: the focused window got the same key.
-  ASSERT_EQ(window.presses.back().first, Qt::Key_B);
-  EXPECT_EQ(window.presses.back().second, Qt::MetaModifier | Qt::ShiftModifier);
-}
-
 TEST_F(GlobalInputTest, SuppressedKeysAreDroppedAndTheNextOnesArrive) {
   input_.setKeysSuppressed(true);
   ASSERT_TRUE(xdotool({"key", "super+b", "mousemove_relative", "--", "5", "5"}));
@@ -87,27 +85,6 @@ TEST_F(GlobalInputTest, MovementIsCoalescedWithATrailingDelivery) {
   }
   EXPECT_EQ(moves_.back(), end);
   EXPECT_EQ(input_.queryPointer(), end);
-}
-
-TEST(GlobalInputConnection, AKilledServerGivesConnectionLostOnce) {
-  PrivateDisplay server(320, 240);
-  ASSERT_TRUE(server.running());
-  GlobalInput input(QByteArray::fromStdString(server.name()));
-  ASSERT_TRUE(input.available());
-  int lost = 0;
-  QObject::connect(&input, &GlobalInput::connectionLost, [&] { ++lost; });
-
-  server.killServer();
-  ASSERT_TRUE(waitUntil([&] { return lost > 0; }));
-  runEventLoopFor(0.05);
-  EXPECT_EQ(lost, 1);
-  EXPECT_FALSE(input.available());
-  EXPECT_FALSE(input.queryPointer());
-
-  // Not the killed server's name: another test's Xvfb may take its number at once.
-  GlobalInput unreachable(":4711");
-  EXPECT_FALSE(unreachable.available());
-  EXPECT_FALSE(unreachable.queryPointer());
 }
 
 }  // namespace

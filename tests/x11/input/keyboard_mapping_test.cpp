@@ -35,7 +35,6 @@ TEST(CoreState, MapsEachModifierToItsOwnFlagAndTheGroupBitsToTheLayout) {
   for (const auto& c : cases) {
     EXPECT_EQ(modifierFlagsFromX(c.mask), c.flags) << "mask 0x" << std::hex << c.mask;
   }
-  EXPECT_EQ(modifierFlagsFromX(kMod4), 0x100000u);
 
   // The layout is the state's group bits.
   EXPECT_EQ(layoutFromX(0), 0u);

@@ -1,0 +1,21 @@
+// sway's IPC stream in pieces of any size, framed and handed to the window cache as the
+// client does: events, replies and trees.
+#include "platform/wayland/sway_ipc_framing.h"
+#include "platform/wayland/sway_window_cache.h"
+#include "tests/fuzz/fuzz_input.h"
+
+using namespace platform::wayland;
+
+FUZZ_ENTRY {
+  FuzzedDataProvider input(data, size);
+  SwayWindowCache cache(42);
+  cache.start();
+  sway_ipc::MessageReader reader;
+  for (const std::string& piece : fuzz::pieces(input, 4096)) {
+    reader.append(piece);
+    while (auto message = reader.next()) cache.handle(*message);
+    if (reader.failed()) break;
+    cache.checkLayout();
+  }
+  return 0;
+}
