@@ -75,7 +75,7 @@ def animation_cpu(build, width, height, compositor, seconds):
         desktop = client.window(types=("DESKTOP",), x=0, y=0, w=width, h=height, color=0x3060a0,
                                 name="desktop")
         gc = desktop.create_gc(foreground=0)
-        app = desk.spawn([os.path.join(build, "platform/x11/quillmere")])
+        app = desk.spawn([os.path.join(build, "bin/quillmere")])
         time.sleep(3)  # launch and fade-in
 
         def measure(animate):
