@@ -1,6 +1,7 @@
 // Milliseconds per overlay frame for each effect, on one thread, with the memcpy of the same
-// frame as the floor. Each effect writes the final opaque pixels at a window alpha below 1, so
-// that the blend with what lies beneath is included.
+// frame as the floor, and for a 256x256 change beneath re-rendered alone. Each effect writes the
+// final opaque pixels at a window alpha below 1, so that the blend with what lies beneath is
+// included.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/render/effect_layout.h"
 #include "platform/render/effect_renderer.h"
 
 namespace {
@@ -109,6 +111,23 @@ void effectFrame(benchmark::State& state, int width, int height, double ratio,
   }
 }
 
+// A 256x256 change in the middle of the screen, re-rendered alone over the last frame.
+void changeFrame(benchmark::State& state, int width, int height, double ratio,
+                 ContentSnapshot (*make)(Size)) {
+  Frame& f = frame(width, height);
+  const ContentSnapshot content = make(Size{width / ratio, height / ratio});
+  const EffectLayout layout = layoutEffect(content, width, height, ratio, kWindowAlpha);
+  const ConstPixelBuffer beneath = f.in();
+  const PixelRect change{width / 2 - 128, height / 2 - 128, width / 2 + 128, height / 2 + 128};
+  std::vector<PixelRect> rewritten;
+  EffectRenderer renderer;
+  renderer.renderLayout(layout, &beneath, true, f.target());
+  for (auto _ : state) {
+    renderer.renderChanges(layout, &beneath, true, {&change, 1}, f.target(), rewritten);
+    benchmark::ClobberMemory();
+  }
+}
+
 // Keeps the median of every benchmark and prints them with their ratio to the memcpy floor.
 class SummaryReporter final : public benchmark::ConsoleReporter {
  public:
@@ -178,12 +197,20 @@ void registerAll() {
                   [w, h](benchmark::State& s) { effectFrame(s, w, h, 1.0, blurContent); });
     registerFrame("pixelate/" + suffix,
                   [w, h](benchmark::State& s) { effectFrame(s, w, h, 1.0, pixelateContent); });
+    registerFrame("blur-256x256/" + suffix,
+                  [w, h](benchmark::State& s) { changeFrame(s, w, h, 1.0, blurContent); });
+    registerFrame("pixelate-256x256/" + suffix,
+                  [w, h](benchmark::State& s) { changeFrame(s, w, h, 1.0, pixelateContent); });
   }
   // A 4K screen usually runs at twice the pixel density, where the blur is twice as wide.
   registerFrame("blur/3840x2160@2x",
                 [](benchmark::State& s) { effectFrame(s, 3840, 2160, 2.0, blurContent); });
   registerFrame("pixelate/3840x2160@2x",
                 [](benchmark::State& s) { effectFrame(s, 3840, 2160, 2.0, pixelateContent); });
+  registerFrame("blur-256x256/3840x2160@2x",
+                [](benchmark::State& s) { changeFrame(s, 3840, 2160, 2.0, blurContent); });
+  registerFrame("pixelate-256x256/3840x2160@2x",
+                [](benchmark::State& s) { changeFrame(s, 3840, 2160, 2.0, pixelateContent); });
 }
 
 }  // namespace

@@ -7,21 +7,6 @@
 
 namespace platform::render {
 
-// A half-open rectangle of pixels; rows run top-down. May reach past the screen.
-struct PixelRect {
-  std::int64_t x0 = 0;
-  std::int64_t y0 = 0;
-  std::int64_t x1 = 0;
-  std::int64_t y1 = 0;
-
-  std::int64_t width() const { return x1 > x0 ? x1 - x0 : 0; }
-  std::int64_t height() const { return y1 > y0 ? y1 - y0 : 0; }
-  bool empty() const { return width() == 0 || height() == 0; }
-  friend bool operator==(const PixelRect&, const PixelRect&) = default;
-};
-
-PixelRect intersect(const PixelRect& a, const PixelRect& b);
-
 // A point or length in points as a whole pixel: half-way values go up, everywhere alike, so that
 // neighbouring shapes share their edges.
 std::int64_t roundToPixel(double pixels);

@@ -8,6 +8,7 @@
 
 #include "platform/render/backdrop_blur.h"
 #include "platform/render/effect_layout.h"
+#include "platform/render/effect_reach.h"
 #include "platform/render/materials.h"
 #include "platform/render/pixellation.h"
 #include "platform/render/row_kernels.h"
@@ -91,7 +92,24 @@ void EffectRenderer::renderFinal(const ContentSnapshot& content, const ConstPixe
 
 void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBuffer* beneath,
                                   bool blendBeneath, const PixelBuffer& out) {
+  renderArea(layout, beneath, blendBeneath, out, PixelRect{0, 0, out.width, out.height});
+}
+
+void EffectRenderer::renderChanges(const EffectLayout& layout, const ConstPixelBuffer* beneath,
+                                   bool blendBeneath, std::span<const PixelRect> changed,
+                                   const PixelBuffer& out, std::vector<PixelRect>& rewritten) {
+  rewritten.clear();
   if (!usable(out) || layout.width != out.width || layout.height != out.height) return;
+  mergeReaches(layout, changed, rewritten);
+  for (const PixelRect& area : rewritten) renderArea(layout, beneath, blendBeneath, out, area);
+}
+
+void EffectRenderer::renderArea(const EffectLayout& layout, const ConstPixelBuffer* beneath,
+                                bool blendBeneath, const PixelBuffer& out,
+                                const PixelRect& wanted) {
+  if (!usable(out) || layout.width != out.width || layout.height != out.height) return;
+  const PixelRect area = intersect(wanted, PixelRect{0, 0, out.width, out.height});
+  if (area.empty()) return;
   if (beneath != nullptr && (!usable(*beneath) || !sameSize(*beneath, out))) beneath = nullptr;
   Buffers& b = *buffers_;
   const RowKernels& kernels = rowKernels();
@@ -103,7 +121,8 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
   const bool outsideKeeps =
       blend && outsideScale == kUnitScale && orMask == 0 && addsNothing(layout.outsideAdd);
 
-  const PixelRect visible = layout.visible;
+  // The part of the effect view drawn; the blur's samples are made for it alone.
+  const PixelRect visible = intersect(layout.visible, area);
   const bool inside = layout.kind != EffectKind::none && !visible.empty();
   const std::uint16_t insideScale = toScale(layout.insideScale);
   BlurGrid grid;
@@ -111,24 +130,21 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
   if (inside && layout.kind == EffectKind::solid) {
     insideAdd = toPixelAdd(layout.insideAdd);
   } else if (inside && layout.kind == EffectKind::blur) {
-    grid = blurGridFor(visible, layout.sigmaPixels, 0);
+    grid = blurWindow(layout, effectGrid(layout), visible);
     b.addSamples.resize(std::max(b.addSamples.size(), std::size_t(grid.columns) * grid.rows * 4));
-    b.blur.start(beneath, visible, grid, kernels);
+    b.blur.start(beneath, layout.visible, grid, kernels);
     b.upsampler.prepare(grid, visible.x0, visible.x1);
   } else if (inside) {
-    // Squares average the rendering past the screen's edge too, so it must reach that far;
-    // their means need no fine samples.
-    const auto margin = std::int64_t(std::ceil(3.0 * layout.sigmaPixels));
-    grid = blurGridFor(visible, layout.sigmaPixels, margin, SampleSpacing::coarse);
+    grid = blurWindow(layout, effectGrid(layout), visible);
     b.rendering.resize(std::max(b.rendering.size(), std::size_t(grid.columns) * grid.rows * 4));
-    b.blur.start(beneath, visible, grid, kernels);
-    b.pixellation.prepare(layout, grid);
+    b.blur.start(beneath, layout.visible, grid, kernels);
+    b.pixellation.prepare(layout, grid, visible);
   }
 
   std::size_t band = 0;
   const std::uint16_t* bandRow = nullptr;
   int tinted = 0;  // rows of the blur's samples tinted so far
-  for (int y = 0; y < out.height; ++y) {
+  for (auto y = int(area.y0); y < area.y1; ++y) {
     const std::uint8_t* in = blend ? beneath->pixels + y * beneath->stride : nullptr;
     std::uint8_t* o = out.pixels + y * out.stride;
     auto outside = [&](std::int64_t x0, std::int64_t x1) {
@@ -141,10 +157,10 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
                             int(x1 - x0), outsideScale, outsideAdd.data(), orMask);
     };
     if (!inside || y < visible.y0 || y >= visible.y1) {
-      outside(0, out.width);
+      outside(area.x0, area.x1);
       continue;
     }
-    outside(0, visible.x0);
+    outside(area.x0, visible.x0);
     std::uint8_t* spanOut = o + visible.x0 * 4;
     // Where nothing of what lies beneath shows through, it need not be read.
     const std::uint8_t* spanIn = in == nullptr || insideScale == 0 ? nullptr : in + visible.x0 * 4;
@@ -185,7 +201,7 @@ void EffectRenderer::renderLayout(const EffectLayout& layout, const ConstPixelBu
       case EffectKind::none:
         break;
     }
-    outside(visible.x1, out.width);
+    outside(visible.x1, area.x1);
   }
 }
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "platform/color.h"
 #include "platform/geometry.h"
@@ -12,6 +14,21 @@
 namespace platform::render {
 
 struct EffectLayout;
+
+// A half-open rectangle of pixels; rows run top-down. May reach past the screen.
+struct PixelRect {
+  std::int64_t x0 = 0;
+  std::int64_t y0 = 0;
+  std::int64_t x1 = 0;
+  std::int64_t y1 = 0;
+
+  std::int64_t width() const { return x1 > x0 ? x1 - x0 : 0; }
+  std::int64_t height() const { return y1 > y0 ? y1 - y0 : 0; }
+  bool empty() const { return width() == 0 || height() == 0; }
+  friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
+PixelRect intersect(const PixelRect& a, const PixelRect& b);
 
 // 8-bit premultiplied BGRA pixels, rows `stride` bytes apart, as X servers deliver them.
 struct PixelBuffer {
@@ -88,11 +105,21 @@ class EffectRenderer final {
   void renderLayout(const EffectLayout& layout, const ConstPixelBuffer* beneath, bool blendBeneath,
                     const PixelBuffer& out);
 
+  // renderLayout for an `out` that already holds this layout over an earlier `beneath`, which
+  // has since changed only within the `changed` rectangles: rewrites just the pixels those
+  // changes can reach and lists them in `rewritten`, overlapping ones merged. Blur may differ
+  // from a whole frame by a level where its running sums start elsewhere.
+  void renderChanges(const EffectLayout& layout, const ConstPixelBuffer* beneath, bool blendBeneath,
+                     std::span<const PixelRect> changed, const PixelBuffer& out,
+                     std::vector<PixelRect>& rewritten);
+
   // Whether (a) for this content needs the pixels beneath at all (dim does not).
   static bool needsBeneath(const ContentSnapshot& content);
 
  private:
   struct Buffers;
+  void renderArea(const EffectLayout& layout, const ConstPixelBuffer* beneath, bool blendBeneath,
+                  const PixelBuffer& out, const PixelRect& area);
   std::unique_ptr<Buffers> buffers_;
 };
 

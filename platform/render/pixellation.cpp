@@ -18,15 +18,14 @@ Float4 load4(const float* p) {
   return v;
 }
 
-// The first grid line at or before `pixel`.
+}  // namespace
+
 std::int64_t squareAt(double origin, double side, std::int64_t pixel) {
   auto k = static_cast<std::int64_t>(std::floor((double(pixel) - origin) / side));
   while (gridLine(origin, side, k) > pixel) --k;
   while (gridLine(origin, side, k + 1) <= pixel) ++k;
   return k;
 }
-
-}  // namespace
 
 void layOutAxis(AxisSquares& axis, double origin, double side, std::int64_t visible0,
                 std::int64_t visible1, std::int64_t frame0, std::int64_t frame1,
@@ -70,14 +69,15 @@ void layOutAxis(AxisSquares& axis, double origin, double side, std::int64_t visi
   }
 }
 
-void Pixellation::prepare(const EffectLayout& layout, const BlurGrid& grid) {
+void Pixellation::prepare(const EffectLayout& layout, const BlurGrid& grid, const PixelRect& area) {
   const SquareGrid& squares = layout.squares;
-  layOutAxis(columns_, squares.originX, squares.side, layout.visible.x0, layout.visible.x1,
-             layout.frame.x0, layout.frame.x1, grid.originX, grid.factor, grid.columns);
-  layOutAxis(rows_, squares.originY, squares.side, layout.visible.y0, layout.visible.y1,
-             layout.frame.y0, layout.frame.y1, grid.originY, grid.factor, grid.rows);
+  layOutAxis(columns_, squares.originX, squares.side, area.x0, area.x1, layout.frame.x0,
+             layout.frame.x1, grid.originX, grid.factor, grid.columns);
+  layOutAxis(rows_, squares.originY, squares.side, area.y0, area.y1, layout.frame.y0,
+             layout.frame.y1, grid.originY, grid.factor, grid.rows);
+  left_ = area.x0;
   bandSums_.resize(std::size_t(grid.columns) * 4);
-  row_.resize(std::size_t(layout.visible.width()) * 4);
+  row_.resize(std::size_t(area.width()) * 4);
 }
 
 const std::uint16_t* Pixellation::bandRow(std::size_t band, const float* samples,
@@ -91,7 +91,7 @@ const std::uint16_t* Pixellation::bandRow(std::size_t band, const float* samples
     const float* row = samples + std::size_t(firstRow + w - rows_.weightOffset[band]) * stride;
     for (std::size_t i = 0; i < stride; ++i) bandSums_[i] += weight * row[i];
   }
-  const std::int64_t left = layout.visible.x0;
+  const std::int64_t left = left_;
   for (std::size_t k = 0; k < columns_.size(); ++k) {
     Float4 mean{};
     const int first = columns_.firstSample[k];

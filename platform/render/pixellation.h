@@ -21,6 +21,9 @@ struct AxisSquares {
   std::size_t size() const { return start.size(); }
 };
 
+// The square whose first grid line is the last at or before `pixel`.
+std::int64_t squareAt(double origin, double side, std::int64_t pixel);
+
 // Squares with grid lines at gridLine(origin, side, k) that meet [visible0, visible1), each
 // averaging the rendering over its part of [frame0, frame1). Samples lie along the axis at
 // gridOrigin with `factor` pixels each, `count` of them.
@@ -31,8 +34,9 @@ void layOutAxis(AxisSquares& axis, double origin, double side, std::int64_t visi
 // Pixellates the rendering: square colours row band by row band, as add rows.
 class Pixellation final {
  public:
-  // Lays out the squares of the frame's visible part.
-  void prepare(const EffectLayout& layout, const BlurGrid& grid);
+  // Lays out the squares over `area`, a part of the frame's visible part; `grid` holds every
+  // sample they average.
+  void prepare(const EffectLayout& layout, const BlurGrid& grid, const PixelRect& area);
 
   std::size_t bandCount() const { return rows_.size(); }
   std::int64_t bandStart(std::size_t band) const { return rows_.start[band]; }
@@ -42,12 +46,13 @@ class Pixellation final {
     return rows_.firstSample[band] + rows_.weightOffset[band + 1] - rows_.weightOffset[band] - 1;
   }
 
-  // The add row over the visible columns for one band, from samples in levels (material
+  // The add row over the area's columns for one band, from samples in levels (material
   // applied): renderingWeight times the square's mean plus insideAdd.
   const std::uint16_t* bandRow(std::size_t band, const float* samples, const BlurGrid& grid,
                                const EffectLayout& layout);
 
  private:
+  std::int64_t left_ = 0;  // the area's first column
   AxisSquares columns_;
   AxisSquares rows_;
   std::vector<float> bandSums_;

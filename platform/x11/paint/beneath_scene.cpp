@@ -175,7 +175,8 @@ void BeneathScene::namePixmaps() {
     }
     if (tracked.damage == XCB_NONE) {
       tracked.damage = xcb_generate_id(c);
-      xcb_damage_create(c, tracked.damage, tracked.window, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
+      xcb_damage_create(c, tracked.damage, tracked.window,
+                        XCB_DAMAGE_REPORT_LEVEL_DELTA_RECTANGLES);
     }
     tracked.pixmap = xcb_generate_id(c);
     cookies.push_back(xcb_composite_name_window_pixmap_checked(c, tracked.window, tracked.pixmap));
@@ -233,10 +234,15 @@ void BeneathScene::draw(xcb_window_t overlay, xcb_render_picture_t target,
 }
 
 std::optional<QRect> BeneathScene::damagedArea(const xcb_damage_notify_event_t& event) const {
-  const bool watched = std::any_of(tracked_.begin(), tracked_.end(),
-                                   [&](const Tracked& t) { return t.damage == event.damage; });
-  if (!watched) return std::nullopt;
-  return QRect(event.geometry.x, event.geometry.y, event.geometry.width, event.geometry.height);
+  const auto tracked = std::find_if(tracked_.begin(), tracked_.end(),
+                                    [&](const Tracked& t) { return t.damage == event.damage; });
+  if (tracked == tracked_.end()) return std::nullopt;
+  // The area counts from the window's inside corner; it grows by the border, which may have
+  // been painted too.
+  const int border = std::max(0, (tracked->rect.width() - event.geometry.width) / 2);
+  const QRect area(event.geometry.x + event.area.x, event.geometry.y + event.area.y,
+                   event.area.width, event.area.height);
+  return area.adjusted(-border, -border, border, border).intersected(tracked->rect);
 }
 
 void BeneathScene::rearmDamage() {

@@ -41,11 +41,11 @@ class BeneathScene final {
   void draw(xcb_window_t overlay, xcb_render_picture_t target,
             const RootBackground& background) const;
 
-  // The root area a Damage event stands for: the whole watched window, since further damage
-  // to other parts of it goes unreported until re-armed. Nothing for other events.
+  // The root area a Damage event stands for: a rectangle newly damaged in a watched window.
+  // Nothing for other events.
   std::optional<QRect> damagedArea(const xcb_damage_notify_event_t& event) const;
-  // Each window reports damage once and then stays quiet until this is called: before every
-  // capture. Nothing flows while no overlay wants the pixels.
+  // Each window reports each part of itself once and then stays quiet about it until this is
+  // called: before every capture. Little flows while no overlay wants the pixels.
   void rearmDamage();
 
  private:

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/render/effect_layout.h"
 #include "platform/x11/paint/beneath_scene.h"
 #include "platform/x11/paint/overlay_target.h"
 #include "platform/x11/paint/paint_connection.h"
@@ -24,6 +25,8 @@ namespace {
 
 // At most 60 frames a second.
 constexpr qint64 kFrameIntervalMs = 17;
+// Past this many changes beneath within one frame the whole overlay is captured again.
+constexpr std::size_t kMaxChanges = 64;
 
 double millisecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
@@ -41,6 +44,8 @@ struct OverlayPaintEngine::State {
     bool needsCapture = true;
     bool needsRender = true;
     bool captured = false;
+    std::vector<render::PixelRect> changes;  // beneath, since the last capture; overlay pixels
+    std::vector<render::PixelRect> rewritten;
   };
 
   State(OverlayPaintEngine* owner, const QByteArray& displayName);
@@ -53,6 +58,7 @@ struct OverlayPaintEngine::State {
   void frame();
   void prepareScene(const Overlay* showing = nullptr);
   void paint(Overlay& overlay, bool showing = false);
+  bool renderChanges(Overlay& overlay);
   void show(Overlay& overlay);
   void setOpacityProperty(xcb_window_t window, double alpha);
   void updateCompositor();
@@ -163,27 +169,55 @@ void OverlayPaintEngine::State::paint(Overlay& overlay, bool showing) {
   OverlayTarget& target = *overlay.target;
   if ((target.hidden() && !showing) || lost) return;
   const auto start = std::chrono::steady_clock::now();
-  if (wantsBeneath(overlay) && (overlay.needsCapture || !overlay.captured)) {
+  const bool wants = wantsBeneath(overlay);
+  bool changedOnly = false;
+  if (wants && (overlay.needsCapture || !overlay.captured)) {
     scene.rearmDamage();
     overlay.captured = target.capture(scene, background);
     overlay.needsCapture = false;
     overlay.needsRender = true;
+    overlay.changes.clear();
+  } else if (wants && !overlay.changes.empty()) {
+    scene.rearmDamage();
+    changedOnly = target.captureAreas(scene, background, overlay.changes);
+    overlay.captured = changedOnly;
+    overlay.needsRender = overlay.needsRender || !changedOnly;
   }
-  if (!overlay.needsRender) return;
-  overlay.needsRender = false;
+  if (!overlay.needsRender && !changedOnly) return;
   const auto rendering = std::chrono::steady_clock::now();
-  const render::PixelBuffer out = target.output();
-  if (translucent(overlay)) {
-    renderer.renderWindowContent(overlay.content, target.beneath(), overlay.devicePixelRatio, out);
-  } else {
-    renderer.renderFinal(overlay.content, target.beneath(), overlay.devicePixelRatio, overlay.alpha,
-                         out);
+  if (overlay.needsRender || !renderChanges(overlay)) {
+    overlay.needsRender = false;
+    const render::PixelBuffer out = target.output();
+    if (translucent(overlay)) {
+      renderer.renderWindowContent(overlay.content, target.beneath(), overlay.devicePixelRatio,
+                                   out);
+    } else {
+      renderer.renderFinal(overlay.content, target.beneath(), overlay.devicePixelRatio,
+                           overlay.alpha, out);
+    }
+    if (showing) target.setHidden(false);
+    target.present();
   }
+  if (wants) overlay.changes.clear();
   cost.renderMs = millisecondsSince(rendering);
   cost.captureMs = std::chrono::duration<double, std::milli>(rendering - start).count();
-  if (showing) target.setHidden(false);
-  target.present();
   ++cost.frames;
+}
+
+// Re-renders over the last frame what the changes beneath reach, and puts only that.
+bool OverlayPaintEngine::State::renderChanges(Overlay& overlay) {
+  OverlayTarget& target = *overlay.target;
+  const bool blend = !translucent(overlay);
+  if (blend && !(overlay.alpha > 0.0)) return false;
+  const render::PixelBuffer out = target.lastOutput();
+  if (out.pixels == nullptr) return false;
+  const render::ConstPixelBuffer beneath = target.beneath();
+  const render::EffectLayout layout =
+      render::layoutEffect(overlay.content, out.width, out.height, overlay.devicePixelRatio,
+                           blend ? overlay.alpha : 1.0);
+  renderer.renderChanges(layout, &beneath, blend, overlay.changes, out, overlay.rewritten);
+  target.presentAreas(overlay.rewritten);
+  return true;
 }
 
 // The pixels are ready before the shape returns, so the window never shows stale or blank
@@ -283,7 +317,16 @@ void OverlayPaintEngine::State::handleDamage(const xcb_damage_notify_event_t& ev
   const std::optional<QRect> area = scene.damagedArea(event);
   if (!area) return;
   for (Overlay& overlay : overlays) {
-    if (overlay.target->rect().intersects(*area)) overlay.needsCapture = true;
+    const QRect rect = overlay.target->rect();
+    const QRect part = rect.intersected(*area).translated(-rect.topLeft());
+    if (part.isEmpty() || overlay.needsCapture) continue;
+    if (overlay.changes.size() >= kMaxChanges) {
+      overlay.needsCapture = true;
+      overlay.changes.clear();
+      continue;
+    }
+    overlay.changes.push_back(
+        {part.x(), part.y(), part.x() + part.width(), part.y() + part.height()});
   }
   schedule();
 }

@@ -16,8 +16,9 @@ namespace platform::x11 {
 // (one owns _NET_WM_CM_S<screen>) it writes each window's translucent content and lets the
 // compositor blend it; without one it writes the final opaque pixels, reading the windows
 // beneath through Composite. It follows the compositor starting and stopping, repaints when
-// what lies beneath changes (XDamage, at most 60 times a second), and shows nothing at all
-// for a window whose alpha is 0. Uses a connection of its own.
+// what lies beneath changes (XDamage, at most 60 times a second; only the pixels a change
+// can reach are captured, rendered and put), and shows nothing at all for a window whose alpha
+// is 0. Uses a connection of its own.
 class OverlayPaintEngine final : public QObject {
   Q_OBJECT
 

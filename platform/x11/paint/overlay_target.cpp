@@ -2,6 +2,10 @@
 
 #include <xcb/shape.h>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include "platform/x11/xcb_reply.h"
 
 namespace platform::x11 {
@@ -50,6 +54,52 @@ OverlayTarget::~OverlayTarget() {
 bool OverlayTarget::capture(const BeneathScene& scene, const RootBackground& background) {
   scene.draw(window_, canvasPicture_, background);
   return beneath_.read(canvas_);
+}
+
+bool OverlayTarget::captureAreas(const BeneathScene& scene, const RootBackground& background,
+                                 std::span<const render::PixelRect> areas) {
+  xcb_connection_t* c = connection_.get();
+  std::vector<xcb_rectangle_t> clip;
+  std::vector<std::pair<int, int>> rows;
+  for (const render::PixelRect& wanted : areas) {
+    const render::PixelRect area = render::intersect(wanted, {0, 0, rect_.width(), rect_.height()});
+    if (area.empty()) continue;
+    clip.push_back({static_cast<std::int16_t>(area.x0), static_cast<std::int16_t>(area.y0),
+                    static_cast<std::uint16_t>(area.width()),
+                    static_cast<std::uint16_t>(area.height())});
+    rows.emplace_back(int(area.y0), int(area.y1));
+  }
+  if (clip.empty()) return true;
+  xcb_render_set_picture_clip_rectangles(c, canvasPicture_, 0, 0,
+                                         static_cast<std::uint32_t>(clip.size()), clip.data());
+  scene.draw(window_, canvasPicture_, background);
+  const std::uint32_t noClip = XCB_NONE;
+  xcb_render_change_picture(c, canvasPicture_, XCB_RENDER_CP_CLIP_MASK, &noClip);
+  // Whole rows come back in place; overlapping bands are read once.
+  std::sort(rows.begin(), rows.end());
+  bool read = true;
+  for (std::size_t i = 0; i < rows.size();) {
+    auto [top, bottom] = rows[i];
+    for (++i; i < rows.size() && rows[i].first <= bottom; ++i) {
+      bottom = std::max(bottom, rows[i].second);
+    }
+    read = beneath_.readRows(canvas_, top, bottom) && read;
+  }
+  return read;
+}
+
+render::PixelBuffer OverlayTarget::lastOutput() {
+  if (shown_ < 0) return {};
+  drawing_ = shown_;
+  outputs_[drawing_].waitForWrites();
+  return outputs_[drawing_].buffer();
+}
+
+void OverlayTarget::presentAreas(std::span<const render::PixelRect> areas) {
+  for (const render::PixelRect& area : areas) {
+    outputs_[drawing_].writeArea(window_, gc_, depth_, area);
+  }
+  shown_ = drawing_;
 }
 
 render::PixelBuffer OverlayTarget::output() {

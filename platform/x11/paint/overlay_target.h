@@ -4,6 +4,7 @@
 #include <xcb/xcb.h>
 
 #include <QRect>
+#include <span>
 
 #include "platform/x11/paint/beneath_scene.h"
 #include "platform/x11/paint/paint_connection.h"
@@ -29,11 +30,19 @@ class OverlayTarget final {
   // Composes what lies beneath in the server and reads it back. False when it could not.
   bool capture(const BeneathScene& scene, const RootBackground& background);
   render::ConstPixelBuffer beneath() const { return beneath_.constBuffer(); }
+  // Composes and reads back only the rows of `areas` (overlay pixels), where what lies beneath
+  // changed since the last capture.
+  bool captureAreas(const BeneathScene& scene, const RootBackground& background,
+                    std::span<const render::PixelRect> areas);
 
   // The pixels to show, safe to write to once this returns: there are two, so that the next
   // frame need not wait for the server to finish reading the last one.
   render::PixelBuffer output();
   void present();
+  // The last frame's pixels, to be rewritten in part and put with presentAreas; none before
+  // a first frame.
+  render::PixelBuffer lastOutput();
+  void presentAreas(std::span<const render::PixelRect> areas);
   // Shows the last frame again, after part of the window was uncovered.
   void presentAgain();
   void writeCompleted(xcb_shm_seg_t segment);

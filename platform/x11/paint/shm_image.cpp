@@ -91,49 +91,67 @@ render::ConstPixelBuffer ShmImage::constBuffer() const {
 }
 
 bool ShmImage::read(xcb_drawable_t drawable) {
-  if (pixels_ == nullptr) return false;
+  return readRows(drawable, 0, height_);
+}
+
+bool ShmImage::readRows(xcb_drawable_t drawable, int top, int bottom) {
+  top = std::max(top, 0);
+  bottom = std::min(bottom, height_);
+  if (pixels_ == nullptr || bottom <= top) return false;
   const auto width = static_cast<std::uint16_t>(width_);
-  const auto height = static_cast<std::uint16_t>(height_);
+  const auto rows = static_cast<std::uint16_t>(bottom - top);
+  const std::size_t offset = byteSize(width_, top);
   xcb_generic_error_t* rawError = nullptr;
   if (sharesMemory()) {
-    XcbReply<xcb_shm_get_image_reply_t> reply(
-        xcb_shm_get_image_reply(connection_,
-                                xcb_shm_get_image(connection_, drawable, 0, 0, width, height, ~0u,
-                                                  XCB_IMAGE_FORMAT_Z_PIXMAP, segment_, 0),
-                                &rawError));
+    XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
+        connection_,
+        xcb_shm_get_image(connection_, drawable, 0, static_cast<std::int16_t>(top), width, rows,
+                          ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment_,
+                          static_cast<std::uint32_t>(offset)),
+        &rawError));
     XcbReply<xcb_generic_error_t> error(rawError);
     writePending_ = false;  // the reply came after every earlier request
     return reply != nullptr;
   }
-  XcbReply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
-      connection_,
-      xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, 0, 0, width, height, ~0u),
-      &rawError));
+  XcbReply<xcb_get_image_reply_t> reply(
+      xcb_get_image_reply(connection_,
+                          xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, 0,
+                                        static_cast<std::int16_t>(top), width, rows, ~0u),
+                          &rawError));
   XcbReply<xcb_generic_error_t> error(rawError);
   if (!reply) return false;
   const auto length = static_cast<std::size_t>(xcb_get_image_data_length(reply.get()));
-  std::memcpy(pixels_, xcb_get_image_data(reply.get()),
-              std::min(length, byteSize(width_, height_)));
+  std::memcpy(pixels_ + offset, xcb_get_image_data(reply.get()),
+              std::min(length, byteSize(width_, bottom - top)));
   return true;
 }
 
 void ShmImage::write(xcb_drawable_t drawable, xcb_gcontext_t gc, std::uint8_t depth) {
-  if (pixels_ == nullptr) return;
+  writeArea(drawable, gc, depth, {0, 0, width_, height_});
+}
+
+void ShmImage::writeArea(xcb_drawable_t drawable, xcb_gcontext_t gc, std::uint8_t depth,
+                         const render::PixelRect& wanted) {
+  const render::PixelRect area = render::intersect(wanted, {0, 0, width_, height_});
+  if (pixels_ == nullptr || area.empty()) return;
   const auto width = static_cast<std::uint16_t>(width_);
   const auto height = static_cast<std::uint16_t>(height_);
   if (sharesMemory()) {
-    xcb_shm_put_image(connection_, drawable, gc, width, height, 0, 0, width, height, 0, 0, depth,
-                      XCB_IMAGE_FORMAT_Z_PIXMAP, 1, segment_, 0);
+    xcb_shm_put_image(connection_, drawable, gc, width, height, static_cast<std::uint16_t>(area.x0),
+                      static_cast<std::uint16_t>(area.y0), static_cast<std::uint16_t>(area.width()),
+                      static_cast<std::uint16_t>(area.height()), static_cast<std::int16_t>(area.x0),
+                      static_cast<std::int16_t>(area.y0), depth, XCB_IMAGE_FORMAT_Z_PIXMAP, 1,
+                      segment_, 0);
     writePending_ = true;
     return;
   }
-  // Without shared memory the image goes in strips that fit the largest request.
+  // Without shared memory whole rows go, in strips that fit the largest request.
   const std::size_t rowBytes = static_cast<std::size_t>(width_) * 4;
   const std::size_t maxBytes =
       static_cast<std::size_t>(xcb_get_maximum_request_length(connection_)) * 4 - 64;
   const int rowsPerStrip = static_cast<int>(std::max<std::size_t>(1, maxBytes / rowBytes));
-  for (int y = 0; y < height_; y += rowsPerStrip) {
-    const int rows = std::min(rowsPerStrip, height_ - y);
+  for (auto y = int(area.y0); y < area.y1; y += rowsPerStrip) {
+    const int rows = std::min(rowsPerStrip, int(area.y1) - y);
     xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, gc, width,
                   static_cast<std::uint16_t>(rows), 0, static_cast<std::int16_t>(y), 0, depth,
                   static_cast<std::uint32_t>(rowBytes * static_cast<std::size_t>(rows)),

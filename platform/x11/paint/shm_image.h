@@ -28,8 +28,13 @@ class ShmImage final {
 
   // Reads the drawable's pixels from (0, 0); false when the server refused (it went away).
   bool read(xcb_drawable_t drawable);
+  // Reads rows [top, bottom) of the drawable into the same rows.
+  bool readRows(xcb_drawable_t drawable, int top, int bottom);
   // Writes the pixels to the drawable at (0, 0).
   void write(xcb_drawable_t drawable, xcb_gcontext_t gc, std::uint8_t depth);
+  // Writes the pixels of `area` to the same place in the drawable.
+  void writeArea(xcb_drawable_t drawable, xcb_gcontext_t gc, std::uint8_t depth,
+                 const render::PixelRect& area);
   // The server reads shared pixels after write() returns, and says when it is done with a
   // completion event; wait for that before changing them.
   bool writePending() const { return writePending_; }
