@@ -21,6 +21,14 @@ std::optional<std::uint32_t> readSingle32(const RawProperty& property, xcb_atom_
   return value;
 }
 
+std::optional<std::vector<std::uint32_t>> readList32(const RawProperty& property, xcb_atom_t type) {
+  if (!isList32(property, type)) return std::nullopt;
+  std::vector<std::uint32_t> values(property.length);
+  // An empty list (a window without states) has no storage to copy into.
+  if (!values.empty()) std::memcpy(values.data(), property.data, values.size() * 4);
+  return values;
+}
+
 // The first type in the list that this table knows; EWMH lists them by preference.
 xcb_atom_t preferredType(const std::vector<xcb_atom_t>& types, const LayerAtoms& atoms) {
   for (xcb_atom_t type : types) {
@@ -52,11 +60,16 @@ RawProperty rawProperty(const xcb_get_property_reply_t* reply) {
 }
 
 std::optional<std::vector<xcb_atom_t>> readAtomList(const RawProperty& property) {
-  if (!isList32(property, XCB_ATOM_ATOM)) return std::nullopt;
-  std::vector<xcb_atom_t> atoms(property.length);
-  // An empty list (a window without states) has no storage to copy into.
-  if (!atoms.empty()) std::memcpy(atoms.data(), property.data, atoms.size() * sizeof(xcb_atom_t));
-  return atoms;
+  return readList32(property, XCB_ATOM_ATOM);
+}
+
+std::optional<std::vector<xcb_window_t>> readWindowList(const RawProperty& property) {
+  return readList32(property, XCB_ATOM_WINDOW);
+}
+
+std::string_view readText(const RawProperty& property) {
+  if (property.format != 8 || property.data == nullptr) return {};
+  return {static_cast<const char*>(property.data), property.length};
 }
 
 std::optional<std::uint32_t> readCardinal(const RawProperty& property) {

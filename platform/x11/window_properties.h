@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "platform/qt/window_levels.h"
@@ -26,6 +27,10 @@ RawProperty rawProperty(const xcb_get_property_reply_t* reply);
 
 // A list of atoms (type ATOM, format 32), or nothing when the value is not one.
 std::optional<std::vector<xcb_atom_t>> readAtomList(const RawProperty& property);
+// A list of windows (type WINDOW, format 32), such as _NET_CLIENT_LIST, or nothing.
+std::optional<std::vector<xcb_window_t>> readWindowList(const RawProperty& property);
+// The bytes of a format-8 value of any type, such as _NET_WM_NAME; empty for anything else.
+std::string_view readText(const RawProperty& property);
 // A single CARDINAL of format 32, or nothing.
 std::optional<std::uint32_t> readCardinal(const RawProperty& property);
 // A single WINDOW of format 32, or nothing.

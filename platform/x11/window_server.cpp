@@ -300,11 +300,7 @@ void WindowServer::readWindowManager() {
     if (running) {
       auto name =
           propertyReply(connection_, getProperty(connection_, *window, atoms_.netWmName, 16));
-      const RawProperty raw = rawProperty(name.get());
-      const std::string_view text =
-          raw.format == 8 && raw.data != nullptr
-              ? std::string_view(static_cast<const char*>(raw.data), raw.length)
-              : std::string_view();
+      const std::string_view text = readText(rawProperty(name.get()));
       // WORKAROUND(mutter): its compositor paints override-redirect windows above every
       // managed window and moves one placed between frames back above them at once.
       // WORKAROUND(kwin_x11): its compositor, too, paints them in a layer above every managed
@@ -358,11 +354,7 @@ void WindowServer::readClientList() {
   if (windowManagerRunning_) {
     auto reply = propertyReply(connection_,
                                getProperty(connection_, root_, atoms_.netClientList, kMaxClients));
-    const RawProperty raw = rawProperty(reply.get());
-    if (raw.type == XCB_ATOM_WINDOW && raw.format == 32) {
-      const auto* ids = static_cast<const xcb_window_t*>(raw.data);
-      clients.assign(ids, ids + raw.length);
-    }
+    clients = readWindowList(rawProperty(reply.get())).value_or(std::vector<xcb_window_t>{});
   }
 
   // Find each client's frame, the root's child that holds it, one level per round trip.

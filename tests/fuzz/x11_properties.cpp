@@ -34,6 +34,8 @@ FUZZ_ENTRY {
   client.desktop = readCardinal(raw);
   readWindow(raw);
   readFirstWindow(raw);
+  readWindowList(raw);
+  readText(raw);
   layerForWindow(client, header.bytes_after != 0, atoms);
   pixmapFromProperty(reinterpret_cast<xcb_get_property_reply_t*>(reply.data()));
   return 0;

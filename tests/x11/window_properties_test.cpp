@@ -64,6 +64,8 @@ TEST(HostileProperties, WrongTypeFormatOrLengthReadsAsAbsent) {
   EXPECT_EQ(readAtomList(RawProperty{XCB_ATOM_ATOM, 32, 2, two.data()}),
             (std::vector<xcb_atom_t>{1234, 5678}));
   EXPECT_EQ(readAtomList(RawProperty{XCB_ATOM_ATOM, 32, 0, two.data()}), std::vector<xcb_atom_t>{});
+  EXPECT_FALSE(readWindowList(RawProperty{XCB_ATOM_ATOM, 32, 2, two.data()}));
+  EXPECT_EQ(readText(RawProperty{XCB_ATOM_ATOM, 32, 2, two.data()}), "");
 
   EXPECT_FALSE(readWindow(RawProperty{XCB_ATOM_CARDINAL, 32, 1, two.data()}));
   EXPECT_EQ(readWindow(RawProperty{XCB_ATOM_WINDOW, 32, 1, two.data()}), 1234u);
