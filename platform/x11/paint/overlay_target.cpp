@@ -34,11 +34,6 @@ OverlayTarget::OverlayTarget(const PaintConnection& connection, xcb_window_t win
   // Repaint after another window uncovered part of the overlay.
   const std::uint32_t events = XCB_EVENT_MASK_EXPOSURE;
   xcb_change_window_attributes(c, window, XCB_CW_EVENT_MASK, &events);
-
-  beneath_.allocate(c, connection.hasShm(), rect.width(), rect.height());
-  for (ShmImage& output : outputs_) {
-    output.allocate(c, connection.hasShm(), rect.width(), rect.height());
-  }
 }
 
 OverlayTarget::~OverlayTarget() {
@@ -52,6 +47,8 @@ OverlayTarget::~OverlayTarget() {
 }
 
 bool OverlayTarget::capture(const BeneathScene& scene, const RootBackground& background) {
+  // Made on first use: with a compositor, dim never needs what lies beneath.
+  beneath_.allocate(connection_.get(), connection_.hasShm(), rect_.width(), rect_.height());
   scene.draw(window_, canvasPicture_, background);
   return beneath_.read(canvas_);
 }
@@ -89,38 +86,32 @@ bool OverlayTarget::captureAreas(const BeneathScene& scene, const RootBackground
 }
 
 render::PixelBuffer OverlayTarget::lastOutput() {
-  if (shown_ < 0) return {};
-  drawing_ = shown_;
-  outputs_[drawing_].waitForWrites();
-  return outputs_[drawing_].buffer();
+  if (!shown_) return {};
+  output_.waitForWrites();
+  return output_.buffer();
 }
 
 void OverlayTarget::presentAreas(std::span<const render::PixelRect> areas) {
-  for (const render::PixelRect& area : areas) {
-    outputs_[drawing_].writeArea(window_, gc_, depth_, area);
-  }
-  shown_ = drawing_;
+  for (const render::PixelRect& area : areas) output_.writeArea(window_, gc_, depth_, area);
 }
 
 render::PixelBuffer OverlayTarget::output() {
-  drawing_ = shown_ < 0 ? 0 : 1 - shown_;
-  outputs_[drawing_].waitForWrites();
-  return outputs_[drawing_].buffer();
+  output_.allocate(connection_.get(), connection_.hasShm(), rect_.width(), rect_.height());
+  output_.waitForWrites();
+  return output_.buffer();
 }
 
 void OverlayTarget::present() {
-  outputs_[drawing_].write(window_, gc_, depth_);
-  shown_ = drawing_;
+  output_.write(window_, gc_, depth_);
+  shown_ = true;
 }
 
 void OverlayTarget::presentAgain() {
-  if (shown_ >= 0 && !hidden_) outputs_[shown_].write(window_, gc_, depth_);
+  if (shown_ && !hidden_) output_.write(window_, gc_, depth_);
 }
 
 void OverlayTarget::writeCompleted(xcb_shm_seg_t segment) {
-  for (ShmImage& output : outputs_) {
-    if (output.sharesMemory() && output.segment() == segment) output.writeCompleted();
-  }
+  if (output_.sharesMemory() && output_.segment() == segment) output_.writeCompleted();
 }
 
 void OverlayTarget::setHidden(bool hidden) {
@@ -130,6 +121,9 @@ void OverlayTarget::setHidden(bool hidden) {
   if (hidden) {
     xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED,
                          window_, 0, 0, 0, nullptr);
+    beneath_.release();
+    output_.release();
+    shown_ = false;
   } else {
     // No mask restores the window's own rectangle; the input shape stays empty.
     xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, window_, 0, 0, XCB_NONE);

@@ -21,6 +21,7 @@ class ShmImage final {
 
   // Keeps the pixels for the same size; otherwise replaces them with zeroed ones.
   void allocate(xcb_connection_t* connection, bool tryShm, int width, int height);
+  bool allocated() const { return pixels_ != nullptr; }
   bool sharesMemory() const { return segment_ != XCB_NONE; }
 
   render::PixelBuffer buffer();
@@ -41,9 +42,10 @@ class ShmImage final {
   xcb_shm_seg_t segment() const { return segment_; }
   void writeCompleted() { writePending_ = false; }
   void waitForWrites();
+  // Gives the pixels back; allocate() makes new ones.
+  void release();
 
  private:
-  void release();
   bool attachShm();
 
   xcb_connection_t* connection_ = nullptr;
