@@ -10,6 +10,13 @@
 
 namespace platform::x11 {
 
+namespace {
+
+// The scratch image for narrow reads: 1 MiB, a 256x256 change with a blur's reach in one go.
+constexpr int kScratchSide = 512;
+
+}  // namespace
+
 OverlayTarget::OverlayTarget(const PaintConnection& connection, xcb_window_t window, QRect rect)
     : connection_(connection), window_(window), rect_(rect) {
   xcb_connection_t* c = connection.get();
@@ -57,14 +64,14 @@ bool OverlayTarget::captureAreas(const BeneathScene& scene, const RootBackground
                                  std::span<const render::PixelRect> areas) {
   xcb_connection_t* c = connection_.get();
   std::vector<xcb_rectangle_t> clip;
-  std::vector<std::pair<int, int>> rows;
+  std::vector<render::PixelRect> reads;
   for (const render::PixelRect& wanted : areas) {
     const render::PixelRect area = render::intersect(wanted, {0, 0, rect_.width(), rect_.height()});
     if (area.empty()) continue;
     clip.push_back({static_cast<std::int16_t>(area.x0), static_cast<std::int16_t>(area.y0),
                     static_cast<std::uint16_t>(area.width()),
                     static_cast<std::uint16_t>(area.height())});
-    rows.emplace_back(int(area.y0), int(area.y1));
+    reads.push_back(area);
   }
   if (clip.empty()) return true;
   xcb_render_set_picture_clip_rectangles(c, canvasPicture_, 0, 0,
@@ -72,15 +79,18 @@ bool OverlayTarget::captureAreas(const BeneathScene& scene, const RootBackground
   scene.draw(window_, canvasPicture_, background);
   const std::uint32_t noClip = XCB_NONE;
   xcb_render_change_picture(c, canvasPicture_, XCB_RENDER_CP_CLIP_MASK, &noClip);
-  // Whole rows come back in place; overlapping bands are read once.
-  std::sort(rows.begin(), rows.end());
+  if (connection_.hasShm()) scratch_.allocate(c, true, kScratchSide, kScratchSide);
+  // Areas that share rows are read once, as the rectangle around them.
+  std::sort(reads.begin(), reads.end(),
+            [](const render::PixelRect& a, const render::PixelRect& b) { return a.y0 < b.y0; });
   bool read = true;
-  for (std::size_t i = 0; i < rows.size();) {
-    auto [top, bottom] = rows[i];
-    for (++i; i < rows.size() && rows[i].first <= bottom; ++i) {
-      bottom = std::max(bottom, rows[i].second);
+  for (std::size_t i = 0; i < reads.size();) {
+    render::PixelRect band = reads[i];
+    for (++i; i < reads.size() && reads[i].y0 < band.y1; ++i) {
+      band = {std::min(band.x0, reads[i].x0), band.y0, std::max(band.x1, reads[i].x1),
+              std::max(band.y1, reads[i].y1)};
     }
-    read = beneath_.readRows(canvas_, top, bottom) && read;
+    read = beneath_.readArea(canvas_, band, scratch_) && read;
   }
   return read;
 }
@@ -121,7 +131,7 @@ void OverlayTarget::setHidden(bool hidden) {
   if (hidden) {
     xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED,
                          window_, 0, 0, 0, nullptr);
-    beneath_.release();
+    releaseBeneath();
     output_.release();
     shown_ = false;
   } else {

@@ -30,12 +30,15 @@ class OverlayTarget final {
   // Composes what lies beneath in the server and reads it back. False when it could not.
   bool capture(const BeneathScene& scene, const RootBackground& background);
   render::ConstPixelBuffer beneath() const { return beneath_.constBuffer(); }
-  // Composes and reads back only the rows of `areas` (overlay pixels), where what lies beneath
-  // changed since the last capture.
+  // Composes and reads back only `areas` (overlay pixels), where what lies beneath changed
+  // since the last capture.
   bool captureAreas(const BeneathScene& scene, const RootBackground& background,
                     std::span<const render::PixelRect> areas);
   // Gives the captured pixels back while nothing needs them; the next capture is whole.
-  void releaseBeneath() { beneath_.release(); }
+  void releaseBeneath() {
+    beneath_.release();
+    scratch_.release();
+  }
   bool hasBeneath() const { return beneath_.allocated(); }
 
   // The pixels to show, safe to write to once this returns: it waits for the server to finish
@@ -64,6 +67,7 @@ class OverlayTarget final {
   xcb_pixmap_t canvas_ = XCB_NONE;
   xcb_render_picture_t canvasPicture_ = XCB_NONE;
   ShmImage beneath_;
+  ShmImage scratch_;
   ShmImage output_;
   bool shown_ = false;
   bool hidden_ = false;

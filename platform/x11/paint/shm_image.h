@@ -31,6 +31,9 @@ class ShmImage final {
   bool read(xcb_drawable_t drawable);
   // Reads rows [top, bottom) of the drawable into the same rows.
   bool readRows(xcb_drawable_t drawable, int top, int bottom);
+  // Reads `area` of the drawable into the same place. A narrow one goes through `scratch` when
+  // memory is shared, in strips of its size, so that the server copies no more than asked.
+  bool readArea(xcb_drawable_t drawable, const render::PixelRect& area, ShmImage& scratch);
   // Writes the pixels to the drawable at (0, 0).
   void write(xcb_drawable_t drawable, xcb_gcontext_t gc, std::uint8_t depth);
   // Writes the pixels of `area` to the same place in the drawable.
