@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Prints the X11 backend's figures, each on a private desktop with openbox:
 the updateFocus tick with 50 windows and its X requests, activation to restack latency
-(x11_focus_bench), capture and render per frame in each mode (x11_paint_bench), the CPU of an idle quillmere over 60 s with 20 windows, and the CPU and memory of quillmere over a desktop window that animates a 256x256 square at 30 frames a second (blur, with and without picom, at 1920x1080 and 3840x2160).
+(x11_focus_bench), capture and render per frame in each mode (x11_paint_bench), the CPU of an idle quillmere over 60 s with 20 windows, and the CPU and memory of quillmere over a desktop window that animates a 256x256 square at 30 frames a second (blur, with and without picom, at 1920x1080, 3840x2160 and on two 3840x2160
+monitors).
 
 usage: run_benchmarks.py BUILD_DIR [--idle-seconds N] [--animation-seconds N]
 """
@@ -59,18 +60,31 @@ def idle_cpu(build, seconds):
         client.close()
 
 
-def rss_mib(pid):
+def rss(pid):
+    """The resident set, and its parts: heap and stacks, mapped files (libraries, fonts) and
+    shared memory (the images the server reads and writes), in MiB."""
+    fields = {}
     with open("/proc/%d/status" % pid) as status:
         for line in status:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1]) / 1024.0
-    return 0.0
+            key, _, value = line.partition(":")
+            if key in ("VmRSS", "RssAnon", "RssFile", "RssShmem"):
+                fields[key] = int(value.split()[0]) / 1024.0
+    return "RSS %.0f MiB (heap %.0f, files %.0f, shared images %.0f)" % tuple(
+        fields.get(k, 0.0) for k in ("VmRSS", "RssAnon", "RssFile", "RssShmem"))
 
 
-def animation_cpu(build, width, height, compositor, seconds):
-    """quillmere's CPU while idle and while a desktop window beneath it animates a square."""
+def animation_cpu(build, width, height, compositor, seconds, monitors=1):
+    """quillmere's CPU while idle and while a desktop window beneath it animates a square;
+    with two monitors side by side, each width x height, the square is on the first."""
     from Xlib import X
-    with XSession(compositor=compositor, size="%dx%dx24" % (width, height)) as desk:
+    size = "%dx%dx24" % (width * monitors, height)
+    with XSession(compositor=compositor, size=size) as desk:
+        for i in range(monitors if monitors > 1 else 0):
+            geometry = "%d/%dx%d/%d+%d+0" % (width, width * 254 // 960, height,
+                                             height * 254 // 960, i * width)
+            subprocess.run(["xrandr", "--setmonitor", "m%d" % i, geometry,
+                            "screen" if i == 0 else "none"], env=desk.env, check=True,
+                           stdout=subprocess.DEVNULL)
         client = XClient(desk.display)
         desktop = client.window(types=("DESKTOP",), x=0, y=0, w=width, h=height, color=0x3060a0,
                                 name="desktop")
@@ -93,10 +107,16 @@ def animation_cpu(build, width, height, compositor, seconds):
 
         idle = measure(False)
         animated = measure(True)
-        print("%dx%d %-12s idle %.2f %%, 256x256 at 30 fps %.2f %% of one core, RSS %.0f MiB"
-              % (width, height, "picom" if compositor else "no compositor", idle, animated,
-                 rss_mib(app.pid)))
+        print("%s%dx%d %-12s idle %.2f %%, 256x256 at 30 fps %.2f %% of one core, %s"
+              % ("2 x " if monitors > 1 else "", width, height, "picom" if compositor else "no compositor", idle, animated,
+                 rss(app.pid)))
         client.close()
+
+
+def animations(build, seconds):
+    for width, height, monitors in ((1920, 1080, 1), (3840, 2160, 1), (3840, 2160, 2)):
+        for compositor in (True, False):
+            animation_cpu(build, width, height, compositor, seconds, monitors)
 
 
 def main():
@@ -107,18 +127,12 @@ def main():
     parser.add_argument("--only-animation", action="store_true")
     args = parser.parse_args()
     if args.only_animation:
-        for width, height in ((1920, 1080), (3840, 2160)):
-            for compositor in (True, False):
-                animation_cpu(os.path.abspath(args.build), width, height, compositor,
-                              args.animation_seconds)
+        animations(os.path.abspath(args.build), args.animation_seconds)
         return
     focus_bench(os.path.abspath(args.build))
     paint_bench(os.path.abspath(args.build))
     idle_cpu(os.path.abspath(args.build), args.idle_seconds)
-    for width, height in ((1920, 1080), (3840, 2160)):
-        for compositor in (True, False):
-            animation_cpu(os.path.abspath(args.build), width, height, compositor,
-                          args.animation_seconds)
+    animations(os.path.abspath(args.build), args.animation_seconds)
 
 
 if __name__ == "__main__":

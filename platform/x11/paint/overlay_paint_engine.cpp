@@ -170,8 +170,9 @@ void OverlayPaintEngine::State::paint(Overlay& overlay, bool showing) {
   if ((target.hidden() && !showing) || lost) return;
   const auto start = std::chrono::steady_clock::now();
   const bool wants = wantsBeneath(overlay);
+  if (!wants) target.releaseBeneath();
   bool changedOnly = false;
-  if (wants && (overlay.needsCapture || !overlay.captured)) {
+  if (wants && (overlay.needsCapture || !overlay.captured || !target.hasBeneath())) {
     scene.rearmDamage();
     overlay.captured = target.capture(scene, background);
     overlay.needsCapture = false;

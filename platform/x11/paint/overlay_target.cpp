@@ -10,6 +10,13 @@
 
 namespace platform::x11 {
 
+namespace {
+
+// The scratch image for narrow reads: 1 MiB, a 256x256 change with a blur's reach in one go.
+constexpr int kScratchSide = 512;
+
+}  // namespace
+
 OverlayTarget::OverlayTarget(const PaintConnection& connection, xcb_window_t window, QRect rect)
     : connection_(connection), window_(window), rect_(rect) {
   xcb_connection_t* c = connection.get();
@@ -34,11 +41,6 @@ OverlayTarget::OverlayTarget(const PaintConnection& connection, xcb_window_t win
   // Repaint after another window uncovered part of the overlay.
   const std::uint32_t events = XCB_EVENT_MASK_EXPOSURE;
   xcb_change_window_attributes(c, window, XCB_CW_EVENT_MASK, &events);
-
-  beneath_.allocate(c, connection.hasShm(), rect.width(), rect.height());
-  for (ShmImage& output : outputs_) {
-    output.allocate(c, connection.hasShm(), rect.width(), rect.height());
-  }
 }
 
 OverlayTarget::~OverlayTarget() {
@@ -52,6 +54,8 @@ OverlayTarget::~OverlayTarget() {
 }
 
 bool OverlayTarget::capture(const BeneathScene& scene, const RootBackground& background) {
+  // Made on first use: with a compositor, dim never needs what lies beneath.
+  beneath_.allocate(connection_.get(), connection_.hasShm(), rect_.width(), rect_.height());
   scene.draw(window_, canvasPicture_, background);
   return beneath_.read(canvas_);
 }
@@ -60,14 +64,14 @@ bool OverlayTarget::captureAreas(const BeneathScene& scene, const RootBackground
                                  std::span<const render::PixelRect> areas) {
   xcb_connection_t* c = connection_.get();
   std::vector<xcb_rectangle_t> clip;
-  std::vector<std::pair<int, int>> rows;
+  std::vector<render::PixelRect> reads;
   for (const render::PixelRect& wanted : areas) {
     const render::PixelRect area = render::intersect(wanted, {0, 0, rect_.width(), rect_.height()});
     if (area.empty()) continue;
     clip.push_back({static_cast<std::int16_t>(area.x0), static_cast<std::int16_t>(area.y0),
                     static_cast<std::uint16_t>(area.width()),
                     static_cast<std::uint16_t>(area.height())});
-    rows.emplace_back(int(area.y0), int(area.y1));
+    reads.push_back(area);
   }
   if (clip.empty()) return true;
   xcb_render_set_picture_clip_rectangles(c, canvasPicture_, 0, 0,
@@ -75,52 +79,49 @@ bool OverlayTarget::captureAreas(const BeneathScene& scene, const RootBackground
   scene.draw(window_, canvasPicture_, background);
   const std::uint32_t noClip = XCB_NONE;
   xcb_render_change_picture(c, canvasPicture_, XCB_RENDER_CP_CLIP_MASK, &noClip);
-  // Whole rows come back in place; overlapping bands are read once.
-  std::sort(rows.begin(), rows.end());
+  if (connection_.hasShm()) scratch_.allocate(c, true, kScratchSide, kScratchSide);
+  // Areas that share rows are read once, as the rectangle around them.
+  std::sort(reads.begin(), reads.end(),
+            [](const render::PixelRect& a, const render::PixelRect& b) { return a.y0 < b.y0; });
   bool read = true;
-  for (std::size_t i = 0; i < rows.size();) {
-    auto [top, bottom] = rows[i];
-    for (++i; i < rows.size() && rows[i].first <= bottom; ++i) {
-      bottom = std::max(bottom, rows[i].second);
+  for (std::size_t i = 0; i < reads.size();) {
+    render::PixelRect band = reads[i];
+    for (++i; i < reads.size() && reads[i].y0 < band.y1; ++i) {
+      band = {std::min(band.x0, reads[i].x0), band.y0, std::max(band.x1, reads[i].x1),
+              std::max(band.y1, reads[i].y1)};
     }
-    read = beneath_.readRows(canvas_, top, bottom) && read;
+    read = beneath_.readArea(canvas_, band, scratch_) && read;
   }
   return read;
 }
 
 render::PixelBuffer OverlayTarget::lastOutput() {
-  if (shown_ < 0) return {};
-  drawing_ = shown_;
-  outputs_[drawing_].waitForWrites();
-  return outputs_[drawing_].buffer();
+  if (!shown_) return {};
+  output_.waitForWrites();
+  return output_.buffer();
 }
 
 void OverlayTarget::presentAreas(std::span<const render::PixelRect> areas) {
-  for (const render::PixelRect& area : areas) {
-    outputs_[drawing_].writeArea(window_, gc_, depth_, area);
-  }
-  shown_ = drawing_;
+  for (const render::PixelRect& area : areas) output_.writeArea(window_, gc_, depth_, area);
 }
 
 render::PixelBuffer OverlayTarget::output() {
-  drawing_ = shown_ < 0 ? 0 : 1 - shown_;
-  outputs_[drawing_].waitForWrites();
-  return outputs_[drawing_].buffer();
+  output_.allocate(connection_.get(), connection_.hasShm(), rect_.width(), rect_.height());
+  output_.waitForWrites();
+  return output_.buffer();
 }
 
 void OverlayTarget::present() {
-  outputs_[drawing_].write(window_, gc_, depth_);
-  shown_ = drawing_;
+  output_.write(window_, gc_, depth_);
+  shown_ = true;
 }
 
 void OverlayTarget::presentAgain() {
-  if (shown_ >= 0 && !hidden_) outputs_[shown_].write(window_, gc_, depth_);
+  if (shown_ && !hidden_) output_.write(window_, gc_, depth_);
 }
 
 void OverlayTarget::writeCompleted(xcb_shm_seg_t segment) {
-  for (ShmImage& output : outputs_) {
-    if (output.sharesMemory() && output.segment() == segment) output.writeCompleted();
-  }
+  if (output_.sharesMemory() && output_.segment() == segment) output_.writeCompleted();
 }
 
 void OverlayTarget::setHidden(bool hidden) {
@@ -130,6 +131,9 @@ void OverlayTarget::setHidden(bool hidden) {
   if (hidden) {
     xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED,
                          window_, 0, 0, 0, nullptr);
+    releaseBeneath();
+    output_.release();
+    shown_ = false;
   } else {
     // No mask restores the window's own rectangle; the input shape stays empty.
     xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, window_, 0, 0, XCB_NONE);

@@ -30,13 +30,19 @@ class OverlayTarget final {
   // Composes what lies beneath in the server and reads it back. False when it could not.
   bool capture(const BeneathScene& scene, const RootBackground& background);
   render::ConstPixelBuffer beneath() const { return beneath_.constBuffer(); }
-  // Composes and reads back only the rows of `areas` (overlay pixels), where what lies beneath
-  // changed since the last capture.
+  // Composes and reads back only `areas` (overlay pixels), where what lies beneath changed
+  // since the last capture.
   bool captureAreas(const BeneathScene& scene, const RootBackground& background,
                     std::span<const render::PixelRect> areas);
+  // Gives the captured pixels back while nothing needs them; the next capture is whole.
+  void releaseBeneath() {
+    beneath_.release();
+    scratch_.release();
+  }
+  bool hasBeneath() const { return beneath_.allocated(); }
 
-  // The pixels to show, safe to write to once this returns: there are two, so that the next
-  // frame need not wait for the server to finish reading the last one.
+  // The pixels to show, safe to write to once this returns: it waits for the server to finish
+  // reading the last frame, which costs less than the memory of a second image.
   render::PixelBuffer output();
   void present();
   // The last frame's pixels, to be rewritten in part and put with presentAreas; none before
@@ -47,7 +53,8 @@ class OverlayTarget final {
   void presentAgain();
   void writeCompleted(xcb_shm_seg_t segment);
 
-  // An empty bounding shape shows nothing and costs the server nothing.
+  // An empty bounding shape shows nothing and costs the server nothing; a hidden window gives
+  // its images back, and its next frame is captured and rendered whole.
   void setHidden(bool hidden);
   bool hidden() const { return hidden_; }
 
@@ -60,9 +67,9 @@ class OverlayTarget final {
   xcb_pixmap_t canvas_ = XCB_NONE;
   xcb_render_picture_t canvasPicture_ = XCB_NONE;
   ShmImage beneath_;
-  ShmImage outputs_[2];
-  int drawing_ = 0;
-  int shown_ = -1;
+  ShmImage scratch_;
+  ShmImage output_;
+  bool shown_ = false;
   bool hidden_ = false;
 };
 

@@ -126,6 +126,56 @@ bool ShmImage::readRows(xcb_drawable_t drawable, int top, int bottom) {
   return true;
 }
 
+bool ShmImage::readArea(xcb_drawable_t drawable, const render::PixelRect& wanted,
+                        ShmImage& scratch) {
+  const render::PixelRect area = render::intersect(wanted, {0, 0, width_, height_});
+  if (pixels_ == nullptr || area.empty()) return false;
+  // Past half the width whole rows cost the server little more and need no copy here.
+  if (sharesMemory() && (area.width() * 2 > width_ || !scratch.sharesMemory())) {
+    return readRows(drawable, int(area.y0), int(area.y1));
+  }
+  const auto width = static_cast<std::uint16_t>(area.width());
+  const std::size_t rowBytes = std::size_t(width) * 4;
+  const std::size_t scratchBytes = byteSize(scratch.width_, scratch.height_);
+  const int rowsPerStrip = sharesMemory() ? int(scratchBytes / rowBytes) : int(area.height());
+  if (rowsPerStrip <= 0) return readRows(drawable, int(area.y0), int(area.y1));
+  for (auto y = int(area.y0); y < area.y1; y += rowsPerStrip) {
+    const auto rows = static_cast<std::uint16_t>(std::min(rowsPerStrip, int(area.y1) - y));
+    const std::uint8_t* source = nullptr;
+    std::size_t length = 0;
+    xcb_generic_error_t* rawError = nullptr;
+    XcbReply<xcb_shm_get_image_reply_t> shmReply;
+    XcbReply<xcb_get_image_reply_t> reply;
+    if (sharesMemory()) {
+      shmReply.reset(xcb_shm_get_image_reply(
+          connection_,
+          xcb_shm_get_image(connection_, drawable, static_cast<std::int16_t>(area.x0),
+                            static_cast<std::int16_t>(y), width, rows, ~0u,
+                            XCB_IMAGE_FORMAT_Z_PIXMAP, scratch.segment_, 0),
+          &rawError));
+      source = scratch.pixels_;
+      length = shmReply ? rowBytes * rows : 0;
+    } else {
+      reply.reset(xcb_get_image_reply(connection_,
+                                      xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP,
+                                                    drawable, static_cast<std::int16_t>(area.x0),
+                                                    static_cast<std::int16_t>(y), width, rows, ~0u),
+                                      &rawError));
+      if (reply) {
+        source = xcb_get_image_data(reply.get());
+        length = static_cast<std::size_t>(xcb_get_image_data_length(reply.get()));
+      }
+    }
+    XcbReply<xcb_generic_error_t> error(rawError);
+    if (length < rowBytes * rows) return false;
+    for (int row = 0; row < rows; ++row) {
+      std::memcpy(pixels_ + byteSize(width_, y + row) + std::size_t(area.x0) * 4,
+                  source + rowBytes * std::size_t(row), rowBytes);
+    }
+  }
+  return true;
+}
+
 void ShmImage::write(xcb_drawable_t drawable, xcb_gcontext_t gc, std::uint8_t depth) {
   writeArea(drawable, gc, depth, {0, 0, width_, height_});
 }

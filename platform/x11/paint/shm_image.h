@@ -21,6 +21,7 @@ class ShmImage final {
 
   // Keeps the pixels for the same size; otherwise replaces them with zeroed ones.
   void allocate(xcb_connection_t* connection, bool tryShm, int width, int height);
+  bool allocated() const { return pixels_ != nullptr; }
   bool sharesMemory() const { return segment_ != XCB_NONE; }
 
   render::PixelBuffer buffer();
@@ -30,6 +31,9 @@ class ShmImage final {
   bool read(xcb_drawable_t drawable);
   // Reads rows [top, bottom) of the drawable into the same rows.
   bool readRows(xcb_drawable_t drawable, int top, int bottom);
+  // Reads `area` of the drawable into the same place. A narrow one goes through `scratch` when
+  // memory is shared, in strips of its size, so that the server copies no more than asked.
+  bool readArea(xcb_drawable_t drawable, const render::PixelRect& area, ShmImage& scratch);
   // Writes the pixels to the drawable at (0, 0).
   void write(xcb_drawable_t drawable, xcb_gcontext_t gc, std::uint8_t depth);
   // Writes the pixels of `area` to the same place in the drawable.
@@ -41,9 +45,10 @@ class ShmImage final {
   xcb_shm_seg_t segment() const { return segment_; }
   void writeCompleted() { writePending_ = false; }
   void waitForWrites();
+  // Gives the pixels back; allocate() makes new ones.
+  void release();
 
  private:
-  void release();
   bool attachShm();
 
   xcb_connection_t* connection_ = nullptr;
