@@ -1,6 +1,6 @@
 // Key presses and pointer moves anywhere on the launcher's display, as the global input sees
 // them. Super+B through the whole program, its key still reaching the focused application:
-// test_input.py; keys in our own open menu, through the local key filter: test_quillmere.py.
+// test_stacking.py; keys in our own open menu, through the local key filter: test_quillmere.py.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
