@@ -1,0 +1,76 @@
+// The effect classes a pane uses. They are registered on first use, once per shell, since
+// this file receives the GI modules instead of importing them.
+/* exported noCullEffect, pixelEffect */
+
+let NoCullEffect = null;
+let PixelEffect = null;
+
+// An effect that does nothing. Mutter's culling skips actors that carry an effect, so on the
+// wallpaper group (and on the windows above a pulled-up pane) it keeps everything beneath
+// painted: a blur then reads the real picture next to a window instead of a hole.
+function noCullEffect(gi) {
+    if (!NoCullEffect) {
+        NoCullEffect = gi.GObject.registerClass({GTypeName: 'QuillmereNoCullEffect'},
+            class extends gi.Clutter.Effect {});
+    }
+    return new NoCullEffect();
+}
+
+const PIXEL_DECLARATIONS = `
+uniform vec2 source_size;
+uniform vec2 grid_origin;
+uniform float square_side;
+uniform float pixellate;
+uniform float saturation;
+uniform vec4 tint;
+uniform float weight;
+`;
+
+// The texture is the blurred picture beneath (premultiplied). Each square takes the blurred
+// value at its centre, which approximates the square's average; then saturation, then the
+// tint at its alpha, all at the weight.
+const PIXEL_CODE = `
+vec2 p = cogl_tex_coord0_in.st * source_size;
+if (pixellate > 0.5) {
+  vec2 centre = grid_origin + (floor((p - grid_origin) / square_side) + 0.5) * square_side;
+  p = clamp(centre, vec2(0.5), source_size - vec2(0.5));
+}
+vec4 c = texture2D(cogl_sampler0, p / source_size);
+// Past the stage's edges the blur mixes in nothing: dividing by the coverage keeps the
+// edge squares the average of what is there, and opaque.
+if (c.a > 0.0)
+  c = vec4(c.rgb / c.a, 1.0);
+float luma = dot(c.rgb, vec3(0.2126, 0.7152, 0.0722));
+c.rgb = clamp(mix(vec3(luma), c.rgb, saturation), 0.0, c.a);
+c.rgb = mix(c.rgb, tint.rgb * c.a, tint.a);
+cogl_color_out = c * weight * cogl_color_in.a;
+`;
+
+function pixelEffect(gi) {
+    if (!PixelEffect) {
+        PixelEffect = gi.GObject.registerClass({GTypeName: 'QuillmerePixelEffect'},
+            class extends gi.Shell.GLSLEffect {
+                vfunc_build_pipeline() {
+                    this.add_glsl_snippet(gi.Shell.SnippetHook.FRAGMENT,
+                        PIXEL_DECLARATIONS, PIXEL_CODE, false);
+                }
+
+                // `look` needs sourceSize [w, h], gridOrigin [x, y] (source-relative),
+                // squareSide, pixellate (bool), saturation, tint [r, g, b, a], weight.
+                setLook(look) {
+                    const set = (name, values) =>
+                        this.set_uniform_float(this.get_uniform_location(name),
+                            values.length, values);
+                    set('source_size', look.sourceSize);
+                    set('grid_origin', look.gridOrigin);
+                    set('square_side', [look.squareSide]);
+                    set('pixellate', [look.pixellate ? 1 : 0]);
+                    set('saturation', [look.saturation]);
+                    set('tint', look.tint);
+                    set('weight', [look.weight]);
+                    this.queue_repaint();
+                }
+            });
+    }
+    return new PixelEffect();
+}

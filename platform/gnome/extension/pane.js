@@ -1,0 +1,158 @@
+// One overlay pane: an input-transparent actor in the window group with the effect view
+// (blur or pixellate of what lies beneath) and the fill colour over it.
+/* exported Pane */
+
+var Pane = class Pane {
+    constructor(gi, pixelEffectFactory) {
+        this._gi = gi;
+        this._makePixelEffect = pixelEffectFactory;
+        this.look = {
+            x: 0, y: 0, width: 0, height: 0, shown: false, layer: 0, alpha: 1, kind: 'none',
+            fill: [0, 0, 0, 0], sigma: 0, tint: [0, 0, 0, 0], saturation: 1, weight: 1,
+            squareSide: 16, squareOriginX: 0, squareOriginY: 0,
+        };
+        this.locked = false;
+        this.actor = new gi.St.Widget({reactive: false, clip_to_allocation: true});
+        this._fill = new gi.Clutter.Actor({reactive: false});
+        this.actor.add_child(this._fill);
+        this._view = null;  // the effect view, rebuilt when the kind changes
+        this._blur = null;
+        this._pixels = null;
+        this._tint = null;
+        this._sources = [];  // what the pixellate view's clones show, bottom to top
+        this._kind = 'none';
+    }
+
+    destroy() {
+        this.actor.destroy();
+        this._view = this._blur = this._pixels = this._tint = null;
+        this._sources = [];
+    }
+
+    // Whether the pane reads what lies beneath (and so needs the culling turned off).
+    get samples() {
+        return this.actor.visible && this.look.kind !== 'none';
+    }
+
+    apply(changes) {
+        Object.assign(this.look, changes);
+        const l = this.look;
+        if (l.kind !== this._kind)
+            this._rebuildView();
+        this.actor.set_position(l.x, l.y);
+        this.actor.set_size(l.width, l.height);
+        this._fill.set_size(l.width, l.height);
+        const [r, g, b, a] = l.fill.map(v => Math.round(v * 255));
+        this._fill.background_color = new this._gi.Clutter.Color({red: r, green: g, blue: b, alpha: a});
+        this._updateView();
+        this.setAlpha(l.alpha);
+    }
+
+    setAlpha(alpha) {
+        this.look.alpha = alpha;
+        this.actor.opacity = Math.round(alpha * 255);
+        // A blur of the background ignores the actor's opacity: its strength fades instead.
+        if (this._blur && this._kind === 'blur')
+            this._blur.sigma = Math.round(this.look.sigma * alpha * this.look.weight);
+        this._updateVisible();
+    }
+
+    setLocked(locked) {
+        this.locked = locked;
+        this._updateVisible();
+    }
+
+    _updateVisible() {
+        this.actor.visible = this.look.shown && this.look.alpha > 0 && !this.locked;
+    }
+
+    _rebuildView() {
+        const {Clutter, Shell} = this._gi;
+        if (this._view)
+            this._view.destroy();
+        this._view = this._blur = this._pixels = this._tint = null;
+        this._sources = [];
+        this._kind = this.look.kind;
+        if (this._kind === 'none')
+            return;
+        this._view = new Clutter.Actor({reactive: false, clip_to_allocation: true});
+        if (this._kind === 'blur') {
+            this._blur = new Shell.BlurEffect({mode: Shell.BlurMode.BACKGROUND, brightness: 1});
+            this._view.add_effect(this._blur);
+            this._tint = new Clutter.Actor({reactive: false});
+            this._view.add_child(this._tint);
+        } else {
+            // The pixellate view paints clones of what lies beneath, blurred in its own
+            // offscreen, then the shader picks each square's value from that blur. The shader
+            // effect comes first so that it wraps the blur's output.
+            this._pixels = this._makePixelEffect();
+            this._view.add_effect(this._pixels);
+            this._blur = new Shell.BlurEffect({mode: Shell.BlurMode.ACTOR, brightness: 1});
+            this._view.add_effect(this._blur);
+        }
+        this.actor.insert_child_below(this._view, this._fill);
+    }
+
+    // The pixellate view's box in global pixels: the pane and a margin around it, so that
+    // its edge squares and the blur at its edges see what lies around them, but never past
+    // the stage (an offscreen reaching past it loses its far rows).
+    _viewBox() {
+        const l = this.look;
+        const m = Math.min(512, Math.ceil(l.squareSide / 2 + 3 * l.sigma));
+        const x0 = Math.max(l.x - m, Math.min(l.x, 0));
+        const y0 = Math.max(l.y - m, Math.min(l.y, 0));
+        const x1 = Math.min(l.x + l.width + m, Math.max(l.x + l.width, global.stage.width));
+        const y1 = Math.min(l.y + l.height + m, Math.max(l.y + l.height, global.stage.height));
+        return {x: x0, y: y0, width: x1 - x0, height: y1 - y0};
+    }
+
+    _updateView() {
+        const l = this.look;
+        if (this._kind === 'blur') {
+            this._view.set_position(0, 0);
+            this._view.set_size(l.width, l.height);
+            this._tint.set_size(l.width, l.height);
+            const [r, g, b] = l.tint.map(v => Math.round(v * 255));
+            this._tint.background_color = new this._gi.Clutter.Color({red: r, green: g, blue: b, alpha: 255});
+            this._tint.opacity = Math.round(l.tint[3] * l.weight * 255);
+        } else if (this._kind === 'pixellate') {
+            const box = this._viewBox();
+            this._view.set_position(box.x - l.x, box.y - l.y);
+            this._view.set_size(box.width, box.height);
+            this._blur.sigma = Math.round(l.sigma);
+            this._pixels.setLook({
+                sourceSize: [box.width, box.height],
+                gridOrigin: [l.squareOriginX - box.x, l.squareOriginY - box.y],
+                squareSide: l.squareSide,
+                pixellate: true,
+                saturation: l.saturation,
+                tint: l.tint,
+                weight: l.weight,
+            });
+            this._sources = [];  // the frame may have moved: the clones are made again
+        }
+    }
+
+    // For the pixellate view: `sources` are the actors beneath the pane, bottom to top (the
+    // wallpaper group first). The clones follow their sources' positions.
+    showBeneath(sources) {
+        if (this._kind !== 'pixellate')
+            return;
+        if (sources.length === this._sources.length && sources.every((s, i) => s === this._sources[i]))
+            return;
+        const {Clutter} = this._gi;
+        this._view.destroy_all_children();
+        this._sources = sources;
+        const box = this._viewBox();
+        for (const source of sources) {
+            const clone = new Clutter.Clone({source, reactive: false});
+            clone.add_constraint(new Clutter.BindConstraint({
+                source, coordinate: Clutter.BindCoordinate.X, offset: -box.x,
+            }));
+            clone.add_constraint(new Clutter.BindConstraint({
+                source, coordinate: Clutter.BindCoordinate.Y, offset: -box.y,
+            }));
+            this._view.add_child(clone);
+        }
+    }
+};

@@ -1,0 +1,135 @@
+// The panes Quillmere asked for: where each stands among the windows, and the culling turned
+// off beneath those that read what lies beneath.
+/* exported Panes */
+
+const NO_CULL = 'quillmere-no-cull';
+
+var Panes = class Panes {
+    // `gi` holds the GI modules and Main; `mods` this extension's validate, effects and pane.
+    constructor(gi, mods) {
+        this._gi = gi;
+        this._logic = mods.validate;
+        this._effects = mods.effects;
+        this._Pane = mods.pane.Pane;
+        this._panes = new Map();
+        this._noCull = new Set();  // actors that carry our no-op effect
+        this._locked = false;
+    }
+
+    get count() {
+        return this._panes.size;
+    }
+
+    set(id, changes) {
+        let pane = this._panes.get(id);
+        if (!pane) {
+            if (this._panes.size >= this._logic.MAX_PANES)
+                throw new this._logic.ArgumentError('too many panes');
+            pane = new this._Pane(this._gi, () => this._effects.pixelEffect(this._gi));
+            pane.setLocked(this._locked);
+            this._panes.set(id, pane);
+        }
+        pane.apply(changes);
+        this.restack();
+    }
+
+    has(id) {
+        return this._panes.has(id);
+    }
+
+    setAlpha(id, alpha) {
+        const pane = this._panes.get(id);
+        const sampled = pane.samples;
+        pane.setAlpha(alpha);
+        if (pane.samples !== sampled)
+            this.restack();
+    }
+
+    remove(id) {
+        const pane = this._panes.get(id);
+        if (!pane)
+            return;
+        this._panes.delete(id);
+        pane.destroy();
+        this.restack();
+    }
+
+    clear() {
+        for (const pane of this._panes.values())
+            pane.destroy();
+        this._panes.clear();
+        this._updateNoCull([]);
+    }
+
+    setLocked(locked) {
+        this._locked = locked;
+        for (const pane of this._panes.values())
+            pane.setLocked(locked);
+        this.restack();
+    }
+
+    // Puts every pane back in its place among the windows: Mutter's own restacks leave
+    // foreign actors on top of every window.
+    restack() {
+        if (this._panes.size === 0) {
+            this._updateNoCull([]);
+            return;
+        }
+        const group = global.window_group;
+        const wallpaper = this._gi.Main.layoutManager._backgroundGroup;
+        const paneActors = new Set([...this._panes.values()].map(p => p.actor));
+        for (const pane of this._panes.values()) {
+            const windows = this._windowActors(group);
+            const index = this._logic.placeAbove(windows.map(a => this._layerOf(a)), pane.look.layer);
+            const target = index < 0 ? wallpaper : windows[index];
+            if (pane.actor.get_parent() !== group)
+                group.add_child(pane.actor);
+            let below = pane.actor.get_previous_sibling();
+            while (below && paneActors.has(below))
+                below = below.get_previous_sibling();
+            if (below !== target)
+                group.set_child_above_sibling(pane.actor, target);
+            pane.showBeneath([wallpaper, ...windows.slice(0, index + 1).filter(a => a.visible)]);
+        }
+        this._updateNoCull(this._windowActors(group));
+    }
+
+    _windowActors(group) {
+        return group.get_children().filter(a => a instanceof this._gi.Meta.WindowActor && a.meta_window);
+    }
+
+    _layerOf(actor) {
+        try {
+            return actor.meta_window.get_layer();
+        } catch (e) {
+            return 2;
+        }
+    }
+
+    // The wallpaper group while any pane samples; the windows above a sampling pane that has
+    // a window beneath it.
+    _updateNoCull(windows) {
+        const wanted = new Set();
+        const group = global.window_group;
+        const children = group.get_children();
+        for (const pane of this._panes.values()) {
+            if (!pane.samples)
+                continue;
+            wanted.add(this._gi.Main.layoutManager._backgroundGroup);
+            const at = children.indexOf(pane.actor);
+            const beneath = windows.filter(a => a.visible && children.indexOf(a) < at);
+            if (beneath.length > 0)
+                windows.filter(a => children.indexOf(a) > at).forEach(a => wanted.add(a));
+        }
+        const alive = new Set([...children, this._gi.Main.layoutManager._backgroundGroup]);
+        for (const actor of this._noCull) {
+            if (!wanted.has(actor) && alive.has(actor))
+                actor.remove_effect_by_name(NO_CULL);
+        }
+        for (const actor of wanted) {
+            if (!actor.get_effect(NO_CULL))
+                actor.add_effect_with_name(NO_CULL, this._effects.noCullEffect(this._gi));
+        }
+        this._noCull = wanted;
+    }
+};

@@ -1,0 +1,121 @@
+// The org.quillmere.Shell1 object on the shell's own bus connection. Only the current owner
+// of org.quillmere.Quillmere may call it; every handler's failure becomes a D-Bus error.
+/* exported Service */
+
+const OWNER_NAME = 'org.quillmere.Quillmere';
+const OWNER_PATH = '/org/quillmere/Quillmere';
+const OWNER_INTERFACE = 'org.quillmere.Quillmere1';
+const SHELL_PATH = '/org/quillmere/Shell';
+const SHELL_INTERFACE = 'org.quillmere.Shell1';
+const METHODS = ['Hello', 'SetPane', 'SetAlpha', 'RemovePane', 'SetMenu', 'RemoveMenu', 'Status'];
+
+var Service = class Service {
+    // `xml` is dbus-interfaces.xml; `handlers` has one function per method taking the unpacked
+    // arguments and returning a GLib.Variant or null, plus ownerGone().
+    constructor(gi, logic, xml, handlers) {
+        this._gi = gi;
+        this._logic = logic;
+        this._handlers = handlers;
+        this._owner = null;
+        this._loggedError = false;
+        const info = gi.Gio.DBusNodeInfo.new_for_xml(xml);
+        const iface = info.lookup_interface(SHELL_INTERFACE);
+        const impl = {};
+        for (const name of METHODS)
+            impl[`${name}Async`] = (params, invocation) => this._call(name, params, invocation);
+        this._exported = gi.Gio.DBusExportedObject.wrapJSObject(iface, impl);
+        this._exported.export(gi.Gio.DBus.session, SHELL_PATH);
+        this._watchId = gi.Gio.bus_watch_name_on_connection(gi.Gio.DBus.session, OWNER_NAME,
+            gi.Gio.BusNameWatcherFlags.NONE,
+            (connection, name, owner) => {
+                this._owner = owner;
+            },
+            () => {
+                const had = this._owner !== null;
+                this._owner = null;
+                if (had)
+                    this._safely(() => this._handlers.ownerGone());
+            });
+    }
+
+    destroy() {
+        this._gi.Gio.bus_unwatch_name(this._watchId);
+        this._exported.unexport();
+        this._owner = null;
+    }
+
+    get hasOwner() {
+        return this._owner !== null;
+    }
+
+    // Calls a Quillmere1 method on the owner without waiting for an answer.
+    send(method, body) {
+        if (!this._owner)
+            return;
+        this._safely(() => {
+            const {Gio} = this._gi;
+            const message = Gio.DBusMessage.new_method_call(this._owner, OWNER_PATH,
+                OWNER_INTERFACE, method);
+            if (body)
+                message.set_body(body);
+            message.set_flags(Gio.DBusMessageFlags.NO_REPLY_EXPECTED);
+            Gio.DBus.session.send_message(message, Gio.DBusSendMessageFlags.NONE);
+        });
+    }
+
+    _safely(action) {
+        try {
+            action();
+        } catch (e) {
+            this._logOnce(e);
+        }
+    }
+
+    _logOnce(e) {
+        if (this._loggedError)
+            return;
+        this._loggedError = true;
+        logError(e, 'Quillmere');
+    }
+
+    _call(name, params, invocation) {
+        const sender = invocation.get_sender();
+        if (sender === this._owner) {
+            this._dispatch(name, params, invocation);
+            return;
+        }
+        // The name may have just changed hands, before our watch heard of it: ask the bus.
+        this._gi.Gio.DBus.session.call('org.freedesktop.DBus', '/org/freedesktop/DBus',
+            'org.freedesktop.DBus', 'GetNameOwner', new this._gi.GLib.Variant('(s)', [OWNER_NAME]),
+            new this._gi.GLib.VariantType('(s)'), this._gi.Gio.DBusCallFlags.NONE, -1, null,
+            (connection, result) => {
+                let owner = null;
+                try {
+                    [owner] = connection.call_finish(result).deepUnpack();
+                } catch (e) {
+                    // No owner at all.
+                }
+                if (owner !== null && owner === sender) {
+                    this._owner = owner;
+                    this._dispatch(name, params, invocation);
+                } else {
+                    invocation.return_dbus_error(`${SHELL_INTERFACE}.Error.NotOwner`,
+                        `only the owner of ${OWNER_NAME} may call`);
+                }
+            });
+    }
+
+    _dispatch(name, params, invocation) {
+        try {
+            const reply = this._handlers[name](...params);
+            invocation.return_value(reply ?? null);
+        } catch (e) {
+            if (e instanceof this._logic.ArgumentError) {
+                invocation.return_dbus_error(`${SHELL_INTERFACE}.Error.InvalidArgs`, e.message);
+            } else {
+                this._logOnce(e);
+                invocation.return_dbus_error(`${SHELL_INTERFACE}.Error.Failed`, String(e));
+            }
+        }
+    }
+};
