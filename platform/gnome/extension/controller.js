@@ -13,6 +13,7 @@ var Controller = class Controller {
         this._mods = mods;
         this._settings = settings;
         this._button = null;
+        this._rows = null;
         this._helloed = false;
         this._panes = new mods.panes.Panes(gi, mods);
         this._report = new mods.windowReport.WindowReport(gi, mods.validate,
@@ -40,6 +41,26 @@ var Controller = class Controller {
         this._service.destroy();
     }
 
+    // What Quillmere asked for, as plain data: the shell disables and enables extensions
+    // again around a lock when others drop out, and this carries the state across.
+    snapshot() {
+        return {helloed: this._helloed, panes: this._panes.looks(), rows: this._rows};
+    }
+
+    restore(saved) {
+        if (!saved.helloed)
+            return;
+        const handlers = this._handlers();
+        this._helloed = true;
+        this._report.start();
+        this._pointer.start();
+        for (const [id, look] of saved.panes)
+            this._panes.set(id, look);
+        if (saved.rows)
+            handlers.SetMenu(saved.rows);
+        this._syncLock();
+    }
+
     _reset() {
         this._helloed = false;
         this._report.stop();
@@ -48,6 +69,7 @@ var Controller = class Controller {
         if (this._button)
             this._button.destroy();
         this._button = null;
+        this._rows = null;
     }
 
     _syncLock() {
@@ -91,6 +113,7 @@ var Controller = class Controller {
             },
             SetMenu: rows => {
                 const checked = logic.parseMenu(rows);
+                this._rows = rows;
                 if (!this._button) {
                     this._button = new this._mods.statusButton.StatusButton(this._gi,
                         row => this._service.send('MenuActivated', new GLib.Variant('(i)', [row])),
@@ -102,6 +125,7 @@ var Controller = class Controller {
                 return null;
             },
             RemoveMenu: () => {
+                this._rows = null;
                 if (this._button)
                     this._button.destroy();
                 this._button = null;
@@ -112,6 +136,10 @@ var Controller = class Controller {
                 panes: new GLib.Variant('u', this._panes.count),
                 menu: new GLib.Variant('b', this._button !== null),
             }]),
+            ownerFound: () => {
+                if (this._helloed)
+                    this._report.resend();
+            },
             ownerGone: () => this._reset(),
         };
     }

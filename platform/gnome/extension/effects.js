@@ -32,8 +32,11 @@ uniform float weight;
 const PIXEL_CODE = `
 vec2 p = cogl_tex_coord0_in.st * source_size;
 if (pixellate > 0.5) {
-  vec2 centre = grid_origin + (floor((p - grid_origin) / square_side) + 0.5) * square_side;
-  p = clamp(centre, vec2(0.5), source_size - vec2(0.5));
+  // The centre of the square's part within the source: a square cut by the edge shows the
+  // average of what is there.
+  vec2 low = grid_origin + floor((p - grid_origin) / square_side) * square_side;
+  vec2 high = min(low + vec2(square_side), source_size);
+  p = clamp((max(low, vec2(0.0)) + high) * 0.5, vec2(0.5), source_size - vec2(0.5));
 }
 vec4 c = texture2D(cogl_sampler0, p / source_size);
 // Past the stage's edges the blur mixes in nothing: dividing by the coverage keeps the

@@ -14,6 +14,7 @@ const Me = ExtensionUtils.getCurrentExtension();
 class Extension {
     constructor() {
         this._controller = null;
+        this._saved = null;
     }
 
     enable() {
@@ -33,10 +34,15 @@ class Extension {
         const xml = new TextDecoder().decode(bytes);
         this._controller = new Me.imports.controller.Controller(gi, mods, xml,
             ExtensionUtils.getSettings());
+        if (this._saved)
+            this._controller.restore(this._saved);
+        this._saved = null;
     }
 
     disable() {
-        // The lock screen keeps this extension (session modes); only a real disable gets here.
+        // Around a lock the shell may disable and enable this extension again (when one
+        // earlier in its order drops out): the state Quillmere set survives that.
+        this._saved = Main.sessionMode.isLocked ? this._controller?.snapshot() : null;
         this._controller?.destroy();
         this._controller = null;
     }

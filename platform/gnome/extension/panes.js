@@ -33,6 +33,10 @@ var Panes = class Panes {
         this.restack();
     }
 
+    looks() {
+        return [...this._panes.entries()].map(([id, pane]) => [id, {...pane.look}]);
+    }
+
     has(id) {
         return this._panes.has(id);
     }

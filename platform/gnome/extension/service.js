@@ -11,7 +11,7 @@ const METHODS = ['Hello', 'SetPane', 'SetAlpha', 'RemovePane', 'SetMenu', 'Remov
 
 var Service = class Service {
     // `xml` is dbus-interfaces.xml; `handlers` has one function per method taking the unpacked
-    // arguments and returning a GLib.Variant or null, plus ownerGone().
+    // arguments and returning a GLib.Variant or null, plus ownerFound() and ownerGone().
     constructor(gi, logic, xml, handlers) {
         this._gi = gi;
         this._logic = logic;
@@ -29,12 +29,11 @@ var Service = class Service {
             gi.Gio.BusNameWatcherFlags.NONE,
             (connection, name, owner) => {
                 this._owner = owner;
+                this._safely(() => this._handlers.ownerFound());
             },
             () => {
-                const had = this._owner !== null;
                 this._owner = null;
-                if (had)
-                    this._safely(() => this._handlers.ownerGone());
+                this._safely(() => this._handlers.ownerGone());
             });
     }
 

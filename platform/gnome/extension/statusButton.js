@@ -2,25 +2,21 @@
 /* exported StatusButton */
 
 const DOT_COUNT = 8;
-const DOT_SHARE = 0.18;  // a dot's diameter as a share of the ring's
+const DOT_SHARE = 0.2;  // a dot's diameter as a share of the icon's
 
+// Symbolic like the other top-bar icons: the dots take the panel's text colour.
 function drawDots(gi, area) {
     const cr = area.get_context();
     const [width, height] = area.get_surface_size();
     const box = Math.min(width, height);
     const dot = box * DOT_SHARE;
-    const edge = Math.max(1, box / 24);
-    const ring = (box - dot - edge) / 2;
-    const colour = area.get_theme_node().get_foreground_color();
+    const ring = (box - dot) / 2 - 0.5;
+    gi.Clutter.cairo_set_source_color(cr, area.get_theme_node().get_foreground_color());
     for (let i = 0; i < DOT_COUNT; i++) {
         const angle = 2 * Math.PI * i / DOT_COUNT;
         cr.arc(width / 2 + ring * Math.sin(angle), height / 2 - ring * Math.cos(angle),
             dot / 2, 0, 2 * Math.PI);
-        gi.Clutter.cairo_set_source_color(cr, colour);
-        cr.fillPreserve();
-        cr.setSourceRGBA(0.12, 0.12, 0.12, 0.8);
-        cr.setLineWidth(edge / 2);
-        cr.stroke();
+        cr.fill();
     }
     cr.$dispose();
 }
@@ -34,7 +30,9 @@ var StatusButton = class StatusButton {
         this._slid = slid;
         this._items = new Map();  // key equivalent → menu item
         this.button = new PanelMenu.Button(0.0, 'Quillmere', false);
-        const icon = new St.DrawingArea({style_class: 'system-status-icon', width: 16, height: 16});
+        const icon = new St.DrawingArea({
+            width: 16, height: 16, y_align: Clutter.ActorAlign.CENTER, y_expand: true,
+        });
         icon.connect('repaint', area => drawDots(gi, area));
         this.button.add_child(icon);
         this.button.menu.actor.connect('key-press-event', (actor, event) => this._onKey(event));
@@ -95,7 +93,7 @@ var StatusButton = class StatusButton {
         const mods = Clutter.ModifierType.MOD4_MASK | Clutter.ModifierType.SUPER_MASK;
         if ((event.get_state() & mods) === 0)
             return Clutter.EVENT_PROPAGATE;
-        let key = Clutter.keyval_to_unicode(event.get_key_symbol());
+        let key = event.get_key_unicode();
         if (typeof key === 'number')
             key = key > 0 ? String.fromCodePoint(key) : '';
         const item = this._items.get(key.toLowerCase());

@@ -55,6 +55,12 @@ var WindowReport = class WindowReport {
         this._idleId = 0;
     }
 
+    // Sends the picture again even if unchanged (a new listener).
+    resend() {
+        this._last = null;
+        this._changed();
+    }
+
     _watch(window) {
         if (!window || this._windows.has(window))
             return;
