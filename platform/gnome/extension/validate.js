@@ -82,7 +82,7 @@ function parseMenu(rows) {
             finite(min, -1e9, 1e9, 'min');
             finite(max, min, 1e9, 'max');
             finite(value, min, max, 'slider value');
-        } else if (key !== '' && !/^[a-z0-9]$/.test(key)) {
+        } else if (kind === 'item' && key !== '' && !/^[a-z0-9]$/.test(key)) {
             fail('key equivalent');
         }
         return {kind, title, key: kind === 'item' ? key : '', checked, enabled, value, min, max};
