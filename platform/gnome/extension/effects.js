@@ -1,9 +1,9 @@
 // The effect classes a pane uses. They are registered on first use, once per shell, since
 // this file receives the GI modules instead of importing them.
-/* exported noCullEffect, pixelEffect */
+/* exported noCullEffect, viewEffect */
 
 let NoCullEffect = null;
-let PixelEffect = null;
+let ViewEffect = null;
 
 // An effect that does nothing. Mutter's culling skips actors that carry an effect, so on the
 // wallpaper group (and on the windows above a pulled-up pane) it keeps everything beneath
@@ -16,7 +16,7 @@ function noCullEffect(gi) {
     return new NoCullEffect();
 }
 
-const PIXEL_DECLARATIONS = `
+const VIEW_DECLARATIONS = `
 uniform vec2 source_size;
 uniform vec2 grid_origin;
 uniform float square_side;
@@ -26,10 +26,10 @@ uniform vec4 tint;
 uniform float weight;
 `;
 
-// The texture is the blurred picture beneath (premultiplied). Each square takes the blurred
-// value at its centre, which approximates the square's average; then saturation, then the
-// tint at its alpha, all at the weight.
-const PIXEL_CODE = `
+// The texture is the blurred picture beneath (premultiplied). For pixellate each square takes
+// the blurred value at its centre, which approximates the square's average. Then saturation,
+// then the tint at its alpha, all at the weight.
+const VIEW_CODE = `
 vec2 p = cogl_tex_coord0_in.st * source_size;
 if (pixellate > 0.5) {
   // The centre of the square's part within the source: a square cut by the edge shows the
@@ -49,13 +49,13 @@ c.rgb = mix(c.rgb, tint.rgb * c.a, tint.a);
 cogl_color_out = c * weight * cogl_color_in.a;
 `;
 
-function pixelEffect(gi) {
-    if (!PixelEffect) {
-        PixelEffect = gi.GObject.registerClass({GTypeName: 'QuillmerePixelEffect'},
+function viewEffect(gi) {
+    if (!ViewEffect) {
+        ViewEffect = gi.GObject.registerClass({GTypeName: 'QuillmereViewEffect'},
             class extends gi.Shell.GLSLEffect {
                 vfunc_build_pipeline() {
                     this.add_glsl_snippet(gi.Shell.SnippetHook.FRAGMENT,
-                        PIXEL_DECLARATIONS, PIXEL_CODE, false);
+                        VIEW_DECLARATIONS, VIEW_CODE, false);
                 }
 
                 // `look` needs sourceSize [w, h], gridOrigin [x, y] (source-relative),
@@ -75,5 +75,5 @@ function pixelEffect(gi) {
                 }
             });
     }
-    return new PixelEffect();
+    return new ViewEffect();
 }

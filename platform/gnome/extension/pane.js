@@ -1,11 +1,11 @@
 // One overlay pane: an input-transparent actor in the window group with the effect view
-// (blur or pixellate of what lies beneath) and the fill colour over it.
+// (blur or pixellate of what lies beneath, coloured) and the fill colour over it.
 /* exported Pane */
 
 var Pane = class Pane {
-    constructor(gi, pixelEffectFactory) {
+    constructor(gi, viewEffectFactory) {
         this._gi = gi;
-        this._makePixelEffect = pixelEffectFactory;
+        this._makeViewEffect = viewEffectFactory;
         this.look = {
             x: 0, y: 0, width: 0, height: 0, shown: false, layer: 0, alpha: 1, kind: 'none',
             fill: [0, 0, 0, 0], sigma: 0, tint: [0, 0, 0, 0], saturation: 1, weight: 1,
@@ -18,14 +18,13 @@ var Pane = class Pane {
         this._view = null;  // the effect view, rebuilt when the kind changes
         this._blur = null;
         this._pixels = null;
-        this._tint = null;
         this._sources = [];  // what the pixellate view's clones show, bottom to top
         this._kind = 'none';
     }
 
     destroy() {
         this.actor.destroy();
-        this._view = this._blur = this._pixels = this._tint = null;
+        this._view = this._blur = this._pixels = null;
         this._sources = [];
     }
 
@@ -51,9 +50,6 @@ var Pane = class Pane {
     setAlpha(alpha) {
         this.look.alpha = alpha;
         this.actor.opacity = Math.round(alpha * 255);
-        // A blur of the background ignores the actor's opacity: its strength fades instead.
-        if (this._blur && this._kind === 'blur')
-            this._blur.sigma = Math.round(this.look.sigma * alpha * this.look.weight);
         this._updateVisible();
     }
 
@@ -70,35 +66,30 @@ var Pane = class Pane {
         const {Clutter, Shell} = this._gi;
         if (this._view)
             this._view.destroy();
-        this._view = this._blur = this._pixels = this._tint = null;
+        this._view = this._blur = this._pixels = null;
         this._sources = [];
         this._kind = this.look.kind;
         if (this._kind === 'none')
             return;
+        // The view paints clones of what lies beneath, blurred in its own offscreen; the
+        // shader then colours that blur (and for pixellate picks each square's value from
+        // it). The shader comes first so that it wraps the blur's output. Unlike a blur of
+        // the background, this fades with the pane's opacity.
         this._view = new Clutter.Actor({reactive: false, clip_to_allocation: true});
-        if (this._kind === 'blur') {
-            this._blur = new Shell.BlurEffect({mode: Shell.BlurMode.BACKGROUND, brightness: 1});
-            this._view.add_effect(this._blur);
-            this._tint = new Clutter.Actor({reactive: false});
-            this._view.add_child(this._tint);
-        } else {
-            // The pixellate view paints clones of what lies beneath, blurred in its own
-            // offscreen, then the shader picks each square's value from that blur. The shader
-            // effect comes first so that it wraps the blur's output.
-            this._pixels = this._makePixelEffect();
-            this._view.add_effect(this._pixels);
-            this._blur = new Shell.BlurEffect({mode: Shell.BlurMode.ACTOR, brightness: 1});
-            this._view.add_effect(this._blur);
-        }
+        this._pixels = this._makeViewEffect();
+        this._view.add_effect(this._pixels);
+        this._blur = new Shell.BlurEffect({mode: Shell.BlurMode.ACTOR, brightness: 1});
+        this._view.add_effect(this._blur);
         this.actor.insert_child_below(this._view, this._fill);
     }
 
-    // The pixellate view's box in global pixels: the pane and a margin around it, so that
-    // its edge squares and the blur at its edges see what lies around them, but never past
-    // the stage (an offscreen reaching past it loses its far rows).
+    // The effect view's box in global pixels: the pane and a margin around it, so that
+    // its edge squares and the blur at its edges see what lies around them, but not past the
+    // stage, where nothing lies.
     _viewBox() {
         const l = this.look;
-        const m = Math.min(512, Math.ceil(l.squareSide / 2 + 3 * l.sigma));
+        const square = this._kind === 'pixellate' ? l.squareSide / 2 : 0;
+        const m = Math.min(512, Math.ceil(square + 3 * l.sigma));
         const x0 = Math.max(l.x - m, Math.min(l.x, 0));
         const y0 = Math.max(l.y - m, Math.min(l.y, 0));
         const x1 = Math.min(l.x + l.width + m, Math.max(l.x + l.width, global.stage.width));
@@ -107,36 +98,29 @@ var Pane = class Pane {
     }
 
     _updateView() {
+        if (this._kind === 'none')
+            return;
         const l = this.look;
-        if (this._kind === 'blur') {
-            this._view.set_position(0, 0);
-            this._view.set_size(l.width, l.height);
-            this._tint.set_size(l.width, l.height);
-            const [r, g, b] = l.tint.map(v => Math.round(v * 255));
-            this._tint.background_color = new this._gi.Clutter.Color({red: r, green: g, blue: b, alpha: 255});
-            this._tint.opacity = Math.round(l.tint[3] * l.weight * 255);
-        } else if (this._kind === 'pixellate') {
-            const box = this._viewBox();
-            this._view.set_position(box.x - l.x, box.y - l.y);
-            this._view.set_size(box.width, box.height);
-            this._blur.sigma = Math.round(l.sigma);
-            this._pixels.setLook({
-                sourceSize: [box.width, box.height],
-                gridOrigin: [l.squareOriginX - box.x, l.squareOriginY - box.y],
-                squareSide: l.squareSide,
-                pixellate: true,
-                saturation: l.saturation,
-                tint: l.tint,
-                weight: l.weight,
-            });
-            this._sources = [];  // the frame may have moved: the clones are made again
-        }
+        const box = this._viewBox();
+        this._view.set_position(box.x - l.x, box.y - l.y);
+        this._view.set_size(box.width, box.height);
+        this._blur.sigma = Math.round(l.sigma);
+        this._pixels.setLook({
+            sourceSize: [box.width, box.height],
+            gridOrigin: [l.squareOriginX - box.x, l.squareOriginY - box.y],
+            squareSide: l.squareSide,
+            pixellate: this._kind === 'pixellate',
+            saturation: l.saturation,
+            tint: l.tint,
+            weight: l.weight,
+        });
+        this._sources = [];  // the frame may have moved: the clones are made again
     }
 
-    // For the pixellate view: `sources` are the actors beneath the pane, bottom to top (the
-    // wallpaper group first). The clones follow their sources' positions.
+    // `sources` are the actors beneath the pane, bottom to top (the wallpaper group first).
+    // The clones follow their sources' positions.
     showBeneath(sources) {
-        if (this._kind !== 'pixellate')
+        if (this._kind === 'none')
             return;
         if (sources.length === this._sources.length && sources.every((s, i) => s === this._sources[i]))
             return;

@@ -25,7 +25,7 @@ var Panes = class Panes {
         if (!pane) {
             if (this._panes.size >= this._logic.MAX_PANES)
                 throw new this._logic.ArgumentError('too many panes');
-            pane = new this._Pane(this._gi, () => this._effects.pixelEffect(this._gi));
+            pane = new this._Pane(this._gi, () => this._effects.viewEffect(this._gi));
             pane.setLocked(this._locked);
             this._panes.set(id, pane);
         }
