@@ -110,8 +110,9 @@ var Panes = class Panes {
         }
     }
 
-    // The wallpaper group while any pane samples; the windows above a sampling pane that has
-    // a window beneath it.
+    // The wallpaper group while any pane samples; every window while a sampling pane has a
+    // window beneath it: those above would cut holes in what the blur reads, and those
+    // beneath, culled to one monitor's damage, would reach the pane's clones only in part.
     _updateNoCull(windows) {
         const wanted = new Set();
         const group = global.window_group;
@@ -123,7 +124,7 @@ var Panes = class Panes {
             const at = children.indexOf(pane.actor);
             const beneath = windows.filter(a => a.visible && children.indexOf(a) < at);
             if (beneath.length > 0)
-                windows.filter(a => children.indexOf(a) > at).forEach(a => wanted.add(a));
+                windows.forEach(a => wanted.add(a));
         }
         const alive = new Set([...children, this._gi.Main.layoutManager._backgroundGroup]);
         for (const actor of this._noCull) {
