@@ -65,8 +65,8 @@ var StatusButton = class StatusButton {
                 const slider = new Slider.Slider(span > 0 ? (row.value - row.min) / span : 0);
                 slider.connect('notify::value', () =>
                     this._slid(index, row.min + slider.value * span));
+                slider.reactive = row.enabled;
                 item.add_child(slider);
-                item.setSensitive(row.enabled);
                 menu.addMenuItem(item);
             } else {
                 const item = new PopupMenu.PopupMenuItem(row.title);
