@@ -18,8 +18,10 @@ namespace {
 const QString kShellService = QStringLiteral("org.gnome.Shell");
 const QString kShellPath = QStringLiteral("/org/quillmere/Shell");
 const QString kShellInterface = QStringLiteral("org.quillmere.Shell1");
-const QString kExtensionsService = QStringLiteral("org.gnome.Shell.Extensions");
-const QString kExtensionsPath = QStringLiteral("/org/gnome/Shell/Extensions");
+// GNOME Shell serves its extensions interface on its own name; the name
+// org.gnome.Shell.Extensions belongs to a helper that a private session may not activate.
+const QString kExtensionsPath = QStringLiteral("/org/gnome/Shell");
+const QString kExtensionsInterface = QStringLiteral("org.gnome.Shell.Extensions");
 const QString kExtensionUuid = QStringLiteral("quillmere@quillmere.org");
 constexpr int kHelloTimeoutMs = 1000;
 constexpr int kEnableWaitMs = 2000;
@@ -179,15 +181,15 @@ bool GnomeShellClient::ensureExtension() {
 // An extension that is installed but not enabled gets enabled; one that is not installed
 // cannot be helped from here.
 bool GnomeShellClient::enableExtension() {
-  QDBusMessage ask = QDBusMessage::createMethodCall(kExtensionsService, kExtensionsPath,
-                                                    kExtensionsService, "GetExtensionInfo");
+  QDBusMessage ask = QDBusMessage::createMethodCall(shellOwner_, kExtensionsPath,
+                                                    kExtensionsInterface, "GetExtensionInfo");
   ask << kExtensionUuid;
   ++callsSent_;
   const QDBusReply<QVariantMap> info = bus_.call(ask, QDBus::Block, kHelloTimeoutMs);
   if (!info.isValid() || info.value().isEmpty()) return false;
   if (info.value().value(QStringLiteral("state")).toDouble() == kExtensionEnabled) return true;
-  QDBusMessage enable = QDBusMessage::createMethodCall(kExtensionsService, kExtensionsPath,
-                                                       kExtensionsService, "EnableExtension");
+  QDBusMessage enable = QDBusMessage::createMethodCall(shellOwner_, kExtensionsPath,
+                                                       kExtensionsInterface, "EnableExtension");
   enable << kExtensionUuid;
   ++callsSent_;
   const QDBusReply<bool> enabled = bus_.call(enable, QDBus::Block, kHelloTimeoutMs);
