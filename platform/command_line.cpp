@@ -27,18 +27,27 @@ constexpr std::array<Option, 3> kOptions{{
 // The option that names a backend; it takes its value after an equals sign.
 constexpr std::string_view kBackendOption = "--backend";
 constexpr std::string_view kBackendDescription =
-    "Run on the X11 or the Wayland backend, or send --toggle to that session only. Without "
-    "it, Quillmere runs on Wayland where WAYLAND_DISPLAY names a compositor with layer-shell "
-    "(sway and other wlroots compositors, KWin), and on X11 elsewhere.";
+    "Run on the X11, the Wayland or the GNOME Shell backend, or send --toggle to that session "
+    "only. Without it, Quillmere runs on Wayland where WAYLAND_DISPLAY names a compositor with "
+    "layer-shell (sway and other wlroots compositors, KWin), on GNOME Shell through its "
+    "extension where WAYLAND_DISPLAY names GNOME Shell, and on X11 elsewhere.";
 
 struct BackendName {
   std::string_view name;
   BackendChoice choice;
 };
-constexpr std::array<BackendName, 2> kBackendNames{{
+constexpr std::array<BackendName, 3> kBackendNames{{
     {"x11", BackendChoice::x11},
     {"wayland", BackendChoice::wayland},
+    {"gnome", BackendChoice::gnome},
 }};
+
+std::string_view nameOf(BackendChoice choice) {
+  for (const BackendName& backend : kBackendNames) {
+    if (backend.choice == choice) return backend.name;
+  }
+  return {};
+}
 
 // The backend an argument names; nothing when it is not --backend at all; automatic with the
 // error filled in when its value is missing or unknown.
@@ -47,14 +56,16 @@ std::optional<BackendChoice> readBackend(std::string_view argument, std::string&
   const std::string_view rest = argument.substr(kBackendOption.size());
   if (rest.empty() || rest.front() != '=') {
     if (!rest.empty()) return std::nullopt;  // --backendx: an unknown option
-    error = "the option --backend needs a value: --backend=x11 or --backend=wayland";
+    error =
+        "the option --backend needs a value: --backend=x11, --backend=wayland or "
+        "--backend=gnome";
     return BackendChoice::automatic;
   }
   const std::string_view value = rest.substr(1);
   for (const BackendName& backend : kBackendNames) {
     if (value == backend.name) return backend.choice;
   }
-  error = "unknown backend '" + std::string(value) + "': choose x11 or wayland";
+  error = "unknown backend '" + std::string(value) + "': choose x11, wayland or gnome";
   return BackendChoice::automatic;
 }
 
@@ -99,7 +110,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
       if (!error.empty()) return {CommandAction::usageError, BackendChoice::automatic, error};
       if (result.backend != BackendChoice::automatic && result.backend != *backend) {
         return {CommandAction::usageError, BackendChoice::automatic,
-                "the backends x11 and wayland cannot be combined"};
+                "the backends " + std::string(nameOf(result.backend)) + " and " +
+                    std::string(nameOf(*backend)) + " cannot be combined"};
       }
       result.backend = *backend;
       continue;
@@ -128,7 +140,8 @@ std::string usageHint() {
     if (i > 0) hint += " | ";
     hint += kOptions[i].longName;
   }
-  return hint + "] [" + std::string(kBackendOption) + "=x11|wayland]; quillmere --help tells more.";
+  return hint + "] [" + std::string(kBackendOption) +
+         "=x11|wayland|gnome]; quillmere --help tells more.";
 }
 
 std::string helpText(std::string_view readmePath) {
@@ -145,7 +158,7 @@ std::string helpText(std::string_view readmePath) {
     if (!option.shortName.empty()) names = std::string(option.shortName) + ", " + names;
     text += "  " + names + "\n" + wrapped(option.description, "      ");
   }
-  text += "  " + std::string(kBackendOption) + "=x11|wayland\n" +
+  text += "  " + std::string(kBackendOption) + "=x11|wayland|gnome\n" +
           wrapped(kBackendDescription, "      ");
   text += "\nKeys and gesture:\n" +
           wrapped(

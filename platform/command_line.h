@@ -9,8 +9,9 @@ namespace platform {
 enum class CommandAction { run, help, version, toggle, usageError };
 
 // Which desktop backend runs, or which session --toggle asks: automatic picks Wayland where the
-// compositor offers layer-shell, X11 elsewhere.
-enum class BackendChoice { automatic, x11, wayland };
+// compositor offers layer-shell, GNOME Shell's extension where GNOME Shell is the compositor,
+// X11 elsewhere.
+enum class BackendChoice { automatic, x11, wayland, gnome };
 
 struct CommandLine {
   CommandAction action = CommandAction::run;

@@ -9,6 +9,12 @@
 #ifdef QUILLMERE_HAVE_WAYLAND
 #include "platform/main/wayland_entry.h"
 #endif
+#ifdef QUILLMERE_HAVE_GNOME
+#include "platform/main/gnome_entry.h"
+#endif
+#if defined(QUILLMERE_HAVE_WAYLAND) || defined(QUILLMERE_HAVE_GNOME)
+#include "platform/main/session_toggle.h"
+#endif
 
 namespace {
 
@@ -47,20 +53,34 @@ int waylandUnavailable() {
   return 1;
 }
 
+// --backend=gnome where it cannot run.
+int gnomeUnavailable() {
+  if (waylandDisplay() == nullptr) {
+    std::fputs("quillmere: no Wayland display: WAYLAND_DISPLAY is not set\n", stderr);
+  } else {
+    std::fputs("quillmere: GNOME Shell is not running on this session bus\n", stderr);
+  }
+  return 1;
+}
+
+bool waylandSessionBackend(platform::BackendChoice backend) {
+  return backend == platform::BackendChoice::wayland || backend == platform::BackendChoice::gnome;
+}
+
 // This session's socket first, then the X display's selection, unless --backend names one.
 int requestToggle(platform::BackendChoice backend) {
-#ifdef QUILLMERE_HAVE_WAYLAND
-  using platform::entry::WaylandToggle;
+#if defined(QUILLMERE_HAVE_WAYLAND) || defined(QUILLMERE_HAVE_GNOME)
+  using platform::entry::SessionToggle;
   if (backend != platform::BackendChoice::x11 && waylandDisplay() != nullptr) {
-    switch (platform::entry::toggleOnWayland()) {
-      case WaylandToggle::delivered:
+    switch (platform::entry::toggleThisSession()) {
+      case SessionToggle::delivered:
         return 0;
-      case WaylandToggle::noAnswer:
+      case SessionToggle::noAnswer:
         std::fprintf(stderr, "quillmere: the Quillmere on Wayland display \"%s\" did not answer\n",
                      waylandDisplay());
         return 1;
-      case WaylandToggle::notRunning:
-        if (backend == platform::BackendChoice::wayland || xDisplay() == nullptr) {
+      case SessionToggle::notRunning:
+        if (waylandSessionBackend(backend) || xDisplay() == nullptr) {
           std::fprintf(stderr, "quillmere: Quillmere is not running on Wayland display \"%s\"\n",
                        waylandDisplay());
           return 1;
@@ -70,18 +90,28 @@ int requestToggle(platform::BackendChoice backend) {
   }
 #endif
   if (backend == platform::BackendChoice::wayland) return waylandUnavailable();
+  if (backend == platform::BackendChoice::gnome) return gnomeUnavailable();
   return platform::entry::toggleOnX11();
 }
 
-// Wayland where the compositor offers layer-shell, X11 elsewhere (a GNOME or KDE Wayland
-// session keeps Quillmere on XWayland, which says so in its alert).
+// Wayland where the compositor offers layer-shell, GNOME Shell's extension where GNOME Shell is
+// the compositor, X11 elsewhere.
 int run(platform::BackendChoice backend) {
+  using platform::BackendChoice;
 #ifdef QUILLMERE_HAVE_WAYLAND
-  if (backend != platform::BackendChoice::x11 && platform::entry::waylandBackendAvailable()) {
+  if ((backend == BackendChoice::automatic || backend == BackendChoice::wayland) &&
+      platform::entry::waylandBackendAvailable()) {
     return platform::entry::runOnWayland();
   }
 #endif
-  if (backend == platform::BackendChoice::wayland) return waylandUnavailable();
+#ifdef QUILLMERE_HAVE_GNOME
+  if ((backend == BackendChoice::automatic || backend == BackendChoice::gnome) &&
+      platform::entry::gnomeBackendAvailable()) {
+    return platform::entry::runOnGnome();
+  }
+#endif
+  if (backend == BackendChoice::wayland) return waylandUnavailable();
+  if (backend == BackendChoice::gnome) return gnomeUnavailable();
   return platform::entry::runOnX11();
 }
 

@@ -1,17 +1,15 @@
 #include "platform/main/wayland_entry.h"
 
 #include <QApplication>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 
 #include "app/entry.h"
+#include "platform/main/session_toggle.h"
 #include "platform/platform.h"
-#include "platform/qt/session_channel.h"
 #include "platform/qt/session_instance.h"
-#include "platform/qt/session_toggle_request.h"
 #include "platform/wayland/layer_shell_probe.h"
 #include "platform/wayland/wayland_backend.h"
 #include "platform/wayland/wayland_platform.h"
@@ -20,39 +18,15 @@ namespace platform::entry {
 
 namespace {
 
-// How long --toggle waits for the running instance to answer.
-constexpr std::chrono::milliseconds kToggleAnswerTimeout{1000};
-
 const char* environment(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0' ? value : nullptr;
-}
-
-std::optional<qt::SessionPaths> thisSessionsPaths() {
-  const char* runtimeDir = environment("XDG_RUNTIME_DIR");
-  const char* display = environment("WAYLAND_DISPLAY");
-  if (runtimeDir == nullptr || display == nullptr) return std::nullopt;
-  return qt::sessionPaths(runtimeDir, display);
 }
 
 }  // namespace
 
 bool waylandBackendAvailable() {
   return environment("WAYLAND_DISPLAY") != nullptr && wayland::compositorOffersLayerShell();
-}
-
-WaylandToggle toggleOnWayland() {
-  const auto paths = thisSessionsPaths();
-  if (!paths) return WaylandToggle::notRunning;
-  switch (qt::sendSessionToggle(paths->socket, kToggleAnswerTimeout)) {
-    case qt::SessionToggleResult::delivered:
-      return WaylandToggle::delivered;
-    case qt::SessionToggleResult::notRunning:
-      return WaylandToggle::notRunning;
-    case qt::SessionToggleResult::noAnswer:
-      return WaylandToggle::noAnswer;
-  }
-  return WaylandToggle::noAnswer;
 }
 
 int runOnWayland() {

@@ -9,9 +9,4 @@ bool waylandBackendAvailable();
 // the exit status.
 int runOnWayland();
 
-enum class WaylandToggle { delivered, notRunning, noAnswer };
-
-// Asks the Quillmere of this Wayland session to toggle its effect, through its socket.
-WaylandToggle toggleOnWayland();
-
 }  // namespace platform::entry

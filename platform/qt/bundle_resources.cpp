@@ -13,7 +13,6 @@ namespace platform::qt {
 namespace {
 const QString kReadmeName = QStringLiteral("README.md");
 // The README's heading "Sessions and permissions", as Markdown renderers name its anchor.
-const QString kSessionsAnchor = QStringLiteral("sessions-and-permissions");
 
 QString executableDir() {
   if (QCoreApplication::instance() != nullptr) return QCoreApplication::applicationDirPath();
@@ -67,7 +66,7 @@ std::optional<std::string> findBundledResource(std::string_view name, std::strin
 
 // The installed README beside the executable's prefix, the one of the configured prefix, the
 // source tree's for a run from the build tree; the configured one when none is there.
-URL permissionHelpURL() {
+URL permissionHelpURL(std::string_view anchor) {
   const QString installed = QStringLiteral(QUILLMERE_DOC_DIR "/") + kReadmeName;
   const QStringList candidates = {
       executableDir() + QStringLiteral("/../share/doc/quillmere/") + kReadmeName, installed,
@@ -80,7 +79,7 @@ URL permissionHelpURL() {
     }
   }
   QUrl url = QUrl::fromLocalFile(QDir::cleanPath(readme));
-  url.setFragment(kSessionsAnchor);
+  url.setFragment(QString::fromUtf8(anchor.data(), qsizetype(anchor.size())));
   return URL::URLWithString(url.toString(QUrl::FullyEncoded).toStdString());
 }
 

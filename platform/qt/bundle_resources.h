@@ -13,9 +13,9 @@ namespace platform::qt {
 // theme's 256-pixel picture (<prefix>/share/icons/hicolor/256x256/apps/quillmere.png).
 std::optional<std::string> findBundledResource(std::string_view name, std::string_view type);
 
-// The help page on what Quillmere needs (the installed README's section on sessions and
-// permissions).
-URL permissionHelpURL();
+// The help page on what Quillmere needs: the installed README's section with the given anchor,
+// by default the one on sessions and permissions.
+URL permissionHelpURL(std::string_view anchor = "sessions-and-permissions");
 
 // Opens the URL with xdg-open, without waiting; false when nothing could be started.
 bool openURLExternally(const URL& url);

@@ -269,9 +269,9 @@ void KWinScriptClient::handleCall(const QDBusMessage& message) {
   }
   const QString text = message.arguments().value(0).toString();
   // Each UTF-16 unit takes at least one byte of UTF-8.
-  if (std::size_t(text.size()) > kMaxKWinReportBytes) return;
+  if (std::size_t(text.size()) > qt::kMaxWindowReportBytes) return;
   const QByteArray bytes = text.toUtf8();
-  const KWinWindowCache::Step step =
+  const qt::WindowReportCache::Step step =
       cache_.handle(std::string_view(bytes.constData(), std::size_t(bytes.size())));
   for (WorkspaceNotification name : step.notifications) {
     if (post_) post_(name);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/wayland/kwin_window_cache.h"
+#include "platform/qt/window_report_cache.h"
 #include "platform/wayland/window_source.h"
 
 class QDBusMessage;
@@ -98,7 +98,7 @@ class KWinScriptClient final : public QObject, public WindowSource {
   std::uint64_t onceRuns_ = 0;
   bool loadSent_ = false;
   bool loaded_ = false;
-  KWinWindowCache cache_;
+  qt::WindowReportCache cache_;
   ProcessId ownPid_;
   std::function<void(WorkspaceNotification)> post_;
   std::function<void()> shortcut_;

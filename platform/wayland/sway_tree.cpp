@@ -9,11 +9,14 @@
 #include <limits>
 #include <unordered_set>
 
-#include "platform/wayland/json_values.h"
+#include "platform/qt/json_values.h"
 
 namespace platform::wayland {
 
 namespace {
+
+using qt::integerOf;
+using qt::pidOf;
 
 // Far deeper than any real tree; a deeper one is cut off there rather than trusted.
 constexpr int kMaxDepth = 128;

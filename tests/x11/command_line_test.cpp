@@ -46,10 +46,12 @@ TEST(CommandLine, ParsesEachOptionAndNamesWhatItRejects) {
       {{"--version", "--toggle"}, "the options --version and --toggle cannot be combined"},
       {{"--toggle", "-h"}, "the options --toggle and --help cannot be combined"},
       {{"--backend=x11", "--backend=wayland"}, "the backends x11 and wayland cannot be combined"},
-      {{"--backend=X11"}, "unknown backend 'X11': choose x11 or wayland"},
-      {{"--backend="}, "unknown backend '': choose x11 or wayland"},
+      {{"--backend=gnome", "--backend=x11"}, "the backends gnome and x11 cannot be combined"},
+      {{"--backend=X11"}, "unknown backend 'X11': choose x11, wayland or gnome"},
+      {{"--backend="}, "unknown backend '': choose x11, wayland or gnome"},
       {{"--backend", "x11"},
-       "the option --backend needs a value: --backend=x11 or --backend=wayland"},
+       "the option --backend needs a value: --backend=x11, --backend=wayland or "
+       "--backend=gnome"},
       {{"--backends=x11"}, "unknown option '--backends=x11'"},
   };
   for (const auto& c : cases) {
@@ -65,9 +67,10 @@ TEST(CommandLine, ParsesEachOptionAndNamesWhatItRejects) {
 
 TEST(CommandLine, HelpNamesEveryOptionTheKeysAndTheReadme) {
   const std::string help = helpText("/usr/local/share/doc/quillmere/README.md");
-  for (const char* expected : {"Usage: quillmere [OPTION]", "-h, --help", "--version", "--toggle",
-                               "Super+B", "shake", "--backend=x11|wayland", "Blur, Pixelate or Dim",
-                               "/usr/local/share/doc/quillmere/README.md", "quillmere(1)"}) {
+  for (const char* expected :
+       {"Usage: quillmere [OPTION]", "-h, --help", "--version", "--toggle", "Super+B", "shake",
+        "--backend=x11|wayland|gnome", "Blur, Pixelate or Dim",
+        "/usr/local/share/doc/quillmere/README.md", "quillmere(1)"}) {
     EXPECT_NE(help.find(expected), std::string::npos) << expected;
   }
   std::size_t start = 0;
@@ -78,7 +81,7 @@ TEST(CommandLine, HelpNamesEveryOptionTheKeysAndTheReadme) {
     start = end + 1;
   }
   EXPECT_EQ(usageHint(),
-            "Usage: quillmere [--toggle | --help | --version] [--backend=x11|wayland]; "
+            "Usage: quillmere [--toggle | --help | --version] [--backend=x11|wayland|gnome]; "
             "quillmere --help tells more.");
   EXPECT_EQ(versionText("1.0.0"), "quillmere 1.0.0");
 }

@@ -6,7 +6,7 @@
 
 #include "platform/workspace.h"
 
-namespace platform::wayland {
+namespace platform::qt {
 
 // Numbers from a compositor's JSON, which is hostile input: the value as an integer when it
 // is a JSON number holding one exactly, else none.
@@ -14,4 +14,4 @@ std::optional<std::int64_t> integerOf(const QJsonValue& value);
 // A process id: a positive integer that fits one, else none.
 std::optional<ProcessId> pidOf(const QJsonValue& value);
 
-}  // namespace platform::wayland
+}  // namespace platform::qt

@@ -1,12 +1,12 @@
-#include "platform/wayland/kwin_window_cache.h"
+#include "platform/qt/window_report_cache.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "platform/wayland/kwin_report.h"
+#include "platform/qt/window_report.h"
 
-namespace platform::wayland {
+namespace platform::qt {
 namespace {
 
 using Notes = std::vector<WorkspaceNotification>;
@@ -38,17 +38,17 @@ std::vector<std::int64_t> column(const WindowInfoList& list, std::string_view ke
   return values;
 }
 
-TEST(KWinLayerLevel, FollowsTheLayerTable) {
+TEST(StackLayerLevel, FollowsTheLayerTable) {
   const std::pair<std::int64_t, std::int64_t> cases[] = {
       {0, -1000}, {1, -1},  {2, 0},   {3, 20},   {4, 3},  {5, 101}, {6, 0},
       {7, 101},   {8, 101}, {9, 101}, {10, 101}, {11, 0}, {-1, 0},
   };
-  for (const auto& [layer, level] : cases) EXPECT_EQ(levelOfKWinLayer(layer), level) << layer;
+  for (const auto& [layer, level] : cases) EXPECT_EQ(levelOfStackLayer(layer), level) << layer;
 }
 
-TEST(KWinReport, HostileFieldsTakeTheirDefaultsAndBadWindowsAreLeftOut) {
-  const std::string longId(kMaxKWinWindowIdBytes + 1, 'x');
-  const auto parsed = parseKWinReport(
+TEST(WindowReport, HostileFieldsTakeTheirDefaultsAndBadWindowsAreLeftOut) {
+  const std::string longId(kMaxReportedWindowIdBytes + 1, 'x');
+  const auto parsed = parseWindowReport(
       R"({"windows":[7,"w",{"pid":3},{"id":""},{"id":")" + longId +
       R"("},{"id":"ok","pid":-5,"layer":2.5,"opacity":"x","keepAbove":1,"shown":0},)"
       R"({"id":"ok","pid":9},{"id":"big","pid":4294967296,"opacity":7},)"
@@ -67,31 +67,31 @@ TEST(KWinReport, HostileFieldsTakeTheirDefaultsAndBadWindowsAreLeftOut) {
   EXPECT_EQ(parsed->activePid, -1);
   EXPECT_EQ(parsed->desktop, std::nullopt);
 
-  EXPECT_FALSE(parseKWinReport("not json"));
-  EXPECT_FALSE(parseKWinReport("[1,2]"));
-  ASSERT_TRUE(parseKWinReport("{}"));
-  EXPECT_TRUE(parseKWinReport("{}")->windows.empty());
+  EXPECT_FALSE(parseWindowReport("not json"));
+  EXPECT_FALSE(parseWindowReport("[1,2]"));
+  ASSERT_TRUE(parseWindowReport("{}"));
+  EXPECT_TRUE(parseWindowReport("{}")->windows.empty());
 }
 
-TEST(KWinReport, SizeAndWindowCountAreCapped) {
+TEST(WindowReport, SizeAndWindowCountAreCapped) {
   std::string windows;
-  for (std::size_t i = 0; i <= kMaxKWinWindows; ++i) {
+  for (std::size_t i = 0; i <= kMaxReportedWindows; ++i) {
     if (i) windows += ',';
     windows += window(windowId(i), 1);
   }
-  const auto parsed = parseKWinReport(report(windows, 1));
+  const auto parsed = parseWindowReport(report(windows, 1));
   ASSERT_TRUE(parsed);
-  ASSERT_EQ(parsed->windows.size(), kMaxKWinWindows);
-  EXPECT_EQ(parsed->windows.back().id, windowId(kMaxKWinWindows - 1));
+  ASSERT_EQ(parsed->windows.size(), kMaxReportedWindows);
+  EXPECT_EQ(parsed->windows.back().id, windowId(kMaxReportedWindows - 1));
 
   std::string padded = report("", 1);
-  padded.insert(1, std::string(kMaxKWinReportBytes - padded.size(), ' '));
-  EXPECT_TRUE(parseKWinReport(padded));
-  EXPECT_FALSE(parseKWinReport(padded + " "));
+  padded.insert(1, std::string(kMaxWindowReportBytes - padded.size(), ' '));
+  EXPECT_TRUE(parseWindowReport(padded));
+  EXPECT_FALSE(parseWindowReport(padded + " "));
 }
 
-TEST(KWinWindowCache, BuildsTheWindowListWithoutOwnOrHiddenWindows) {
-  KWinWindowCache cache(kOwnPid);
+TEST(WindowReportCache, BuildsTheWindowListWithoutOwnOrHiddenWindows) {
+  WindowReportCache cache(kOwnPid);
   EXPECT_EQ(cache.windowList(), nullptr);
   EXPECT_EQ(cache.frontmostPid(), std::nullopt);
   cache.handle(report(window("osd", 5, 9) + "," + window("own", kOwnPid, 2) + "," +
@@ -109,8 +109,8 @@ TEST(KWinWindowCache, BuildsTheWindowListWithoutOwnOrHiddenWindows) {
   EXPECT_EQ(cache.frontmostPid(), kOwnPid);
 }
 
-TEST(KWinWindowCache, AWindowWithoutPidOrLayerGetsNoOwnerAndItsKeepAboveLevel) {
-  KWinWindowCache cache(kOwnPid);
+TEST(WindowReportCache, AWindowWithoutPidOrLayerGetsNoOwnerAndItsKeepAboveLevel) {
+  WindowReportCache cache(kOwnPid);
   cache.handle(R"({"windows":[{"id":"a","keepAbove":true},{"id":"b"}],"active":null})");
   const auto list = cache.windowList();
   ASSERT_EQ(list->size(), 2u);
@@ -119,8 +119,8 @@ TEST(KWinWindowCache, AWindowWithoutPidOrLayerGetsNoOwnerAndItsKeepAboveLevel) {
   EXPECT_EQ(cache.frontmostPid(), -1);
 }
 
-TEST(KWinWindowCache, WindowNumbersStayWithTheirWindowsAndAreNeverReused) {
-  KWinWindowCache cache(kOwnPid);
+TEST(WindowReportCache, WindowNumbersStayWithTheirWindowsAndAreNeverReused) {
+  WindowReportCache cache(kOwnPid);
   cache.handle(report(window("a", 1) + "," + window("b", 2), 1));
   const auto first = column(*cache.windowList(), kWindowNumberKey);
   ASSERT_EQ(first.size(), 2u);
@@ -143,7 +143,7 @@ TEST(KWinWindowCache, WindowNumbersStayWithTheirWindowsAndAreNeverReused) {
   EXPECT_NE(again[0], later[0]);
 }
 
-TEST(KWinWindowCache, PostsActivationAndDesktopChangesOnceTheCacheHoldsThem) {
+TEST(WindowReportCache, PostsActivationAndDesktopChangesOnceTheCacheHoldsThem) {
   const std::string a = window("a", 1), b = window("b", 2), c = window("c", 2);
   const std::string half = window("c", 2, 2, R"(,"opacity":0.5)");
   const struct {
@@ -164,7 +164,7 @@ TEST(KWinWindowCache, PostsActivationAndDesktopChangesOnceTheCacheHoldsThem) {
        true},
       {"the desktop, back on the first", report("", -1, 1), {kSpace, kActivate}, true},
   };
-  KWinWindowCache cache(kOwnPid);
+  WindowReportCache cache(kOwnPid);
   for (const auto& step : steps) {
     const auto handled = cache.handle(step.report);
     EXPECT_EQ(handled.notifications, step.notifications) << step.name;
@@ -173,8 +173,8 @@ TEST(KWinWindowCache, PostsActivationAndDesktopChangesOnceTheCacheHoldsThem) {
   EXPECT_EQ(cache.frontmostPid(), -1);
 }
 
-TEST(KWinWindowCache, UnreadableReportsChangeNothingAndResetForgets) {
-  KWinWindowCache cache(kOwnPid);
+TEST(WindowReportCache, UnreadableReportsChangeNothingAndResetForgets) {
+  WindowReportCache cache(kOwnPid);
   cache.handle(report(window("a", 1), 1));
   const auto list = cache.windowList();
   const auto step = cache.handle("{broken");
@@ -190,4 +190,4 @@ TEST(KWinWindowCache, UnreadableReportsChangeNothingAndResetForgets) {
 }
 
 }  // namespace
-}  // namespace platform::wayland
+}  // namespace platform::qt

@@ -1,11 +1,11 @@
-#include "platform/wayland/kwin_window_cache.h"
+#include "platform/qt/window_report_cache.h"
 
 #include <utility>
 
-namespace platform::wayland {
+namespace platform::qt {
 
-KWinWindowCache::Step KWinWindowCache::handle(std::string_view text) {
-  auto report = parseKWinReport(text);
+WindowReportCache::Step WindowReportCache::handle(std::string_view text) {
+  auto report = parseWindowReport(text);
   if (!report) return {};
   Step step;
   auto windows = listOf(*report);
@@ -24,22 +24,22 @@ KWinWindowCache::Step KWinWindowCache::handle(std::string_view text) {
   return step;
 }
 
-void KWinWindowCache::reset() {
-  *this = KWinWindowCache(ownPid_);
+void WindowReportCache::reset() {
+  *this = WindowReportCache(ownPid_);
 }
 
-std::int64_t KWinWindowCache::numberOf(const std::string& id) {
+std::int64_t WindowReportCache::numberOf(const std::string& id) {
   const auto [entry, added] = numbers_.try_emplace(id, nextNumber_);
   if (added) ++nextNumber_;
   return entry->second;
 }
 
-std::shared_ptr<const WindowInfoList> KWinWindowCache::listOf(const KWinReport& report) {
+std::shared_ptr<const WindowInfoList> WindowReportCache::listOf(const WindowReport& report) {
   // Numbers of windows that are gone are dropped, so the map never outgrows one report.
   std::unordered_map<std::string, std::int64_t> previous = std::move(numbers_);
   numbers_.clear();
   auto list = std::make_shared<WindowInfoList>();
-  for (const KWinWindow& window : report.windows) {
+  for (const ReportedWindow& window : report.windows) {
     const auto known = previous.find(window.id);
     const std::int64_t number = known != previous.end()
                                     ? numbers_.emplace(window.id, known->second).first->second
@@ -49,7 +49,7 @@ std::shared_ptr<const WindowInfoList> KWinWindowCache::listOf(const KWinReport& 
     const std::int64_t layer = window.layer.value_or(window.keepAbove ? 4 : 2);
     WindowInfo info;
     info.emplace(kWindowNumberKey, number);
-    info.emplace(kWindowLayerKey, levelOfKWinLayer(layer));
+    info.emplace(kWindowLayerKey, levelOfStackLayer(layer));
     info.emplace(kWindowAlphaKey, window.opacity);
     if (window.pid) info.emplace(kWindowOwnerPidKey, std::int64_t{*window.pid});
     list->push_back(std::move(info));
@@ -57,4 +57,4 @@ std::shared_ptr<const WindowInfoList> KWinWindowCache::listOf(const KWinReport& 
   return list;
 }
 
-}  // namespace platform::wayland
+}  // namespace platform::qt

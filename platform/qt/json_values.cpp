@@ -1,8 +1,8 @@
-#include "platform/wayland/json_values.h"
+#include "platform/qt/json_values.h"
 
 #include <limits>
 
-namespace platform::wayland {
+namespace platform::qt {
 
 std::optional<std::int64_t> integerOf(const QJsonValue& value) {
   if (!value.isDouble()) return std::nullopt;
@@ -20,4 +20,4 @@ std::optional<ProcessId> pidOf(const QJsonValue& value) {
   return static_cast<ProcessId>(*pid);
 }
 
-}  // namespace platform::wayland
+}  // namespace platform::qt

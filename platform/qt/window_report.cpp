@@ -1,4 +1,4 @@
-#include "platform/wayland/kwin_report.h"
+#include "platform/qt/window_report.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -8,21 +8,21 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "platform/qt/json_values.h"
 #include "platform/qt/window_levels.h"
-#include "platform/wayland/json_values.h"
 
-namespace platform::wayland {
+namespace platform::qt {
 
 namespace {
 
-std::optional<KWinWindow> windowOf(const QJsonValue& value) {
+std::optional<ReportedWindow> windowOf(const QJsonValue& value) {
   if (!value.isObject()) return std::nullopt;
   const QJsonObject object = value.toObject();
   const QJsonValue id = object.value(QLatin1String("id"));
   if (!id.isString()) return std::nullopt;
-  KWinWindow window;
+  ReportedWindow window;
   window.id = id.toString().toStdString();
-  if (window.id.empty() || window.id.size() > kMaxKWinWindowIdBytes) return std::nullopt;
+  if (window.id.empty() || window.id.size() > kMaxReportedWindowIdBytes) return std::nullopt;
   window.pid = pidOf(object.value(QLatin1String("pid")));
   window.layer = integerOf(object.value(QLatin1String("layer")));
   const QJsonValue opacity = object.value(QLatin1String("opacity"));
@@ -34,16 +34,16 @@ std::optional<KWinWindow> windowOf(const QJsonValue& value) {
 
 }  // namespace
 
-std::optional<KWinReport> parseKWinReport(std::string_view json) {
-  if (json.size() > kMaxKWinReportBytes) return std::nullopt;
+std::optional<WindowReport> parseWindowReport(std::string_view json) {
+  if (json.size() > kMaxWindowReportBytes) return std::nullopt;
   const QJsonDocument document = QJsonDocument::fromJson(
       QByteArray::fromRawData(json.data(), static_cast<qsizetype>(json.size())));
   if (!document.isObject()) return std::nullopt;
   const QJsonObject object = document.object();
-  KWinReport report;
+  WindowReport report;
   std::unordered_set<std::string> seen;
   for (const QJsonValue& value : object.value(QLatin1String("windows")).toArray()) {
-    if (report.windows.size() == kMaxKWinWindows) break;
+    if (report.windows.size() == kMaxReportedWindows) break;
     auto window = windowOf(value);
     if (!window || !seen.insert(window->id).second) continue;
     report.windows.push_back(std::move(*window));
@@ -53,7 +53,7 @@ std::optional<KWinReport> parseKWinReport(std::string_view json) {
   return report;
 }
 
-std::int64_t levelOfKWinLayer(std::int64_t layer) {
+std::int64_t levelOfStackLayer(std::int64_t layer) {
   switch (layer) {
     case 0:  // desktop
       return qt::kDesktopLayer;
@@ -74,4 +74,4 @@ std::int64_t levelOfKWinLayer(std::int64_t layer) {
   }
 }
 
-}  // namespace platform::wayland
+}  // namespace platform::qt

@@ -1,0 +1,144 @@
+#include "platform/gnome/gnome_shell_client.h"
+#include "platform/gnome/pane_look.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusReply>
+#include <QDBusVirtualObject>
+#include <mutex>
+
+#include "tests/qt/qt_event_loop.h"
+
+namespace platform::gnome {
+namespace {
+
+using qt::test::waitUntil;
+
+const char* kReport = R"({"windows":[{"id":"w1","pid":77,"layer":2}],"active":77,"desktop":0})";
+
+// The client answers from the event loop, so the reply is waited for there.
+QDBusMessage call(QDBusConnection& from, const QString& member, const QList<QVariant>& args) {
+  QDBusMessage message = QDBusMessage::createMethodCall(GnomeShellClient::serviceName(),
+                                                        GnomeShellClient::objectPath(),
+                                                        GnomeShellClient::interfaceName(), member);
+  message.setArguments(args);
+  QDBusPendingCall pending = from.asyncCall(message);
+  waitUntil([&] { return pending.isFinished(); });
+  return pending.reply();
+}
+
+// A stand-in for GNOME Shell: a connection of its own that owns org.gnome.Shell; a stranger
+// on a third connection does not.
+TEST(GnomeShellClient, ObeysTheShellOfNowAloneAndExitsWhenItGoes) {
+  QDBusConnection shell = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "shell");
+  QDBusConnection stranger = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "other");
+  ASSERT_TRUE(shell.registerService("org.gnome.Shell"));
+
+  int toggles = 0;
+  std::vector<WorkspaceNotification> posted;
+  std::string gone;
+  ShellEvents events;
+  events.toggle = [&] { ++toggles; };
+  events.post = [&](WorkspaceNotification name) { posted.push_back(name); };
+  events.gone = [&](const char* line) { gone = line; };
+  GnomeShellClient client(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "ours"), 1,
+                          events);
+  client.start();
+  ASSERT_TRUE(client.ownsName());
+  EXPECT_FALSE(client.helloAnswered());  // the stand-in serves no Hello
+
+  // A second owner is not queued.
+  const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> second =
+      stranger.interface()->registerService(GnomeShellClient::serviceName());
+  EXPECT_NE(second.value(), QDBusConnectionInterface::ServiceQueued);
+
+  const QDBusMessage refused = call(stranger, "Report", {QString(kReport)});
+  EXPECT_EQ(refused.type(), QDBusMessage::ErrorMessage);
+  call(stranger, "Key", {QStringLiteral("toggle")});
+  const QDBusMessage accepted = call(shell, "Report", {QString(kReport)});
+  EXPECT_EQ(accepted.type(), QDBusMessage::ReplyMessage);
+  ASSERT_TRUE(waitUntil([&] { return client.windowList() != nullptr; }));
+  EXPECT_EQ(client.windowList()->size(), 1u);
+  EXPECT_EQ(client.frontmostPid(), 77);
+  EXPECT_EQ(posted, std::vector{WorkspaceNotification::didActivateApplication});
+  EXPECT_EQ(toggles, 0);
+
+  // Wrong signatures and other keys are ignored; the toggle key toggles.
+  call(shell, "Key", {42});
+  call(shell, "Key", {QStringLiteral("other")});
+  call(shell, "Key", {QStringLiteral("toggle")});
+  EXPECT_TRUE(waitUntil([&] { return toggles == 1; }));
+  qt::test::runEventLoopFor(0.05);
+  EXPECT_EQ(toggles, 1);
+  EXPECT_TRUE(gone.empty());
+
+  shell.unregisterService("org.gnome.Shell");
+  ASSERT_TRUE(waitUntil([&] { return !gone.empty(); }));
+  EXPECT_EQ(gone, "quillmere: GNOME Shell has gone away");
+}
+
+// Keeps the calls that reach the stand-in's /org/quillmere/Shell, from whichever thread.
+class ShellObject final : public QDBusVirtualObject {
+ public:
+  bool handleMessage(const QDBusMessage& message, const QDBusConnection&) override {
+    std::lock_guard lock(mutex);
+    received.push_back(message);
+    return true;
+  }
+  QString introspect(const QString&) const override { return {}; }
+  std::vector<QDBusMessage> taken() {
+    std::lock_guard lock(mutex);
+    return received;
+  }
+
+ private:
+  std::mutex mutex;
+  std::vector<QDBusMessage> received;
+};
+
+TEST(GnomeShellClient, CallsCarryTheSignaturesOfTheInterface) {
+  QDBusConnection shell = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "shell2");
+  ASSERT_TRUE(shell.registerService("org.gnome.Shell"));
+  GnomeShellClient client(QDBusConnection::connectToBus(QDBusConnection::SessionBus, "ours2"), 1,
+                          {});
+  client.start();
+  ShellObject object;
+  ASSERT_TRUE(shell.registerVirtualObject("/org/quillmere/Shell", &object));
+
+  PaneLook look;
+  look.fill = {0.0, 0.0, 0.0, 0.5};
+  client.setPane(3, changedKeys(nullptr, look));
+  client.setAlpha(3, 0.5);
+  client.setMenu({{"item", "Quit", "q", false, true, 0.0, 0.0, 0.0}});
+  client.removePane(3);
+  client.removeMenu();
+  ASSERT_TRUE(waitUntil([&] { return object.taken().size() == 5; }));
+  const auto calls = object.taken();
+  const std::pair<const char*, const char*> expected[] = {{"SetPane", "ua{sv}"},
+                                                          {"SetAlpha", "ud"},
+                                                          {"SetMenu", "a(sssbbddd)"},
+                                                          {"RemovePane", "u"},
+                                                          {"RemoveMenu", ""}};
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    EXPECT_EQ(calls[i].member(), expected[i].first);
+    EXPECT_EQ(calls[i].signature(), expected[i].second);
+    EXPECT_EQ(calls[i].interface(), "org.quillmere.Shell1");
+  }
+  const QVariantMap keys = qdbus_cast<QVariantMap>(calls[0].arguments().value(1));
+  EXPECT_EQ(qdbus_cast<QList<double>>(keys.value("fill")), (QList<double>{0.0, 0.0, 0.0, 0.5}));
+  EXPECT_EQ(keys.value("x").metaType(), QMetaType::fromType<int>());
+  shell.unregisterObject("/org/quillmere/Shell");
+}
+
+}  // namespace
+}  // namespace platform::gnome
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  QCoreApplication application(argc, argv);
+  return RUN_ALL_TESTS();
+}
