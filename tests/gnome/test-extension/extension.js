@@ -60,11 +60,13 @@ var api = {
     pointer() {
         return global.get_pointer().slice(0, 2);
     },
+    // A private shell has no display manager, so no screen shield: the session mode it
+    // would push stands in for the lock (extensions see nothing else of it).
     lock() {
-        Main.screenShield.lock(false);
+        Main.sessionMode.pushMode('unlock-dialog');
     },
     unlock() {
-        Main.screenShield.deactivate(false);
+        Main.sessionMode.popMode('unlock-dialog');
     },
     locked() {
         return Main.sessionMode.isLocked;

@@ -1,0 +1,64 @@
+"""Super+B held down toggles exactly once, a shake of the pointer toggles, and the top-bar
+menu: its rows in order, the slider's ends, Toggle and Quit."""
+
+import time
+
+from scenario import main, DIM_ALPHA, KEY_B, SUPER, GnomeCase, wait_for
+
+ROWS = [("item", "Shortcuts & Gestures", False), ("item", "Shake mouse to toggle", True),
+        ("item", "\u2318 + B : Quick Toggle", True), ("item", "\u2318 + Q : Quit App", True),
+        ("separator", None, None), ("item", "Blur", True), ("item", "Pixelate", True),
+        ("item", "Dim", True), ("separator", None, None),
+        ("item", "Effect Intensity", False), ("slider", None, None), ("separator", None, None),
+        ("item", "Toggle Quillmere", True), ("item", "Quit", True)]
+
+
+class InputTest(GnomeCase):
+    monitors = 1
+
+    def test_super_b_held_toggles_once_and_a_shake_toggles(self):
+        shell = self.start()
+        before = shell.screenshot()
+        self.launch()
+        self.choose("Dim")
+        self.wait_for_pixels(self.dim_of(before), "the dim")
+        mark = self.app.mark()
+        shell.keys(SUPER, KEY_B, hold=1.0)
+        self.wait_for_pixels({p: before(*p) for p in ((40, 500), (760, 700))}, "the toggle off")
+        time.sleep(0.5)
+        self.assertEqual(self.toggles(mark), ["Toggled effect: false"])
+        mark = self.app.mark()
+        for x in (300, 700) * 4:
+            shell.eval("quillmereTest.move({}, 400)".format(x))
+            time.sleep(0.06)
+        self.app.wait_line("Toggled effect: true", "the shake", mark)
+        self.wait_for_pixels(self.dim_of(before), "the dim again")
+
+    def test_menu_rows_slider_toggle_and_quit(self):
+        shell = self.start()
+        before = shell.screenshot()
+        self.launch()
+        rows = self.rows()
+        self.assertEqual([(r["kind"], r.get("title", "").strip() or None,
+                           r.get("enabled")) for r in rows],
+                         [(kind, title and title.strip(), enabled) for kind, title, enabled in ROWS])
+        self.assertEqual([r["title"] for r in rows if r.get("checked")], ["Blur"])
+        self.assertAlmostEqual(rows[10]["value"], (0.7 - 0.1) / 0.9, places=2)
+        self.choose("Dim")
+        self.assertEqual([r["title"] for r in self.rows() if r.get("checked")], ["Dim"])
+        self.wait_for_pixels(self.dim_of(before), "the dim")
+        for fraction, intensity in ((0.0, 0.1), (1.0, 1.0)):
+            self.slide(fraction)
+            self.wait_for_pixels(self.dim_of(before, alpha=intensity * DIM_ALPHA / 0.7),
+                                 "the dim at intensity {}".format(intensity))
+        mark = self.app.mark()
+        self.choose("Toggle Quillmere")
+        self.app.wait_line("Toggled effect: false", "the toggle from the menu", mark)
+        self.wait_for_pixels({p: before(*p) for p in ((40, 500), (760, 700))}, "no dim")
+        self.choose("Quit")
+        self.assertEqual(self.app.wait(10), 0)
+        wait_for(lambda: self.rows() is None, "the top-bar button gone")
+
+
+if __name__ == "__main__":
+    main()
