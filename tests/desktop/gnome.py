@@ -15,7 +15,7 @@ import subprocess
 import time
 import zlib
 
-from desktop.session import NOBODY, Session, SessionUnavailable, wait_for
+from desktop.session import NOBODY, Session, SessionUnavailable, tool_environment, wait_for
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
@@ -128,7 +128,8 @@ class GnomeSession(Session):
             target = os.path.join(root, uuid)
             shutil.copytree(source, target, ignore=shutil.ignore_patterns("CMakeLists.txt"))
             if os.path.isdir(os.path.join(target, "schemas")):
-                self.run(["glib-compile-schemas", os.path.join(target, "schemas")], check=True)
+                subprocess.run(["glib-compile-schemas", os.path.join(target, "schemas")],
+                               env=tool_environment(), check=True, capture_output=True)
         if self.as_nobody:
             for folder, _, files in os.walk(os.path.dirname(root)):
                 for path in [folder] + [os.path.join(folder, name) for name in files]:

@@ -55,21 +55,27 @@ class GnomeCase(unittest.TestCase):
         index = [row["kind"] for row in self.rows()].index("slider")
         self.shell.eval("quillmereTest.slide('quillmere', {}, {})".format(index, value))
 
-    def wait_for_pixels(self, expected, what, timeout=10):
-        """Until every (x, y) of `expected` shows its colour within 2 levels; the last
-        differences in the failure."""
-        misses = []
+    def settle(self, measure, accept, what, timeout=10):
+        """measure(screenshot) once accept() takes it; the last measure in the failure."""
+        last = []
 
-        def matches():
-            picture = self.shell.screenshot()
-            misses[:] = [(point, picture(*point), colour) for point, colour in expected.items()
-                         if not close_to(picture(*point), colour)]
-            return not misses
+        def check():
+            last[:] = [measure(self.shell.screenshot())]
+            return accept(last[0])
 
         try:
-            wait_for(matches, what, timeout, interval=0.2)
+            wait_for(check, what, timeout, interval=0.2)
         except AssertionError:
-            raise AssertionError("{}: (point, seen, expected) {}".format(what, misses[:6]))
+            raise AssertionError("{}: last saw {}".format(what, last)) from None
+        return last[0]
+
+    def wait_for_pixels(self, expected, what, timeout=10):
+        """Until every (x, y) of `expected` shows its colour within 2 levels; in the failure,
+        the misses as (point, seen, expected)."""
+        self.settle(lambda picture: [(point, picture(*point), colour)
+                                     for point, colour in expected.items()
+                                     if not close_to(picture(*point), colour)][:6],
+                    lambda misses: not misses, what, timeout)
 
     def dim_of(self, before, points=WALLPAPER_POINTS, alpha=DIM_ALPHA):
         return {point: dimmed(before(*point), alpha) for point in points}

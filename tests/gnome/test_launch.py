@@ -14,7 +14,7 @@ class LaunchTest(GnomeCase):
         self.launch()
         self.choose("Dim")
         inside = {(x, y): RED for x in (300, 599) for y in (300, 499)}
-        self.wait_for_pixels(dict(self.dim_of(before), **inside), "the dim beside the window")
+        self.wait_for_pixels({**self.dim_of(before), **inside}, "the dim beside the window")
         # Just outside the window's frame is wallpaper, dimmed.
         self.wait_for_pixels(self.dim_of(before, [(299, 400), (600, 400), (450, 299)]),
                              "the dim at the window's edges")
@@ -30,8 +30,8 @@ class LaunchTest(GnomeCase):
         shell.eval("quillmereTest.above({})".format(front.pid))
         shell.eval("quillmereTest.activate({})".format(front.pid))
         wait_for(lambda: shell.windows()[0]["above"], "the keep-above window in front")
-        self.wait_for_pixels(dict(self.dim_of(before, [(400, 350), (210, 210), (40, 500)]),
-                                  **{(1100, 350): RED}), "the other window dimmed")
+        self.wait_for_pixels({**self.dim_of(before, [(400, 350), (210, 210), (40, 500)]),
+                              (1100, 350): RED}, "the other window dimmed")
         # Back to a normal window: the overlays go down beneath every normal window again.
         shell.eval("quillmereTest.above({}, false)".format(front.pid))
         self.wait_for_pixels({(400, 350): GREEN, (1100, 350): RED}, "the overlays down again")
