@@ -72,10 +72,12 @@ class GnomeSession(Session):
     prefix = "quillmere-gnome-"
     tools = ("gnome-shell", "dbus-daemon", "gsettings", "glib-compile-schemas", "gdbus")
 
-    def __init__(self, monitors=1, extension=True, settings=()):
+    def __init__(self, monitors=1, extension=True, enabled=True, settings=()):
+        """`extension`: Quillmere's extension installed; `enabled`: and enabled at the start."""
         super().__init__(bus=True, as_nobody=True)
         self.monitors = MONITORS[:monitors]
         self.extension = extension
+        self.enabled = enabled
         self.settings = list(settings)
         self.shell_env = None
 
@@ -89,7 +91,7 @@ class GnomeSession(Session):
         self._install_extensions()
         wallpaper = os.path.join(self.base, "wallpaper.png")
         write_png(wallpaper, 1600, 900, wallpaper_colour)
-        uuids = [TEST_UUID] + [UUID] * self.extension
+        uuids = [TEST_UUID] + [UUID] * (self.extension and self.enabled)
         for schema, key, value in [
                 ("org.gnome.shell", "enabled-extensions", repr(uuids)),
                 ("org.gnome.shell", "disable-user-extensions", "false"),

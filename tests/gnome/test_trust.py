@@ -1,6 +1,6 @@
 """Quillmere's trust in the shell: the extension disabled while it runs ends it with status 1
-and one line on standard error; without the extension the launch shows the alert instead of
-granting itself."""
+and one line on standard error; installed but not enabled, Quillmere enables it; without it
+the launch shows the alert instead of granting itself."""
 
 
 from scenario import main, LAUNCH_LINES, GnomeCase, Quillmere, wait_for
@@ -18,6 +18,11 @@ class TrustTest(GnomeCase):
         self.assertEqual(app.wait(10), 1)
         wait_for(lambda: len(app.errors) == 1, "one line on standard error")
         wait_for(lambda: self.rows() is None, "the top-bar button gone")
+
+    def test_an_installed_extension_that_is_not_enabled_is_enabled_at_the_launch(self):
+        shell = self.start(enabled=False)
+        self.launch()
+        self.assertIn(UUID, shell.output_of("gnome-extensions", "list", "--enabled").split())
 
     def test_without_the_extension_the_alert_shows(self):
         shell = self.start(extension=False)
