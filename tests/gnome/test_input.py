@@ -3,14 +3,23 @@ menu: its rows in order, the slider's ends, Toggle and Quit."""
 
 import time
 
-from scenario import main, DIM_ALPHA, KEY_B, SUPER, GnomeCase, wait_for
+from scenario import DIM_ALPHA, KEY_B, SUPER, GnomeCase, main, wait_for
 
-ROWS = [("item", "Shortcuts & Gestures", False), ("item", "Shake mouse to toggle", True),
-        ("item", "\u2318 + B : Quick Toggle", True), ("item", "\u2318 + Q : Quit App", True),
-        ("separator", None, None), ("item", "Blur", True), ("item", "Pixelate", True),
-        ("item", "Dim", True), ("separator", None, None),
-        ("item", "Effect Intensity", False), ("slider", None, None), ("separator", None, None),
-        ("item", "Toggle Quillmere", True), ("item", "Quit", True)]
+KEY_Q = 0x71
+
+HEADING, CHOICE = (False, ""), (True, "")
+ROWS = [("item", "Shortcuts & Gestures", *HEADING), ("item", "Shake mouse to toggle", *CHOICE),
+        ("item", "\u2318 + B : Quick Toggle", *CHOICE), ("item", "\u2318 + Q : Quit App", *CHOICE),
+        ("separator",), ("item", "Blur", *CHOICE), ("item", "Pixelate", *CHOICE),
+        ("item", "Dim", *CHOICE), ("separator",), ("item", "Effect Intensity", *HEADING),
+        ("slider", None, True, None), ("separator",),
+        ("item", "Toggle Quillmere", True, "Super+B"), ("item", "Quit", True, "Super+Q")]
+
+
+def shown(row):
+    """A row as the test compares it: kind, title, enabled and accelerator."""
+    return (row["kind"],) if row["kind"] == "separator" else (
+        row["kind"], row.get("title", "").strip() or None, row["enabled"], row.get("accelerator"))
 
 
 class InputTest(GnomeCase):
@@ -39,9 +48,7 @@ class InputTest(GnomeCase):
         before = shell.screenshot()
         self.launch()
         rows = self.rows()
-        self.assertEqual([(r["kind"], r.get("title", "").strip() or None,
-                           r.get("enabled")) for r in rows],
-                         [(kind, title and title.strip(), enabled) for kind, title, enabled in ROWS])
+        self.assertEqual([shown(row) for row in rows], ROWS)
         self.assertEqual([r["title"] for r in rows if r.get("checked")], ["Blur"])
         self.assertAlmostEqual(rows[10]["value"], (0.7 - 0.1) / 0.9, places=2)
         self.choose("Dim")
@@ -55,7 +62,9 @@ class InputTest(GnomeCase):
         self.choose("Toggle Quillmere")
         self.app.wait_line("Toggled effect: false", "the toggle from the menu", mark)
         self.wait_for_pixels({p: before(*p) for p in ((40, 500), (760, 700))}, "no dim")
-        self.choose("Quit")
+        # Super+Q while the menu is open chooses Quit.
+        self.assertTrue(shell.eval("quillmereTest.menuOpen('quillmere')"))
+        shell.keys(SUPER, KEY_Q)
         self.assertEqual(self.app.wait(10), 0)
         wait_for(lambda: self.rows() is None, "the top-bar button gone")
 

@@ -22,11 +22,14 @@ function windowsOf(pid) {
 function rowOf(item) {
     if (item instanceof PopupMenu.PopupSeparatorMenuItem)
         return {kind: 'separator'};
-    const slider = item.get_children().find(c => c.value !== undefined && c.maximum_value !== undefined);
+    const children = item.get_children();
+    const slider = children.find(c => c.maximum_value !== undefined);
     if (slider)
-        return {kind: 'slider', value: slider.value};
-    return {kind: 'item', title: item.label ? item.label.text : '', enabled: item.reactive,
-        checked: item._ornament === PopupMenu.Ornament.CHECK || item._ornament === PopupMenu.Ornament.DOT};
+        return {kind: 'slider', value: slider.value, enabled: slider.reactive};
+    const more = children.filter(c => c instanceof St.Label && c !== item.label);
+    return {kind: 'item', title: item.label.text, enabled: item.sensitive,
+        checked: item._ornament === PopupMenu.Ornament.CHECK,
+        accelerator: more.map(c => c.text).join(' ')};
 }
 
 var api = {
