@@ -10,11 +10,12 @@ segfault when stopped; its status is ignored."""
 import json
 import os
 import shutil
-import struct
 import subprocess
 import time
-import zlib
 
+import gi
+
+gi.require_version("GdkPixbuf", "2.0")
 from desktop.session import NOBODY, Session, SessionUnavailable, tool_environment, wait_for
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -27,27 +28,18 @@ SYSTEM_PYTHON = "/usr/bin/python3"
 UUID, TEST_UUID = "quillmere@quillmere.org", "quillmere-test@quillmere.org"
 MONITORS = ((0, 0, 1600, 900), (1600, 0, 1280, 720))
 TILE = 100  # the wallpaper's squares
+BLUE, YELLOW = (30, 70, 150), (220, 180, 40)
 
 
-def wallpaper_colour(x, y):
-    """The wallpaper at its own pixel: squares of TILE px in two colours with sharp edges, a
-    dark grid line through every fifth pixel of the top left square's rows for detail."""
-    if x < TILE and y < TILE and y % 5 == 0:
-        return (10, 10, 10)
-    return (220, 180, 40) if (x // TILE + y // TILE) % 2 else (30, 70, 150)
-
-
-def write_png(path, width, height, colour):
-    rows = b"".join(b"\0" + b"".join(bytes(colour(x, y)) for x in range(width))
-                    for y in range(height))
-
-    def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(
-            ">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
-
-    with open(path, "wb") as out:
-        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height,
-                  8, 2, 0, 0, 0)) + chunk(b"IDAT", zlib.compress(rows, 1)) + chunk(b"IEND", b""))
+def write_wallpaper(path, width=1600, height=900):
+    """Squares of TILE px, BLUE where (x // TILE + y // TILE) is even, else YELLOW: sharp edges
+    every TILE px both ways."""
+    from gi.repository import GdkPixbuf, GLib
+    pair = bytes(BLUE) * TILE + bytes(YELLOW) * TILE
+    rows = ((pair * width)[:width * 3], (pair[TILE * 3:] + pair * width)[:width * 3])
+    data = b"".join(rows[y // TILE % 2] for y in range(height))
+    GdkPixbuf.Pixbuf.new_from_bytes(GLib.Bytes.new(data), GdkPixbuf.Colorspace.RGB, False, 8,
+                                    width, height, width * 3).savev(path, "png", [], [])
     os.chmod(path, 0o644)
 
 
@@ -55,11 +47,8 @@ class Picture:
     """A screenshot's pixels, (r, g, b) at global logical coordinates."""
 
     def __init__(self, path):
-        import gi
-        gi.require_version("GdkPixbuf", "2.0")
         from gi.repository import GdkPixbuf
         image = GdkPixbuf.Pixbuf.new_from_file(path)
-        self.width, self.height = image.get_width(), image.get_height()
         self.stride, self.channels = image.get_rowstride(), image.get_n_channels()
         self.data = image.get_pixels()
 
@@ -72,14 +61,12 @@ class GnomeSession(Session):
     prefix = "quillmere-gnome-"
     tools = ("gnome-shell", "dbus-daemon", "gsettings", "glib-compile-schemas", "gdbus")
 
-    def __init__(self, monitors=1, extension=True, enabled=True, settings=()):
+    def __init__(self, monitors=1, extension=True, enabled=True):
         """`extension`: Quillmere's extension installed; `enabled`: and enabled at the start."""
         super().__init__(bus=True, as_nobody=True)
         self.monitors = MONITORS[:monitors]
         self.extension = extension
         self.enabled = enabled
-        self.settings = list(settings)
-        self.shell_env = None
 
     def start(self):
         if self.extension and not os.path.isfile(os.path.join(EXTENSION_DIR, "metadata.json")):
@@ -90,7 +77,7 @@ class GnomeSession(Session):
         self.env["GSETTINGS_BACKEND"] = "keyfile"
         self._install_extensions()
         wallpaper = os.path.join(self.base, "wallpaper.png")
-        write_png(wallpaper, 1600, 900, wallpaper_colour)
+        write_wallpaper(wallpaper)
         uuids = [TEST_UUID] + [UUID] * (self.extension and self.enabled)
         for schema, key, value in [
                 ("org.gnome.shell", "enabled-extensions", repr(uuids)),
@@ -102,7 +89,7 @@ class GnomeSession(Session):
                 ("org.gnome.desktop.background", "picture-options", "'zoom'"),
                 ("org.gnome.desktop.interface", "enable-animations", "false"),
                 ("org.gnome.desktop.screensaver", "lock-enabled", "false"),
-                ("org.gnome.desktop.session", "idle-delay", "uint32 0")] + self.settings:
+                ("org.gnome.desktop.session", "idle-delay", "uint32 0")]:
             self.run(["gsettings", "set", schema, key, value], check=True)
         argv = ["gnome-shell", "--headless", "--wayland", "--no-x11"]
         for _, _, width, height in self.monitors:

@@ -60,9 +60,6 @@ var api = {
     move(x, y) {
         pointer.notify_absolute_motion(Clutter.get_current_event_time() * 1000, x, y);
     },
-    pointer() {
-        return global.get_pointer().slice(0, 2);
-    },
     // A private shell has no display manager, so no screen shield: the session mode it
     // would push stands in for the lock (extensions see nothing else of it).
     lock() {
