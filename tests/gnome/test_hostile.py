@@ -1,9 +1,10 @@
 """Calls from a process that is not the other side's are refused and change nothing, both
-ways; a lock and unlock of the screen leave Quillmere running with its overlays back."""
+ways; a lock and unlock of the screen (the session mode a lock pushes: a private shell has no
+screen shield) leave Quillmere running with its overlays back."""
 
 import time
 
-from scenario import main, GnomeCase, wait_for
+from scenario import GREEN, RED, GnomeCase, main, wait_for
 
 SHELL = ("org.gnome.Shell", "/org/quillmere/Shell", "org.quillmere.Shell1.")
 QUILLMERE = ("org.quillmere.Quillmere", "/org/quillmere/Quillmere", "org.quillmere.Quillmere1.")
@@ -19,15 +20,19 @@ class HostileTest(GnomeCase):
 
     def test_foreign_calls_are_refused_and_a_lock_leaves_quillmere_running(self):
         shell = self.start()
+        self.window("other", GREEN, (200, 200, 400, 300))
+        front = self.window("front", RED, (1000, 200, 300, 300))
+        shell.eval("quillmereTest.above({})".format(front.pid))
         before = shell.screenshot()
         self.launch()
         self.choose("Dim")
-        dim = self.dim_of(before)
-        self.wait_for_pixels(dim, "the dim")
+        # Pulled up beneath the keep-above window: a forged report or pane would show here.
+        dim = {**self.dim_of(before, [(40, 500), (400, 350)]), (1100, 350): RED}
+        self.wait_for_pixels(dim, "the dim over the other window")
         rows = self.rows()
         mark = self.app.mark()
         for (dest, path, interface), method, *args in CALLS:
-            status, out = shell.gdbus(dest, path, interface + method, *args)
+            status, out = shell.gdbus(dest, path, interface + method, *args, timeout=3)
             self.assertNotEqual(status, 0, (method, out))
             if dest == SHELL[0]:
                 self.assertIn("org.quillmere.Shell1.Error.NotOwner", out, method)
