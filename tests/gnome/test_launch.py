@@ -3,7 +3,7 @@ wallpaper of both, the frontmost application's window left exact, and a keep-abo
 the frontmost application pulling the overlays up over another application's window."""
 
 
-from scenario import main, GREEN, RED, GnomeCase, wait_for
+from scenario import GREEN, RED, GnomeCase, main, wait_for
 
 
 class LaunchTest(GnomeCase):

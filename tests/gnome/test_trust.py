@@ -2,9 +2,9 @@
 and one line on standard error; installed but not enabled, Quillmere enables it; without it
 the launch shows the alert instead of granting itself."""
 
+import time
 
-from scenario import main, LAUNCH_LINES, GnomeCase, Quillmere, wait_for
-from desktop.gnome import UUID
+from scenario import LAUNCH_LINES, UUID, GnomeCase, Quillmere, main, wait_for
 
 
 class TrustTest(GnomeCase):
