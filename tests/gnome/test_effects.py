@@ -3,7 +3,6 @@ the blur turns a sharp edge into a smooth ramp, also right beside a window (no s
 around it); the pixellate shows squares of intensity * 60 px on the grid through each monitor's
 centre, each one colour."""
 
-
 from scenario import MONITORS, RED, GnomeCase, close_to, main
 
 

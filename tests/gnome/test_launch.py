@@ -2,7 +2,6 @@
 wallpaper of both, the frontmost application's window left exact, and a keep-above window of
 the frontmost application pulling the overlays up over another application's window."""
 
-
 from scenario import GREEN, RED, GnomeCase, main, wait_for
 
 
