@@ -12,7 +12,8 @@ let keyboard = null;
 let pointer = null;
 
 function windows() {
-    return global.get_window_actors().map(a => a.meta_window).filter(w => !w.is_override_redirect());
+    return global.get_window_actors().map(a => a.meta_window)
+        .filter(w => !w.is_override_redirect());
 }
 
 function windowsOf(pid) {
@@ -89,7 +90,8 @@ var api = {
         return button ? button.menu.isOpen : false;
     },
     choose(key, index) {
-        Main.panel.statusArea[key].menu._getMenuItems()[index].activate(Clutter.get_current_event());
+        const item = Main.panel.statusArea[key].menu._getMenuItems()[index];
+        item.activate(Clutter.get_current_event());
     },
     slide(key, index, value) {
         const item = Main.panel.statusArea[key].menu._getMenuItems()[index];
