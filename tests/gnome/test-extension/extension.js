@@ -2,7 +2,7 @@
  * `quillmereTest.<name>(...)`. Turns unsafe mode on (Eval and Screenshot answer only then),
  * hides the overview the shell starts in, and owns org.quillmere.Test once the shell is
  * ready for a test. */
-const {Clutter, Gio, Meta, St} = imports.gi;
+const {Clutter, Gio, St} = imports.gi;
 const Main = imports.ui.main;
 const PopupMenu = imports.ui.popupMenu;
 
