@@ -27,7 +27,8 @@ function rowOf(item) {
     const slider = children.find(c => c.maximum_value !== undefined);
     if (slider)
         return {kind: 'slider', value: slider.value, enabled: slider.reactive};
-    const more = children.filter(c => c instanceof St.Label && c !== item.label);
+    const more = children.filter(c => c instanceof St.Label && c !== item.label &&
+        c !== item._ornamentLabel);
     return {kind: 'item', title: item.label.text, enabled: item.sensitive,
         checked: item._ornament === PopupMenu.Ornament.CHECK,
         accelerator: more.map(c => c.text).join(' ')};
