@@ -1,8 +1,9 @@
 """Quillmere on a private GNOME Shell with two monitors: its launch lines, the dim over the
 wallpaper of both, the frontmost application's window left exact, and a keep-above window of
-the frontmost application pulling the overlays up over another application's window."""
+the frontmost application pulling the overlays up over another application's window, dimmed
+and pixellated."""
 
-from scenario import GREEN, RED, GnomeCase, main, wait_for
+from scenario import GREEN, RED, GnomeCase, close_to, main, wait_for
 
 
 class LaunchTest(GnomeCase):
@@ -31,8 +32,15 @@ class LaunchTest(GnomeCase):
         wait_for(lambda: shell.windows()[0]["above"], "the keep-above window in front")
         self.wait_for_pixels({**self.dim_of(before, [(400, 350), (210, 210), (40, 500)]),
                               (1100, 350): RED}, "the other window dimmed")
+        # Pixellated too: the square across the other window's left edge (x = 200, between
+        # the grid lines at 170 and 212) shows one colour.
+        self.choose("Pixelate")
+        self.settle(lambda p: (p(172, 260), p(208, 260), p(1100, 350)),
+                    lambda m: close_to(m[0], m[1]) and m[2] == RED,
+                    "one colour across the other window's edge, the keep-above window exact")
         # Back to a normal window: the overlays go down beneath every normal window again.
         shell.eval("quillmereTest.above({}, false)".format(front.pid))
+        self.choose("Dim")
         self.wait_for_pixels({(400, 350): GREEN, (1100, 350): RED}, "the overlays down again")
 
 
