@@ -87,8 +87,6 @@ class GnomeSession(Session):
                 ("org.gnome.desktop.background", "picture-uri", "'file://" + wallpaper + "'"),
                 ("org.gnome.desktop.background", "picture-uri-dark", "'file://" + wallpaper + "'"),
                 ("org.gnome.desktop.background", "picture-options", "'zoom'"),
-                ("org.gnome.desktop.interface", "enable-animations", "false"),
-                ("org.gnome.desktop.screensaver", "lock-enabled", "false"),
                 ("org.gnome.desktop.session", "idle-delay", "uint32 0")]:
             self.run(["gsettings", "set", schema, key, value], check=True)
         argv = ["gnome-shell", "--headless", "--wayland", "--no-x11"]
@@ -130,21 +128,9 @@ class GnomeSession(Session):
         except AssertionError:
             return False
 
-    def close(self):
-        keep = os.environ.get("QUILLMERE_GNOME_KEEP_LOG")  # where a failure's log may go
-        if keep and self.base and os.path.exists(os.path.join(self.base, "shell.log")):
-            shutil.copy(os.path.join(self.base, "shell.log"), keep)
-        super().close()  # the shell's segfault at its stop is not the test's concern
-
-    def log(self):
-        try:
-            with open(os.path.join(self.base, "shell.log"), "rb") as log:
-                return log.read().decode(errors="replace")
-        except (OSError, TypeError):
-            return ""
-
     def log_tail(self, lines=8):
-        return " | ".join(self.log().splitlines()[-lines:])
+        with open(os.path.join(self.base, "shell.log"), "rb") as log:
+            return " | ".join(log.read().decode(errors="replace").splitlines()[-lines:])
 
     def gdbus(self, dest, path, method, *args, timeout=10):
         """gdbus call from a process of its own: (status, output); the output is the error's
