@@ -7,6 +7,8 @@ xclient.py          another X client: windows of chosen kinds, activation, the s
 menu_locator.py     Quillmere's open menu on an X screen, found from a screenshot
 sway.py             headless sway, with XWayland, waybar and mako where asked
 kwin.py             KWin on virtual outputs; kwin_screenshot.py reads its screenshots
+gnome.py            headless GNOME Shell with Quillmere's extension and the tests' own
+                    (tests/gnome/test-extension), screenshots and Eval through the shell
 clients.py          Quillmere and the test programs the scenarios drive
 run.py              runs one command in a session: the launcher of the C++ desktop tests
 

@@ -1,0 +1,183 @@
+"""A private headless GNOME Shell 43 (Wayland, virtual monitors) with Quillmere's extension and
+the tests' own (tests/gnome/test-extension), which opens org.gnome.Shell.Eval and the
+screenshots and gives the tests virtual input and window stacking (`quillmereTest.*`).
+
+The shell gets the session's bus, a second private bus as its system bus (without one it exits
+at once where /run/systemd/seats exists), settings in GLib's keyfile (dconf's service is never
+activated), a wallpaper of the session's own, and runs as nobody under root. It ends with a
+segfault when stopped; its status is ignored."""
+
+import json
+import os
+import shutil
+import subprocess
+import time
+
+import gi
+
+gi.require_version("GdkPixbuf", "2.0")
+from desktop.session import NOBODY, Session, SessionUnavailable, tool_environment, wait_for
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.path.dirname(os.path.dirname(HERE))
+EXTENSION_DIR = os.environ.get("QUILLMERE_GNOME_EXTENSION_DIR",
+                               os.path.join(SOURCE, "platform", "gnome", "extension"))
+TEST_EXTENSION_DIR = os.path.join(SOURCE, "tests", "gnome", "test-extension")
+GTK_WINDOW = os.path.join(SOURCE, "tests", "gnome", "gtk_window.py")
+SYSTEM_PYTHON = "/usr/bin/python3"
+UUID, TEST_UUID = "quillmere@quillmere.org", "quillmere-test@quillmere.org"
+MONITORS = ((0, 0, 1600, 900), (1600, 0, 1280, 720))
+TILE = 100  # the wallpaper's squares
+BLUE, YELLOW = (30, 70, 150), (220, 180, 40)
+
+
+def write_wallpaper(path, width=1600, height=900):
+    """Squares of TILE px, BLUE where (x // TILE + y // TILE) is even, else YELLOW: sharp edges
+    every TILE px both ways."""
+    from gi.repository import GdkPixbuf, GLib
+    pair = bytes(BLUE) * TILE + bytes(YELLOW) * TILE
+    rows = ((pair * width)[:width * 3], (pair[TILE * 3:] + pair * width)[:width * 3])
+    data = b"".join(rows[y // TILE % 2] for y in range(height))
+    GdkPixbuf.Pixbuf.new_from_bytes(GLib.Bytes.new(data), GdkPixbuf.Colorspace.RGB, False, 8,
+                                    width, height, width * 3).savev(path, "png", [], [])
+    os.chmod(path, 0o644)
+
+
+class Picture:
+    """A screenshot's pixels, (r, g, b) at global logical coordinates."""
+
+    def __init__(self, path):
+        from gi.repository import GdkPixbuf
+        image = GdkPixbuf.Pixbuf.new_from_file(path)
+        self.stride, self.channels = image.get_rowstride(), image.get_n_channels()
+        self.data = image.get_pixels()
+
+    def __call__(self, x, y):
+        offset = y * self.stride + x * self.channels
+        return tuple(self.data[offset:offset + 3])
+
+
+class GnomeSession(Session):
+    prefix = "quillmere-gnome-"
+    tools = ("gnome-shell", "dbus-daemon", "gsettings", "glib-compile-schemas", "gdbus")
+
+    def __init__(self, monitors=1, extension=True, enabled=True):
+        """`extension`: Quillmere's extension installed; `enabled`: and enabled at the start."""
+        super().__init__(bus=True, as_nobody=True)
+        self.monitors = MONITORS[:monitors]
+        self.extension = extension
+        self.enabled = enabled
+
+    def start(self):
+        if self.extension and not os.path.isfile(os.path.join(EXTENSION_DIR, "metadata.json")):
+            raise SessionUnavailable("no extension at " + EXTENSION_DIR)
+        system = self.private_environment("system")
+        self.start_bus(system)  # the stand-in system bus: the shell only needs one to answer
+        self.env["DBUS_SYSTEM_BUS_ADDRESS"] = system["DBUS_SESSION_BUS_ADDRESS"]
+        self.env["GSETTINGS_BACKEND"] = "keyfile"
+        self._install_extensions()
+        wallpaper = os.path.join(self.base, "wallpaper.png")
+        write_wallpaper(wallpaper)
+        uuids = [TEST_UUID] + [UUID] * (self.extension and self.enabled)
+        for schema, key, value in [
+                ("org.gnome.shell", "enabled-extensions", repr(uuids)),
+                ("org.gnome.shell", "disable-user-extensions", "false"),
+                ("org.gnome.shell", "welcome-dialog-last-shown-version", "'99'"),
+                ("org.gnome.desktop.notifications", "show-banners", "false"),
+                ("org.gnome.desktop.background", "picture-uri", "'file://" + wallpaper + "'"),
+                ("org.gnome.desktop.background", "picture-uri-dark", "'file://" + wallpaper + "'"),
+                ("org.gnome.desktop.background", "picture-options", "'zoom'"),
+                ("org.gnome.desktop.session", "idle-delay", "uint32 0")]:
+            self.run(["gsettings", "set", schema, key, value], check=True)
+        argv = ["gnome-shell", "--headless", "--wayland", "--no-x11"]
+        for _, _, width, height in self.monitors:
+            argv += ["--virtual-monitor", "{}x{}".format(width, height)]
+        with open(os.path.join(self.base, "shell.log"), "wb") as log:
+            self.compositor = self.spawn(argv, stderr=log, stdout=log)
+        deadline = time.monotonic() + 40
+        while not (self._owned("org.gnome.Shell") and self._owned("org.quillmere.Test")):
+            if self.compositor.poll() is not None:
+                raise SessionUnavailable("gnome-shell ended with status {}: {}".format(
+                    self.compositor.returncode, self.log_tail()))
+            if time.monotonic() > deadline:
+                raise SessionUnavailable("gnome-shell was not ready within 40 s: " +
+                                         self.log_tail())
+            time.sleep(0.1)
+        self.env.update(WAYLAND_DISPLAY="wayland-0", QT_QPA_PLATFORM="wayland",
+                        GDK_BACKEND="wayland", NO_AT_BRIDGE="1")
+        self.eval("quillmereTest.overview()")
+        wait_for(lambda: not self.eval("imports.ui.main.overview.visible"), "the overview to hide")
+
+    def _install_extensions(self):
+        root = os.path.join(self.env["XDG_DATA_HOME"], "gnome-shell", "extensions")
+        sources = [(TEST_EXTENSION_DIR, TEST_UUID)] + [(EXTENSION_DIR, UUID)] * self.extension
+        for source, uuid in sources:
+            target = os.path.join(root, uuid)
+            shutil.copytree(source, target, ignore=shutil.ignore_patterns("CMakeLists.txt"))
+            if os.path.isdir(os.path.join(target, "schemas")):
+                subprocess.run(["glib-compile-schemas", os.path.join(target, "schemas")],
+                               env=tool_environment(), check=True, capture_output=True)
+        if self.as_nobody:
+            for folder, _, files in os.walk(os.path.dirname(root)):
+                for path in [folder] + [os.path.join(folder, name) for name in files]:
+                    os.chown(path, NOBODY, NOBODY)
+
+    def _owned(self, name):
+        try:
+            return self.bus_name_owned(name)
+        except AssertionError:
+            return False
+
+    def log_tail(self, lines=8):
+        with open(os.path.join(self.base, "shell.log"), "rb") as log:
+            return " | ".join(log.read().decode(errors="replace").splitlines()[-lines:])
+
+    def gdbus(self, dest, path, method, *args, timeout=10):
+        """gdbus call from a process of its own: (status, output); the output is the error's
+        text when the call failed."""
+        result = self.run(["gdbus", "call", "--session", "--dest", dest, "--object-path", path,
+                           "--method", method, "--timeout", str(timeout)] + list(args),
+                          timeout=timeout + 5)
+        return result.returncode, (result.stdout if result.returncode == 0 else result.stderr)
+
+    def eval(self, script):
+        """The value of a JavaScript expression in the shell (which Eval answers as JSON)."""
+        status, out = self.gdbus("org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell.Eval",
+                                 script)
+        if status != 0 or not out.startswith("(true, "):
+            raise AssertionError("Eval of {} failed: {}".format(script, out.strip()))
+        text = eval(out.strip()[len("(true, "):-1])  # a GVariant string is a Python literal
+        return json.loads(text) if text else None
+
+    def screenshot(self, output=None, env=None):
+        """The whole stage as a Picture."""
+        path = os.path.join(self.env["XDG_RUNTIME_DIR"], "shot.png")
+        status, out = self.gdbus("org.gnome.Shell.Screenshot", "/org/gnome/Shell/Screenshot",
+                                 "org.gnome.Shell.Screenshot.Screenshot", "false", "false", path)
+        if status != 0 or "true" not in out:
+            raise AssertionError("the screenshot failed: " + out)
+        return Picture(path)
+
+    def windows(self):
+        return self.eval("quillmereTest.windows()")
+
+    def open_window(self, title, colour, frame):
+        """A GTK 3 window of one colour, (r, g, b), at frame (x, y, width, height), once the
+        shell shows it there."""
+        process = self.spawn([SYSTEM_PYTHON, GTK_WINDOW, title, "#{:02x}{:02x}{:02x}".format(
+            *colour)], env=dict(self.env, GSETTINGS_BACKEND="memory"))
+        wait_for(lambda: any(w["pid"] == process.pid for w in self.windows()), "the window " +
+                 title, timeout=15)
+        self.eval("quillmereTest.place({}, {}, {}, {}, {})".format(process.pid, *frame))
+        wait_for(lambda: any(w["pid"] == process.pid and [w["x"], w["y"], w["width"],
+                                                          w["height"]] == list(frame)
+                             for w in self.windows()), "the window " + title + " placed")
+        return process
+
+    def keys(self, *steps, hold=0.3):
+        """Presses the keys (X keysym numbers) in order, holds them, releases them in reverse."""
+        for keyval in steps:
+            self.eval("quillmereTest.key({}, true)".format(keyval))
+        time.sleep(hold)
+        for keyval in reversed(steps):
+            self.eval("quillmereTest.key({}, false)".format(keyval))

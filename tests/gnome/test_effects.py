@@ -1,0 +1,59 @@
+"""The blur and the pixellate over the session's wallpaper (squares of 100 px in two colours):
+the blur turns a sharp edge into a smooth ramp, also right beside a window (no sharp halo
+around it); the pixellate shows squares of intensity * 60 px on the grid through each monitor's
+centre, each one colour."""
+
+from scenario import MONITORS, RED, GnomeCase, close_to, main
+
+
+def steepest(picture, xs, y):
+    """The largest change between neighbouring pixels along the row, over all channels."""
+    return max(max(abs(a - b) for a, b in zip(picture(x, y), picture(x + 1, y)))
+               for x in xs[:-1])
+
+
+def moved(picture, before, x, y):
+    return max(abs(a - b) for a, b in zip(picture(x, y), before(x, y)))
+
+
+class EffectsTest(GnomeCase):
+    def test_blur_ramps_across_sharp_edges_also_beside_a_window(self):
+        shell = self.start()
+        # The window's right edge lies 40 px left of the wallpaper's edge at x = 700.
+        self.window("front", RED, (360, 250, 300, 200))
+        before = shell.screenshot()
+        edge, beside = range(770, 831), range(662, 740)
+        self.assertGreater(steepest(before, edge, 450), 100)
+        self.assertGreater(steepest(before, beside, 350), 100)
+        self.launch()  # blur is the effect at launch
+
+        # A blur with weight w leaves (1 - w) of the sharp step: the blur shows where pixels
+        # 10 px off the edge have moved, and a halo where it is steeper beside the window.
+        self.settle(lambda p: (steepest(p, edge, 450), steepest(p, beside, 350),
+                               moved(p, before, 790, 450), moved(p, before, 690, 350),
+                               p(500, 350)),
+                    lambda m: m[0] <= 100 and m[1] <= m[0] + 10 and min(m[2:4]) >= 10 and
+                    m[4] == RED, "a smooth ramp across the wallpaper's edges (steepest, "
+                    "steepest beside the window, moved off the edges, the window)")
+
+    def test_pixellate_squares_on_the_grid_through_each_monitors_centre(self):
+        self.start()
+        self.launch()
+        self.choose("Pixelate")
+        side = round(0.7 * 60)
+        for left, top, width, height in MONITORS:
+            centre_x, centre_y = left + width // 2, top + height // 2
+            squares = [(centre_x + i * side, centre_y + j * side) for i in (-3, -2, 0, 1, 2)
+                       for j in (-2, 0, 1)]
+            colours = self.settle(
+                lambda p: [[p(x + dx, y + dy) for dx in (1, side // 2, side - 2)
+                            for dy in (1, side // 2, side - 2)] for x, y in squares],
+                lambda found: all(close_to(pixel, square[0]) for square in found
+                                  for pixel in square),
+                "one colour in each square of the monitor at {}".format(left))
+            # The squares differ where the wallpaper beneath them does.
+            self.assertGreater(len({square[0] for square in colours}), 2, colours)
+
+
+if __name__ == "__main__":
+    main()
