@@ -129,4 +129,13 @@ std::shared_ptr<StatusItem> StatusBar::statusItemWithLength(double length) {
   return item;
 }
 
+std::shared_ptr<Slider> firstSlider(const std::shared_ptr<View>& view) {
+  if (!view) return nullptr;
+  if (auto slider = std::dynamic_pointer_cast<Slider>(view)) return slider;
+  for (const auto& subview : view->subviews()) {
+    if (auto slider = firstSlider(subview)) return slider;
+  }
+  return nullptr;
+}
+
 }  // namespace platform

@@ -114,6 +114,10 @@ class Slider final : public View {
   std::string action_;
 };
 
+// The first slider in the view or below it, or null: where a menu item's view holds one, the
+// backends show the row as a slider.
+std::shared_ptr<Slider> firstSlider(const std::shared_ptr<View>& view);
+
 class StatusItem;
 
 // What a status item's backend hears of it.

@@ -5,11 +5,11 @@
 #include <QDBusMetaType>
 #include <QDBusReply>
 #include <QDBusServiceWatcher>
-#include <QDBusVirtualObject>
 #include <QDeadlineTimer>
-#include <QPointer>
 #include <QThread>
 #include <cmath>
+
+#include "platform/qt/bus_call_receiver.h"
 
 namespace platform::gnome {
 
@@ -74,26 +74,6 @@ bool finiteCoordinate(double value) {
 
 }  // namespace
 
-// Hands the calls on our object path to the client, on the client's thread.
-class ShellCallReceiver final : public QDBusVirtualObject {
- public:
-  explicit ShellCallReceiver(GnomeShellClient* client) : client_(client) {}
-
-  bool handleMessage(const QDBusMessage& message, const QDBusConnection&) override {
-    QMetaObject::invokeMethod(
-        client_.data(),
-        [client = client_, message] {
-          if (client) client->handleCall(message);
-        },
-        Qt::AutoConnection);
-    return true;
-  }
-  QString introspect(const QString&) const override { return {}; }
-
- private:
-  QPointer<GnomeShellClient> client_;
-};
-
 GnomeShellClient::GnomeShellClient(QDBusConnection bus, ProcessId ownPid, ShellEvents events,
                                    QObject* parent)
     : QObject(parent), bus_(std::move(bus)), events_(std::move(events)), cache_(ownPid) {
@@ -118,7 +98,8 @@ QString GnomeShellClient::interfaceName() {
 
 void GnomeShellClient::start() {
   if (!bus_.isConnected() || bus_.interface() == nullptr) return;
-  receiver_ = std::make_unique<ShellCallReceiver>(this);
+  receiver_ = std::make_unique<qt::BusCallReceiver>(
+      this, [this](const QDBusMessage& message) { handleCall(message); });
   if (!bus_.registerVirtualObject(objectPath(), receiver_.get(), QDBusConnection::SingleNode)) {
     receiver_.reset();
     return;

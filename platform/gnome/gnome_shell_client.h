@@ -15,9 +15,11 @@
 class QDBusMessage;
 class QDBusServiceWatcher;
 
-namespace platform::gnome {
+namespace platform::qt {
+class BusCallReceiver;
+}  // namespace platform::qt
 
-class ShellCallReceiver;
+namespace platform::gnome {
 
 // What the extension tells Quillmere, handed on as it arrives.
 struct ShellEvents {
@@ -69,7 +71,6 @@ class GnomeShellClient final : public QObject, public ShellCalls {
   static QString interfaceName();
 
  private:
-  friend class ShellCallReceiver;
   void handleCall(const QDBusMessage& message);
   void dispatch(const QDBusMessage& message);
   void shellOwnerChanged(const QString& owner);
@@ -80,7 +81,7 @@ class GnomeShellClient final : public QObject, public ShellCalls {
   QDBusConnection bus_;
   ShellEvents events_;
   qt::WindowReportCache cache_;
-  std::unique_ptr<ShellCallReceiver> receiver_;
+  std::unique_ptr<qt::BusCallReceiver> receiver_;
   QDBusServiceWatcher* shellWatcher_ = nullptr;
   QString shellOwner_;  // the unique name that owns org.gnome.Shell, or empty
   bool ownsName_ = false;

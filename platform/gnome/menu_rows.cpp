@@ -4,15 +4,6 @@ namespace platform::gnome {
 
 namespace {
 
-std::shared_ptr<Slider> findSlider(const std::shared_ptr<View>& view) {
-  if (!view) return nullptr;
-  if (auto slider = std::dynamic_pointer_cast<Slider>(view)) return slider;
-  for (const auto& subview : view->subviews()) {
-    if (auto slider = findSlider(subview)) return slider;
-  }
-  return nullptr;
-}
-
 // The extension shows Super+<key> for one lower-case letter or digit; anything else (an upper
 // case letter would mean Shift as well) shows none.
 std::string keyOf(const std::string& key) {
@@ -33,7 +24,7 @@ std::string cutTitle(std::string title) {
 }  // namespace
 
 std::shared_ptr<Slider> sliderOf(const MenuItem& item) {
-  return findSlider(item.view());
+  return firstSlider(item.view());
 }
 
 MenuRows menuRowsOf(const Menu* menu) {

@@ -1,8 +1,12 @@
 #include "platform/main/session_toggle.h"
 
+#include <QApplication>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 
+#include "app/entry.h"
+#include "platform/qt/session_instance.h"
 #include "platform/qt/session_toggle_request.h"
 
 namespace platform::entry {
@@ -38,6 +42,49 @@ SessionToggle toggleThisSession() {
       return SessionToggle::noAnswer;
   }
   return SessionToggle::noAnswer;
+}
+
+int runOnThisSession(const std::function<std::optional<SessionBackend>()>& makeBackend) {
+  // Without a runtime directory there is no lock and no socket: Quillmere still runs.
+  std::optional<qt::SessionInstance> instance;
+  if (const auto paths = thisSessionsPaths()) {
+    instance.emplace(*paths);
+    switch (instance->acquire()) {
+      case qt::SessionInstance::Result::alreadyRunning:
+        std::fprintf(stderr, "quillmere: already running on Wayland display \"%s\"\n",
+                     environment("WAYLAND_DISPLAY"));
+        return 0;
+      case qt::SessionInstance::Result::unavailable:
+        instance.reset();
+        break;
+      case qt::SessionInstance::Result::acquired:
+        break;
+    }
+  }
+
+  // Qt's own windows (the alert) and its view of the monitors come from the compositor.
+  qputenv("QT_QPA_PLATFORM", "wayland");
+  int qtArgc = 1;
+  char programName[] = "quillmere";
+  char* qtArgv[] = {programName, nullptr};
+  QApplication application(qtArgc, qtArgv);
+  QApplication::setApplicationName(QStringLiteral("Quillmere"));
+
+  std::optional<SessionBackend> backend = makeBackend();
+  if (!backend) return 1;
+  installPlatform(std::move(backend->platform));
+  if (instance) instance->listen(backend->toggle);
+  // Qt ends the process with exit(1) when its own Wayland connection breaks. End it there and
+  // then, before the process-wide delegate and backend are torn down while Qt still runs.
+  std::atexit([] {
+    std::fflush(nullptr);
+    std::_Exit(1);
+  });
+  quillmere::runQuillmere();
+
+  const int status = backend->exitCode();
+  std::fflush(nullptr);
+  std::_Exit(status);
 }
 
 }  // namespace platform::entry

@@ -13,16 +13,6 @@
 namespace platform::qt {
 
 namespace {
-// The first slider in the view or below it, or null.
-std::shared_ptr<Slider> findSlider(const std::shared_ptr<View>& view) {
-  if (!view) return nullptr;
-  if (auto slider = std::dynamic_pointer_cast<Slider>(view)) return slider;
-  for (const auto& subview : view->subviews()) {
-    if (auto slider = findSlider(subview)) return slider;
-  }
-  return nullptr;
-}
-
 int toPixels(double points) {
   return static_cast<int>(std::lround(points));
 }
@@ -101,7 +91,7 @@ QAction* TrayMenu::addViewRow(const std::shared_ptr<MenuItem>& item) {
   auto* container = new QWidget();
   container->setFixedSize(toPixels(frame.size.width), toPixels(frame.size.height));
 
-  if (auto slider = findSlider(item->view())) {
+  if (auto slider = firstSlider(item->view())) {
     auto* control = new QSlider(Qt::Horizontal, container);
     control->setGeometry(qtFrame(slider->frame(), frame.size.height));
     control->setRange(sliderPosition(slider->minValue()), sliderPosition(slider->maxValue()));

@@ -8,11 +8,10 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
-#include <QDBusVirtualObject>
 #include <QFile>
-#include <QPointer>
 #include <QSaveFile>
 
+#include "platform/qt/bus_call_receiver.h"
 #include "platform/wayland/kwin_script.h"
 
 namespace platform::wayland {
@@ -25,26 +24,6 @@ const QString kScriptingInterface = QStringLiteral("org.kde.kwin.Scripting");
 constexpr int kUnloadTimeoutMs = 1000;
 
 }  // namespace
-
-// Hands the calls on the script's object path to the client, on the client's thread.
-class KWinReportReceiver final : public QDBusVirtualObject {
- public:
-  explicit KWinReportReceiver(KWinScriptClient* client) : client_(client) {}
-
-  bool handleMessage(const QDBusMessage& message, const QDBusConnection&) override {
-    QMetaObject::invokeMethod(
-        client_.data(),
-        [client = client_, message] {
-          if (client) client->handleCall(message);
-        },
-        Qt::AutoConnection);
-    return true;
-  }
-  QString introspect(const QString&) const override { return {}; }
-
- private:
-  QPointer<KWinScriptClient> client_;
-};
 
 KWinScriptClient::KWinScriptClient(ProcessId ownPid,
                                    std::function<void(WorkspaceNotification)> post,
@@ -61,7 +40,8 @@ KWinScriptClient::KWinScriptClient(ProcessId ownPid,
       QString::fromLocal8Bit(runtime) + QStringLiteral("/quillmere-kwin-%1.js").arg(ownPid);
   onceScriptPath_ =
       QString::fromLocal8Bit(runtime) + QStringLiteral("/quillmere-kwin-%1-once.js").arg(ownPid);
-  receiver_ = std::make_unique<KWinReportReceiver>(this);
+  receiver_ = std::make_unique<qt::BusCallReceiver>(
+      this, [this](const QDBusMessage& message) { handleCall(message); });
   if (!bus_.registerVirtualObject(objectPath(), receiver_.get(), QDBusConnection::SingleNode)) {
     receiver_.reset();
     return;

@@ -15,9 +15,11 @@ class QDBusMessage;
 class QDBusPendingCallWatcher;
 class QDBusServiceWatcher;
 
-namespace platform::wayland {
+namespace platform::qt {
+class BusCallReceiver;
+}  // namespace platform::qt
 
-class KWinReportReceiver;
+namespace platform::wayland {
 
 // The window list and the frontmost application on KWin, from a KWin script that Quillmere
 // loads into it over the session bus. The script reports to this process's own bus name; only
@@ -78,7 +80,6 @@ class KWinScriptClient final : public QObject, public WindowSource {
   void scriptStarted();
 
  private:
-  friend class KWinReportReceiver;
   void handleCall(const QDBusMessage& message);
   void kwinOwnerChanged(const QString& owner);
   void forget();
@@ -89,7 +90,7 @@ class KWinScriptClient final : public QObject, public WindowSource {
   QDBusPendingCallWatcher* call(const QDBusMessage& message);
 
   QDBusConnection bus_;
-  std::unique_ptr<KWinReportReceiver> receiver_;
+  std::unique_ptr<qt::BusCallReceiver> receiver_;
   QDBusServiceWatcher* kwinWatcher_ = nullptr;
   QString kwinOwner_;  // the unique name that owns org.kde.KWin, or empty
   QString scriptPath_;
