@@ -51,6 +51,10 @@ var api = {
         for (const w of windowsOf(pid))
             on ? w.make_above() : w.unmake_above();
     },
+    raise(pid) {
+        for (const w of windowsOf(pid))
+            w.raise();
+    },
     activate(pid) {
         for (const w of windowsOf(pid))
             w.activate(global.get_current_time());
