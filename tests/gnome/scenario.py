@@ -26,6 +26,16 @@ def close_to(actual, expected, tolerance=2):
     return all(abs(a - e) <= tolerance for a, e in zip(actual, expected))
 
 
+def steepest(picture, xs, y):
+    """The largest change between neighbouring pixels along the row, over all channels."""
+    return max(max(abs(a - b) for a, b in zip(picture(x, y), picture(x + 1, y)))
+               for x in xs[:-1])
+
+
+def moved(picture, before, x, y):
+    return max(abs(a - b) for a, b in zip(picture(x, y), before(x, y)))
+
+
 class GnomeCase(unittest.TestCase):
     monitors = 2
 

@@ -3,17 +3,7 @@ the blur turns a sharp edge into a smooth ramp, also right beside a window (no s
 around it); the pixellate shows squares of intensity * 60 px on the grid through each monitor's
 centre, each one colour."""
 
-from scenario import MONITORS, RED, GnomeCase, close_to, main
-
-
-def steepest(picture, xs, y):
-    """The largest change between neighbouring pixels along the row, over all channels."""
-    return max(max(abs(a - b) for a, b in zip(picture(x, y), picture(x + 1, y)))
-               for x in xs[:-1])
-
-
-def moved(picture, before, x, y):
-    return max(abs(a - b) for a, b in zip(picture(x, y), before(x, y)))
+from scenario import MONITORS, RED, GnomeCase, close_to, main, moved, steepest
 
 
 class EffectsTest(GnomeCase):

@@ -38,8 +38,14 @@ class InputTest(GnomeCase):
         self.wait_for_pixels({p: before(*p) for p in ((40, 500), (760, 700))}, "the toggle off")
         time.sleep(0.5)
         self.assertEqual(self.toggles(mark), ["Toggled effect: false"])
-        # Two steps of 400 px make one shake (past 600 px).
+        # The same way in steps of 10 px, each too short to count, makes no shake.
         mark = self.app.mark()
+        for start, end in ((500, 900), (900, 500)):
+            shell.eval("quillmereTest.walk({}, {}, 400, 10, 40)".format(start, end))
+            wait_for(lambda: shell.eval("global.get_pointer()[0]") == end, "the slow walk")
+        time.sleep(0.5)
+        self.assertEqual(self.toggles(mark), [])
+        # Two steps of 400 px make one shake (past 600 px).
         for x in (900, 500):
             shell.eval("quillmereTest.move({}, 400)".format(x))
             time.sleep(0.1)
@@ -65,7 +71,14 @@ class InputTest(GnomeCase):
         self.choose("Toggle Quillmere")
         self.app.wait_line("Toggled effect: false", "the toggle from the menu", mark)
         self.wait_for_pixels({p: before(*p) for p in ((40, 500), (760, 700))}, "no dim")
-        # Super+Q while the menu is open chooses Quit.
+        # With the menu open Super+B held down toggles once too, and Super+Q chooses Quit.
+        self.assertTrue(shell.eval("quillmereTest.menuOpen('quillmere')"))
+        mark = self.app.mark()
+        shell.keys(SUPER, KEY_B, hold=1.0)
+        self.wait_for_pixels(self.dim_of(before, [(40, 500), (760, 700)], DIM_ALPHA / 0.7),
+                             "the dim toggled back with the menu open")
+        time.sleep(0.5)
+        self.assertEqual(self.toggles(mark), ["Toggled effect: true"])
         self.assertTrue(shell.eval("quillmereTest.menuOpen('quillmere')"))
         shell.keys(SUPER, KEY_Q)
         self.assertEqual(self.app.wait(10), 0)

@@ -1,9 +1,9 @@
 """Quillmere on a private GNOME Shell with two monitors: its launch lines, the dim over the
 wallpaper of both, the frontmost application's window left exact, and a keep-above window of
-the frontmost application pulling the overlays up over another application's window, dimmed
-and pixellated."""
+the frontmost application pulling the overlays up over another application's window, dimmed,
+pixellated and blurred."""
 
-from scenario import GREEN, RED, GnomeCase, close_to, main, wait_for
+from scenario import GREEN, RED, GnomeCase, close_to, main, moved, steepest, wait_for
 
 
 class LaunchTest(GnomeCase):
@@ -21,6 +21,7 @@ class LaunchTest(GnomeCase):
 
     def test_keep_above_window_of_the_frontmost_application_pulls_the_overlays_up(self):
         shell = self.start()
+        third = self.window("third", GREEN, (1700, 100, 200, 200))
         self.window("other", GREEN, (200, 200, 400, 300))
         front = self.window("front", RED, (1000, 200, 300, 300))
         before = shell.screenshot()
@@ -32,12 +33,27 @@ class LaunchTest(GnomeCase):
         wait_for(lambda: shell.windows()[0]["above"], "the keep-above window in front")
         self.wait_for_pixels({**self.dim_of(before, [(400, 350), (210, 210), (40, 500)]),
                               (1100, 350): RED}, "the other window dimmed")
+        # Raising a window beneath restacks in Mutter, which leaves foreign actors on top of
+        # every window: the overlays go back beneath the keep-above window.
+        shell.eval("quillmereTest.raise({})".format(third.pid))
+        wait_for(lambda: shell.windows()[1]["pid"] == third.pid, "the third window raised")
+        self.wait_for_pixels({**self.dim_of(before, [(400, 350)]), (1100, 350): RED},
+                             "the keep-above window exact after a restack beneath")
         # Pixellated too: the square across the other window's left edge (x = 200, between
         # the grid lines at 170 and 212) shows one colour.
         self.choose("Pixelate")
         self.settle(lambda p: (p(172, 260), p(208, 260), p(1100, 350)),
                     lambda m: close_to(m[0], m[1]) and m[2] == RED,
                     "one colour across the other window's edge, the keep-above window exact")
+        # Blurred too: the other window's sharp left edge on the wallpaper becomes a ramp.
+        edge = range(185, 216)
+        self.assertGreater(steepest(before, edge, 260), 150)
+        self.choose("Blur")
+        self.settle(lambda p: (steepest(p, edge, 260), moved(p, before, 203, 260),
+                               p(1100, 350)),
+                    lambda m: m[0] <= 100 and m[1] >= 10 and m[2] == RED,
+                    "a ramp across the other window's edge (steepest, moved inside), the "
+                    "keep-above window exact")
         # Back to a normal window: the overlays go down beneath every normal window again.
         shell.eval("quillmereTest.above({}, false)".format(front.pid))
         self.choose("Dim")

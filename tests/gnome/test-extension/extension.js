@@ -2,7 +2,7 @@
  * `quillmereTest.<name>(...)`. Turns unsafe mode on (Eval and Screenshot answer only then),
  * hides the overview the shell starts in, and owns org.quillmere.Test once the shell is
  * ready for a test. */
-const {Clutter, Gio, St} = imports.gi;
+const {Clutter, Gio, GLib, St} = imports.gi;
 const Main = imports.ui.main;
 const PopupMenu = imports.ui.popupMenu;
 
@@ -51,6 +51,10 @@ var api = {
         for (const w of windowsOf(pid))
             on ? w.make_above() : w.unmake_above();
     },
+    raise(pid) {
+        for (const w of windowsOf(pid))
+            w.raise();
+    },
     activate(pid) {
         for (const w of windowsOf(pid))
             w.activate(global.get_current_time());
@@ -61,6 +65,15 @@ var api = {
     },
     move(x, y) {
         pointer.notify_absolute_motion(Clutter.get_current_event_time() * 1000, x, y);
+    },
+    // The pointer along row y from x0 to x1, `step` px every `ms` ms.
+    walk(x0, x1, y, step, ms) {
+        let x = x0;
+        GLib.timeout_add(GLib.PRIORITY_DEFAULT, ms, () => {
+            x += Math.sign(x1 - x0) * step;
+            api.move(x, y);
+            return x === x1 ? GLib.SOURCE_REMOVE : GLib.SOURCE_CONTINUE;
+        });
     },
     // A private shell has no display manager, so no screen shield: the session mode it
     // would push stands in for the lock (extensions see nothing else of it).
