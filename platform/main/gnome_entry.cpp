@@ -11,18 +11,9 @@
 
 namespace platform::entry {
 
-namespace {
-
-const char* environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0' ? value : nullptr;
-}
-
-}  // namespace
-
 // A connection of its own, dropped after the one question, before any application object.
 bool gnomeBackendAvailable() {
-  if (environment("WAYLAND_DISPLAY") == nullptr) return false;
+  if (environmentValue("WAYLAND_DISPLAY") == nullptr) return false;
   const QString name = QStringLiteral("quillmere-gnome-probe");
   bool found = false;
   {

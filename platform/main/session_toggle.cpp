@@ -16,16 +16,16 @@ namespace {
 // How long --toggle waits for the running instance to answer.
 constexpr std::chrono::milliseconds kToggleAnswerTimeout{1000};
 
-const char* environment(const char* name) {
+}  // namespace
+
+const char* environmentValue(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0' ? value : nullptr;
 }
 
-}  // namespace
-
 std::optional<qt::SessionPaths> thisSessionsPaths() {
-  const char* runtimeDir = environment("XDG_RUNTIME_DIR");
-  const char* display = environment("WAYLAND_DISPLAY");
+  const char* runtimeDir = environmentValue("XDG_RUNTIME_DIR");
+  const char* display = environmentValue("WAYLAND_DISPLAY");
   if (runtimeDir == nullptr || display == nullptr) return std::nullopt;
   return qt::sessionPaths(runtimeDir, display);
 }
@@ -52,7 +52,7 @@ int runOnThisSession(const std::function<std::optional<SessionBackend>()>& makeB
     switch (instance->acquire()) {
       case qt::SessionInstance::Result::alreadyRunning:
         std::fprintf(stderr, "quillmere: already running on Wayland display \"%s\"\n",
-                     environment("WAYLAND_DISPLAY"));
+                     environmentValue("WAYLAND_DISPLAY"));
         return 0;
       case qt::SessionInstance::Result::unavailable:
         instance.reset();

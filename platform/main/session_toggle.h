@@ -9,6 +9,9 @@
 
 namespace platform::entry {
 
+// The variable's value, or null where it is unset or empty.
+const char* environmentValue(const char* name);
+
 // This Wayland session's lock and --toggle socket, from $XDG_RUNTIME_DIR and $WAYLAND_DISPLAY;
 // none without either. The Wayland and GNOME backends share them: one runs per session.
 std::optional<qt::SessionPaths> thisSessionsPaths();

@@ -12,17 +12,8 @@
 
 namespace platform::entry {
 
-namespace {
-
-const char* environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0' ? value : nullptr;
-}
-
-}  // namespace
-
 bool waylandBackendAvailable() {
-  return environment("WAYLAND_DISPLAY") != nullptr && wayland::compositorOffersLayerShell();
+  return environmentValue("WAYLAND_DISPLAY") != nullptr && wayland::compositorOffersLayerShell();
 }
 
 int runOnWayland() {
@@ -30,7 +21,7 @@ int runOnWayland() {
     auto backend = wayland::makeWaylandPlatform();
     if (!backend) {
       std::fprintf(stderr, "quillmere: the Wayland compositor on \"%s\" offers no layer-shell\n",
-                   environment("WAYLAND_DISPLAY"));
+                   environmentValue("WAYLAND_DISPLAY"));
       return std::nullopt;
     }
     auto& waylandBackend = static_cast<wayland::WaylandPlatform&>(*backend);
