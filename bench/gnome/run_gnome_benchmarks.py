@@ -19,7 +19,7 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "bench", "wayland"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "gnome"))
 from run_kwin_benchmarks import BusMonitor  # noqa: E402
-from run_benchmarks import stat_seconds  # noqa: E402
+from run_benchmarks import stat_seconds, wakeups  # noqa: E402
 from scenario import KEY_B, LAUNCH_LINES, SUPER, GnomeSession, Quillmere  # noqa: E402
 from desktop.session import SessionUnavailable, wait_for  # noqa: E402
 
@@ -231,13 +231,14 @@ class Bench:
                                 "org.freedesktop.DBus.GetNameOwner",
                                 "string:org.quillmere.Quillmere")
         monitor = BusMonitor(self.shell, owner.split('"')[1])
-        sent = monitor.sent()
+        sent, woken = monitor.sent(), wakeups(self.app.process.pid)
         (shell, app), frames, elapsed = self.measure([self.shell_pid, self.app.process.pid])
-        sent = monitor.sent() - sent
+        sent, woken = monitor.sent() - sent, wakeups(self.app.process.pid) - woken
         print("D-Bus messages Quillmere sent on a quiet desktop, blur on, {:.0f} s: {}"
               " (aim: none)".format(elapsed, sent))
         print("Quillmere's CPU on a quiet desktop, blur on, {:.0f} s: {:.3f} % of one core"
-              " ({:.2f} s; aim: under 0.2 %)".format(elapsed, percent(app, elapsed), app))
+              " ({:.2f} s, {:.1f} wake-ups a second; aim: under 0.2 %)".format(
+                  elapsed, percent(app, elapsed), app, woken / elapsed))
         more = percent(shell, elapsed) - self.baseline
         print("GNOME Shell idle, blur on, {:.0f} s: {:.3f} % of one core, {:+.3f} % against"
               " Quillmere not running ({} frames painted; aim: less than 0.5 % more)".format(
