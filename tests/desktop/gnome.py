@@ -161,10 +161,10 @@ class GnomeSession(Session):
     def windows(self):
         return self.eval("quillmereTest.windows()")
 
-    def open_window(self, title, colour, frame):
+    def open_window(self, title, colour, frame, program=GTK_WINDOW):
         """A GTK 3 window of one colour, (r, g, b), at frame (x, y, width, height), once the
-        shell shows it there."""
-        process = self.spawn([SYSTEM_PYTHON, GTK_WINDOW, title, "#{:02x}{:02x}{:02x}".format(
+        shell shows it there; `program` is another GTK script that takes the same arguments."""
+        process = self.spawn([SYSTEM_PYTHON, program, title, "#{:02x}{:02x}{:02x}".format(
             *colour)], env=dict(self.env, GSETTINGS_BACKEND="memory"))
         wait_for(lambda: any(w["pid"] == process.pid for w in self.windows()), "the window " +
                  title, timeout=15)
