@@ -168,10 +168,17 @@ class GnomeSession(Session):
             *colour)], env=dict(self.env, GSETTINGS_BACKEND="memory"))
         wait_for(lambda: any(w["pid"] == process.pid for w in self.windows()), "the window " +
                  title, timeout=15)
-        self.eval("quillmereTest.place({}, {}, {}, {}, {})".format(process.pid, *frame))
-        wait_for(lambda: any(w["pid"] == process.pid and [w["x"], w["y"], w["width"],
-                                                          w["height"]] == list(frame)
-                             for w in self.windows()), "the window " + title + " placed")
+
+        def placed():
+            # Asked again until it holds: Mutter's own first placement of a window that is
+            # still mapping may come after ours.
+            if any(w["pid"] == process.pid and [w["x"], w["y"], w["width"], w["height"]] ==
+                   list(frame) for w in self.windows()):
+                return True
+            self.eval("quillmereTest.place({}, {}, {}, {}, {})".format(process.pid, *frame))
+            return False
+
+        wait_for(placed, "the window " + title + " placed", interval=0.2)
         return process
 
     def keys(self, *steps, hold=0.3):
