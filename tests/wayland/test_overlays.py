@@ -63,54 +63,30 @@ class WaylandOverlayTest(unittest.TestCase):
         except AssertionError:
             self.fail("{}: the desktop heard {}".format(what, backdrop.output()))
 
-    def wait_for_pixel(self, *args, **kwargs):
-        wait_for_pixel(self, *args, **kwargs)
-
-    def test_window_list_and_frontmost_follow_sways_events_and_a_quiet_tick_costs_nothing(self):
-        session = self.session(FLOATING_RULE)
-        tiled = open_window(session, "tiled", TILED)
-        floating = open_window(session, "floating", FLOATING)
-        driver = Driver(session)
-        ids = {node["pid"]: node["id"] for node in session.views()}
-        overlay = "{}:{}".format(1 << 40, driver.process.pid)
-
-        def windows():
-            """sway's windows; our overlay, below every one of them, comes last."""
-            listed = [":".join(w.split(":")[:2]) for w in driver.state()["windows"].split()]
-            self.assertEqual(listed[-1:], [overlay])
-            return " ".join(listed[:-1])
-
-        wait_for(lambda: windows() == "{}:{} {}:{}".format(
-            ids[floating.pid], floating.pid, ids[tiled.pid], tiled.pid), "the list, floating first")
-        self.assertEqual(driver.state()["frontmost"], str(floating.pid))
-        self.assertEqual(driver.state()["levels"], "-1")
-
-        session.swaymsg('[title="tiled"]', "focus")
-        wait_for(lambda: driver.state()["frontmost"] == str(tiled.pid), "the tiled window's owner")
-        self.assertEqual(windows(), "{}:{} {}:{}".format(
-            ids[tiled.pid], tiled.pid, ids[floating.pid], floating.pid))
-
-        session.swaymsg("workspace", "2")
-        wait_for(lambda: driver.state()["frontmost"] == "-1", "the desktop on an empty workspace")
-        self.assertEqual(windows(), "")
-
-        # In dim nothing watches the layout for captures, so only the ticks run.
-        driver.send("dim")
-        time.sleep(0.2)
-        requests = driver.state()["ipc-requests"]
-        time.sleep(1.0)  # ten ticks of the 0.1-second timer
-        self.assertEqual(driver.state()["ipc-requests"], requests)
-        self.assertEqual(driver.state()["levels"], "-1")
-
-    def test_dim_on_outputs_at_scale_2_under_sharp_windows_passes_clicks_to_the_desktop(self):
+    def test_dim_at_scale_2_under_windows_that_sway_lists_and_focuses_passes_clicks_through(self):
         session = self.session(FLOATING_RULE, pointer=True)
         session.add_output(scale=2)
         session.swaymsg("focus", "output", "HEADLESS-1")
         desktop = Backdrop(session)
         tiled = open_window(session, "tiled", TILED)
-        open_window(session, "floating", FLOATING)
+        floating = open_window(session, "floating", FLOATING)
         driver = Driver(session)
         self.assertEqual(driver.state()["screens"], "0,0,640,480 640,240,320,240")
+        ids = {node["pid"]: node["id"] for node in session.views()}
+        overlays = {"{}:{}".format((1 << 40) + i, driver.process.pid) for i in range(2)}
+
+        def windows():
+            """sway's windows front to back; our overlays, below every one of them, come last."""
+            listed = driver.state()["windows"].split()
+            self.assertEqual(set(listed[-2:]), overlays)
+            return " ".join(listed[:-2])
+
+        def listed(*processes):
+            return " ".join("{}:{}".format(ids[p.pid], p.pid) for p in processes)
+
+        wait_for(lambda: windows() == listed(floating, tiled), "the list, floating first")
+        self.assertEqual(driver.state()["frontmost"], str(floating.pid))
+        self.assertEqual(driver.state()["levels"], "-1 -1")
 
         # The launch's blur covers the gap while the windows above it stay sharp.
         wait_for(lambda: not close_to(session.screenshot("HEADLESS-1")[2](5, 5), WALLPAPER, 3),
@@ -121,8 +97,8 @@ class WaylandOverlayTest(unittest.TestCase):
         # The stand-in panel takes the first output's top-right 24 points.
         for output in ("HEADLESS-1", "HEADLESS-2"):
             for x, y in ((0, 0), (-1, 24 if output == "HEADLESS-1" else 0), (0, -1), (-1, -1)):
-                self.wait_for_pixel(session, output, x, y, dimmed(WALLPAPER),
-                                    "the dim on " + output)
+                wait_for_pixel(self, session, output, x, y, dimmed(WALLPAPER),
+                               "the dim on " + output)
         _, _, pixel = session.screenshot("HEADLESS-1")
         self.assertEqual(pixel(200, 100), TILED)  # not at (100, 100), where the pointer shows
         self.assertEqual(pixel(460, 310), FLOATING)
@@ -139,19 +115,22 @@ class WaylandOverlayTest(unittest.TestCase):
 
         # A window above the overlay takes its click: sway focuses it, Quillmere follows.
         presses = desktop.presses()
-        self.assertNotEqual(driver.state()["frontmost"], str(tiled.pid))
         session.pointer_click(100, 100)
         wait_for(lambda: driver.state()["frontmost"] == str(tiled.pid), "the clicked window")
         self.assertEqual(desktop.presses(), presses, "the window's click reached the desktop")
+        self.assertEqual(windows(), listed(tiled, floating))
+        session.swaymsg("workspace", "3")
+        wait_for(lambda: driver.state()["frontmost"] == "-1", "the desktop on an empty workspace")
+        self.assertEqual(windows(), "")
 
         # The effect toggled off leaves the overlay mapped at alpha 0, still click-through.
         driver.send("toggle")
-        self.wait_for_pixel(session, "HEADLESS-1", 5, 5, WALLPAPER, "the toggled-off overlay")
+        wait_for_pixel(self, session, "HEADLESS-1", 5, 5, WALLPAPER, "the toggled-off overlay")
         self.click_reaches_the_desktop(session, desktop, 5, 5, "a click with the effect off")
 
         # The output at scale 2: its own desktop surface under its own overlay.
         driver.send("toggle")
-        self.wait_for_pixel(session, "HEADLESS-2", 5, 5, dimmed(WALLPAPER), "the dim again")
+        wait_for_pixel(self, session, "HEADLESS-2", 5, 5, dimmed(WALLPAPER), "the dim again")
         session.swaymsg("focus", "output", "HEADLESS-2")
         scaled = Backdrop(session)
         self.click_reaches_the_desktop(session, scaled, 959, 239, "a click on the scaled output")
@@ -159,9 +138,14 @@ class WaylandOverlayTest(unittest.TestCase):
 
         session.swaymsg("create_output")
         wait_for(lambda: len(driver.state()["screens"].split()) == 3, "the new output")
-        self.wait_for_pixel(session, "HEADLESS-3", 5, 5, WALLPAPER, "the new output's wallpaper")
+        wait_for_pixel(self, session, "HEADLESS-3", 5, 5, WALLPAPER, "the new output's wallpaper")
         time.sleep(0.3)
         self.assertEqual(session.screenshot("HEADLESS-3")[2](5, 5), WALLPAPER, "still uncovered")
+
+        # In dim nothing watches the layout for captures, so a quiet desktop's ticks ask nothing.
+        requests = driver.state()["ipc-requests"]
+        time.sleep(1.0)  # ten ticks of the 0.1-second timer
+        self.assertEqual(driver.state()["ipc-requests"], requests)
         self.assertIsNone(driver.process.poll())
 
     def test_an_output_that_goes_away_takes_its_overlay_and_nothing_else(self):
@@ -173,15 +157,15 @@ class WaylandOverlayTest(unittest.TestCase):
         self.assertEqual(len(driver.state()["screens"].split()), 2)
         driver.send("dim")
         for output in ("WL-1", "WL-2"):
-            self.wait_for_pixel(session, output, -1, -1, dimmed(WALLPAPER), "the dim", nested)
+            wait_for_pixel(self, session, output, -1, -1, dimmed(WALLPAPER), "the dim", nested)
 
         session.swaymsg('[title="WL-2"]', "kill")
         wait_for(lambda: len(driver.state()["screens"].split()) == 1, "the output's removal")
         self.assertIsNone(driver.process.poll())
         # The output left grows into the room; its overlay follows the new size.
         for corner in ((0, 0), (-1, -1)):
-            self.wait_for_pixel(session, "WL-1", *corner, dimmed(WALLPAPER),
-                                "the dim left over", nested)
+            wait_for_pixel(self, session, "WL-1", *corner, dimmed(WALLPAPER), "the dim left over",
+                           nested)
 
 
 if __name__ == "__main__":
