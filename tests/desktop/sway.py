@@ -84,11 +84,6 @@ class SwaySession(Session):
         for name in ("org.kde.StatusNotifierWatcher", "org.freedesktop.Notifications"):
             wait_for(lambda: self.bus_name_owned(name), name + " on the session bus", timeout)
 
-    def notifications(self):
-        """mako's current notifications, as dbus-send prints them."""
-        return self.dbus("org.freedesktop.Notifications", "/fr/emersion/Mako",
-                         "fr.emersion.Mako.ListNotifications", timeout=5)
-
     def start_nested(self, outputs):
         """A second sway inside this one, whose `outputs` outputs are windows here: closing such
         a window takes its output away. Returns the environment of its clients."""

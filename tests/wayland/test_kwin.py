@@ -1,10 +1,10 @@
 """Quillmere's Wayland backend on a private KWin with two outputs: trusted once its script
 runs, the overlays in the bottom layer on both outputs with the exact dim, KWin's blur asked for
 behind them and dropped when the effect is unloaded, Meta+B through the script's shortcut, the
-script taken out at the end, a crashed instance's script replaced, a stranger's report refused
-and a quiet desktop that costs no call, the overlays risen to just below the frontmost
-application's keep-above window and down again in each effect, the stand-in panel's menu driven
-with KWin's fake input, and a lost compositor ending the process with status 1."""
+stand-in panel's menu driven with KWin's fake input, the script taken out at the end, a crashed
+instance's script replaced, a stranger's report refused and a quiet desktop that costs no call,
+a lost compositor ending the process with status 1, and the overlays risen to just below the
+frontmost application's keep-above window and down again in each effect."""
 
 import os
 import re
@@ -92,6 +92,13 @@ class KWinTest(unittest.TestCase):
                  "the blur dropped with the effect")
         self.assertIsNone(driver.process.poll())
 
+        # The stand-in panel (no tray host runs here) and its menu, driven by KWin's fake input.
+        width = session.screenshot(OUTPUTS[0])[0]
+        wait_for(lambda: session.pixel(OUTPUTS[0], width - 1, 0) == PANEL_BACKGROUND,
+                 "the stand-in panel at the top-right of the first output")
+        drive_the_panels_menu(self, session, driver, lambda *names: session.pointer(
+            *[step for name in names for step in ("key", KEY_CODES[name])]), OUTPUTS[0], 10)
+
         # The script leaves KWin with Quillmere.
         driver.process.send_signal(signal.SIGTERM)
         self.assertEqual(driver.process.wait(10), 0)
@@ -136,6 +143,12 @@ class KWinTest(unittest.TestCase):
         # Another desktop shows no window of the first.
         self.script("workspace.createDesktop(1, 'Second');\nworkspace.currentDesktop = 2;\n")
         wait_for(lambda: str(red.pid) not in owners(), "the list of the second desktop")
+
+        # A lost compositor ends the process at once, with status 1.
+        started = time.monotonic()
+        session.kill_compositor()
+        self.assertEqual(driver.process.wait(10), 1)
+        self.assertLess(time.monotonic() - started, 2.0)
 
     def test_the_overlays_rise_below_the_frontmost_keep_above_window(self):
         session = self.session
@@ -184,24 +197,6 @@ class KWinTest(unittest.TestCase):
                 self.assertEqual(self.session.pixel(OUTPUTS[0], 600, 175), ABOVE)
                 self.assertEqual(driver.state()["frontmost"], str(windows["normal"].pid))
         self.assertNotIn("own window focused", session.log())
-
-    def test_the_stand_in_panels_menu_takes_clicks_and_keys(self):
-        session = self.session
-        driver = Driver(session)
-        width = session.screenshot(OUTPUTS[0])[0]
-        # No tray host runs in the private KWin.
-        wait_for(lambda: self.session.pixel(OUTPUTS[0], width - 1, 0) == PANEL_BACKGROUND,
-                 "the stand-in panel at the top-right of the first output")
-        wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in")
-        drive_the_panels_menu(self, session, driver, lambda *names: session.pointer(
-            *[step for name in names for step in ("key", KEY_CODES[name])]), OUTPUTS[0], 10)
-
-    def test_a_lost_compositor_ends_the_process_with_status_1(self):
-        driver = Driver(self.session)
-        started = time.monotonic()
-        self.session.kill_compositor()
-        self.assertEqual(driver.process.wait(10), 1)
-        self.assertLess(time.monotonic() - started, 2.0)
 
 
 if __name__ == "__main__":
