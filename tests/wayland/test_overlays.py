@@ -52,9 +52,6 @@ class Backdrop(LineClient):
 
 
 class WaylandOverlayTest(unittest.TestCase):
-    def session(self, *extra_config, pointer=False):
-        return start_for(self, SwaySession(extra_config, pointer=pointer))
-
     def click_reaches_the_desktop(self, session, backdrop, x, y, what):
         before = backdrop.presses()
         session.pointer_click(x, y)
@@ -64,7 +61,7 @@ class WaylandOverlayTest(unittest.TestCase):
             self.fail("{}: the desktop heard {}".format(what, backdrop.output()))
 
     def test_dim_at_scale_2_under_windows_that_sway_lists_and_focuses_passes_clicks_through(self):
-        session = self.session(FLOATING_RULE, pointer=True)
+        session = start_for(self, SwaySession([FLOATING_RULE], pointer=True))
         session.add_output(scale=2)
         session.swaymsg("focus", "output", "HEADLESS-1")
         desktop = Backdrop(session)
