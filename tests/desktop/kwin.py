@@ -28,7 +28,6 @@ class KWinSession(Session):
 
     def __init__(self, pointer=False):
         super().__init__(bus=True, as_nobody=True)
-        self.startup_seconds = None
         self.with_pointer = pointer  # KWin's fake input: its steps take also key CODE
         self.pointer_tool = FAKE_POINTER_TOOL
 
@@ -42,7 +41,6 @@ class KWinSession(Session):
         kwin_env = dict(self.env, KWIN_COMPOSE="O2", LIBGL_ALWAYS_SOFTWARE="1",
                         EGL_PLATFORM="surfaceless", KWIN_SCREENSHOT_NO_PERMISSION_CHECKS="1",
                         KWIN_WAYLAND_NO_PERMISSION_CHECKS="1")
-        started = time.monotonic()
         with open(os.path.join(self.base, "kwin.log"), "wb") as log:
             self.compositor = self.spawn(
                 [kwin, "--virtual", "--width", str(OUTPUT_WIDTH), "--height", str(OUTPUT_HEIGHT),
@@ -56,7 +54,6 @@ class KWinSession(Session):
             if time.monotonic() > deadline:
                 raise SessionUnavailable("kwin_wayland did not start within 30 s")
             time.sleep(0.02)
-        self.startup_seconds = time.monotonic() - started
         self.env.update(WAYLAND_DISPLAY=display, QT_QPA_PLATFORM="wayland")
         if "'zwlr_layer_shell_v1'" not in self.output_of("wayland-info"):
             raise SessionUnavailable("KWin offers no zwlr_layer_shell_v1")

@@ -5,10 +5,8 @@ itself reports.
 sway refuses to run as root, so under root it runs as nobody, and every client of the session
 (Quillmere too) runs as nobody with it: the sockets stay private to that user.
 
-With `panel`, the session gets a session bus of its own (the X11 tests' configuration, which
-activates nothing installed), waybar with a tray at the top of every output and mako for
-notifications, all clients like any other. Starting them costs about a second, so only the tests
-that need them ask for it. With `bus` alone it gets the bus, and start_bar() brings waybar later.
+With `bus`, the session gets a session bus of its own (the X11 tests' configuration, which
+activates nothing installed), and start_bar() brings waybar with a tray, a client like any other.
 With `xwayland`, sway starts its XWayland at once, and the session's programs are then X clients
 that run as the caller: under root XWayland is told to let root's clients in."""
 
@@ -29,16 +27,15 @@ class SwaySession(Session):
 
     prefix = "quillmere-sway-"
 
-    def __init__(self, extra_config=(), xwayland=False, panel=False, pointer=False, bus=False):
-        super().__init__(bus=bus or panel, as_nobody=True)
+    def __init__(self, extra_config=(), xwayland=False, pointer=False, bus=False):
+        super().__init__(bus=bus, as_nobody=True)
         self.extra_config = list(extra_config)
         self.xwayland = xwayland
-        self.panel = panel
         self.with_pointer = pointer
         self.pointer_tool = POINTER_TOOL
         self.display = None
         self.tools = ("sway", "swaybg", "swaymsg", "grim") + ("Xwayland", "xhost") * xwayland + (
-            "dbus-daemon", "dbus-send", "waybar") * self.bus + ("mako",) * panel
+            "dbus-daemon", "dbus-send", "waybar") * self.bus
 
     def start(self):
         if self.xwayland and self.as_nobody:
@@ -54,9 +51,6 @@ class SwaySession(Session):
         self.env.update(self._wait_for_sockets(self.compositor, "sway"))
         if self.with_pointer:
             self.hold_pointer("0", "0", "1", "1")
-        if self.panel:
-            self.start_bar()
-            self.spawn(["mako", "-c", self.write_file("mako.config", "default-timeout=0\n")])
         if self.xwayland:
             self.display = self.env["DISPLAY"]
             if self.as_nobody and self.run(["xhost", "+si:localuser:root"]).returncode != 0:
@@ -78,16 +72,6 @@ class SwaySession(Session):
         style = self.write_file("waybar.css", "* { font-size: 12px; min-height: 0; }\n"
                                  "window#waybar { background: #202020; }\n")
         self.spawn(["waybar", "-c", bar, "-s", style], env=gtk)
-
-    def wait_for_panel(self, timeout=15):
-        """Until waybar's tray hosts the item watcher and mako takes notifications."""
-        for name in ("org.kde.StatusNotifierWatcher", "org.freedesktop.Notifications"):
-            wait_for(lambda: self.bus_name_owned(name), name + " on the session bus", timeout)
-
-    def notifications(self):
-        """mako's current notifications, as dbus-send prints them."""
-        return self.dbus("org.freedesktop.Notifications", "/fr/emersion/Mako",
-                         "fr.emersion.Mako.ListNotifications", timeout=5)
 
     def start_nested(self, outputs):
         """A second sway inside this one, whose `outputs` outputs are windows here: closing such

@@ -8,18 +8,16 @@
 #include "fake-input-client.h"
 #include "wayland_tool.h"
 
-// Keys came with version 4, absolute motion with version 3.
-enum { kKeyVersion = 4, kAbsoluteVersion = 3 };
+// Keys came with version 4, after absolute motion.
+enum { kKeyVersion = 4 };
 
 static struct org_kde_kwin_fake_input* fake_input;
-static uint32_t bound_version;
 
 static void announced(void*, struct wl_registry* registry, uint32_t name, const char* interface,
                       uint32_t version) {
-  if (strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0 && fake_input == NULL) {
-    bound_version = version < kKeyVersion ? version : kKeyVersion;
-    fake_input =
-        wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, bound_version);
+  if (strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0 && fake_input == NULL &&
+      version >= kKeyVersion) {
+    fake_input = wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, kKeyVersion);
   }
 }
 
@@ -50,12 +48,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   tool_connect(announced);
-  if (fake_input == NULL) tool_fail("the compositor offers no org_kde_kwin_fake_input");
-  if (bound_version < kAbsoluteVersion) tool_fail("the compositor's fake input is too old");
+  if (fake_input == NULL) tool_fail("the compositor offers no org_kde_kwin_fake_input with keys");
   // KWin ignores a device's requests until it has asked and been granted.
   org_kde_kwin_fake_input_authenticate(fake_input, "Quillmere tests", "scenario input");
   if (wl_display_roundtrip(tool_display) < 0) tool_fail("the compositor refused the fake input");
-  const struct input_device device = {reaches, move, button,
-                                      bound_version >= kKeyVersion ? key : NULL, NULL};
+  const struct input_device device = {reaches, move, button, key, NULL};
   return input_steps(&device, argc - 1, argv + 1);
 }

@@ -21,8 +21,8 @@ inline void say(const std::string& line) {
   std::fflush(stdout);
 }
 
-// " NUMBER:PID:LEVEL:ALPHA" for each window of the list, front to back, or " none" without a
-// list; a number the window lacks reads -99, a missing alpha -1.
+// " NUMBER:PID" for each window of the list, front to back, or " none" without a list; a
+// number the window lacks reads -99.
 inline std::string describeWindows(const platform::WindowInfoList* list) {
   if (list == nullptr) return " none";
   std::ostringstream out;
@@ -31,10 +31,8 @@ inline std::string describeWindows(const platform::WindowInfoList* list) {
       const auto value = info.find(key);
       return value == info.end() ? std::int64_t{-99} : std::get<std::int64_t>(value->second);
     };
-    const auto alpha = info.find(platform::kWindowAlphaKey);
     out << ' ' << integer(platform::kWindowNumberKey) << ':'
-        << integer(platform::kWindowOwnerPidKey) << ':' << integer(platform::kWindowLayerKey) << ':'
-        << (alpha == info.end() ? -1.0 : std::get<double>(alpha->second));
+        << integer(platform::kWindowOwnerPidKey);
   }
   return out.str();
 }

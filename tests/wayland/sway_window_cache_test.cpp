@@ -63,42 +63,6 @@ TEST(SwayEventEffect, OnlyChangesThatCanMoveWindowsOrFocusAskForATree) {
   }
 }
 
-TEST(SwayWindowCache, StartsWithTheSubscriptionAndOneTree) {
-  SwayWindowCache cache(4242);
-  const auto step = cache.start();
-  EXPECT_EQ(step.send,
-            sway_ipc::encode(sway_ipc::kSubscribe, R"(["window","workspace"])") + kTreeRequest);
-  EXPECT_EQ(cache.requestsSent(), 2u);
-  EXPECT_EQ(cache.windowList(), nullptr);
-  EXPECT_EQ(cache.frontmostPid(), std::nullopt);
-
-  EXPECT_EQ(cache.handle({sway_ipc::kSubscribe, R"({"success":true})"}).send, "");
-  const auto first = cache.handle(tree(77, true));
-  EXPECT_EQ(first.notifications, Notes{kActivate});
-  EXPECT_EQ(cache.frontmostPid(), 77);
-  ASSERT_NE(cache.windowList(), nullptr);
-  EXPECT_EQ(cache.windowList()->size(), 1u);
-}
-
-// sway announces no move or resize by the pointer: a look at the layout finds it.
-TEST(SwayWindowCache, ALookAtTheLayoutTellsAMovedWindowOnlyOnce) {
-  SwayWindowCache cache(4242);
-  cache.start();
-  EXPECT_FALSE(
-      cache.handle(tree(77, true, 10)).exposureChanged);  // the first tree: nothing to compare
-
-  EXPECT_EQ(cache.checkLayout().send, kTreeRequest);
-  EXPECT_EQ(cache.checkLayout().send, "");  // one tree at a time
-  EXPECT_FALSE(cache.handle(tree(77, true, 10)).exposureChanged);
-
-  cache.checkLayout();
-  const auto moved = cache.handle(tree(77, true, 30));
-  EXPECT_TRUE(moved.exposureChanged);
-  EXPECT_TRUE(moved.notifications.empty());  // same owner, same focus
-  cache.checkLayout();
-  EXPECT_FALSE(cache.handle(tree(77, true, 30)).exposureChanged);
-}
-
 // A cache that has its subscription and a first tree: window 8 of pid 77, focused.
 class SwayWindowCacheTest : public ::testing::Test {
  protected:
@@ -108,6 +72,20 @@ class SwayWindowCacheTest : public ::testing::Test {
   }
   SwayWindowCache cache{4242};
 };
+
+// sway announces no move or resize by the pointer: a look at the layout finds it.
+TEST_F(SwayWindowCacheTest, ALookAtTheLayoutTellsAMovedWindowOnlyOnce) {
+  EXPECT_EQ(cache.checkLayout().send, kTreeRequest);
+  EXPECT_EQ(cache.checkLayout().send, "");  // one tree at a time
+  EXPECT_FALSE(cache.handle(tree(77, true)).exposureChanged);
+
+  cache.checkLayout();
+  const auto moved = cache.handle(tree(77, true, 30));
+  EXPECT_TRUE(moved.exposureChanged);
+  EXPECT_TRUE(moved.notifications.empty());  // same owner, same focus
+  cache.checkLayout();
+  EXPECT_FALSE(cache.handle(tree(77, true, 30)).exposureChanged);
+}
 
 TEST_F(SwayWindowCacheTest, ActivationIsPostedOnlyWhenTheOwnerChanges) {
   EXPECT_EQ(cache.handle(windowEvent("title")).send, "") << "a change that moves nothing";
@@ -144,6 +122,7 @@ TEST_F(SwayWindowCacheTest, AnUnreadableTreeKeepsTheLastGoodOneAndResetForgetsEv
   EXPECT_EQ(cache.frontmostPid(), 77);
   EXPECT_EQ(cache.windowList()->size(), 1u);
   EXPECT_EQ(cache.handle(windowEvent("focus")).send, kTreeRequest) << "not stuck in flight";
+  EXPECT_EQ(cache.requestsSent(), 4u) << "the subscription and three trees";
 
   cache.reset();
   EXPECT_EQ(cache.windowList(), nullptr);

@@ -105,37 +105,9 @@ class BlurTest(unittest.TestCase):
             self.assertEqual((320 - found[0]) % side, 0,
                              "{}: the grid misses the centre: edges {}".format(output, found))
 
-    def test_a_window_moved_without_an_event_closed_or_on_another_workspace_leaves_no_ghost(self):
+    def test_no_ghost_of_the_overlay_or_of_a_window_moved_closed_or_on_another_workspace(self):
         session = self.session('for_window [title="mover"] floating enable, '
                                'resize set 200 150, move position 20 20')
-        driver = Driver(session)
-        faded_in(driver)
-        wallpaper = expected_over(driver, WALLPAPER)
-        window = open_window(session, "mover", GREEN)
-        # A new window is drawn a little after sway announces it; a later capture takes it in.
-        wait_for(lambda: session.pixel("HEADLESS-1", 60 + 200 + 6, 130)[1] > wallpaper[1] + 2,
-                 "the new window's colour in the blur beside it")
-        # Moved by a command that sway announces by no event, as a drag by the pointer is.
-        session.swaymsg('[title="mover"]', "move", "position", "360", "280")
-        self.wait_for_pixel(session, "HEADLESS-1", 60 + 200 + 6, 130, wallpaper,
-                            "the blur where the window was", tolerance=2)
-        # The same 340, 260 points further: beside it and in it once it is closed.
-        wait_for(lambda: session.pixel("HEADLESS-1", 606, 390)[1] > wallpaper[1] + 2,
-                 "the moved window's colour in the blur beside it")
-        window.terminate()
-        self.wait_for_pixel(session, "HEADLESS-1", 500, 390, wallpaper,
-                            "the blur where the closed window was", tolerance=2)
-        self.wait_for_pixel(session, "HEADLESS-1", 606, 390, wallpaper, "the halo gone", 2)
-
-        open_window(session, "green", GREEN)
-        wait_for(lambda: session.pixel("HEADLESS-1", 30, 240)[1] > wallpaper[1] + 2,
-                 "the tiled window's colour in the blur beside it")
-        session.swaymsg("workspace", "2")
-        self.wait_for_pixel(session, "HEADLESS-1", 320, 240, wallpaper,
-                            "the blur on an empty workspace", tolerance=2)
-
-    def test_an_overlay_shown_again_while_captured_stays_out_and_dim_or_off_captures_nothing(self):
-        session = self.session()
         driver = Driver(session)
         faded_in(driver)
         wallpaper = expected_over(driver, WALLPAPER)
@@ -177,6 +149,31 @@ class BlurTest(unittest.TestCase):
 
         driver.send("toggle")
         wait_for(lambda: captures(driver) > before, "a capture for the fade-in")
+
+        # A window moved without an event, closed or on another workspace leaves no ghost.
+        faded_in(driver)
+        window = open_window(session, "mover", GREEN)
+        # A new window is drawn a little after sway announces it; a later capture takes it in.
+        wait_for(lambda: session.pixel("HEADLESS-1", 60 + 200 + 6, 130)[1] > wallpaper[1] + 2,
+                 "the new window's colour in the blur beside it")
+        # Moved by a command that sway announces by no event, as a drag by the pointer is.
+        session.swaymsg('[title="mover"]', "move", "position", "360", "280")
+        self.wait_for_pixel(session, "HEADLESS-1", 60 + 200 + 6, 130, wallpaper,
+                            "the blur where the window was", tolerance=2)
+        # The same 340, 260 points further: beside it and in it once it is closed.
+        wait_for(lambda: session.pixel("HEADLESS-1", 606, 390)[1] > wallpaper[1] + 2,
+                 "the moved window's colour in the blur beside it")
+        window.terminate()
+        self.wait_for_pixel(session, "HEADLESS-1", 500, 390, wallpaper,
+                            "the blur where the closed window was", tolerance=2)
+        self.wait_for_pixel(session, "HEADLESS-1", 606, 390, wallpaper, "the halo gone", 2)
+
+        open_window(session, "green", GREEN)
+        wait_for(lambda: session.pixel("HEADLESS-1", 30, 240)[1] > wallpaper[1] + 2,
+                 "the tiled window's colour in the blur beside it")
+        session.swaymsg("workspace", "2")
+        self.wait_for_pixel(session, "HEADLESS-1", 320, 240, wallpaper,
+                            "the blur on an empty workspace", tolerance=2)
 
 
 if __name__ == "__main__":

@@ -1,6 +1,6 @@
 """OutputCapture on private headless sways, through wayland_capture_probe: frames in physical
 pixels at scale 1 and 2, a window where sway put it, one capture per output at a time, and an
-output taken away while its capture is under way."""
+output taken away while its capture is under way, with Quillmere's overlay on it."""
 
 import json
 import os
@@ -8,10 +8,11 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from desktop.clients import TEST_WINDOW  # noqa: E402
+from desktop.clients import TEST_WINDOW, Driver  # noqa: E402
 from desktop.lines import LineClient  # noqa: E402
 from desktop.session import start_for, wait_for  # noqa: E402
 from desktop.sway import WALLPAPER, SwaySession  # noqa: E402
+from test_overlays import dimmed, wait_for_pixel  # noqa: E402
 
 PROBE = os.environ.get("QUILLMERE_WAYLAND_CAPTURE_PROBE", "")
 COLOUR = (0xC0, 0x20, 0x80)
@@ -86,12 +87,17 @@ class OutputCaptureTest(unittest.TestCase):
         self.assertIsNone(probe.seen("failed"))
         self.assertIsNone(probe.process.poll())
 
-    def test_an_output_taken_away_during_its_capture_is_never_named_again(self):
+    def test_an_output_taken_away_during_its_capture_and_under_its_overlay_goes_alone(self):
         session = self.session()
         # The nested compositor's outputs are windows of the outer one; closing one unplugs it.
         nested = session.start_nested(outputs=2)
         wait_for(lambda: len(session.outputs(nested)) == 2, "the nested outputs")
         probe = Probe(session, env=nested)
+        driver = Driver(session, env=nested)
+        self.assertEqual(len(driver.state()["screens"].split()), 2)
+        driver.send("dim")
+        for output in ("WL-1", "WL-2"):
+            wait_for_pixel(self, session, output, -1, -1, dimmed(WALLPAPER), "the dim", nested)
 
         # The probe reads nothing while the output goes: its capture is under way throughout.
         probe.ask("hold WL-2", "holding")
@@ -106,6 +112,13 @@ class OutputCaptureTest(unittest.TestCase):
         self.assertEqual(probe.ask("twice WL-2", "no output"), "no output WL-2")
         self.assertIsNone(probe.process.poll())
 
+        # The overlay goes with its output; the output left grows into the room, and its
+        # overlay follows the new size.
+        wait_for(lambda: len(driver.state()["screens"].split()) == 1, "the overlay's removal")
+        for corner in ((0, 0), (-1, -1)):
+            wait_for_pixel(self, session, "WL-1", *corner, dimmed(WALLPAPER), "the dim left over",
+                           nested)
+        self.assertIsNone(driver.process.poll())
 
 if __name__ == "__main__":
     unittest.main()

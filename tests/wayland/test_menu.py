@@ -109,13 +109,32 @@ class MenuTest(unittest.TestCase):
         result = session.run(["wtype", "-s", KEYBOARD_SETTLE_MS] + list(argv))
         self.assertEqual(result.returncode, 0, result.stderr)
 
-    def test_panel_menu_clicks_keys_the_slider_to_both_ends_super_b_and_super_q(self):
+    def test_panel_menu_leaves_no_capture_clicks_keys_slider_ends_super_b_super_q(self):
         session = self.session()
-        driver = Driver(session)
         width, height, _ = session.screenshot("HEADLESS-1")
+        # The cursor is in every capture: it stays where the clicks outside the menu will be.
+        session.pointer("move", 5, height - 5)
+        driver = Driver(session)
         wait_for(lambda: session.screenshot("HEADLESS-1")[2](width - 1, 0) == PANEL_BACKGROUND,
                  "the stand-in panel at the top-right")
         wait_for(lambda: driver.model()[2] == [1.0], "the fade-in")
+
+        # A capture while the menu is open leaves no picture of it once closed.
+        time.sleep(0.5)  # the captures of the launch and of the panel
+        whole = (0, 0, width, height)
+        before = picture(session, whole, 4)
+        open_from_panel(session, driver, width)
+        count = captures(driver)
+        session.swaymsg("workspace", "2")
+        session.swaymsg("workspace", "1")
+        wait_for(lambda: captures(driver) > count + 1, "the captures of the workspace switch")
+        session.pointer_click(5, height - 5)
+        try:
+            wait_for(lambda: differing(picture(session, whole, 4), before) == 0,
+                     "the blur without the menu", timeout=1)
+        except AssertionError:
+            self.fail("{} of {} pixels differ".format(
+                differing(picture(session, whole, 4), before), len(before)))
 
         origin, size, rows = open_from_panel(session, driver, width)
         # A layer surface: no window of sway's, never the frontmost application.
@@ -142,29 +161,7 @@ class MenuTest(unittest.TestCase):
         self.keys(session, "-M", "logo", "q", "-m", "logo")
         self.assertEqual(driver.process.wait(timeout=10), 0)
 
-    def test_the_tray_item_in_waybar_opens_the_menu_below_the_bar_of_the_output_clicked(self):
-        session = self.session(panel=True)
-        session.add_output()
-        session.wait_for_panel()
-        driver = Driver(session)
-        width = session.screenshot("HEADLESS-1")[0]
-        time.sleep(1)
-        self.assertNotEqual(session.screenshot("HEADLESS-1")[2](width - 1, 0), PANEL_BACKGROUND,
-                            "the stand-in panel shows while waybar hosts the item")
-
-        # waybar's tray is at the right end of its 24-point bar on each output; the menu opens
-        # below the bar at the right edge of the output whose tray was clicked.
-        session.pointer("move", 640 + width // 2, 240)  # sway's focus follows the pointer
-        open_menu(session, driver, (640 + width - 12, 12),
-                  lambda size: (width - size[0], 24), attempts=3, output="HEADLESS-2")
-        self.keys(session, "-k", "Escape")
-        session.pointer("move", width // 2, 240)
-        origin, _, rows = open_menu(session, driver, (width - 12, 12),
-                                    lambda size: (width - size[0], 24), attempts=3)
-        session.pointer_click(*centre(rows["Dim"], origin))
-        wait_for(lambda: driver.model()[0] == "Dim", "Dim chosen from waybar's tray")
-
-    def test_the_panel_gone_to_a_tray_leaves_no_picture_of_itself_in_the_blur(self):
+    def test_the_panel_gone_to_a_tray_leaves_no_picture_and_each_tray_opens_the_menu(self):
         session = self.session(bus=True)
         session.add_output()
         driver = Driver(session)
@@ -194,29 +191,18 @@ class MenuTest(unittest.TestCase):
         self.assertEqual(differing(left, picture(session, corner, 2)), 0,
                          "pixels of the corner that differ from a launch with the tray there")
 
-    def test_a_capture_while_the_menu_is_open_leaves_no_picture_of_it_once_closed(self):
-        session = self.session()
-        width, height, _ = session.screenshot("HEADLESS-1")
-        # The cursor is in every capture: it stays where the click outside the menu will be.
-        session.pointer("move", 5, height - 5)
-        driver = Driver(session)
-        wait_for(lambda: driver.model()[2] == [1.0], "the fade-in")
-        time.sleep(0.5)  # the captures of the launch and of the panel
-        whole = (0, 0, width, height)
-        before = picture(session, whole, 4)
-
-        open_from_panel(session, driver, width)
-        count = captures(driver)
-        session.swaymsg("workspace", "2")
-        session.swaymsg("workspace", "1")
-        wait_for(lambda: captures(driver) > count + 1, "the captures of the workspace switch")
-        session.pointer_click(5, height - 5)
-        try:
-            wait_for(lambda: differing(picture(session, whole, 4), before) == 0,
-                     "the blur without the menu", timeout=1)
-        except AssertionError:
-            self.fail("{} of {} pixels differ".format(
-                differing(picture(session, whole, 4), before), len(before)))
+        # waybar's tray is at the right end of its 24-point bar; the menu opens below the bar at
+        # the right edge of the output whose tray was clicked.
+        session.start_bar(output="HEADLESS-1")
+        session.pointer("move", 640 + width // 2, 240)  # sway's focus follows the pointer
+        open_menu(session, driver, (640 + width - 12, 12),
+                  lambda size: (width - size[0], 24), attempts=3, output="HEADLESS-2")
+        self.keys(session, "-k", "Escape")
+        session.pointer("move", width // 2, 240)
+        origin, _, rows = open_menu(session, driver, (width - 12, 12),
+                                    lambda size: (width - size[0], 24), attempts=3)
+        session.pointer_click(*centre(rows["Dim"], origin))
+        wait_for(lambda: driver.model()[0] == "Dim", "Dim chosen from waybar's tray")
 
 
 if __name__ == "__main__":

@@ -2,7 +2,7 @@
 // standard error (prefixed with TOOL_NAME, which the tool defines first), and the input tools'
 // steps, given on the command line:
 //   move X Y                  to the point (X, Y) in logical points
-//   press | release | click   the left button
+//   click                     the left button
 //   drag X1 Y1 X2 Y2 STEPS    press at (X1, Y1), STEPS moves to (X2, Y2), release
 //   key CODE                  presses and releases the key of the Linux key code CODE
 //   hold                      says "holding" and keeps the device until standard input closes
@@ -101,9 +101,6 @@ static inline void input_step(const struct input_device* device, const char* ste
       input_settle(device);
     }
     device->button(0);
-    input_settle(device);
-  } else if (strcmp(step, "press") == 0 || strcmp(step, "release") == 0) {
-    device->button(step[0] == 'p');
     input_settle(device);
   } else if (strcmp(step, "click") == 0) {
     input_tap(device, -1);
