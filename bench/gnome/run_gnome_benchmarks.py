@@ -36,9 +36,9 @@ ABOVE_FRAME, NORMAL_FRAME, ANIMATED_FRAME = (900, 200, 400, 300), (200, 200, 400
 # windows `want` names (their pids, sorted), checked after each call of the extension's that
 # moves an actor in the window group, on each `restacked`, and every millisecond in between.
 WATCHER = """(() => {
-    const {Gio, GLib, Meta} = imports.gi;
+    const {Gio, GLib, Meta, Main} = quillmereTest.modules;
     const group = global.window_group;
-    const wallpaper = imports.ui.main.layoutManager._backgroundGroup;
+    const wallpaper = Main.layoutManager._backgroundGroup;
     const now = () => GLib.get_monotonic_time();
     const bench = {times: [], want: null, t0: 0, frames: 0};
     const panes = all => all.filter(a => !(a instanceof Meta.WindowActor) && a !== wallpaper);
