@@ -44,16 +44,13 @@ in_root() { chroot "$target" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UT
 # Ends every process whose root lies in the root (a root nested in it too), then unmounts
 # everything under it, deepest first. Returns false when some mount remains.
 release_root() {
-  local link pid mount
-  for link in /proc/[0-9]*/root; do
-    case "$(readlink "$link" 2>/dev/null)" in
-    "$target" | "$target"/*)
-      pid="${link#/proc/}"
-      kill -KILL "${pid%/root}" 2>/dev/null
-      ;;
+  local dir root mount killed=false
+  while read -r dir root; do
+    case "$root" in
+    "$target" | "$target"/*) kill -KILL "${dir#/proc/}" 2>/dev/null && killed=true ;;
     esac
-  done
-  sleep 1
+  done < <(find /proc/[0-9]*/root -maxdepth 0 -printf '%h %l\n' 2>/dev/null)
+  ! $killed || sleep 1
   for mount in $(findmnt -rn -o TARGET | grep -e "^$target/" | sort -r); do
     umount "$mount" 2>/dev/null || umount -l "$mount"
   done
