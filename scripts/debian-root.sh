@@ -1,5 +1,6 @@
+# shellcheck shell=bash disable=SC2154
 # Sourced by the scripts that build a Debian root with debootstrap and work in it as root
-# (scripts/ci-fresh-root, scripts/gnome-root): the root lies at $target.
+# (scripts/ci-fresh-root, scripts/gnome-root): the root lies at their $target.
 
 # The Debian mirror this machine's apt uses, so that a root reaches the same archive.
 host_mirror() {
@@ -39,7 +40,9 @@ mount_system() {
   mount_into -t tmpfs -o mode=1777 shm /dev/shm
 }
 
-in_root() { chroot "$target" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 HOME=/root "$@"; }
+in_root() {
+  chroot "$target" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 HOME=/root "$@"
+}
 
 # Ends every process whose root lies in the root (a root nested in it too), then unmounts
 # everything under it, deepest first. Returns false when some mount remains.
