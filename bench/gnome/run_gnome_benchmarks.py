@@ -18,6 +18,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "bench", "wayland"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "gnome"))
+if len(sys.argv) > 1:  # the extension's builds in the executable's build: <build>/bin/quillmere
+    BUILD = os.path.dirname(os.path.dirname(os.path.abspath(sys.argv[1])))
+    os.environ.setdefault("QUILLMERE_GNOME_EXTENSIONS",
+                          os.path.join(BUILD, "platform", "gnome", "extension"))
 from run_kwin_benchmarks import BusMonitor  # noqa: E402
 from run_benchmarks import stat_seconds, wakeups  # noqa: E402
 from scenario import KEY_B, LAUNCH_LINES, SUPER, GnomeSession, Quillmere  # noqa: E402

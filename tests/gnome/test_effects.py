@@ -1,9 +1,25 @@
 """The blur and the pixellate over the session's wallpaper (squares of 100 px in two colours):
 the blur turns a sharp edge into a smooth ramp, also right beside a window (no sharp halo
-around it); the pixellate shows squares of intensity * 60 px on the grid through each monitor's
-centre, each one colour."""
+around it), and fades with the overlays; the pixellate shows squares of intensity * 60 px on
+the grid through each monitor's centre, each one colour."""
 
-from scenario import MONITORS, RED, GnomeCase, close_to, main, moved, steepest
+import os
+import time
+
+from scenario import KEY_B, MONITORS, RED, SUPER, GnomeCase, close_to, main, moved, steepest
+from desktop.gnome import Picture
+
+
+def row_steepness(shell, xs, y):
+    """steepest() along one row, from a screenshot of that row alone: quick enough to see a
+    fade halfway."""
+    path = os.path.join(shell.env["XDG_RUNTIME_DIR"], "row.png")
+    status, out = shell.gdbus("org.gnome.Shell.Screenshot", "/org/gnome/Shell/Screenshot",
+                              "org.gnome.Shell.Screenshot.ScreenshotArea", str(xs[0]), str(y),
+                              str(len(xs)), "1", "false", path)
+    if status != 0 or "true" not in out:
+        raise AssertionError("the screenshot of a row failed: " + out)
+    return steepest(Picture(path), range(len(xs)), 0)
 
 
 class EffectsTest(GnomeCase):
@@ -19,12 +35,33 @@ class EffectsTest(GnomeCase):
 
         # A blur with weight w leaves (1 - w) of the sharp step: the blur shows where pixels
         # 10 px off the edge have moved, and a halo where it is steeper beside the window.
-        self.settle(lambda p: (steepest(p, edge, 450), steepest(p, beside, 350),
-                               moved(p, before, 790, 450), moved(p, before, 690, 350),
-                               p(500, 350)),
-                    lambda m: m[0] <= 100 and m[1] <= m[0] + 10 and min(m[2:4]) >= 10 and
-                    m[4] == RED, "a smooth ramp across the wallpaper's edges (steepest, "
-                    "steepest beside the window, moved off the edges, the window)")
+        found = self.settle(lambda p: (steepest(p, edge, 450), steepest(p, beside, 350),
+                                       moved(p, before, 790, 450), moved(p, before, 690, 350),
+                                       p(500, 350)),
+                            lambda m: m[0] <= 100 and m[1] <= m[0] + 10 and min(m[2:4]) >= 10 and
+                            m[4] == RED, "a smooth ramp across the wallpaper's edges "
+                            "(steepest, steepest beside the window, moved off the edges, the "
+                            "window)")
+
+        # Each step of the toggle's fade reaches the blur: halfway, the edge is softer than
+        # the sharp one and steeper than the blurred one (a blur that ignored the fade would
+        # stay whole and then vanish at once).
+        blurred, sharp = found[0], steepest(before, edge, 450)
+
+        def halfway_seen():
+            end = time.monotonic() + 0.8
+            while time.monotonic() < end:
+                if blurred + 15 < row_steepness(shell, edge, 450) < sharp - 15:
+                    return True
+            return False
+
+        for _ in range(6):  # a toggle each time, until a row shot falls within the fade
+            shell.eval(", ".join("quillmereTest.key({}, {})".format(*step) for step in (
+                (SUPER, "true"), (KEY_B, "true"), (KEY_B, "false"), (SUPER, "false"))))
+            if halfway_seen():
+                break
+        else:
+            self.fail("no step of the fade between {} and {}".format(blurred, sharp))
 
     def test_pixellate_squares_on_the_grid_through_each_monitors_centre(self):
         self.start()

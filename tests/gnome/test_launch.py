@@ -1,9 +1,33 @@
 """Quillmere on a private GNOME Shell with two monitors: its launch lines, the dim over the
 wallpaper of both, the frontmost application's window left exact, and a keep-above window of
 the frontmost application pulling the overlays up over another application's window, dimmed,
-pixellated and blurred."""
+pixellated and blurred. The top-bar button is Quillmere's one icon, also where a
+StatusNotifierItem host is present."""
+
+import tempfile
+import time
 
 from scenario import GREEN, RED, GnomeCase, close_to, main, moved, steepest, wait_for
+from desktop.gnome import SYSTEM_PYTHON
+
+# A StatusNotifierItem host's watcher that takes every item and prints each registration.
+WATCHER = """
+from gi.repository import Gio, GLib
+XML = '<node><interface name="org.kde.StatusNotifierWatcher">' \
+    '<method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>' \
+    '<property name="IsStatusNotifierHostRegistered" type="b" access="read"/>' \
+    '<property name="ProtocolVersion" type="i" access="read"/></interface></node>'
+def called(connection, sender, path, interface, method, args, invocation):
+    print(method, sender, args.unpack(), flush=True)
+    invocation.return_value(None)
+def read(connection, sender, path, interface, name):
+    return GLib.Variant("b", True) if name.startswith("Is") else GLib.Variant("i", 0)
+def acquired(connection, name):
+    interface = Gio.DBusNodeInfo.new_for_xml(XML).interfaces[0]
+    connection.register_object("/StatusNotifierWatcher", interface, called, read, None)
+Gio.bus_own_name(Gio.BusType.SESSION, "org.kde.StatusNotifierWatcher", 0, acquired, None, None)
+GLib.MainLoop().run()
+"""
 
 
 class LaunchTest(GnomeCase):
@@ -11,6 +35,9 @@ class LaunchTest(GnomeCase):
         shell = self.start()
         self.window("front", RED, (300, 300, 300, 200))
         before = shell.screenshot()
+        registrations = tempfile.TemporaryFile()
+        shell.spawn([SYSTEM_PYTHON, "-c", WATCHER], stdout=registrations)
+        wait_for(lambda: shell.bus_name_owned("org.kde.StatusNotifierWatcher"), "the watcher")
         self.launch()
         self.choose("Dim")
         inside = {(x, y): RED for x in (300, 599) for y in (300, 499)}
@@ -18,6 +45,9 @@ class LaunchTest(GnomeCase):
         # Just outside the window's frame is wallpaper, dimmed.
         self.wait_for_pixels(self.dim_of(before, [(299, 400), (600, 400), (450, 299)]),
                              "the dim at the window's edges")
+        time.sleep(0.5)
+        registrations.seek(0)
+        self.assertEqual(registrations.read(), b"")
 
     def test_keep_above_window_of_the_frontmost_application_pulls_the_overlays_up(self):
         shell = self.start()

@@ -21,8 +21,7 @@ export class Controller {
         this._rows = null;
         this._helloed = false;
         this._panes = new Panes(gi);
-        this._report = new WindowReport(gi,
-            () => this._panes.restack(),
+        this._report = new WindowReport(gi, () => this._panes.restack(),
             json => this._service.send('Report', new GLib.Variant('(s)', [json])));
         this._pointer = new PointerWatch(gi, (x, y) =>
             this._service.send('Pointer', new GLib.Variant('(dd)', [x, y])));

@@ -15,7 +15,8 @@ export class Lifecycle {
         if (this._controller)
             return;
         this._gi = gi;
-        const [, bytes] = gi.GLib.file_get_contents(gi.GLib.build_filenamev([path, 'dbus-interfaces.xml']));
+        const xml = gi.GLib.build_filenamev([path, 'dbus-interfaces.xml']);
+        const [, bytes] = gi.GLib.file_get_contents(xml);
         this._controller = new Controller(gi, new TextDecoder().decode(bytes), settings);
         if (this._saved)
             this._controller.restore(this._saved);
