@@ -121,13 +121,13 @@ class GnomeSession(Session):
         super().close()
         self.namespace = None
 
-    def style(self):
+    def _style(self):
         """The extension style of the shell that runs: legacy or module."""
         version = self.run(["gnome-shell", "--version"], check=True).stdout.split()[-1]
         return "legacy" if int(version.split(".")[0]) < FIRST_MODULE_SHELL else "module"
 
     def start(self):
-        self.shell_style = self.style()
+        self.shell_style = self._style()
         self.extension_dir = (os.path.join(EXTENSIONS, self.shell_style, UUID) if EXTENSIONS
                               else EXTENSION_DIR)
         if self.extension and not os.path.isfile(os.path.join(self.extension_dir,
@@ -177,9 +177,10 @@ class GnomeSession(Session):
             self.extension
         for source, uuid in sources:
             target = os.path.join(root, uuid)
-            shutil.copytree(source, target, ignore=shutil.ignore_patterns(
-                "CMakeLists.txt", "legacy.js", "module.js"))
-            if uuid == TEST_UUID:  # its entry of the shell's style
+            entries = ("legacy.js", "module.js") if uuid == TEST_UUID else ()
+            shutil.copytree(source, target,
+                            ignore=shutil.ignore_patterns("CMakeLists.txt", *entries))
+            if entries:  # the tests' extension gets its entry of the shell's style
                 shutil.copy(os.path.join(source, self.shell_style + ".js"),
                             os.path.join(target, "extension.js"))
             if os.path.isdir(os.path.join(target, "schemas")):
