@@ -18,6 +18,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "bench", "wayland"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "gnome"))
+if len(sys.argv) > 1:  # the extension's builds in the executable's build: <build>/bin/quillmere
+    BUILD = os.path.dirname(os.path.dirname(os.path.abspath(sys.argv[1])))
+    os.environ.setdefault("QUILLMERE_GNOME_EXTENSIONS",
+                          os.path.join(BUILD, "platform", "gnome", "extension"))
 from run_kwin_benchmarks import BusMonitor  # noqa: E402
 from run_benchmarks import stat_seconds, wakeups  # noqa: E402
 from scenario import KEY_B, LAUNCH_LINES, SUPER, GnomeSession, Quillmere  # noqa: E402
@@ -36,9 +40,9 @@ ABOVE_FRAME, NORMAL_FRAME, ANIMATED_FRAME = (900, 200, 400, 300), (200, 200, 400
 # windows `want` names (their pids, sorted), checked after each call of the extension's that
 # moves an actor in the window group, on each `restacked`, and every millisecond in between.
 WATCHER = """(() => {
-    const {Gio, GLib, Meta} = imports.gi;
+    const {Gio, GLib, Meta, Main} = quillmereTest.modules;
     const group = global.window_group;
-    const wallpaper = imports.ui.main.layoutManager._backgroundGroup;
+    const wallpaper = Main.layoutManager._backgroundGroup;
     const now = () => GLib.get_monotonic_time();
     const bench = {times: [], want: null, t0: 0, frames: 0};
     const panes = all => all.filter(a => !(a instanceof Meta.WindowActor) && a !== wallpaper);

@@ -1,11 +1,22 @@
-"""A private headless GNOME Shell 43 (Wayland, virtual monitors) with Quillmere's extension and
+"""A private headless GNOME Shell (Wayland, virtual monitors) with Quillmere's extension and
 the tests' own (tests/gnome/test-extension), which opens org.gnome.Shell.Eval and the
 screenshots and gives the tests virtual input and window stacking (`quillmereTest.*`).
 
 The shell gets the session's bus, a second private bus as its system bus (without one it exits
 at once where /run/systemd/seats exists), settings in GLib's keyfile (dconf's service is never
-activated), a wallpaper of the session's own, and runs as nobody under root. It ends with a
-segfault when stopped; its status is ignored."""
+activated), a wallpaper of the session's own, and runs as nobody under root. Its status at the
+end is ignored (43 segfaults when stopped).
+
+Each extension comes in the style of the shell that runs it: scripts up to 44 (legacy), ES
+modules from 45 (module). QUILLMERE_GNOME_EXTENSIONS holds both builds of Quillmere's as
+<style>/<uuid>; without it QUILLMERE_GNOME_EXTENSION_DIR is the one to install.
+
+With QUILLMERE_GNOME_ROOT=<dir> (as root), the shell, its buses and gsettings run inside that
+Debian root (another GNOME Shell than the machine's), as nobody, in a mount namespace of the
+session's own: the root's system directories and the session's directory are mounted there at
+the same paths, so that everything else (Quillmere, gdbus, the test windows) runs outside and
+reaches the shell through the shared runtime directory. The mounts end with the namespace,
+when the session's processes do."""
 
 import json
 import os
@@ -20,8 +31,20 @@ from desktop.session import NOBODY, Session, SessionUnavailable, tool_environmen
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
+EXTENSIONS = os.environ.get("QUILLMERE_GNOME_EXTENSIONS", "")
 EXTENSION_DIR = os.environ.get("QUILLMERE_GNOME_EXTENSION_DIR",
                                os.path.join(SOURCE, "platform", "gnome", "extension"))
+ROOT = os.environ.get("QUILLMERE_GNOME_ROOT", "")
+IN_ROOT = ("gnome-shell", "dbus-daemon", "gsettings")
+FIRST_MODULE_SHELL = 45
+# The root's namespace: its system directories and the session's, then a process that holds
+# them, chrooted, until the session stops it.
+NAMESPACE = """r=$1 base=$2
+for dir in proc sys dev; do mount --rbind "/$dir" "$r/$dir"; done
+for dir in tmp var/tmp; do mount -t tmpfs -o mode=1777 tmpfs "$r/$dir"; done
+mkdir -p "$r$base"
+mount --bind "$base" "$r$base"
+exec chroot "$r" /bin/sh -c 'echo ready; read line'"""
 TEST_EXTENSION_DIR = os.path.join(SOURCE, "tests", "gnome", "test-extension")
 GTK_WINDOW = os.path.join(SOURCE, "tests", "gnome", "gtk_window.py")
 SYSTEM_PYTHON = "/usr/bin/python3"
@@ -67,10 +90,49 @@ class GnomeSession(Session):
         self.monitors = MONITORS[:monitors]
         self.extension = extension
         self.enabled = enabled
+        self.namespace = None
+        if ROOT:
+            self.tools = ("glib-compile-schemas", "gdbus", "unshare", "nsenter")
+            self.temp_parent = "/tmp"  # the namespace has a /tmp of its own to mount it in
+
+    def command(self, argv):
+        if not ROOT or argv[0] not in IN_ROOT:
+            return super().command(argv)
+        if self.namespace is None:
+            self._enter_root()
+        return ["nsenter", "--target", str(self.namespace.pid), "--mount", "--root", "--wd",
+                "--setuid", str(NOBODY), "--setgid", str(NOBODY)] + list(argv)
+
+    def _enter_root(self):
+        if os.getuid() != 0:
+            raise SessionUnavailable("QUILLMERE_GNOME_ROOT needs root: it mounts")
+        missing = [t for t in IN_ROOT if not os.path.exists(os.path.join(ROOT, "usr/bin", t))]
+        if missing:
+            raise SessionUnavailable("{} is not installed in {}".format(missing[0], ROOT))
+        self.namespace = subprocess.Popen(
+            ["unshare", "--mount", "--propagation", "private", "sh", "-euc", NAMESPACE, "-",
+             os.path.realpath(ROOT), self.base], env=tool_environment(), start_new_session=True,
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.processes.append(self.namespace)
+        if self.namespace.stdout.readline() != b"ready\n":
+            raise SessionUnavailable("the root's mounts failed")
+
+    def close(self):
+        super().close()
+        self.namespace = None
+
+    def _style(self):
+        """The extension style of the shell that runs: legacy or module."""
+        version = self.run(["gnome-shell", "--version"], check=True).stdout.split()[-1]
+        return "legacy" if int(version.split(".")[0]) < FIRST_MODULE_SHELL else "module"
 
     def start(self):
-        if self.extension and not os.path.isfile(os.path.join(EXTENSION_DIR, "metadata.json")):
-            raise SessionUnavailable("no extension at " + EXTENSION_DIR)
+        self.shell_style = self._style()
+        self.extension_dir = (os.path.join(EXTENSIONS, self.shell_style, UUID) if EXTENSIONS
+                              else EXTENSION_DIR)
+        if self.extension and not os.path.isfile(os.path.join(self.extension_dir,
+                                                              "metadata.json")):
+            raise SessionUnavailable("no extension at " + self.extension_dir)
         system = self.private_environment("system")
         self.start_bus(system)  # the stand-in system bus: the shell only needs one to answer
         self.env["DBUS_SYSTEM_BUS_ADDRESS"] = system["DBUS_SESSION_BUS_ADDRESS"]
@@ -106,14 +168,21 @@ class GnomeSession(Session):
         self.env.update(WAYLAND_DISPLAY="wayland-0", QT_QPA_PLATFORM="wayland",
                         GDK_BACKEND="wayland", NO_AT_BRIDGE="1")
         self.eval("quillmereTest.overview()")
-        wait_for(lambda: not self.eval("imports.ui.main.overview.visible"), "the overview to hide")
+        wait_for(lambda: not self.eval("quillmereTest.modules.Main.overview.visible"),
+                 "the overview to hide")
 
     def _install_extensions(self):
         root = os.path.join(self.env["XDG_DATA_HOME"], "gnome-shell", "extensions")
-        sources = [(TEST_EXTENSION_DIR, TEST_UUID)] + [(EXTENSION_DIR, UUID)] * self.extension
+        sources = [(TEST_EXTENSION_DIR, TEST_UUID)] + [(self.extension_dir, UUID)] * \
+            self.extension
         for source, uuid in sources:
             target = os.path.join(root, uuid)
-            shutil.copytree(source, target, ignore=shutil.ignore_patterns("CMakeLists.txt"))
+            entries = ("legacy.js", "module.js") if uuid == TEST_UUID else ()
+            shutil.copytree(source, target,
+                            ignore=shutil.ignore_patterns("CMakeLists.txt", *entries))
+            if entries:  # the tests' extension gets its entry of the shell's style
+                shutil.copy(os.path.join(source, self.shell_style + ".js"),
+                            os.path.join(target, "extension.js"))
             if os.path.isdir(os.path.join(target, "schemas")):
                 subprocess.run(["glib-compile-schemas", os.path.join(target, "schemas")],
                                env=tool_environment(), check=True, capture_output=True)

@@ -90,6 +90,7 @@ class Session:
 
     prefix = "quillmere-session-"
     tools = ()
+    temp_parent = None  # where the session's directory goes: tempfile's choice by default
 
     def __init__(self, bus=True, as_nobody=False):
         self.bus = bus
@@ -108,7 +109,7 @@ class Session:
                        if shutil.which(t) is None]
             if missing:
                 raise SessionUnavailable(missing[0] + " is not installed")
-            self.base = tempfile.mkdtemp(prefix=self.prefix)
+            self.base = tempfile.mkdtemp(prefix=self.prefix, dir=self.temp_parent)
             os.chmod(self.base, 0o755)
             self.env = self.private_environment("session")
             if self.bus:

@@ -23,9 +23,9 @@ class TrustTest(GnomeCase):
     def test_an_installed_extension_that_is_not_enabled_is_enabled_at_the_launch(self):
         shell = self.start(enabled=False)
         self.launch()
-        enabled = 1  # ExtensionState.ENABLED
-        self.assertEqual(shell.eval("imports.ui.main.extensionManager.lookup('{}').state".format(
-            UUID)), enabled)
+        enabled = 1  # ExtensionState.ENABLED (ACTIVE from 45)
+        self.assertEqual(shell.eval("quillmereTest.modules.Main.extensionManager.lookup('{}')"
+                                    ".state".format(UUID)), enabled)
 
     def test_without_the_extension_the_alert_shows(self):
         shell = self.start(extension=False)

@@ -1,27 +1,31 @@
 // Everything the extension does while enabled: the bus service's handlers, the panes, the
 // top-bar button, the reports, the shortcut and the screen lock.
-/* exported Controller */
+
+import {Panes} from './panes.js';
+import {PointerWatch} from './pointer.js';
+import {Service} from './service.js';
+import {StatusButton} from './statusButton.js';
+import * as logic from './validate.js';
+import {WindowReport} from './windowReport.js';
 
 const VERSION = 1;
 
-var Controller = class Controller {
-    // `gi`: GI modules and shell UI modules; `mods`: this extension's own files;
-    // `xml`: the interface description; `settings`: this extension's GSettings.
-    constructor(gi, mods, xml, settings) {
+export class Controller {
+    // `gi`: GI modules and shell UI modules; `xml`: the interface description;
+    // `settings`: this extension's GSettings.
+    constructor(gi, xml, settings) {
         const {GLib} = gi;
         this._gi = gi;
-        this._mods = mods;
         this._settings = settings;
         this._button = null;
         this._rows = null;
         this._helloed = false;
-        this._panes = new mods.panes.Panes(gi, mods);
-        this._report = new mods.windowReport.WindowReport(gi, mods.validate,
-            () => this._panes.restack(),
+        this._panes = new Panes(gi);
+        this._report = new WindowReport(gi, () => this._panes.restack(),
             json => this._service.send('Report', new GLib.Variant('(s)', [json])));
-        this._pointer = new mods.pointer.PointerWatch(gi, (x, y) =>
+        this._pointer = new PointerWatch(gi, (x, y) =>
             this._service.send('Pointer', new GLib.Variant('(dd)', [x, y])));
-        this._service = new mods.service.Service(gi, mods.validate, xml, this._handlers());
+        this._service = new Service(gi, xml, this._handlers());
         gi.Main.wm.addKeybinding('toggle-effect', settings, gi.Meta.KeyBindingFlags.IGNORE_AUTOREPEAT,
             gi.Shell.ActionMode.NORMAL | gi.Shell.ActionMode.OVERVIEW | gi.Shell.ActionMode.POPUP,
             () => {
@@ -81,7 +85,6 @@ var Controller = class Controller {
 
     _handlers() {
         const {GLib} = this._gi;
-        const logic = this._mods.validate;
         const knownPane = pane => {
             if (!this._panes.has(pane))
                 throw new logic.ArgumentError(`no pane ${pane}`);
@@ -115,7 +118,7 @@ var Controller = class Controller {
                 const checked = logic.parseMenu(rows);
                 this._rows = rows;
                 if (!this._button) {
-                    this._button = new this._mods.statusButton.StatusButton(this._gi,
+                    this._button = new StatusButton(this._gi,
                         row => this._service.send('MenuActivated', new GLib.Variant('(i)', [row])),
                         (row, value) => this._service.send('SliderMoved',
                             new GLib.Variant('(id)', [row, value])));
@@ -143,4 +146,4 @@ var Controller = class Controller {
             ownerGone: () => this._reset(),
         };
     }
-};
+}

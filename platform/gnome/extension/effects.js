@@ -1,6 +1,5 @@
 // The effect classes a pane uses. They are registered on first use, once per shell, since
 // this file receives the GI modules instead of importing them.
-/* exported noCullEffect, viewEffect */
 
 let NoCullEffect = null;
 let ViewEffect = null;
@@ -8,7 +7,7 @@ let ViewEffect = null;
 // An effect that does nothing. Mutter's culling skips actors that carry an effect, so on the
 // wallpaper group (and on the windows above a pulled-up pane) it keeps everything beneath
 // painted: a blur then reads the real picture next to a window instead of a hole.
-function noCullEffect(gi) {
+export function noCullEffect(gi) {
     if (!NoCullEffect) {
         NoCullEffect = gi.GObject.registerClass({GTypeName: 'QuillmereNoCullEffect'},
             class extends gi.Clutter.Effect {});
@@ -49,13 +48,14 @@ c.rgb = mix(c.rgb, tint.rgb * c.a, tint.a);
 cogl_color_out = c * weight * cogl_color_in.a;
 `;
 
-function viewEffect(gi) {
+export function viewEffect(gi) {
     if (!ViewEffect) {
         ViewEffect = gi.GObject.registerClass({GTypeName: 'QuillmereViewEffect'},
             class extends gi.Shell.GLSLEffect {
                 vfunc_build_pipeline() {
-                    this.add_glsl_snippet(gi.Shell.SnippetHook.FRAGMENT,
-                        VIEW_DECLARATIONS, VIEW_CODE, false);
+                    // Shell.SnippetHook became Cogl.SnippetHook in GNOME Shell 48.
+                    const hooks = gi.Shell.SnippetHook ?? gi.Cogl.SnippetHook;
+                    this.add_glsl_snippet(hooks.FRAGMENT, VIEW_DECLARATIONS, VIEW_CODE, false);
                 }
 
                 // `look` needs sourceSize [w, h], gridOrigin [x, y] (source-relative),

@@ -1,8 +1,7 @@
 // One overlay pane: an input-transparent actor in the window group with the effect view
 // (blur or pixellate of what lies beneath, coloured) and the fill colour over it.
-/* exported Pane */
 
-var Pane = class Pane {
+export class Pane {
     constructor(gi, viewEffectFactory) {
         this._gi = gi;
         this._makeViewEffect = viewEffectFactory;
@@ -42,7 +41,9 @@ var Pane = class Pane {
         this.actor.set_size(l.width, l.height);
         this._fill.set_size(l.width, l.height);
         const [r, g, b, a] = l.fill.map(v => Math.round(v * 255));
-        this._fill.background_color = new this._gi.Clutter.Color({red: r, green: g, blue: b, alpha: a});
+        // GNOME Shell 48 dropped Clutter.Color for Cogl.Color, with the same fields.
+        const Color = this._gi.Clutter.Color ?? this._gi.Cogl.Color;
+        this._fill.background_color = new Color({red: r, green: g, blue: b, alpha: a});
         this._updateView();
         this.setAlpha(l.alpha);
     }
@@ -104,7 +105,12 @@ var Pane = class Pane {
         const box = this._viewBox();
         this._view.set_position(box.x - l.x, box.y - l.y);
         this._view.set_size(box.width, box.height);
-        this._blur.sigma = Math.round(l.sigma);
+        // GNOME Shell 45 and later take the blur's radius: twice its sigma (Mutter's blur
+        // node halves it again), so the picture is the same on both.
+        if (this._blur.set_radius)
+            this._blur.set_radius(Math.round(2 * l.sigma));
+        else
+            this._blur.set_sigma(Math.round(l.sigma));
         this._pixels.setLook({
             sourceSize: [box.width, box.height],
             gridOrigin: [l.squareOriginX - box.x, l.squareOriginY - box.y],
@@ -139,4 +145,4 @@ var Pane = class Pane {
             this._view.add_child(clone);
         }
     }
-};
+}

@@ -1,16 +1,16 @@
 // The panes Quillmere asked for: where each stands among the windows, and the culling turned
 // off beneath those that read what lies beneath.
-/* exported Panes */
+
+import {noCullEffect, viewEffect} from './effects.js';
+import {Pane} from './pane.js';
+import {ArgumentError, MAX_PANES, placeAbove} from './validate.js';
 
 const NO_CULL = 'quillmere-no-cull';
 
-var Panes = class Panes {
-    // `gi` holds the GI modules and Main; `mods` this extension's validate, effects and pane.
-    constructor(gi, mods) {
+export class Panes {
+    // `gi` holds the GI modules and Main.
+    constructor(gi) {
         this._gi = gi;
-        this._logic = mods.validate;
-        this._effects = mods.effects;
-        this._Pane = mods.pane.Pane;
         this._panes = new Map();
         this._noCull = new Set();  // actors that carry our no-op effect
         this._locked = false;
@@ -23,9 +23,9 @@ var Panes = class Panes {
     set(id, changes) {
         let pane = this._panes.get(id);
         if (!pane) {
-            if (this._panes.size >= this._logic.MAX_PANES)
-                throw new this._logic.ArgumentError('too many panes');
-            pane = new this._Pane(this._gi, () => this._effects.viewEffect(this._gi));
+            if (this._panes.size >= MAX_PANES)
+                throw new ArgumentError('too many panes');
+            pane = new Pane(this._gi, () => viewEffect(this._gi));
             pane.setLocked(this._locked);
             this._panes.set(id, pane);
         }
@@ -84,7 +84,7 @@ var Panes = class Panes {
         const paneActors = new Set([...this._panes.values()].map(p => p.actor));
         for (const pane of this._panes.values()) {
             const windows = this._windowActors(group);
-            const index = this._logic.placeAbove(windows.map(a => this._layerOf(a)), pane.look.layer);
+            const index = placeAbove(windows.map(a => this._layerOf(a)), pane.look.layer);
             const target = index < 0 ? wallpaper : windows[index];
             if (pane.actor.get_parent() !== group)
                 group.add_child(pane.actor);
@@ -133,8 +133,8 @@ var Panes = class Panes {
         }
         for (const actor of wanted) {
             if (!actor.get_effect(NO_CULL))
-                actor.add_effect_with_name(NO_CULL, this._effects.noCullEffect(this._gi));
+                actor.add_effect_with_name(NO_CULL, noCullEffect(this._gi));
         }
         this._noCull = wanted;
     }
-};
+}

@@ -1,12 +1,11 @@
 // Sends the pointer's position while the user is active: polled every 16 ms from the first
 // input after a rest, and given up 250 ms after the last movement, so a quiet desktop costs
 // nothing.
-/* exported PointerWatch */
 
 const POLL_MS = 16;
 const REST_MS = 250;
 
-var PointerWatch = class PointerWatch {
+export class PointerWatch {
     constructor(gi, send) {
         this._gi = gi;
         this._send = send;
@@ -59,4 +58,4 @@ var PointerWatch = class PointerWatch {
             return this._gi.GLib.SOURCE_CONTINUE;
         });
     }
-};
+}

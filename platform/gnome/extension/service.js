@@ -1,6 +1,7 @@
 // The org.quillmere.Shell1 object on the shell's own bus connection. Only the current owner
 // of org.quillmere.Quillmere may call it; every handler's failure becomes a D-Bus error.
-/* exported Service */
+
+import {ArgumentError} from './validate.js';
 
 const OWNER_NAME = 'org.quillmere.Quillmere';
 const OWNER_PATH = '/org/quillmere/Quillmere';
@@ -9,12 +10,11 @@ const SHELL_PATH = '/org/quillmere/Shell';
 const SHELL_INTERFACE = 'org.quillmere.Shell1';
 const METHODS = ['Hello', 'SetPane', 'SetAlpha', 'RemovePane', 'SetMenu', 'RemoveMenu', 'Status'];
 
-var Service = class Service {
+export class Service {
     // `xml` is dbus-interfaces.xml; `handlers` has one function per method taking the unpacked
     // arguments and returning a GLib.Variant or null, plus ownerFound() and ownerGone().
-    constructor(gi, logic, xml, handlers) {
+    constructor(gi, xml, handlers) {
         this._gi = gi;
-        this._logic = logic;
         this._handlers = handlers;
         this._owner = null;
         this._loggedError = false;
@@ -109,7 +109,7 @@ var Service = class Service {
             const reply = this._handlers[name](...params);
             invocation.return_value(reply ?? null);
         } catch (e) {
-            if (e instanceof this._logic.ArgumentError) {
+            if (e instanceof ArgumentError) {
                 invocation.return_dbus_error(`${SHELL_INTERFACE}.Error.InvalidArgs`, e.message);
             } else {
                 this._logOnce(e);
@@ -117,4 +117,4 @@ var Service = class Service {
             }
         }
     }
-};
+}

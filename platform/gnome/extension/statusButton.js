@@ -1,17 +1,18 @@
 // The top-bar button: a circle of dots, and the menu Quillmere describes row by row.
-/* exported StatusButton */
 
 const DOT_COUNT = 8;
 const DOT_SHARE = 0.2;  // a dot's diameter as a share of the icon's
 
 // Symbolic like the other top-bar icons: the dots take the panel's text colour.
-function drawDots(gi, area) {
+function drawDots(area) {
     const cr = area.get_context();
     const [width, height] = area.get_surface_size();
     const box = Math.min(width, height);
     const dot = box * DOT_SHARE;
     const ring = (box - dot) / 2 - 0.5;
-    gi.Clutter.cairo_set_source_color(cr, area.get_theme_node().get_foreground_color());
+    // A Clutter.Color before GNOME Shell 48, a Cogl.Color since: the same fields.
+    const {red, green, blue, alpha} = area.get_theme_node().get_foreground_color();
+    cr.setSourceRGBA(red / 255, green / 255, blue / 255, alpha / 255);
     for (let i = 0; i < DOT_COUNT; i++) {
         const angle = 2 * Math.PI * i / DOT_COUNT;
         cr.arc(width / 2 + ring * Math.sin(angle), height / 2 - ring * Math.cos(angle),
@@ -21,7 +22,7 @@ function drawDots(gi, area) {
     cr.$dispose();
 }
 
-var StatusButton = class StatusButton {
+export class StatusButton {
     // `activated(row)` and `slid(row, value)` tell Quillmere.
     constructor(gi, activated, slid) {
         const {St, PanelMenu, Main, Clutter} = gi;
@@ -33,7 +34,7 @@ var StatusButton = class StatusButton {
         const icon = new St.DrawingArea({
             width: 16, height: 16, y_align: Clutter.ActorAlign.CENTER, y_expand: true,
         });
-        icon.connect('repaint', area => drawDots(gi, area));
+        icon.connect('repaint', drawDots);
         this.button.add_child(icon);
         this.button.menu.actor.connect('key-press-event', (actor, event) => this._onKey(event));
         Main.panel.addToStatusArea('quillmere', this.button);
@@ -102,4 +103,4 @@ var StatusButton = class StatusButton {
         item.activate(event);
         return Clutter.EVENT_STOP;
     }
-};
+}

@@ -1,14 +1,12 @@
 // Checks of everything a caller sends, and the few pure decisions the shell side makes.
 // Nothing here touches the shell, so it runs under plain gjs in the unit test.
-/* exported ArgumentError, MAX_PANES, MAX_REPORTED_WINDOWS, parseLook, parseAlpha, parseMenu,
-   placeAbove, reportJson */
 
-var MAX_PANES = 64;
-var MAX_MENU_ROWS = 64;
-var MAX_TITLE_BYTES = 256;
-var MAX_REPORTED_WINDOWS = 1024;
+export const MAX_PANES = 64;
+export const MAX_MENU_ROWS = 64;
+export const MAX_TITLE_BYTES = 256;
+export const MAX_REPORTED_WINDOWS = 1024;
 
-var ArgumentError = class ArgumentError extends Error {};
+export class ArgumentError extends Error {}
 
 function fail(what) {
     throw new ArgumentError(what);
@@ -48,7 +46,7 @@ const LOOK_KEYS = {
 
 // `entries` maps each key to {type: the variant's type string, value: its unpacked value}.
 // Returns the checked changes; any unknown key, wrong type or bad value rejects the whole call.
-function parseLook(entries) {
+export function parseLook(entries) {
     const changes = {};
     for (const [key, entry] of Object.entries(entries)) {
         const rule = LOOK_KEYS[key];
@@ -61,7 +59,7 @@ function parseLook(entries) {
     return changes;
 }
 
-function parseAlpha(alpha) {
+export function parseAlpha(alpha) {
     return finite(alpha, 0, 1, 'alpha');
 }
 
@@ -70,7 +68,7 @@ function utf8Length(text) {
 }
 
 // Rows arrive as [kind, title, key, checked, enabled, value, min, max].
-function parseMenu(rows) {
+export function parseMenu(rows) {
     if (!Array.isArray(rows) || rows.length > MAX_MENU_ROWS)
         fail('too many rows');
     return rows.map(([kind, title, key, checked, enabled, value, min, max]) => {
@@ -92,7 +90,7 @@ function parseMenu(rows) {
 // `layers` lists the windows' stack layers bottom to top. Returns the index of the window a
 // pane on `paneLayer` goes directly above: the topmost at or below its layer, -1 for none
 // (then the pane goes directly above the wallpaper).
-function placeAbove(layers, paneLayer) {
+export function placeAbove(layers, paneLayer) {
     let index = -1;
     for (let i = 0; i < layers.length; i++) {
         if (layers[i] <= paneLayer)
@@ -102,7 +100,7 @@ function placeAbove(layers, paneLayer) {
 }
 
 // `windows` front to back, each {id, pid, layer, opacity, keepAbove, shown}.
-function reportJson(windows, activePid, desktop) {
+export function reportJson(windows, activePid, desktop) {
     return JSON.stringify({
         windows: windows.slice(0, MAX_REPORTED_WINDOWS),
         active: activePid,

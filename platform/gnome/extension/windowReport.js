@@ -1,15 +1,15 @@
 // Watches the windows and tells Quillmere the whole picture when it may have changed: at most
 // once per main-loop pass, and only when it differs from the last one sent.
-/* exported WindowReport */
+
+import {reportJson} from './validate.js';
 
 const WINDOW_SIGNALS = ['notify::minimized', 'notify::above', 'notify::fullscreen',
     'workspace-changed', 'unmanaged'];
 
-var WindowReport = class WindowReport {
+export class WindowReport {
     // `restack` runs at once on every change (the panes' places); `send(json)` from the idle.
-    constructor(gi, logic, restack, send) {
+    constructor(gi, restack, send) {
         this._gi = gi;
-        this._logic = logic;
         this._restack = restack;
         this._send = send;
         this._displayIds = [];
@@ -115,11 +115,11 @@ var WindowReport = class WindowReport {
                 shown: w.showing_on_its_workspace() && w.located_on_workspace(workspace),
             }));
         const focus = global.display.focus_window;
-        const json = this._logic.reportJson(windows, focus ? focus.get_pid() : -1,
+        const json = reportJson(windows, focus ? focus.get_pid() : -1,
             global.workspace_manager.get_active_workspace_index());
         if (json === this._last)
             return;
         this._last = json;
         this._send(json);
     }
-};
+}

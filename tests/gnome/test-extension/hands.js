@@ -1,11 +1,9 @@
 /* The tests' hands inside a private GNOME Shell, reached through org.gnome.Shell.Eval as
  * `quillmereTest.<name>(...)`. Turns unsafe mode on (Eval and Screenshot answer only then),
  * hides the overview the shell starts in, and owns org.quillmere.Test once the shell is
- * ready for a test. */
-const {Clutter, Gio, GLib, St} = imports.gi;
-const Main = imports.ui.main;
-const PopupMenu = imports.ui.popupMenu;
-
+ * ready for a test. One logic for every shell: it imports nothing, and the entry of the
+ * shell's style (legacy.js up to 44, module.js from 45) hands it what it uses. */
+let Clutter, Gio, GLib, St, Main, PopupMenu;
 let nameId = 0;
 let startupId = 0;
 let keyboard = null;
@@ -34,7 +32,9 @@ function rowOf(item) {
         accelerator: more.map(c => c.text).join(' ')};
 }
 
-var api = {
+const api = {
+    // What the entry handed over, for the tests' own scripts: {Clutter, Main, Meta, ...}.
+    modules: null,
     // [{pid, title, layer, above, x, y, width, height}] front to back.
     windows() {
         return global.display.sort_windows_by_stacking(windows()).reverse().map(w => {
@@ -86,8 +86,12 @@ var api = {
     locked() {
         return Main.sessionMode.isLocked;
     },
+    // Fades run without a GPU: from 45 the shell has a switch for it.
     animate() {
-        St.Settings.get().uninhibit_animations();
+        if ('force_animations' in global)
+            global.force_animations = true;
+        else
+            St.Settings.get().uninhibit_animations();
     },
     overview() {
         Main.overview.hide();
@@ -119,10 +123,9 @@ function announce() {
         Gio.BusNameOwnerFlags.NONE, null, null);
 }
 
-function init() {
-}
-
-function enable() {
+export function enable(modules) {
+    ({Clutter, Gio, GLib, St, Main, PopupMenu} = modules);
+    api.modules = modules;
     global.context.unsafe_mode = true;
     globalThis.quillmereTest = api;
     const seat = Clutter.get_default_backend().get_default_seat();
@@ -134,12 +137,12 @@ function enable() {
         announce();
 }
 
-function disable() {
+export function disable() {
     if (startupId)
         Main.layoutManager.disconnect(startupId);
     if (nameId)
         Gio.bus_unown_name(nameId);
     startupId = nameId = 0;
-    keyboard = pointer = null;
+    keyboard = pointer = api.modules = null;
     delete globalThis.quillmereTest;
 }
