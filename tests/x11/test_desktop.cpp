@@ -138,6 +138,17 @@ void TestDesktop::setColor(xcb_window_t window, std::uint32_t rgb) {
   xcb_flush(connection_);
 }
 
+void TestDesktop::fill(xcb_window_t window, QRect rect, std::uint32_t rgb) {
+  const xcb_gcontext_t gc = xcb_generate_id(connection_);
+  xcb_create_gc(connection_, gc, window, XCB_GC_FOREGROUND, &rgb);
+  const xcb_rectangle_t r{std::int16_t(rect.x()), std::int16_t(rect.y()),
+                          std::uint16_t(rect.width()), std::uint16_t(rect.height())};
+  xcb_poly_fill_rectangle(connection_, window, gc, 1, &r);
+  xcb_free_gc(connection_, gc);
+  Reply<xcb_get_input_focus_reply_t> sync(
+      xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+}
+
 void TestDesktop::setDesktopType(xcb_window_t window) {
   setAtoms(window, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DESKTOP"});
 }

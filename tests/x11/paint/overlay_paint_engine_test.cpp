@@ -9,6 +9,7 @@
 #include "../private_display.h"
 #include "../test_desktop.h"
 #include "platform/x11/input/global_input.h"
+#include "screen_match.h"
 #include "tests/qt/qt_event_loop.h"
 
 namespace {
@@ -35,9 +36,7 @@ constexpr std::uint32_t kWhite = 0xffffff, kDimmed = 0x5e5e5e, kHalfDimmed = 0xa
 std::uint32_t renderedOver(const render::ContentSnapshot& content, std::uint32_t rgb) {
   const helpers::Image beneath =
       helpers::uniformImage(kScreen.width(), kScreen.height(), blue(rgb), green(rgb), red(rgb));
-  const helpers::Image out = helpers::finalPixels(content, beneath, 1.0, 1.0);
-  const std::uint8_t* p = out.at(160, 120);
-  return std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+  return quillmere::test::rgbAt(helpers::finalPixels(content, beneath, 1.0, 1.0), 160, 120);
 }
 
 // A private desktop with a white wallpaper and the painter on it.
