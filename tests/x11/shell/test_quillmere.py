@@ -166,6 +166,8 @@ class InstalledQuillmereTest(unittest.TestCase):
         app.run.expect("^Toggled effect: true$")
         self.assertEqual(app.run.read_lines(1, timeout=0.5), [])
         app.close_menu()
+        desktop.key("super+b")  # the global keys are back once the menu has closed
+        app.run.expect("^Toggled effect: false$")
 
         desktop.click(*app.open_menu(icon).command_row(1))
         self.assertEqual(app.run.process.wait(timeout=5), 0)
