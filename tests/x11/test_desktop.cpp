@@ -108,7 +108,7 @@ xcb_window_t TestDesktop::createDesktopPicture(QRect rect, const std::vector<std
                              std::uint32_t(rect.width()), std::uint32_t(rect.height())};
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS,
                       XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
-  setDesktopType(window);
+  setAtoms(window, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DESKTOP"});
   map(window);
   return window;
 }
@@ -122,14 +122,10 @@ void TestDesktop::setPicture(xcb_window_t window, QSize size,
   xcb_flush(connection_);
 }
 
-std::optional<QPoint> TestDesktop::framedPosition(xcb_window_t window) {
+bool TestDesktop::framed(xcb_window_t window) {
   Reply<xcb_query_tree_reply_t> tree(
       xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr));
-  if (!tree || tree->parent == root_) return std::nullopt;
-  Reply<xcb_translate_coordinates_reply_t> reply(xcb_translate_coordinates_reply(
-      connection_, xcb_translate_coordinates(connection_, window, root_, 0, 0), nullptr));
-  if (!reply || reply->dst_x < 0) return std::nullopt;
-  return QPoint(reply->dst_x, reply->dst_y);
+  return tree && tree->parent != root_;
 }
 
 void TestDesktop::setColor(xcb_window_t window, std::uint32_t rgb) {
@@ -147,10 +143,6 @@ void TestDesktop::fill(xcb_window_t window, QRect rect, std::uint32_t rgb) {
   xcb_free_gc(connection_, gc);
   Reply<xcb_get_input_focus_reply_t> sync(
       xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
-}
-
-void TestDesktop::setDesktopType(xcb_window_t window) {
-  setAtoms(window, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DESKTOP"});
 }
 
 void TestDesktop::lower(xcb_window_t window) {
@@ -247,8 +239,8 @@ bool startWindowManager(PrivateDisplay& display) {
   TestDesktop desktop(display.name());
   const auto framesAProbe = [&] {
     const xcb_window_t probe = desktop.createWindow(QRect(0, 0, 16, 16), 0, true);
-    const bool framed = platform::qt::test::waitUntil(
-        [&] { return desktop.framedPosition(probe).has_value(); }, std::chrono::seconds(1));
+    const bool framed = platform::qt::test::waitUntil([&] { return desktop.framed(probe); },
+                                                      std::chrono::seconds(1));
     desktop.destroy(probe);
     return framed;
   };

@@ -4,7 +4,6 @@
 
 #include <QRect>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,12 +34,11 @@ class TestDesktop final {
   xcb_window_t createDesktopPicture(QRect rect, const std::vector<std::uint32_t>& rgb);
   // Shows another picture of the window's size in it.
   void setPicture(xcb_window_t window, QSize size, const std::vector<std::uint32_t>& rgb);
-  // Where the window's top-left corner is on the screen, once it sits in a frame on it.
-  std::optional<QPoint> framedPosition(xcb_window_t window);
+  // Whether the window sits in a frame of the window manager's.
+  bool framed(xcb_window_t window);
   void setColor(xcb_window_t window, std::uint32_t rgb);
   // Fills a rectangle of the window with a colour, as a program drawing into it would.
   void fill(xcb_window_t window, QRect rect, std::uint32_t rgb);
-  void setDesktopType(xcb_window_t window);
   void lower(xcb_window_t window);
   void destroy(xcb_window_t window);
   // Writes the values into a property of the window (or the root) in the given format.
