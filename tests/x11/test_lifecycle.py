@@ -47,7 +47,7 @@ class LaunchAndEnd(unittest.TestCase):
     def run_quillmere(self, args):
         return self.desk.run([QUILLMERE] + args)
 
-    def test_command_line_one_instance_toggle_and_every_way_it_ends(self):
+    def test_command_line_one_instance_toggle_no_monitor_and_every_way_it_ends(self):
         # --help, --version and usage errors alike with and without a display.
         for args, named in [(["--help"], None), (["--version"], None)] + list(USAGE_ERRORS):
             result = without_display(args)
@@ -132,23 +132,18 @@ class LaunchAndEnd(unittest.TestCase):
         closed.send_signal(signal.SIGINT)
         self.assertEqual(closed.wait(1.0), 0)
 
-        last = Quillmere(self.desk)
-        self.addCleanup(last.stop)
-        wait_for_overlay(self.desk)
-        # Losing the X server ends it with status 1.
-        self.desk.xvfb.kill()
-        self.assertEqual(last.wait(2.0), 1)
-
-    def test_no_monitor_means_no_overlay_and_no_crash(self):
-        # Xvfb cannot shrink its screen, but the output goes off and no monitor remains.
+        # With no monitor left (Xvfb cannot shrink its screen, but its output goes off) it makes
+        # no overlay and runs on; losing the X server then ends it with status 1.
         self.desk.run(["xrandr", "--output", "screen", "--off"])
         self.assertIn("Monitors: 0", self.desk.run(["xrandr", "--listmonitors"]).stdout)
-        app = Quillmere(self.desk)
-        self.assertEqual(app.read_lines(len(LAUNCH_LINES)), LAUNCH_LINES)
+        last = Quillmere(self.desk)
+        self.addCleanup(last.stop)
+        self.assertEqual(last.read_lines(len(LAUNCH_LINES)), LAUNCH_LINES)
         time.sleep(1.0)
         self.assertEqual(wait_for_overlay(self.desk, count=0), [])
-        self.assertIsNone(app.process.poll())
-        app.stop()
+        self.assertIsNone(last.process.poll())
+        self.desk.xvfb.kill()
+        self.assertEqual(last.wait(2.0), 1)
 
 
 class NoDisplay(unittest.TestCase):
