@@ -98,15 +98,12 @@ xcb_pixmap_t TestDesktop::pixmapOf(QSize size, const std::vector<std::uint32_t>&
 }
 
 xcb_window_t TestDesktop::createDesktopPicture(QRect rect, const std::vector<std::uint32_t>& rgb) {
-  xcb_connection_t* c = connection_;
-  const std::uint32_t values[] = {pixmapOf(rect.size(), rgb)};
-  const xcb_window_t window =
-      create(rect, XCB_COPY_FROM_PARENT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP, values);
-  xcb_free_pixmap(c, values[0]);
+  const xcb_window_t window = create(rect, XCB_COPY_FROM_PARENT, XCB_COPY_FROM_PARENT, 0, nullptr);
+  setPicture(window, rect.size(), rgb);
   // Placed where the program asks, not where the window manager would put a new window.
   std::uint32_t hints[18] = {1 | 4, std::uint32_t(rect.x()), std::uint32_t(rect.y()),
                              std::uint32_t(rect.width()), std::uint32_t(rect.height())};
-  xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS,
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS,
                       XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
   setAtoms(window, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DESKTOP"});
   map(window);
