@@ -129,12 +129,9 @@ class InstalledQuillmereTest(unittest.TestCase):
         self.assertIsNone(app.panel())
         self.assert_icon_drawn(desktop, icon, "tray-icon")
 
+        # Either button opens it. The slider is seen drawn at ratio 2, and working in the drag.
         for button in (3, 1):
-            menu = app.open_menu(icon, button)
-            self.assertEqual(menu.checked_modes(), [BLUR])
-            left, right, y = menu.slider_groove()
-            groove = pixels(menu.shot, left, y - 3, right - left, 7)
-            self.assertGreater(len(set(groove)), 3, "no slider in the menu")
+            self.assertEqual(app.open_menu(icon, button).checked_modes(), [BLUR])
             app.close_menu()
 
         # The rows a click hits; what each effect shows is pinned in monitor_launch_test.cpp.
