@@ -54,7 +54,7 @@ class EntryPointTest(unittest.TestCase):
         self.assert_one_line(err, 'already running on Wayland display "{}"'.format(
             session.env["WAYLAND_DISPLAY"]))
 
-        # The rest of --toggle, shared with X11, is pinned there (test_command_line.py).
+        # The rest of --toggle, shared with X11, is pinned there (tests/x11/test_lifecycle.py).
         status, out, err = self.run_quillmere(session, ["--toggle"])
         self.assertEqual((status, out, err), (0, "", ""))
         expected = LAUNCH_LINES + ["Toggled effect: false"]

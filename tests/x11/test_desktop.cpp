@@ -98,17 +98,14 @@ xcb_pixmap_t TestDesktop::pixmapOf(QSize size, const std::vector<std::uint32_t>&
 }
 
 xcb_window_t TestDesktop::createDesktopPicture(QRect rect, const std::vector<std::uint32_t>& rgb) {
-  xcb_connection_t* c = connection_;
-  const std::uint32_t values[] = {pixmapOf(rect.size(), rgb)};
-  const xcb_window_t window =
-      create(rect, XCB_COPY_FROM_PARENT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXMAP, values);
-  xcb_free_pixmap(c, values[0]);
+  const xcb_window_t window = create(rect, XCB_COPY_FROM_PARENT, XCB_COPY_FROM_PARENT, 0, nullptr);
+  setPicture(window, rect.size(), rgb);
   // Placed where the program asks, not where the window manager would put a new window.
   std::uint32_t hints[18] = {1 | 4, std::uint32_t(rect.x()), std::uint32_t(rect.y()),
                              std::uint32_t(rect.width()), std::uint32_t(rect.height())};
-  xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS,
+  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS,
                       XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
-  setDesktopType(window);
+  setAtoms(window, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DESKTOP"});
   map(window);
   return window;
 }
@@ -122,14 +119,10 @@ void TestDesktop::setPicture(xcb_window_t window, QSize size,
   xcb_flush(connection_);
 }
 
-std::optional<QPoint> TestDesktop::framedPosition(xcb_window_t window) {
+bool TestDesktop::framed(xcb_window_t window) {
   Reply<xcb_query_tree_reply_t> tree(
       xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr));
-  if (!tree || tree->parent == root_) return std::nullopt;
-  Reply<xcb_translate_coordinates_reply_t> reply(xcb_translate_coordinates_reply(
-      connection_, xcb_translate_coordinates(connection_, window, root_, 0, 0), nullptr));
-  if (!reply || reply->dst_x < 0) return std::nullopt;
-  return QPoint(reply->dst_x, reply->dst_y);
+  return tree && tree->parent != root_;
 }
 
 void TestDesktop::setColor(xcb_window_t window, std::uint32_t rgb) {
@@ -138,8 +131,15 @@ void TestDesktop::setColor(xcb_window_t window, std::uint32_t rgb) {
   xcb_flush(connection_);
 }
 
-void TestDesktop::setDesktopType(xcb_window_t window) {
-  setAtoms(window, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DESKTOP"});
+void TestDesktop::fill(xcb_window_t window, QRect rect, std::uint32_t rgb) {
+  const xcb_gcontext_t gc = xcb_generate_id(connection_);
+  xcb_create_gc(connection_, gc, window, XCB_GC_FOREGROUND, &rgb);
+  const xcb_rectangle_t r{std::int16_t(rect.x()), std::int16_t(rect.y()),
+                          std::uint16_t(rect.width()), std::uint16_t(rect.height())};
+  xcb_poly_fill_rectangle(connection_, window, gc, 1, &r);
+  xcb_free_gc(connection_, gc);
+  Reply<xcb_get_input_focus_reply_t> sync(
+      xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
 }
 
 void TestDesktop::lower(xcb_window_t window) {
@@ -236,8 +236,8 @@ bool startWindowManager(PrivateDisplay& display) {
   TestDesktop desktop(display.name());
   const auto framesAProbe = [&] {
     const xcb_window_t probe = desktop.createWindow(QRect(0, 0, 16, 16), 0, true);
-    const bool framed = platform::qt::test::waitUntil(
-        [&] { return desktop.framedPosition(probe).has_value(); }, std::chrono::seconds(1));
+    const bool framed = platform::qt::test::waitUntil([&] { return desktop.framed(probe); },
+                                                      std::chrono::seconds(1));
     desktop.destroy(probe);
     return framed;
   };

@@ -4,9 +4,6 @@
 
 #include <QRect>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,10 +34,11 @@ class TestDesktop final {
   xcb_window_t createDesktopPicture(QRect rect, const std::vector<std::uint32_t>& rgb);
   // Shows another picture of the window's size in it.
   void setPicture(xcb_window_t window, QSize size, const std::vector<std::uint32_t>& rgb);
-  // Where the window's top-left corner is on the screen, once it sits in a frame on it.
-  std::optional<QPoint> framedPosition(xcb_window_t window);
+  // Whether the window sits in a frame of the window manager's.
+  bool framed(xcb_window_t window);
   void setColor(xcb_window_t window, std::uint32_t rgb);
-  void setDesktopType(xcb_window_t window);
+  // Fills a rectangle of the window with a colour, as a program drawing into it would.
+  void fill(xcb_window_t window, QRect rect, std::uint32_t rgb);
   void lower(xcb_window_t window);
   void destroy(xcb_window_t window);
   // Writes the values into a property of the window (or the root) in the given format.
@@ -76,25 +74,5 @@ class TestDesktop final {
 // Starts openbox on the display and waits until it manages windows; false when it does not
 // within 30 seconds.
 bool startWindowManager(PrivateDisplay& display);
-
-// Channels of a 0xRRGGBB pixel.
-inline int red(std::uint32_t rgb) {
-  return static_cast<int>((rgb >> 16) & 0xff);
-}
-inline int green(std::uint32_t rgb) {
-  return static_cast<int>((rgb >> 8) & 0xff);
-}
-inline int blue(std::uint32_t rgb) {
-  return static_cast<int>(rgb & 0xff);
-}
-inline bool near(std::uint32_t a, std::uint32_t b, int tolerance) {
-  return std::abs(red(a) - red(b)) <= tolerance && std::abs(green(a) - green(b)) <= tolerance &&
-         std::abs(blue(a) - blue(b)) <= tolerance;
-}
-inline std::string hex(std::uint32_t rgb) {
-  char text[16];
-  std::snprintf(text, sizeof text, "#%06x", rgb);
-  return text;
-}
 
 }  // namespace quillmere::test

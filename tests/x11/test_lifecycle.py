@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-"""Launch, single instance, every way Quillmere ends, the overlay with no window manager or no
-monitor, and the shake in points, on private desktops. Without a display, see
-test_command_line.py; Super+B, see test_stacking.py."""
+"""The command line, launch, single instance, --toggle, every way Quillmere ends, the overlay
+with no window manager or no monitor, and the shake in points, through the real executable on
+private desktops and without a display. Super+B, see test_stacking.py."""
 
 import os
 import signal
@@ -12,9 +12,22 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from desktop.clients import LAUNCH_LINES, QUILLMERE, Quillmere  # noqa: E402
-from desktop.session import wait_for  # noqa: E402
+from desktop.session import Session, wait_for  # noqa: E402
 from desktop.xclient import XClient  # noqa: E402
 from desktop.x11 import XSession  # noqa: E402
+
+VERSION = os.environ.get("QUILLMERE_VERSION", "1.0.0")
+# The arguments, and what the error line must name: Qt's own options among them, which Qt must
+# never see. Each error's text is pinned in command_line_test.cpp.
+USAGE_ERRORS = ((["--toggle", "--verbose"], "'--verbose'"),
+                (["-platform", "offscreen"], "'-platform'"), (["-display", ":12345"], "'-display'"),
+                (["--version", "--toggle"], "--version and --toggle"))
+
+
+def without_display(args, display=None):
+    with Session(bus=False) as session:
+        env = dict(session.env, **({} if display is None else {"DISPLAY": display}))
+        return session.run([QUILLMERE] + args, env=env, timeout=10)
 
 
 def wait_for_overlay(desk, count=1):
@@ -31,7 +44,45 @@ class LaunchAndEnd(unittest.TestCase):
         self.desk = XSession().__enter__()
         self.addCleanup(self.desk.close)
 
-    def test_one_instance_and_every_way_it_ends(self):
+    def run_quillmere(self, args):
+        return self.desk.run([QUILLMERE] + args)
+
+    def test_command_line_one_instance_toggle_no_monitor_and_every_way_it_ends(self):
+        # --help, --version and usage errors alike with and without a display.
+        for args, named in [(["--help"], None), (["--version"], None)] + list(USAGE_ERRORS):
+            result = without_display(args)
+            shown = self.run_quillmere(args)
+            self.assertEqual((shown.returncode, shown.stdout, shown.stderr),
+                             (result.returncode, result.stdout, result.stderr), args)
+            if args == ["--version"]:
+                self.assertEqual((result.returncode, result.stdout, result.stderr),
+                                 (0, "quillmere %s\n" % VERSION, ""))
+            elif named is None:
+                self.assertEqual((result.returncode, result.stderr), (0, ""), args)
+                self.assertTrue(result.stdout.startswith("Usage: quillmere [OPTION]\n"))
+                self.assertIn("README.md", result.stdout)
+            else:
+                self.assertEqual((result.returncode, result.stdout), (2, ""), args)
+                lines = result.stderr.splitlines()
+                self.assertEqual(len(lines), 2, result.stderr)
+                self.assertTrue(lines[0].startswith("quillmere: "), lines)
+                self.assertIn(named, lines[0])
+                self.assertTrue(lines[1].startswith("Usage: quillmere ["), lines)
+        # --toggle with no instance: one line, status 1, at once.
+        start = time.monotonic()
+        result = self.run_quillmere(["--toggle"])
+        self.assertLess(time.monotonic() - start, 1.0)
+        self.assertEqual((result.returncode, result.stdout), (1, ""))
+        self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+        self.assertIn("not running", result.stderr)
+        # None of them started anything on the display.
+        time.sleep(0.3)
+        client = XClient(self.desk.display)
+        overlays, owner = client.overlays(), client.d.get_selection_owner(
+            client.atom("_QUILLMERE_S0"))
+        client.close()  # before the server goes, below
+        self.assertEqual((overlays, owner), ([], 0))
+
         first = Quillmere(self.desk)
         self.addCleanup(first.stop)
         self.assertEqual(first.read_lines(len(LAUNCH_LINES)), LAUNCH_LINES)
@@ -43,6 +94,30 @@ class LaunchAndEnd(unittest.TestCase):
         self.assertIn("already running", second.stderr)
         self.assertIsNone(first.process.poll())
         self.assertEqual(wait_for_overlay(self.desk), before)
+
+        # --toggle reaches the running instance as Super+B would.
+        for state in ("false", "true"):
+            result = self.run_quillmere(["--toggle"])
+            self.assertEqual((result.returncode, result.stdout, result.stderr), (0, "", ""))
+            self.assertEqual(first.read_lines(1), ["Toggled effect: " + state])
+        self.assertEqual(first.read_lines(1, timeout=0.3), [])
+        # An instance that does not answer: status 1 after a second, and the late request
+        # does not toggle once it wakes up.
+        first.signal(signal.SIGSTOP)
+        start = time.monotonic()
+        result = self.run_quillmere(["--toggle"])
+        elapsed = time.monotonic() - start
+        first.signal(signal.SIGCONT)
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(len(result.stderr.splitlines()), 1, result.stderr)
+        self.assertIn("did not answer", result.stderr)
+        self.assertGreaterEqual(elapsed, 1.0)
+        self.assertLess(elapsed, 2.0)
+        self.assertEqual(first.read_lines(1, timeout=0.5), [])
+        result = self.run_quillmere(["--toggle"])
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(first.read_lines(1), ["Toggled effect: false"])
+        self.assertIsNone(first.process.poll())
         # Each signal ends it within a second, with status 0.
         first.signal(signal.SIGTERM)
         self.assertEqual(first.wait(1.0), 0)
@@ -57,23 +132,28 @@ class LaunchAndEnd(unittest.TestCase):
         closed.send_signal(signal.SIGINT)
         self.assertEqual(closed.wait(1.0), 0)
 
+        # With no monitor left (Xvfb cannot shrink its screen, but its output goes off) it makes
+        # no overlay and runs on; losing the X server then ends it with status 1.
+        self.desk.run(["xrandr", "--output", "screen", "--off"])
+        self.assertIn("Monitors: 0", self.desk.run(["xrandr", "--listmonitors"]).stdout)
         last = Quillmere(self.desk)
         self.addCleanup(last.stop)
-        wait_for_overlay(self.desk)
-        # Losing the X server ends it with status 1.
+        self.assertEqual(last.read_lines(len(LAUNCH_LINES)), LAUNCH_LINES)
+        time.sleep(1.0)
+        self.assertEqual(wait_for_overlay(self.desk, count=0), [])
+        self.assertIsNone(last.process.poll())
         self.desk.xvfb.kill()
         self.assertEqual(last.wait(2.0), 1)
 
-    def test_no_monitor_means_no_overlay_and_no_crash(self):
-        # Xvfb cannot shrink its screen, but the output goes off and no monitor remains.
-        self.desk.run(["xrandr", "--output", "screen", "--off"])
-        self.assertIn("Monitors: 0", self.desk.run(["xrandr", "--listmonitors"]).stdout)
-        app = Quillmere(self.desk)
-        self.assertEqual(app.read_lines(len(LAUNCH_LINES)), LAUNCH_LINES)
-        time.sleep(1.0)
-        self.assertEqual(wait_for_overlay(self.desk, count=0), [])
-        self.assertIsNone(app.process.poll())
-        app.stop()
+
+class NoDisplay(unittest.TestCase):
+    def test_launch_or_toggle_without_a_display_gives_one_line_and_status_1(self):
+        for args in ([], ["--toggle"]):
+            for display in (None, "", ":4711"):
+                result = without_display(args, display)
+                self.assertEqual(result.returncode, 1, (args, display))
+                self.assertEqual(len(result.stderr.strip().splitlines()), 1, result.stderr)
+                self.assertEqual(result.stdout, "")
 
 
 class NoWindowManager(unittest.TestCase):

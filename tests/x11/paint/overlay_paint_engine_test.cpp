@@ -9,6 +9,7 @@
 #include "../private_display.h"
 #include "../test_desktop.h"
 #include "platform/x11/input/global_input.h"
+#include "screen_match.h"
 #include "tests/qt/qt_event_loop.h"
 
 namespace {
@@ -35,9 +36,7 @@ constexpr std::uint32_t kWhite = 0xffffff, kDimmed = 0x5e5e5e, kHalfDimmed = 0xa
 std::uint32_t renderedOver(const render::ContentSnapshot& content, std::uint32_t rgb) {
   const helpers::Image beneath =
       helpers::uniformImage(kScreen.width(), kScreen.height(), blue(rgb), green(rgb), red(rgb));
-  const helpers::Image out = helpers::finalPixels(content, beneath, 1.0, 1.0);
-  const std::uint8_t* p = out.at(160, 120);
-  return std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+  return quillmere::test::rgbAt(helpers::finalPixels(content, beneath, 1.0, 1.0), 160, 120);
 }
 
 // A private desktop with a white wallpaper and the painter on it.
@@ -80,14 +79,16 @@ class OverlayPaint : public PaintTest, public ::testing::WithParamInterface<bool
  protected:
   void SetUp() override {
     PaintTest::SetUp();
-    if (GetParam()) display.start(kCompositor);
+    if (GetParam()) compositor = display.start(kCompositor);
     startEngine();
     ASSERT_TRUE(engine->available());
     ASSERT_TRUE(waitUntil([&] { return engine->compositorActive() == GetParam(); }));
   }
+
+  pid_t compositor = -1;
 };
 
-TEST_P(OverlayPaint, DimTintsTheWallpaperAndFadesToNothing) {
+TEST_P(OverlayPaint, DimTintsTheWallpaperFadesToNothingAndFollowsTheCompositor) {
   const xcb_window_t overlay = addOverlay(helpers::dimContent(kPoints, 0.7));
   // Edges and corners too: the wallpaper beneath fills the whole overlay.
   for (QPoint p :
@@ -114,6 +115,18 @@ TEST_P(OverlayPaint, DimTintsTheWallpaperAndFadesToNothing) {
     EXPECT_TRUE(shows(160, 120, alpha == 0.0 ? kWhite : kDimmed, alpha == 0.0 ? 0 : 2));
     EXPECT_EQ(desktop.boundingRectangles(overlay), alpha == 0.0 ? 0 : 1);
   }
+
+  // The compositor starting, or stopping, under a faded overlay.
+  engine->setWindowAlpha(overlay, 0.5);
+  if (GetParam()) {
+    display.stop(compositor);
+  } else {
+    display.start(kCompositor);
+  }
+  ASSERT_TRUE(waitUntil([&] { return engine->compositorActive() != GetParam(); }));
+  EXPECT_TRUE(shows(160, 120, kHalfDimmed, 3));
+  engine->setWindowAlpha(overlay, 1.0);
+  EXPECT_TRUE(shows(160, 120, kDimmed, 3));
 }
 
 // The desktop window stands in for the wallpaper; the windows below the overlay show through
@@ -121,7 +134,7 @@ TEST_P(OverlayPaint, DimTintsTheWallpaperAndFadesToNothing) {
 // reads what lies beneath with a compositor too; the points lie far from every edge.
 TEST_P(OverlayPaint, ShowsTheWindowsBelowAndFollowsThem) {
   const xcb_window_t desktopWindow = desktop.createWindow(kScreen, 0xff0000);
-  desktop.setDesktopType(desktopWindow);
+  desktop.setAtoms(desktopWindow, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DESKTOP"});
   const xcb_window_t below = desktop.createWindow(QRect(10, 10, 140, 120), 0x0000ff);
   const auto blur = helpers::blurContent(kPoints, 0.7);
   const xcb_window_t overlay = addOverlay(blur);
@@ -195,25 +208,6 @@ TEST_P(OverlayPaint, KeepsPaintingWhileWindowsBelowVanish) {
 
 INSTANTIATE_TEST_SUITE_P(Compositing, OverlayPaint, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "picom" : "none"; });
-
-TEST_F(PaintTest, FollowsTheCompositorStartingAndStopping) {
-  startEngine();
-  const xcb_window_t overlay = addOverlay(helpers::dimContent(kPoints, 0.7));
-  engine->setWindowAlpha(overlay, 0.5);
-  EXPECT_TRUE(shows(160, 120, kHalfDimmed, 3));
-
-  const pid_t picom = display.start(kCompositor);
-  ASSERT_TRUE(waitUntil([&] { return engine->compositorActive(); }));
-  EXPECT_TRUE(shows(160, 120, kHalfDimmed, 3));
-  engine->setWindowAlpha(overlay, 1.0);
-  EXPECT_TRUE(shows(160, 120, kDimmed, 3));
-
-  display.stop(picom);
-  ASSERT_TRUE(waitUntil([&] { return !engine->compositorActive(); }));
-  EXPECT_TRUE(shows(160, 120, kDimmed, 3));
-  engine->setWindowAlpha(overlay, 0.5);
-  EXPECT_TRUE(shows(160, 120, kHalfDimmed, 3));
-}
 
 // Each of the backend's own connections reports the server going away, once.
 TEST_F(PaintTest, ThePainterAndTheGlobalInputReportTheServerGoingAwayOnce) {

@@ -21,13 +21,10 @@ void say(const QString& line) {
   std::cout << line.toStdString() << std::endl;
 }
 
-QString rect(const QRect& r) {
-  return QString("%1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
-}
-
 // Where a widget is on the screen.
 QString screenRect(const QWidget* widget) {
-  return rect(QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()));
+  const QPoint p = widget->mapToGlobal(QPoint(0, 0));
+  return QString("%1 %2 %3 %4").arg(p.x()).arg(p.y()).arg(widget->width()).arg(widget->height());
 }
 
 void dumpAlert() {
@@ -36,7 +33,6 @@ void dumpAlert() {
     QTimer::singleShot(100, dumpAlert);
     return;
   }
-  say("alert title=" + box->windowTitle());
   for (QLabel* label : box->findChildren<QLabel*>()) {
     if (!label->text().isEmpty()) {
       say(QString("alert label format=%1 text=").arg(label->textFormat()) + label->text());
