@@ -18,6 +18,7 @@ function noCullEffect(gi) {
 
 const VIEW_DECLARATIONS = `
 uniform vec2 source_size;
+uniform vec4 texture_box;
 uniform vec2 grid_origin;
 uniform float square_side;
 uniform float pixellate;
@@ -30,7 +31,7 @@ uniform float weight;
 // the blurred value at its centre, which approximates the square's average. Then saturation,
 // then the tint at its alpha, all at the weight.
 const VIEW_CODE = `
-vec2 p = cogl_tex_coord0_in.st * source_size;
+vec2 p = texture_box.xy + cogl_tex_coord0_in.st * texture_box.zw;
 if (pixellate > 0.5) {
   // The centre of the square's part within the source: a square cut by the edge shows the
   // average of what is there.
@@ -38,7 +39,7 @@ if (pixellate > 0.5) {
   vec2 high = min(low + vec2(square_side), source_size);
   p = clamp((max(low, vec2(0.0)) + high) * 0.5, vec2(0.5), source_size - vec2(0.5));
 }
-vec4 c = texture2D(cogl_sampler0, p / source_size);
+vec4 c = texture2D(cogl_sampler0, (p - texture_box.xy) / texture_box.zw);
 // Past the stage's edges the blur mixes in nothing: dividing by the coverage keeps the
 // edge squares the average of what is there, and opaque.
 if (c.a > 0.0)
@@ -58,13 +59,15 @@ function viewEffect(gi) {
                         VIEW_DECLARATIONS, VIEW_CODE, false);
                 }
 
-                // `look` needs sourceSize [w, h], gridOrigin [x, y] (source-relative),
+                // `look` needs sourceSize [w, h], textureBox [x, y, w, h] (what the texture
+                // covers, source-relative), gridOrigin [x, y] (source-relative),
                 // squareSide, pixellate (bool), saturation, tint [r, g, b, a], weight.
                 setLook(look) {
                     const set = (name, values) =>
                         this.set_uniform_float(this.get_uniform_location(name),
                             values.length, values);
                     set('source_size', look.sourceSize);
+                    set('texture_box', look.textureBox);
                     set('grid_origin', look.gridOrigin);
                     set('square_side', [look.squareSide]);
                     set('pixellate', [look.pixellate ? 1 : 0]);

@@ -16,6 +16,7 @@ var Pane = class Pane {
         this._fill = new gi.Clutter.Actor({reactive: false});
         this.actor.add_child(this._fill);
         this._view = null;  // the effect view, rebuilt when the kind changes
+        this._inner = null;  // the view's clones, drawn at the view's reduced scale
         this._blur = null;
         this._pixels = null;
         this._sources = [];  // what the pixellate view's clones show, bottom to top
@@ -24,7 +25,7 @@ var Pane = class Pane {
 
     destroy() {
         this.actor.destroy();
-        this._view = this._blur = this._pixels = null;
+        this._view = this._inner = this._blur = this._pixels = null;
         this._sources = [];
     }
 
@@ -66,7 +67,7 @@ var Pane = class Pane {
         const {Clutter, Shell} = this._gi;
         if (this._view)
             this._view.destroy();
-        this._view = this._blur = this._pixels = null;
+        this._view = this._inner = this._blur = this._pixels = null;
         this._sources = [];
         this._kind = this.look.kind;
         if (this._kind === 'none')
@@ -80,6 +81,8 @@ var Pane = class Pane {
         this._view.add_effect(this._pixels);
         this._blur = new Shell.BlurEffect({mode: Shell.BlurMode.ACTOR, brightness: 1});
         this._view.add_effect(this._blur);
+        this._inner = new Clutter.Actor({reactive: false});
+        this._view.add_child(this._inner);
         this.actor.insert_child_below(this._view, this._fill);
     }
 
@@ -97,16 +100,33 @@ var Pane = class Pane {
         return {x: x0, y: y0, width: x1 - x0, height: y1 - y0};
     }
 
+    // The power of two by which the shell's blur would shrink its input for this sigma (its
+    // strength held at 6 px or less, its input over 256 px a side), so the look is the same.
+    _viewScale(box) {
+        let scale = 1;
+        while (this.look.sigma / scale > 6 && box.width / scale > 256 && box.height / scale > 256)
+            scale *= 2;
+        return scale;
+    }
+
     _updateView() {
         if (this._kind === 'none')
             return;
         const l = this.look;
         const box = this._viewBox();
+        // Both effects draw at the view's own size: the view is that much smaller and
+        // shown scaled up, so neither pass works on more pixels than the blur keeps.
+        const scale = this._viewScale(box);
+        const width = Math.ceil(box.width / scale), height = Math.ceil(box.height / scale);
         this._view.set_position(box.x - l.x, box.y - l.y);
-        this._view.set_size(box.width, box.height);
-        this._blur.sigma = Math.round(l.sigma);
+        this._view.set_size(width, height);
+        this._view.set_scale(scale, scale);
+        this._inner.set_scale(1 / scale, 1 / scale);
+        this._blur.sigma = Math.round(l.sigma / scale);
         this._pixels.setLook({
-            sourceSize: [box.width, box.height],
+            sourceSize: [width * scale, height * scale],
+            // Clutter pads an effect's texture: 2 px before the view and 1 px after it.
+            textureBox: [-2 * scale, -2 * scale, (width + 3) * scale, (height + 3) * scale],
             gridOrigin: [l.squareOriginX - box.x, l.squareOriginY - box.y],
             squareSide: l.squareSide,
             pixellate: this._kind === 'pixellate',
@@ -125,7 +145,7 @@ var Pane = class Pane {
         if (sources.length === this._sources.length && sources.every((s, i) => s === this._sources[i]))
             return;
         const {Clutter} = this._gi;
-        this._view.destroy_all_children();
+        this._inner.destroy_all_children();
         this._sources = sources;
         const box = this._viewBox();
         for (const source of sources) {
@@ -136,7 +156,7 @@ var Pane = class Pane {
             clone.add_constraint(new Clutter.BindConstraint({
                 source, coordinate: Clutter.BindCoordinate.Y, offset: -box.y,
             }));
-            this._view.add_child(clone);
+            this._inner.add_child(clone);
         }
     }
 };
