@@ -18,7 +18,13 @@ var Controller = class Controller {
         this._panes = new mods.panes.Panes(gi, mods);
         this._report = new mods.windowReport.WindowReport(gi, mods.validate,
             () => this._panes.restack(),
-            json => this._service.send('Report', new GLib.Variant('(s)', [json])));
+            (json, moved) => {
+                const body = new GLib.Variant('(s)', [json]);
+                if (moved)
+                    this._service.ask('Report', body, this._panes.holdFrames());
+                else
+                    this._service.send('Report', body);
+            });
         this._pointer = new mods.pointer.PointerWatch(gi, (x, y) =>
             this._service.send('Pointer', new GLib.Variant('(dd)', [x, y])));
         this._service = new mods.service.Service(gi, mods.validate, xml, this._handlers());
