@@ -100,11 +100,13 @@ var Pane = class Pane {
         return {x: x0, y: y0, width: x1 - x0, height: y1 - y0};
     }
 
-    // The power of two by which the shell's blur would shrink its input for this sigma (its
-    // strength held at 6 px or less, its input over 256 px a side), so the look is the same.
+    // The power of two by which the view is drawn smaller: as far as a blur of 2.5 px still
+    // smooths out the steps of the smaller picture (the shell's own blur stops at 6 px, which
+    // costs twice as much here), and the picture keeps 128 px a side.
     _viewScale(box) {
+        const l = this.look;
         let scale = 1;
-        while (this.look.sigma / scale > 6 && box.width / scale > 256 && box.height / scale > 256)
+        while (l.sigma / (2 * scale) >= 2.5 && Math.min(box.width, box.height) / (2 * scale) >= 128)
             scale *= 2;
         return scale;
     }
