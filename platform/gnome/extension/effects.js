@@ -62,10 +62,20 @@ function viewEffect(gi) {
                 // `look` needs sourceSize [w, h], textureBox [x, y, w, h] (what the texture
                 // covers, source-relative), gridOrigin [x, y] (source-relative),
                 // squareSide, pixellate (bool), saturation, tint [r, g, b, a], weight.
+                // Only changed values reach the pipeline: changing it flushes what the last
+                // frame left queued, which under software GL waits for that frame.
                 setLook(look) {
-                    const set = (name, values) =>
+                    this._uniforms ??= new Map();
+                    let changed = false;
+                    const set = (name, values) => {
+                        const text = values.join(' ');
+                        if (this._uniforms.get(name) === text)
+                            return;
+                        this._uniforms.set(name, text);
+                        changed = true;
                         this.set_uniform_float(this.get_uniform_location(name),
                             values.length, values);
+                    };
                     set('source_size', look.sourceSize);
                     set('texture_box', look.textureBox);
                     set('grid_origin', look.gridOrigin);
@@ -74,7 +84,8 @@ function viewEffect(gi) {
                     set('saturation', [look.saturation]);
                     set('tint', look.tint);
                     set('weight', [look.weight]);
-                    this.queue_repaint();
+                    if (changed)
+                        this.queue_repaint();
                 }
             });
     }

@@ -20,6 +20,7 @@ var Pane = class Pane {
         this._blur = null;
         this._pixels = null;
         this._sources = [];  // what the pixellate view's clones show, bottom to top
+        this._frame = null;  // the view's box and scale the clones were placed for
         this._kind = 'none';
     }
 
@@ -69,6 +70,7 @@ var Pane = class Pane {
             this._view.destroy();
         this._view = this._inner = this._blur = this._pixels = null;
         this._sources = [];
+        this._frame = null;
         this._kind = this.look.kind;
         if (this._kind === 'none')
             return;
@@ -136,7 +138,11 @@ var Pane = class Pane {
             tint: l.tint,
             weight: l.weight,
         });
-        this._sources = [];  // the frame may have moved: the clones are made again
+        // Where the frame moved, the clones are made again.
+        const frame = [box.x, box.y, box.width, box.height, scale].join(' ');
+        if (frame !== this._frame)
+            this._sources = [];
+        this._frame = frame;
     }
 
     // `sources` are the actors beneath the pane, bottom to top (the wallpaper group first).
