@@ -56,21 +56,25 @@ WATCHER = """(() => {
         const found = panes(all);
         if (found.length > 0 && found.every(p => above(all, p) === bench.want)) {
             const ms = t => t ? (t - bench.t0) / 1000 : -1;
-            bench.times.push([ms(now()), how, ms(bench.sent), bench.painted / 1000]);
+            bench.times.push([ms(now()), how, ms(bench.sent), bench.painted / 1000,
+                bench.gap / 1000]);
             bench.want = null;
         }
     };
     bench.arm = want => {
         bench.want = want;
-        bench.t0 = bench.sent = bench.painted = 0;
+        bench.t0 = bench.sent = bench.painted = bench.gap = 0;
     };
     const bus = Gio.DBus.session;
-    const send = bus.send_message;
-    bus.send_message = function (...args) {
-        if (bench.want !== null && bench.t0 && !bench.sent)
-            bench.sent = now();
-        return send.apply(this, args);
-    };
+    const sends = ['send_message', 'send_message_with_reply'];
+    for (const name of sends) {
+        const send = bus[name];
+        bus[name] = function (...args) {
+            if (bench.want !== null && bench.t0 && !bench.sent)
+                bench.sent = now();
+            return send.apply(this, args);
+        };
+    }
     const moves = ['set_child_above_sibling', 'set_child_below_sibling', 'add_child',
         'insert_child_above', 'insert_child_below', 'insert_child_at_index'];
     for (const name of moves) {
@@ -86,8 +90,11 @@ WATCHER = """(() => {
             if (bench.want === null || bench.t0)
                 return;
             const t0 = bench.t0 = now();
+            let last = t0;
             check('focus');
             GLib.timeout_add(GLib.PRIORITY_HIGH, 1, () => {
+                bench.gap = Math.max(bench.gap, now() - last);
+                last = now();
                 check('poll');
                 return bench.want !== null && bench.t0 === t0 && now() - t0 < 5e6;
             });
@@ -105,7 +112,7 @@ WATCHER = """(() => {
     ];
     bench.unwatch = () => {
         moves.forEach(name => delete group[name]);
-        delete bus.send_message;
+        sends.forEach(name => delete bus[name]);
         ids.forEach(([object, id]) => object.disconnect(id));
         bench.want = null;
     };
@@ -227,6 +234,8 @@ class Bench:
                       ", ".join("{} {}".format(n, how) for how, n in sorted(hooks.items())),
                       statistics.median(sent), statistics.median(row[3] for row in times),
                       1000 * cpu / rounds))
+            print("    the longest the shell's main loop was away from a 1 ms timer, median {:.1f}"
+                  " ms".format(statistics.median(row[4] for row in times)))
 
     def idle_with(self, normal_pid):
         self.activate(normal_pid)  # the overlays down beneath every window

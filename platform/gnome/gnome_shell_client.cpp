@@ -223,8 +223,10 @@ void GnomeShellClient::handleCall(const QDBusMessage& message) {
     }
     return;
   }
-  if (message.isReplyRequired()) bus_.send(message.createReply());
   dispatch(message);
+  // After the calls the message led to: the extension holds the shell's frames for a report
+  // until this answer, so the panes move before the next frame is drawn.
+  if (message.isReplyRequired()) bus_.send(message.createReply());
 }
 
 void GnomeShellClient::dispatch(const QDBusMessage& message) {

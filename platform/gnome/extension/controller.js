@@ -22,7 +22,13 @@ export class Controller {
         this._helloed = false;
         this._panes = new Panes(gi);
         this._report = new WindowReport(gi, () => this._panes.restack(),
-            json => this._service.send('Report', new GLib.Variant('(s)', [json])));
+            (json, moved) => {
+                const body = new GLib.Variant('(s)', [json]);
+                if (moved)
+                    this._service.ask('Report', body, this._panes.holdFrames());
+                else
+                    this._service.send('Report', body);
+            });
         this._pointer = new PointerWatch(gi, (x, y) =>
             this._service.send('Pointer', new GLib.Variant('(dd)', [x, y])));
         this._service = new Service(gi, xml, this._handlers());

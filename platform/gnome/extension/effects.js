@@ -17,6 +17,7 @@ export function noCullEffect(gi) {
 
 const VIEW_DECLARATIONS = `
 uniform vec2 source_size;
+uniform vec4 texture_box;
 uniform vec2 grid_origin;
 uniform float square_side;
 uniform float pixellate;
@@ -29,7 +30,7 @@ uniform float weight;
 // the blurred value at its centre, which approximates the square's average. Then saturation,
 // then the tint at its alpha, all at the weight.
 const VIEW_CODE = `
-vec2 p = cogl_tex_coord0_in.st * source_size;
+vec2 p = texture_box.xy + cogl_tex_coord0_in.st * texture_box.zw;
 if (pixellate > 0.5) {
   // The centre of the square's part within the source: a square cut by the edge shows the
   // average of what is there.
@@ -37,7 +38,7 @@ if (pixellate > 0.5) {
   vec2 high = min(low + vec2(square_side), source_size);
   p = clamp((max(low, vec2(0.0)) + high) * 0.5, vec2(0.5), source_size - vec2(0.5));
 }
-vec4 c = texture2D(cogl_sampler0, p / source_size);
+vec4 c = texture2D(cogl_sampler0, (p - texture_box.xy) / texture_box.zw);
 // Past the stage's edges the blur mixes in nothing: dividing by the coverage keeps the
 // edge squares the average of what is there, and opaque.
 if (c.a > 0.0)
@@ -58,20 +59,33 @@ export function viewEffect(gi) {
                     this.add_glsl_snippet(hooks.FRAGMENT, VIEW_DECLARATIONS, VIEW_CODE, false);
                 }
 
-                // `look` needs sourceSize [w, h], gridOrigin [x, y] (source-relative),
+                // `look` needs sourceSize [w, h], textureBox [x, y, w, h] (what the texture
+                // covers, source-relative), gridOrigin [x, y] (source-relative),
                 // squareSide, pixellate (bool), saturation, tint [r, g, b, a], weight.
+                // Only changed values reach the pipeline: changing it flushes what the last
+                // frame left queued, which under software GL waits for that frame.
                 setLook(look) {
-                    const set = (name, values) =>
+                    this._uniforms ??= new Map();
+                    let changed = false;
+                    const set = (name, values) => {
+                        const text = values.join(' ');
+                        if (this._uniforms.get(name) === text)
+                            return;
+                        this._uniforms.set(name, text);
+                        changed = true;
                         this.set_uniform_float(this.get_uniform_location(name),
                             values.length, values);
+                    };
                     set('source_size', look.sourceSize);
+                    set('texture_box', look.textureBox);
                     set('grid_origin', look.gridOrigin);
                     set('square_side', [look.squareSide]);
                     set('pixellate', [look.pixellate ? 1 : 0]);
                     set('saturation', [look.saturation]);
                     set('tint', look.tint);
                     set('weight', [look.weight]);
-                    this.queue_repaint();
+                    if (changed)
+                        this.queue_repaint();
                 }
             });
     }

@@ -15,15 +15,17 @@ export class Pane {
         this._fill = new gi.Clutter.Actor({reactive: false});
         this.actor.add_child(this._fill);
         this._view = null;  // the effect view, rebuilt when the kind changes
+        this._inner = null;  // the view's clones, drawn at the view's reduced scale
         this._blur = null;
         this._pixels = null;
         this._sources = [];  // what the pixellate view's clones show, bottom to top
+        this._frame = null;  // the view's box and scale the clones were placed for
         this._kind = 'none';
     }
 
     destroy() {
         this.actor.destroy();
-        this._view = this._blur = this._pixels = null;
+        this._view = this._inner = this._blur = this._pixels = null;
         this._sources = [];
     }
 
@@ -67,8 +69,9 @@ export class Pane {
         const {Clutter, Shell} = this._gi;
         if (this._view)
             this._view.destroy();
-        this._view = this._blur = this._pixels = null;
+        this._view = this._inner = this._blur = this._pixels = null;
         this._sources = [];
+        this._frame = null;
         this._kind = this.look.kind;
         if (this._kind === 'none')
             return;
@@ -81,6 +84,8 @@ export class Pane {
         this._view.add_effect(this._pixels);
         this._blur = new Shell.BlurEffect({mode: Shell.BlurMode.ACTOR, brightness: 1});
         this._view.add_effect(this._blur);
+        this._inner = new Clutter.Actor({reactive: false});
+        this._view.add_child(this._inner);
         this.actor.insert_child_below(this._view, this._fill);
     }
 
@@ -98,21 +103,41 @@ export class Pane {
         return {x: x0, y: y0, width: x1 - x0, height: y1 - y0};
     }
 
+    // The power of two by which the view is drawn smaller: as far as a blur of 2.5 px still
+    // smooths out the steps of the smaller picture (the shell's own blur stops at 6 px, which
+    // costs twice as much here), and the picture keeps 128 px a side.
+    _viewScale(box) {
+        const l = this.look;
+        let scale = 1;
+        while (l.sigma / (2 * scale) >= 2.5 && Math.min(box.width, box.height) / (2 * scale) >= 128)
+            scale *= 2;
+        return scale;
+    }
+
     _updateView() {
         if (this._kind === 'none')
             return;
         const l = this.look;
         const box = this._viewBox();
+        // Both effects draw at the view's own size: the view is that much smaller and
+        // shown scaled up, so neither pass works on more pixels than the blur keeps.
+        const scale = this._viewScale(box);
+        const width = Math.ceil(box.width / scale), height = Math.ceil(box.height / scale);
         this._view.set_position(box.x - l.x, box.y - l.y);
-        this._view.set_size(box.width, box.height);
+        this._view.set_size(width, height);
+        this._view.set_scale(scale, scale);
+        this._inner.set_scale(1 / scale, 1 / scale);
         // GNOME Shell 45 and later take the blur's radius: twice its sigma (Mutter's blur
         // node halves it again), so the picture is the same on both.
+        const sigma = l.sigma / scale;
         if (this._blur.set_radius)
-            this._blur.set_radius(Math.round(2 * l.sigma));
+            this._blur.set_radius(Math.round(2 * sigma));
         else
-            this._blur.set_sigma(Math.round(l.sigma));
+            this._blur.set_sigma(Math.round(sigma));
         this._pixels.setLook({
-            sourceSize: [box.width, box.height],
+            sourceSize: [width * scale, height * scale],
+            // Clutter pads an effect's texture: 2 px before the view and 1 px after it.
+            textureBox: [-2 * scale, -2 * scale, (width + 3) * scale, (height + 3) * scale],
             gridOrigin: [l.squareOriginX - box.x, l.squareOriginY - box.y],
             squareSide: l.squareSide,
             pixellate: this._kind === 'pixellate',
@@ -120,7 +145,11 @@ export class Pane {
             tint: l.tint,
             weight: l.weight,
         });
-        this._sources = [];  // the frame may have moved: the clones are made again
+        // Where the frame moved, the clones are made again.
+        const frame = [box.x, box.y, box.width, box.height, scale].join(' ');
+        if (frame !== this._frame)
+            this._sources = [];
+        this._frame = frame;
     }
 
     // `sources` are the actors beneath the pane, bottom to top (the wallpaper group first).
@@ -131,7 +160,7 @@ export class Pane {
         if (sources.length === this._sources.length && sources.every((s, i) => s === this._sources[i]))
             return;
         const {Clutter} = this._gi;
-        this._view.destroy_all_children();
+        this._inner.destroy_all_children();
         this._sources = sources;
         const box = this._viewBox();
         for (const source of sources) {
@@ -142,7 +171,7 @@ export class Pane {
             clone.add_constraint(new Clutter.BindConstraint({
                 source, coordinate: Clutter.BindCoordinate.Y, offset: -box.y,
             }));
-            this._view.add_child(clone);
+            this._inner.add_child(clone);
         }
     }
 }

@@ -6,6 +6,7 @@ import {Pane} from './pane.js';
 import {ArgumentError, MAX_PANES, placeAbove} from './validate.js';
 
 const NO_CULL = 'quillmere-no-cull';
+const HOLD_MS = 40;
 
 export class Panes {
     // `gi` holds the GI modules and Main.
@@ -70,6 +71,41 @@ export class Panes {
         for (const pane of this._panes.values())
             pane.setLocked(locked);
         this.restack();
+    }
+
+    // Holds the stage's frames while Quillmere may move the panes (after a report), so that
+    // no frame, costly with a blur, is drawn with them in their old places and delays the
+    // move. Gives the release, which runs once; the hold ends by itself after HOLD_MS.
+    holdFrames() {
+        const {Clutter, GLib} = this._gi;
+        // A timeline tells the clock of the view an actor is on.
+        const clocks = new Set([...this._panes.values()]
+            .map(p => new Clutter.Timeline({actor: p.actor, duration: 1}).frame_clock)
+            .filter(c => c));
+        const gone = new Set();  // a view replaced meanwhile took its clock with it
+        const ids = [...clocks].map(c => [c, c.connect('destroy', () => gone.add(c))]);
+        clocks.forEach(c => c.inhibit());
+        let held = true;
+        let timeoutId = 0;
+        const release = () => {
+            if (!held)
+                return;
+            held = false;
+            if (timeoutId)
+                GLib.source_remove(timeoutId);
+            for (const [clock, id] of ids) {
+                if (!gone.has(clock)) {
+                    clock.disconnect(id);
+                    clock.uninhibit();
+                }
+            }
+        };
+        timeoutId = GLib.timeout_add(GLib.PRIORITY_DEFAULT, HOLD_MS, () => {
+            timeoutId = 0;
+            release();
+            return GLib.SOURCE_REMOVE;
+        });
+        return release;
     }
 
     // Puts every pane back in its place among the windows: Mutter's own restacks leave

@@ -8,6 +8,7 @@ const OWNER_PATH = '/org/quillmere/Quillmere';
 const OWNER_INTERFACE = 'org.quillmere.Quillmere1';
 const SHELL_PATH = '/org/quillmere/Shell';
 const SHELL_INTERFACE = 'org.quillmere.Shell1';
+const ASK_TIMEOUT_MS = 1000;
 const METHODS = ['Hello', 'SetPane', 'SetAlpha', 'RemovePane', 'SetMenu', 'RemoveMenu', 'Status'];
 
 export class Service {
@@ -59,6 +60,31 @@ export class Service {
                 message.set_body(body);
             message.set_flags(Gio.DBusMessageFlags.NO_REPLY_EXPECTED);
             Gio.DBus.session.send_message(message, Gio.DBusSendMessageFlags.NONE);
+        });
+    }
+
+    // Calls a Quillmere1 method on the owner; `answered()` runs once, when the answer (or an
+    // error) comes, or at once when nothing could be sent.
+    ask(method, body, answered) {
+        if (!this._owner) {
+            answered();
+            return;
+        }
+        this._safely(() => {
+            const {Gio} = this._gi;
+            const message = Gio.DBusMessage.new_method_call(this._owner, OWNER_PATH,
+                OWNER_INTERFACE, method);
+            if (body)
+                message.set_body(body);
+            Gio.DBus.session.send_message_with_reply(message, Gio.DBusSendMessageFlags.NONE,
+                ASK_TIMEOUT_MS, null, (connection, result) => {
+                    try {
+                        connection.send_message_with_reply_finish(result);
+                    } catch (e) {
+                        // No answer: nothing waits on it but the caller.
+                    }
+                    answered();
+                });
         });
     }
 

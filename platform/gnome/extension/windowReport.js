@@ -7,7 +7,8 @@ const WINDOW_SIGNALS = ['notify::minimized', 'notify::above', 'notify::fullscree
     'workspace-changed', 'unmanaged'];
 
 export class WindowReport {
-    // `restack` runs at once on every change (the panes' places); `send(json)` from the idle.
+    // `restack` runs at once on every change (the panes' places); `send(json, moved)` from
+    // the idle, `moved` when the focus, the windows' order or their layers changed.
     constructor(gi, restack, send) {
         this._gi = gi;
         this._restack = restack;
@@ -17,6 +18,7 @@ export class WindowReport {
         this._windows = new Map();  // Meta.Window → [[object, signal id]...]
         this._idleId = 0;
         this._last = null;
+        this._lastOrder = null;
         this._running = false;
     }
 
@@ -115,11 +117,16 @@ export class WindowReport {
                 shown: w.showing_on_its_workspace() && w.located_on_workspace(workspace),
             }));
         const focus = global.display.focus_window;
-        const json = reportJson(windows, focus ? focus.get_pid() : -1,
-            global.workspace_manager.get_active_workspace_index());
+        const focusPid = focus ? focus.get_pid() : -1;
+        const workspaceIndex = global.workspace_manager.get_active_workspace_index();
+        const json = reportJson(windows, focusPid, workspaceIndex);
         if (json === this._last)
             return;
         this._last = json;
-        this._send(json);
+        const order = JSON.stringify([focusPid, workspaceIndex,
+            windows.map(w => [w.id, w.layer, w.keepAbove, w.shown])]);
+        const moved = order !== this._lastOrder;
+        this._lastOrder = order;
+        this._send(json, moved);
     }
 }
