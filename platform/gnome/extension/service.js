@@ -54,10 +54,7 @@ export class Service {
             return;
         this._safely(() => {
             const {Gio} = this._gi;
-            const message = Gio.DBusMessage.new_method_call(this._owner, OWNER_PATH,
-                OWNER_INTERFACE, method);
-            if (body)
-                message.set_body(body);
+            const message = this._message(method, body);
             message.set_flags(Gio.DBusMessageFlags.NO_REPLY_EXPECTED);
             Gio.DBus.session.send_message(message, Gio.DBusSendMessageFlags.NONE);
         });
@@ -66,18 +63,10 @@ export class Service {
     // Calls a Quillmere1 method on the owner; `answered()` runs once, when the answer (or an
     // error) comes, or at once when nothing could be sent.
     ask(method, body, answered) {
-        if (!this._owner) {
-            answered();
-            return;
-        }
-        this._safely(() => {
+        const sent = this._owner && this._safely(() => {
             const {Gio} = this._gi;
-            const message = Gio.DBusMessage.new_method_call(this._owner, OWNER_PATH,
-                OWNER_INTERFACE, method);
-            if (body)
-                message.set_body(body);
-            Gio.DBus.session.send_message_with_reply(message, Gio.DBusSendMessageFlags.NONE,
-                ASK_TIMEOUT_MS, null, (connection, result) => {
+            Gio.DBus.session.send_message_with_reply(this._message(method, body),
+                Gio.DBusSendMessageFlags.NONE, ASK_TIMEOUT_MS, null, (connection, result) => {
                     try {
                         connection.send_message_with_reply_finish(result);
                     } catch (e) {
@@ -85,14 +74,27 @@ export class Service {
                     }
                     answered();
                 });
+            return true;
         });
+        if (!sent)
+            answered();
     }
 
+    _message(method, body) {
+        const message = this._gi.Gio.DBusMessage.new_method_call(this._owner, OWNER_PATH,
+            OWNER_INTERFACE, method);
+        if (body)
+            message.set_body(body);
+        return message;
+    }
+
+    // The action's value, or undefined when it threw (logged once).
     _safely(action) {
         try {
-            action();
+            return action();
         } catch (e) {
             this._logOnce(e);
+            return undefined;
         }
     }
 
