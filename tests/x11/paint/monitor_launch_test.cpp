@@ -183,16 +183,24 @@ class TwoMonitorDesktop : public ::testing::Test {
     return ::testing::AssertionSuccess();
   }
 
-  // Every overlay window covers exactly one monitor, each monitor has one.
+  // Every overlay window covers exactly one monitor, each monitor has one. Waited for: a
+  // compositor may still show the last launch's overlays fading out, so the pixels can match
+  // before this launch has mapped all of its own.
   ::testing::AssertionResult overlaysCoverTheMonitors() {
     std::multiset<std::tuple<int, int, int, int>> overlays, monitors;
     for (const Monitor& monitor : layout_.monitors) {
       const QRect& r = monitor.rect;
       monitors.insert({r.x(), r.y(), r.width(), r.height()});
     }
-    for (const QRect& r : desktop_->unmanaged()) {
-      if (r.width() >= 1000) overlays.insert({r.x(), r.y(), r.width(), r.height()});
-    }
+    waitUntil(
+        [&] {
+          overlays.clear();
+          for (const QRect& r : desktop_->unmanaged()) {
+            if (r.width() >= 1000) overlays.insert({r.x(), r.y(), r.width(), r.height()});
+          }
+          return overlays == monitors;
+        },
+        std::chrono::seconds(6));
     return overlays == monitors ? ::testing::AssertionSuccess()
                                 : ::testing::AssertionFailure() << overlays.size() << " overlays";
   }
