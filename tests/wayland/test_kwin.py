@@ -1,10 +1,10 @@
 """Quillmere's Wayland backend on a private KWin with two outputs: trusted once its script
 runs, the overlays in the bottom layer on both outputs with the exact dim, KWin's blur asked for
 behind them and dropped when the effect is unloaded, Meta+B through the script's shortcut, the
-stand-in panel's menu driven with KWin's fake input, the script taken out at the end; then a
-crashed instance's script replaced, a stranger's report refused and a quiet desktop that costs
-no call, the overlays risen to just below the frontmost application's keep-above window and down
-again in each effect, and a lost compositor ending the process with status 1."""
+script taken out at the end, a crashed instance's script replaced, a stranger's report refused
+and a quiet desktop that costs no call, the overlays risen to just below the frontmost
+application's keep-above window and down again in each effect, the stand-in panel's menu driven
+with KWin's fake input, and a lost compositor ending the process with status 1."""
 
 import os
 import re
@@ -92,13 +92,6 @@ class KWinTest(unittest.TestCase):
                  "the blur dropped with the effect")
         self.assertIsNone(driver.process.poll())
 
-        # The stand-in panel (no tray host runs here) and its menu, driven by KWin's fake input.
-        width = session.screenshot(OUTPUTS[0])[0]
-        wait_for(lambda: session.pixel(OUTPUTS[0], width - 1, 0) == PANEL_BACKGROUND,
-                 "the stand-in panel at the top-right of the first output")
-        drive_the_panels_menu(self, session, driver, lambda *names: session.pointer(
-            *[step for name in names for step in ("key", KEY_CODES[name])]), OUTPUTS[0], 10)
-
         # The script leaves KWin with Quillmere.
         driver.process.send_signal(signal.SIGTERM)
         self.assertEqual(driver.process.wait(10), 0)
@@ -111,7 +104,40 @@ class KWinTest(unittest.TestCase):
     def activate(self, caption):
         self.script(for_caption(caption, "workspace.activeClient = window;"))
 
-    def test_a_fresh_instance_after_a_crash_rises_below_the_frontmost_keep_above_window(self):
+    def test_a_crashed_instances_script_is_replaced_and_a_strangers_report_changes_nothing(self):
+        session = self.session
+        # An instance that crashed leaves its script in KWin, reporting to nobody.
+        crashed = Driver(session)
+        wait_for(lambda: session.script_loaded(PLUGIN), "the first instance's script")
+        os.killpg(crashed.process.pid, signal.SIGKILL)
+        crashed.process.wait()
+        self.assertTrue(session.script_loaded(PLUGIN))
+
+        red = session.spawn([TEST_WINDOW, "red", "#ff0000"])
+        driver = Driver(session)
+
+        def owners():
+            return [w.split(":")[1] for w in driver.state()["windows"].split()]
+        wait_for(lambda: str(red.pid) in owners(), "the red window in a fresh instance's list")
+        wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in")
+
+        # A quiet desktop costs no call; a stranger's report is refused and changes nothing.
+        before = driver.state()
+        forged = '{"windows":[{"id":"x","pid":4242,"layer":2}],"active":4242,"desktop":2}'
+        result = session.run([
+            "dbus-send", "--session", "--print-reply",
+            "--dest=org.quillmere.Quillmere.KWin.Pid{}".format(driver.process.pid),
+            "/org/quillmere/KWinScript", "org.quillmere.KWinScript.report", "string:" + forged])
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn("AccessDenied", result.stderr)
+        time.sleep(0.3)
+        self.assertEqual(driver.state(), before)
+
+        # Another desktop shows no window of the first.
+        self.script("workspace.createDesktop(1, 'Second');\nworkspace.currentDesktop = 2;\n")
+        wait_for(lambda: str(red.pid) not in owners(), "the list of the second desktop")
+
+    def test_the_overlays_rise_below_the_frontmost_keep_above_window(self):
         session = self.session
         session.kwin_script("quillmere-test-place", (
             "function place(window) {\n"
@@ -128,32 +154,8 @@ class KWinTest(unittest.TestCase):
         # only Quillmere's activation brings it back above them.
         wait_for(lambda: self.session.pixel(OUTPUTS[0], 200, 175) == NORMAL, "the normal window")
         wait_for(lambda: self.session.pixel(OUTPUTS[0], 600, 175) == ABOVE, "the keep-above window")
-        # An instance that crashed leaves its script in KWin, reporting to nobody.
-        crashed = Driver(session)
-        wait_for(lambda: session.script_loaded(PLUGIN), "the first instance's script")
-        os.killpg(crashed.process.pid, signal.SIGKILL)
-        crashed.process.wait()
-        self.assertTrue(session.script_loaded(PLUGIN))
         driver = Driver(session)
-
-        def owners():
-            return [w.split(":")[1] for w in driver.state()["windows"].split()]
-        normal = str(windows["normal"].pid)
-        wait_for(lambda: normal in owners(), "the window in the fresh instance's list")
         wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in")
-
-        # A quiet desktop costs no call; a stranger's report is refused and changes nothing.
-        before = driver.state()
-        forged = '{"windows":[{"id":"x","pid":4242,"layer":2}],"active":4242,"desktop":2}'
-        result = session.run([
-            "dbus-send", "--session", "--print-reply",
-            "--dest=org.quillmere.Quillmere.KWin.Pid{}".format(driver.process.pid),
-            "/org/quillmere/KWinScript", "org.quillmere.KWinScript.report", "string:" + forged])
-        self.assertNotEqual(result.returncode, 0)
-        self.assertIn("AccessDenied", result.stderr)
-        time.sleep(0.3)
-        self.assertEqual(driver.state(), before)
-
         session.kwin_script("quillmere-test-focus", (
             "workspace.clientActivated.connect(function(window) {\n"
             "  if (window && window.pid === %d) print('quillmere-test: own window focused');\n"
@@ -183,13 +185,21 @@ class KWinTest(unittest.TestCase):
                 self.assertEqual(driver.state()["frontmost"], str(windows["normal"].pid))
         self.assertNotIn("own window focused", session.log())
 
-        # Another desktop shows no window of the first.
-        self.script("workspace.createDesktop(1, 'Second');\nworkspace.currentDesktop = 2;\n")
-        wait_for(lambda: normal not in owners(), "the list of the second desktop")
+    def test_the_stand_in_panels_menu_takes_clicks_and_keys(self):
+        session = self.session
+        driver = Driver(session)
+        width = session.screenshot(OUTPUTS[0])[0]
+        # No tray host runs in the private KWin.
+        wait_for(lambda: self.session.pixel(OUTPUTS[0], width - 1, 0) == PANEL_BACKGROUND,
+                 "the stand-in panel at the top-right of the first output")
+        wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in")
+        drive_the_panels_menu(self, session, driver, lambda *names: session.pointer(
+            *[step for name in names for step in ("key", KEY_CODES[name])]), OUTPUTS[0], 10)
 
-        # A lost compositor ends the process at once, with status 1.
+    def test_a_lost_compositor_ends_the_process_with_status_1(self):
+        driver = Driver(self.session)
         started = time.monotonic()
-        session.kill_compositor()
+        self.session.kill_compositor()
         self.assertEqual(driver.process.wait(10), 1)
         self.assertLess(time.monotonic() - started, 2.0)
 
