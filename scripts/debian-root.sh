@@ -45,7 +45,7 @@ in_root() {
 }
 
 # Ends every process whose root lies in the root (a root nested in it too), then unmounts
-# everything under it, deepest first. Returns false when some mount remains.
+# everything under it, deepest first, and the root itself where it is a mount point. Returns false when some mount remains.
 release_root() {
   local dir root mount killed=false
   while read -r dir root; do
@@ -54,7 +54,7 @@ release_root() {
     esac
   done < <(find /proc/[0-9]*/root -maxdepth 0 -printf '%h %l\n' 2>/dev/null)
   ! $killed || sleep 1
-  for mount in $(findmnt -rn -o TARGET | grep -e "^$target/" | sort -r); do
+  for mount in $(findmnt -rn -o TARGET | grep -e "^$target/" -e "^$target\$" | sort -r); do
     umount "$mount" 2>/dev/null || umount -l "$mount"
   done
   ! findmnt -rn -o TARGET | grep -q -e "^$target/" -e "^$target\$"
