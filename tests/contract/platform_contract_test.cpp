@@ -28,14 +28,6 @@ std::shared_ptr<Window> makeOverlay(Rect frame, WindowLevel level) {
   return window;
 }
 
-const WindowInfo* findRecord(const WindowInfoList& list, WindowNumber number) {
-  auto found = std::find_if(list.begin(), list.end(), [&](const WindowInfo& info) {
-    auto value = info.find(kWindowNumberKey);
-    return value != info.end() && value->second == WindowInfoValue{number};
-  });
-  return found == list.end() ? nullptr : &*found;
-}
-
 }  // namespace
 
 // Screens in global points with the primary at the origin; windows with distinct, stable
@@ -65,8 +57,11 @@ TEST_P(PlatformContractTest, ScreensAndOwnWindowsAsTheCoreReadsThem) {
   auto list = copyWindowInfo(kWindowListOptionOnScreenOnly | kWindowListExcludeDesktopElements,
                              kNullWindowId);
   ASSERT_NE(list, nullptr);
-  const WindowInfo* record = findRecord(*list, number);
-  ASSERT_NE(record, nullptr);
+  const auto record = std::find_if(list->begin(), list->end(), [&](const WindowInfo& info) {
+    auto value = info.find(kWindowNumberKey);
+    return value != info.end() && value->second == WindowInfoValue{number};
+  });
+  ASSERT_NE(record, list->end());
   for (const auto& [key, value] : *record) {
     if (key == kWindowAlphaKey) {
       EXPECT_TRUE(std::holds_alternative<double>(value)) << key;

@@ -10,17 +10,12 @@ namespace quillmere {
 namespace {
 
 using platform::WindowInfo;
+using platform::WindowInfoList;
 using platform::WindowInfoValue;
 
 constexpr std::int64_t kFrontPid = 77;
 
-TEST(WindowRecordTest, MissingOrInexactValuesTakeTheDefaults) {
-  const WindowRecord defaults = readWindowRecord({});
-  EXPECT_EQ(defaults.ownerPid, 0);
-  EXPECT_EQ(defaults.layer, 0);
-  EXPECT_EQ(defaults.number, -1);
-  EXPECT_EQ(defaults.alpha, 1.0);
-
+TEST(WindowRecordTest, InexactValuesTakeTheDefaults) {
   struct Case {
     WindowInfoValue value;
     std::int32_t asInt32;
@@ -90,43 +85,44 @@ class StackingTest : public SimTest {
   QuillmereApp* app = nullptr;
 };
 
+// The overlays sit one level below the first window of the frontmost application that is
+// visible and at the normal level or above; -1 when there is none.
 TEST_F(StackingTest, FirstQualifyingWindowOfTheFrontmostApplicationDecides) {
-  setWindows({windowInfo(1, 99, 8),                 // another application
-              windowInfo(2, kFrontPid, 5, 0.0099),  // invisible
-              windowInfo(3, kFrontPid, -1),         // below the normal level
-              windowInfo(4, kFrontPid, 3, 0.01),    // the first that qualifies
-              windowInfo(5, kFrontPid, 0)});
-  app->updateFocus();
-  EXPECT_EQ(levels(), (std::vector<platform::WindowLevel>{2, 2}));
-
-  // The highest layer there is still leaves a level below it.
-  setWindows({windowInfo(6, kFrontPid, 2147483647)});
-  app->updateFocus();
-  EXPECT_EQ(levels()[0], 2147483646);
-
-  // A record without layer or alpha is an opaque window at the normal level, and decides.
-  setWindows({{{std::string(platform::kWindowOwnerPidKey), kFrontPid},
-               {std::string(platform::kWindowNumberKey), std::int64_t{9}}},
-              windowInfo(10, kFrontPid, 5)});
-  app->updateFocus();
-  EXPECT_EQ(levels(), (std::vector<platform::WindowLevel>{-1, -1}));
-}
-
-TEST_F(StackingTest, OverlaysNeverChooseThemselves) {
-  sim->frontmost = platform::RunningApplication{sim->ownPid};
-  setWindows({windowInfo(50, sim->ownPid, 0)});
-  for (auto& window : app->overlayWindows) window->setLevel(10);  // in front of everything
-  sim->advance(1.0);                                              // and fully visible
-  app->updateFocus();
-  EXPECT_EQ(levels(), (std::vector<platform::WindowLevel>{-1, -1}));
-  EXPECT_EQ(QuillmereAppInspector::overlayWindowNumbers(*app).size(), 2u);
-}
-
-TEST_F(StackingTest, MissingWindowListPlacesTheOverlaysAtMinusOne) {
-  for (auto& window : app->overlayWindows) window->setLevel(4);
-  sim->foreignWindows = nullptr;
-  app->updateFocus();
-  EXPECT_EQ(levels(), (std::vector<platform::WindowLevel>{-1, -1}));
+  const auto own = static_cast<std::int64_t>(sim->ownPid);
+  const struct {
+    const char* what;
+    std::int64_t frontmost;
+    std::optional<WindowInfoList> windows;
+    platform::WindowLevel level;
+  } cases[] = {
+      {"first qualifying", kFrontPid,
+       WindowInfoList{windowInfo(1, 99, 8),                 // another application
+                      windowInfo(2, kFrontPid, 5, 0.0099),  // invisible
+                      windowInfo(3, kFrontPid, -1),         // below the normal level
+                      windowInfo(4, kFrontPid, 3, 0.01),    // the first that qualifies
+                      windowInfo(5, kFrontPid, 0)},
+       2},
+      // The highest layer there is still leaves a level below it.
+      {"highest layer", kFrontPid, WindowInfoList{windowInfo(6, kFrontPid, 2147483647)},
+       2147483646},
+      // A record without layer or alpha is an opaque window at the normal level, and decides.
+      {"no layer or alpha", kFrontPid,
+       WindowInfoList{{{std::string(platform::kWindowOwnerPidKey), kFrontPid},
+                       {std::string(platform::kWindowNumberKey), std::int64_t{9}}},
+                      windowInfo(10, kFrontPid, 5)},
+       -1},
+      // The overlays themselves, in front of everything and fully visible, never count.
+      {"own windows", own, WindowInfoList{windowInfo(50, own, 0)}, -1},
+      {"no window list", kFrontPid, std::nullopt, -1},
+  };
+  for (const auto& c : cases) {
+    for (auto& window : app->overlayWindows) window->setLevel(10);
+    sim->advance(1.0);
+    sim->frontmost = platform::RunningApplication{static_cast<platform::ProcessId>(c.frontmost)};
+    sim->foreignWindows = c.windows ? std::make_shared<WindowInfoList>(*c.windows) : nullptr;
+    app->updateFocus();
+    EXPECT_EQ(levels(), (std::vector<platform::WindowLevel>{c.level, c.level})) << c.what;
+  }
 }
 
 TEST_F(StackingTest, UnchangedLevelIsNotWrittenAgain) {
@@ -158,13 +154,11 @@ TEST_F(StackingTest, DisabledEffectOrNoFrontmostApplicationChangesNothing) {
   EXPECT_EQ(levels(), (std::vector<platform::WindowLevel>{-1, -1}));
 }
 
-TEST_F(SimTest, WithoutScreensNothingIsMadeAndNumbersAreGatheredOnceOverlaysExist) {
+TEST_F(SimTest, NumbersAreGatheredOnceOverlaysExist) {
   sim->screens.clear();
   sim->frontmost = platform::RunningApplication{kFrontPid};
   QuillmereApp& app = makeDelegate();
   app.setupOverlay();
-  EXPECT_TRUE(app.overlayWindows.empty());
-  EXPECT_TRUE(sim->windows.empty());
   app.updateFocus();
   EXPECT_TRUE(QuillmereAppInspector::overlayWindowNumbers(app).empty());
 

@@ -31,49 +31,6 @@ class StatusMenuTest : public SimTest {
   Menu* menu = nullptr;
 };
 
-TEST_F(StatusMenuTest, LayoutTextsKeysAndEnabledState) {
-  struct Row {
-    const char* title;
-    const char* action;
-    const char* key;
-    bool separator;
-    bool shownEnabled;
-  };
-  const Row rows[] = {
-      {"Shortcuts & Gestures", "", "", false, false},
-      {"  Shake mouse to toggle", "", "", false, false},
-      {"  \xE2\x8C\x98 + B : Quick Toggle", "", "", false, false},
-      {"  \xE2\x8C\x98 + Q : Quit App", "", "", false, false},
-      {"", "", "", true, false},
-      {"Blur", "changeMode:", "", false, true},
-      {"Pixelate", "changeMode:", "", false, true},
-      {"Dim", "changeMode:", "", false, true},
-      {"", "", "", true, false},
-      {"Effect Intensity", "", "", false, false},
-      {"", "", "", false, true},  // the slider
-      {"", "", "", true, false},
-      {"Toggle Quillmere", "toggleEffectFromMenu", "b", false, true},
-      {"Quit", "terminate:", "q", false, true},
-  };
-  const auto& items = menu->itemArray();
-  ASSERT_EQ(items.size(), std::size(rows));
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    SCOPED_TRACE("item " + std::to_string(i + 1));
-    EXPECT_EQ(items[i]->title(), rows[i].title);
-    EXPECT_EQ(items[i]->action(), rows[i].action);
-    EXPECT_EQ(items[i]->keyEquivalent(), rows[i].key);
-    EXPECT_EQ(items[i]->isSeparatorItem(), rows[i].separator);
-    EXPECT_EQ(menu->showsItemEnabled(*items[i]), rows[i].shownEnabled);
-    EXPECT_EQ(items[i]->representedObject().has_value(), i >= 5 && i <= 7);
-  }
-  EXPECT_EQ(modeStates(),
-            (std::vector<ControlStateValue>{ControlStateValue::on, ControlStateValue::off,
-                                            ControlStateValue::off}));
-  EXPECT_FALSE(sim->terminated);
-  ASSERT_TRUE(sim->chooseMenuItem("Quit"));
-  EXPECT_TRUE(sim->terminated);
-}
-
 TEST_F(StatusMenuTest, SliderAndStatusButtonLook) {
   const auto& container = menu->itemArray()[10]->view();
   ASSERT_NE(container, nullptr);
@@ -81,11 +38,6 @@ TEST_F(StatusMenuTest, SliderAndStatusButtonLook) {
   Slider* slider = sim->statusMenuSlider();
   ASSERT_NE(slider, nullptr);
   EXPECT_EQ(slider->frame(), makeRect(20, 0, 160, 30));
-  EXPECT_EQ(slider->doubleValue(), 0.7);
-  EXPECT_EQ(slider->minValue(), 0.1);
-  EXPECT_EQ(slider->maxValue(), 1.0);
-  EXPECT_EQ(slider->target(), quillmere::delegate);
-  EXPECT_EQ(slider->action(), "intensityChanged:");
 
   StatusBarButton* button = app->statusItem->button();
   ASSERT_NE(button, nullptr);
@@ -96,22 +48,15 @@ TEST_F(StatusMenuTest, SliderAndStatusButtonLook) {
   EXPECT_EQ(button->image()->symbolConfiguration()->weight, FontWeight::medium);
 }
 
-TEST_F(StatusMenuTest, ChangingModeMovesTheCheckAndRebuildsEveryOverlay) {
+// The check moving and every overlay showing the mode chosen: the GNOME and X11 scenarios.
+TEST_F(StatusMenuTest, ChoosingTheCurrentModeAgainStillRebuilds) {
   ASSERT_TRUE(sim->chooseMenuItem("Dim"));
-  EXPECT_EQ(app->currentMode, EffectMode::dim);
-  EXPECT_EQ(modeStates(),
-            (std::vector<ControlStateValue>{ControlStateValue::off, ControlStateValue::off,
-                                            ControlStateValue::on}));
-  for (const auto& window : app->overlayWindows) {
-    EXPECT_TRUE(window->contentView()->subviews().empty());
-    EXPECT_TRUE(window->contentView()->layer()->backgroundColor().has_value());
-  }
-
-  // The current mode again: still rebuilt (a tint removed by hand comes back).
   app->overlayWindows[1]->contentView()->layer()->setBackgroundColor(std::nullopt);
   ASSERT_TRUE(sim->chooseMenuItem("Dim"));
   EXPECT_TRUE(app->overlayWindows[1]->contentView()->layer()->backgroundColor().has_value());
-  EXPECT_EQ(modeStates()[2], ControlStateValue::on);
+  EXPECT_EQ(modeStates(),
+            (std::vector<ControlStateValue>{ControlStateValue::off, ControlStateValue::off,
+                                            ControlStateValue::on}));
 }
 
 TEST_F(StatusMenuTest, ItemsWithoutAModeAreIgnored) {

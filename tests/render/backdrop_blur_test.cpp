@@ -12,22 +12,12 @@ using testing::Image;
 
 // At the blur's own sigma and at wider ones, on images like a screen's.
 TEST(BackdropBlur, StaysWithinTwoLevelsOfADirectGaussian) {
-  const struct {
-    const char* name;
-    Image image;
-    double sigma;
-  } cases[] = {
-      {"gradients", testing::gradientsWithEdges(203, 131), kBlurSigmaPoints},
-      {"strokes", testing::strokes(203, 131), kBlurSigmaPoints},
-      {"noise", testing::noise(203, 131, 7), kBlurSigmaPoints},
-      {"gradients", testing::gradientsWithEdges(203, 131), 15.0},
-      {"strokes", testing::strokes(203, 131), 20.0},
-  };
-  for (const auto& c : cases) {
+  const Image image = testing::gradientsWithEdges(203, 131);
+  for (double sigma : {kBlurSigmaPoints, 15.0}) {
     const double difference =
-        testing::meanAbsoluteDifference(testing::plainEffect(c.image, EffectKind::blur, c.sigma),
-                                        testing::gaussianReference(c.image, c.sigma));
-    EXPECT_LE(difference, 2.0) << c.name << " at sigma " << c.sigma;
+        testing::meanAbsoluteDifference(testing::plainEffect(image, EffectKind::blur, sigma),
+                                        testing::gaussianReference(image, sigma));
+    EXPECT_LE(difference, 2.0) << "sigma " << sigma;
   }
 }
 

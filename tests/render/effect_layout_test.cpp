@@ -12,47 +12,14 @@
 namespace platform::render {
 namespace {
 
-std::shared_ptr<View> layerBackedContentView() {
-  auto view = View::create(makeRect(0, 0, 800, 600));
-  view->setWantsLayer(true);
-  return view;
-}
-
-TEST(ContentSnapshot, ReadsTheDimTintTheEffectViewAndThePixellateFilterOnItsLayer) {
-  auto content = layerBackedContentView();
-  content->layer()->setBackgroundColor(Color::blackColor().withAlphaComponent(0.63));
-  const ContentSnapshot dim = snapshotContent(content.get());
-  EXPECT_EQ(dim.size, (Size{800, 600}));
-  ASSERT_TRUE(dim.layerBackgroundColor);
-  EXPECT_EQ(dim.layerBackgroundColor->alpha, 0.63);
-  EXPECT_FALSE(dim.effectView);
-
-  auto effect = VisualEffectView::create(insetRect(content->bounds(), -100, -100));
-  effect->setMaterial(VisualEffectMaterial::hudWindow);
-  effect->setAlphaValue(0.7);
-  effect->setWantsLayer(true);
-  auto filter = Filter::filterWithName(kPixellateFilterName);
-  filter->setDefaults();
-  filter->setValue(42.0, kInputScaleKey);
-  filter->setValue(FilterVector{500.0, 400.0}, kInputCenterKey);
-  effect->layer()->setFilters({filter});
-  content->addSubview(effect);
-  const ContentSnapshot snapshot = snapshotContent(content.get());
-  ASSERT_TRUE(snapshot.effectView && snapshot.effectView->pixellate);
-  EXPECT_EQ(snapshot.effectView->frame, insetRect(content->bounds(), -100, -100));
-  EXPECT_EQ(snapshot.effectView->material, VisualEffectMaterial::hudWindow);
-  EXPECT_EQ(snapshot.effectView->alpha, 0.7);
-  EXPECT_EQ(snapshot.effectView->pixellate->scale, 42.0);
-  EXPECT_EQ(snapshot.effectView->pixellate->center, (FilterVector{500.0, 400.0}));
-}
-
 TEST(ContentSnapshot, SkipsWhatTheCoreLeavesWithoutEffect) {
   EXPECT_FALSE(snapshotContent(nullptr).effectView);
   // No layer on the content view: no tint.
   auto bare = View::create(makeRect(0, 0, 100, 100));
   EXPECT_FALSE(snapshotContent(bare.get()).layerBackgroundColor);
 
-  auto content = layerBackedContentView();
+  auto content = View::create(makeRect(0, 0, 800, 600));
+  content->setWantsLayer(true);
   auto effect = VisualEffectView::create(content->bounds());
   effect->setWantsLayer(true);
   // A filter that is not the pixellate filter, and a pixellate filter never given values.
@@ -85,16 +52,6 @@ TEST(EffectLayout, BlurCoversTheScreenAtTheIntensityAsAlpha) {
     EXPECT_NEAR(layout.insideScale, 1.0 - 0.7 * c.windowAlpha, 1e-12);
     EXPECT_NEAR(layout.sigmaPixels, kBlurSigmaPoints * c.ratio, 1e-12);
   }
-}
-
-TEST(EffectLayout, WithinTheWindowTheEffectViewTintsTheContentViewsFill) {
-  ContentSnapshot content = testing::blurContent({100, 100}, 0.5);
-  content.effectView->blendingMode = VisualEffectBlendingMode::withinWindow;
-  const EffectLayout layout = layoutEffect(content, 100, 100, 1.0, 1.0);
-  EXPECT_EQ(layout.kind, EffectKind::solid);
-  const Levels tint = applyMaterial(Levels{}, kHudWindowLook);
-  for (int c = 0; c < 4; ++c) EXPECT_NEAR(layout.insideAdd[c], 0.5 * tint[c], 1e-9);
-  EXPECT_NEAR(layout.insideScale, 1.0 - 0.5 * tint[3] / 255.0, 1e-12);
 }
 
 TEST(EffectLayout, ShowsNothingForAnEffectViewItCannotPlace) {

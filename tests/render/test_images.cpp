@@ -33,32 +33,6 @@ Image gradientsWithEdges(int width, int height) {
   return image;
 }
 
-Image strokes(int width, int height) {
-  Image image = uniformImage(width, height, 245, 245, 240);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const int line = y % 24;
-      const int letter = x % 11;
-      const bool stem = line >= 4 && line < 18 && (letter == 1 || (letter == 6 && line > 9));
-      const bool bar = (line == 10 || line == 11) && letter >= 1 && letter <= 6;
-      if (stem || bar) {
-        std::uint8_t* p = image.at(x, y);
-        p[0] = p[1] = p[2] = 25;
-      }
-    }
-  }
-  return image;
-}
-
-Image noise(int width, int height, std::uint32_t seed) {
-  Image image(width, height);
-  for (std::size_t i = 0; i < image.pixels.size(); ++i) {
-    seed = seed * 1664525u + 1013904223u;
-    image.pixels[i] = i % 4 == 3 ? 255 : std::uint8_t(seed >> 24);
-  }
-  return image;
-}
-
 Image gaussianReference(const Image& image, double sigma) {
   const int radius = static_cast<int>(std::ceil(4.0 * sigma));
   std::vector<double> kernel;

@@ -27,10 +27,6 @@ struct Image {
 Image uniformImage(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r);
 // Smooth gradients crossed by hard-edged rectangles and a diagonal.
 Image gradientsWithEdges(int width, int height);
-// Dark strokes one and two pixels wide on a light ground, like lines of text.
-Image strokes(int width, int height);
-// Every channel random, reproducibly.
-Image noise(int width, int height, std::uint32_t seed);
 
 // A direct Gaussian blur in double precision, edge pixels continued, rounded to levels.
 Image gaussianReference(const Image& image, double sigma);
