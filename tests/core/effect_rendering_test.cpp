@@ -78,13 +78,5 @@ TEST_F(EffectRenderingTest, EveryOrderOfModesLeavesOnlyTheLastEffect) {
   }
 }
 
-TEST_F(EffectRenderingTest, ContentWithoutALayerShowsNoDimAndDoesNotCrash) {
-  content().setWantsLayer(false);
-  render(EffectMode::dim, 0.7);
-  EXPECT_TRUE(content().subviews().empty());
-  render(EffectMode::blur, 0.7);
-  EXPECT_NE(effectView(), nullptr);
-}
-
 }  // namespace
 }  // namespace quillmere

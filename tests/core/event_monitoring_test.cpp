@@ -36,18 +36,10 @@ TEST(CommandBTest, NeedsCommandAndTheLetterB) {
   }
 }
 
-class MonitoringTest : public SimTest {
- protected:
-  void SetUp() override {
-    SimTest::SetUp();
-    sim->frontmost = RunningApplication{77};
-    app = &makeDelegateWithOverlays();
-    app->startMonitoring();
-  }
-  QuillmereApp* app = nullptr;
-};
-
-TEST_F(MonitoringTest, InstallsItsMonitorsAndRestacksOnNotificationsAndEveryTick) {
+TEST_F(SimTest, RestacksOnNotificationsAndEveryTick) {
+  sim->frontmost = RunningApplication{77};
+  QuillmereApp& app = makeDelegateWithOverlays();
+  app.startMonitoring();
   // The first stacking happened during set-up, before any tick.
   int queries = sim->windowListQueries;
   EXPECT_EQ(queries, 1);
@@ -60,24 +52,7 @@ TEST_F(MonitoringTest, InstallsItsMonitorsAndRestacksOnNotificationsAndEveryTick
 
   sim->foreignWindows = std::make_shared<WindowInfoList>(WindowInfoList{windowInfo(3, 77, 8)});
   sim->activateApplication(77);
-  EXPECT_EQ(app->overlayWindows[0]->level(), 7);
-}
-
-TEST_F(MonitoringTest, CommandBTogglesFromEitherMonitor) {
-  sim->pressKeyInOtherApplication(kEventModifierFlagCommand, "b");
-  EXPECT_FALSE(QuillmereAppInspector::isEffectEnabled(*app));
-  sim->pressKeyInOtherApplication(kEventModifierFlagCommand, "q");
-  sim->pressKeyInOtherApplication(0, "b");
-  EXPECT_FALSE(QuillmereAppInspector::isEffectEnabled(*app));
-
-  EXPECT_FALSE(sim->pressKeyInThisApplication(kEventModifierFlagCommand | kEventModifierFlagShift,
-                                              "B"));  // consumed
-  EXPECT_TRUE(QuillmereAppInspector::isEffectEnabled(*app));
-  EXPECT_TRUE(sim->pressKeyInThisApplication(kEventModifierFlagCommand, "q"));  // passed on
-  EXPECT_TRUE(sim->pressKeyInThisApplication(0, "b"));
-  EXPECT_TRUE(QuillmereAppInspector::isEffectEnabled(*app));
-  EXPECT_EQ(sim->standardOutput,
-            (std::vector<std::string>{"Toggled effect: false", "Toggled effect: true"}));
+  EXPECT_EQ(app.overlayWindows[0]->level(), 7);
 }
 
 }  // namespace

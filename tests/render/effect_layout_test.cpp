@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
-
 #include "platform/filter.h"
 #include "platform/view.h"
 #include "render_helpers.h"
@@ -39,44 +37,15 @@ TEST(ContentSnapshot, SkipsWhatTheCoreLeavesWithoutEffect) {
 }
 
 TEST(EffectLayout, BlurCoversTheScreenAtTheIntensityAsAlpha) {
-  struct Case {
-    double ratio;
-    double windowAlpha;
-  };
-  for (Case c : {Case{1.0, 1.0}, Case{1.5, 0.5}}) {
-    const int w = int(400 * c.ratio);
-    const int h = int(300 * c.ratio);
+  for (auto [ratio, windowAlpha] : {std::pair{1.0, 1.0}, std::pair{1.5, 0.5}}) {
+    const int w = int(400 * ratio);
+    const int h = int(300 * ratio);
     const EffectLayout layout =
-        layoutEffect(testing::blurContent({400, 300}, 0.7), w, h, c.ratio, c.windowAlpha);
-    EXPECT_NEAR(layout.renderingWeight, 0.7 * c.windowAlpha, 1e-12);
-    EXPECT_NEAR(layout.insideScale, 1.0 - 0.7 * c.windowAlpha, 1e-12);
-    EXPECT_NEAR(layout.sigmaPixels, kBlurSigmaPoints * c.ratio, 1e-12);
+        layoutEffect(testing::blurContent({400, 300}, 0.7), w, h, ratio, windowAlpha);
+    EXPECT_NEAR(layout.renderingWeight, 0.7 * windowAlpha, 1e-12);
+    EXPECT_NEAR(layout.insideScale, 1.0 - 0.7 * windowAlpha, 1e-12);
+    EXPECT_NEAR(layout.sigmaPixels, kBlurSigmaPoints * ratio, 1e-12);
   }
-}
-
-TEST(EffectLayout, ShowsNothingForAnEffectViewItCannotPlace) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double inf = std::numeric_limits<double>::infinity();
-  auto layoutWith = [](auto change) {
-    ContentSnapshot content = testing::blurContent({100, 100}, 0.7);
-    change(*content.effectView);
-    return layoutEffect(content, 100, 100, 1.0, 1.0).kind;
-  };
-  EXPECT_EQ(layoutWith([&](EffectViewSnapshot& v) { v.alpha = nan; }), EffectKind::none);
-  EXPECT_EQ(layoutWith([&](EffectViewSnapshot& v) { v.alpha = 0.0; }), EffectKind::none);
-  EXPECT_EQ(layoutWith([&](EffectViewSnapshot& v) { v.frame.size.width = inf; }), EffectKind::none);
-  EXPECT_EQ(layoutWith([&](EffectViewSnapshot& v) { v.frame.size.height = -5.0; }),
-            EffectKind::none);
-  EXPECT_EQ(layoutWith([&](EffectViewSnapshot& v) { v.frame.origin.x = 5000.0; }),
-            EffectKind::none);
-  // A usable view with an absurd square keeps a whole-pixel grid.
-  ContentSnapshot content = testing::pixelateContent({100, 100}, 0.7);
-  content.effectView->pixellate->scale = nan;
-  content.effectView->pixellate->center = {inf, -inf};
-  const EffectLayout layout = layoutEffect(content, 100, 100, nan, nan);
-  EXPECT_EQ(layout.kind, EffectKind::pixellate);
-  EXPECT_EQ(layout.squares.side, 1.0);
-  EXPECT_EQ(layout.renderingWeight, 0.0);  // a window alpha that is not a number shows nothing
 }
 
 }  // namespace

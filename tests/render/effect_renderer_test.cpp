@@ -59,20 +59,15 @@ TEST(EffectRenderer, AUniformScreenStaysUniformAtEverySizeAndRatio) {
   }
 }
 
+// Captures on Wayland come without alpha.
 TEST(EffectRenderer, ADepth24SourceCountsAsOpaqueWhateverItsPaddingHolds) {
   Image padded = testing::gradientsWithEdges(40, 30);
   const Image opaque = padded;
   for (std::size_t i = 3; i < padded.pixels.size(); i += 4) padded.pixels[i] = 0;
   for (const NamedContent& named : kContents) {
     const ContentSnapshot content = named({40, 30});
-    EXPECT_EQ(testing::finalPixels(content, padded, 1.0, 0.6, true).pixels,
-              testing::finalPixels(content, opaque, 1.0, 0.6).pixels)
-        << named.name;
     EXPECT_EQ(testing::windowContent(content, padded, 1.0, true).pixels,
               testing::windowContent(content, opaque, 1.0).pixels)
-        << named.name;
-    // At alpha 0 the padding stays as it was.
-    EXPECT_EQ(testing::finalPixels(content, padded, 1.0, 0.0, true).pixels, padded.pixels)
         << named.name;
   }
 }
