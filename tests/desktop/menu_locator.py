@@ -1,5 +1,5 @@
-"""Finds Quillmere's open menu on screen and the rows in it from a screenshot alone, for tests
-and the demo that drive the real program, which reports nothing about its menu."""
+"""Finds Quillmere's open menu on screen, and the rows of its modes from a screenshot alone, for
+the tests and the demo that drive the real program, which reports nothing about its menu."""
 
 from collections import Counter
 
@@ -22,7 +22,7 @@ def popup_menu(desktop, pid):
 
 class MenuLayout:
     """Rows of the menu, found by its three separators: the help block, the modes, the intensity
-    heading with the slider, then Toggle and Quit."""
+    heading with the slider, then Toggle and Quit. The demo clicks the modes."""
 
     def __init__(self, shot, geometry):
         self.x, self.y, self.width, self.height = geometry
@@ -43,35 +43,8 @@ class MenuLayout:
         if len(separators) != 3:
             raise AssertionError("expected three separators, found %d" % len(separators))
         self.separators = [self.y + (s[0] + s[-1]) / 2 for s in separators]
-        self.shot = shot
-        self.background = background
-
-    def _split(self, top, bottom, count, index):
-        return round(top + (bottom - top) * (2 * index + 1) / (2 * count))
 
     def mode_row(self, index):
         """Centre (x, y) of Blur, Pixelate or Dim (0, 1, 2)."""
         first, second, _ = self.separators
-        return self.x + self.width // 2, self._split(first, second, 3, index)
-
-    def command_row(self, index):
-        """Centre (x, y) of Toggle Quillmere (0) or Quit (1)."""
-        return self.x + self.width // 2, self._split(self.separators[2], self.y + self.height, 2,
-                                                     index)
-
-    def slider_groove(self):
-        """(left, right, y) of the slider's groove: 20 points in from each side of its 200-point
-        row, just above the last separator."""
-        middle = round(self.separators[2] - 16)
-        return self.x + 20, self.x + 180, middle
-
-    def checked_modes(self):
-        """Indexes of the mode rows that show a check mark in the left column."""
-        found = []
-        for index in range(3):
-            _, y = self.mode_row(index)
-            column = pixels(self.shot, self.x + 2, y - 7, 24, 14)
-            dark = sum(1 for p in column if sum(p) < 200 and p != self.background)
-            if dark >= 6:
-                found.append(index)
-        return found
+        return self.x + self.width // 2, round(first + (second - first) * (2 * index + 1) / 6)
