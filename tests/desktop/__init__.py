@@ -10,7 +10,7 @@ kwin.py             KWin on virtual outputs; kwin_screenshot.py reads its screen
 gnome.py            headless GNOME Shell with Quillmere's extension and the tests' own
                     (tests/gnome/test-extension), screenshots and Eval through the shell
 clients.py          Quillmere and the test programs the scenarios drive
-run.py              runs one command in a session: the launcher of the C++ desktop tests
+run.py              runs one command in a headless sway: the launcher of the Wayland contract
 
 Another desktop is one more Session class: its tools, start(), and where its tests need them
 screenshot(output, env), a pointer_tool and pointer_box().
