@@ -30,14 +30,6 @@ WINDOW_MANAGERS = {
 }
 
 
-def window_manager_under_test():
-    """The window manager that QUILLMERE_TEST_WM names, openbox when it names none."""
-    name = os.environ.get("QUILLMERE_TEST_WM") or "openbox"
-    if name not in WINDOW_MANAGERS:
-        raise ValueError("unknown window manager " + name)
-    return name
-
-
 def start_xvfb(session, size):
     """Xvfb as a program of the session, on the display number it picks itself: the display."""
     read_end, write_end = os.pipe()

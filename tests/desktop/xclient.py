@@ -150,7 +150,3 @@ class XClient:
             except Exception:  # noqa: BLE001 - gone in between
                 continue
         return found
-
-    def index(self, window_id):
-        order = self.stacking()
-        return order.index(window_id) if window_id in order else -1
