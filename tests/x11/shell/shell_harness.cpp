@@ -35,10 +35,9 @@ void dumpAlert() {
 
 int runAlert() {
   Alert alert;
-  alert.setMessageText("Quillmere needs permission");
-  alert.setInformativeText(
-      "To blur windows, Quillmere needs Accessibility permission. Please enable it in System "
-      "Settings.");
+  // Markup in both texts, which must be shown as written.
+  alert.setMessageText("Quillmere <b>needs</b> permission");
+  alert.setInformativeText("Please <a href=\"x\">enable</a> it.");
   alert.addButtonWithTitle("Open System Settings");
   alert.addButtonWithTitle("I'll do it later");
   QTimer::singleShot(0, dumpAlert);
