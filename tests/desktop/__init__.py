@@ -2,9 +2,8 @@
 
 session.py          the base of every session: its directories, environment, bus, processes
 lines.py            a program of a session whose output is read line by line
-x11.py              Xvfb with a window manager, picom and trayer
+x11.py              Xvfb with a window manager, picom and trayer; windows and menus on it
 xclient.py          another X client: windows of chosen kinds, activation, the stacking
-menu_locator.py     Quillmere's open menu on an X screen, found from a screenshot
 sway.py             headless sway, with XWayland and waybar where asked
 kwin.py             KWin on virtual outputs; kwin_screenshot.py reads its screenshots
 gnome.py            headless GNOME Shell with Quillmere's extension and the tests' own
