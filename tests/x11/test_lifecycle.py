@@ -35,10 +35,12 @@ def without_display(args, display=None):
 
 
 def wait_for_overlay(desk, count=1):
+    """The overlays as (id, depth), once there are that many."""
     client = XClient(desk.display)
     try:
         wait_for(lambda: len(client.overlays()) >= count, "the overlays exist")
-        return client.overlays()
+        return [(overlay, client.d.create_resource_object("window", overlay).get_geometry().depth)
+                for overlay in client.overlays()]
     finally:
         client.close()
 
@@ -84,11 +86,8 @@ class LaunchAndEnd(unittest.TestCase):
         self.addCleanup(first.stop)
         self.assertEqual(first.read_lines(len(LAUNCH_LINES)), LAUNCH_LINES)
         before = wait_for_overlay(self.desk)
-        client = XClient(self.desk.display)
         # 32 bits deep: a compositor blends the fades with what lies beneath.
-        depth = client.d.create_resource_object("window", before[0]).get_geometry().depth
-        client.close()  # before the server goes, below
-        self.assertEqual(depth, 32)
+        self.assertEqual([depth for _, depth in before], [32])
         # A second instance says so and changes nothing.
         second = self.desk.run([QUILLMERE])
         self.assertEqual((second.returncode, second.stdout), (0, ""))
@@ -149,8 +148,7 @@ class LaunchAndEnd(unittest.TestCase):
 
         # With no monitor left (Xvfb cannot shrink its screen, but its output goes off) it makes
         # no overlay and runs on; losing the X server then ends it with status 1.
-        self.desk.run(["xrandr", "--output", "screen", "--off"])
-        self.assertIn("Monitors: 0", self.desk.run(["xrandr", "--listmonitors"]).stdout)
+        self.desk.run(["xrandr", "--output", "screen", "--off"])  # an error, yet the output goes
         last = Quillmere(self.desk)
         self.addCleanup(last.stop)
         self.assertEqual(last.read_lines(len(LAUNCH_LINES)), LAUNCH_LINES)
