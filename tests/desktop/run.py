@@ -12,8 +12,6 @@ sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from desktop.session import SessionUnavailable  # noqa: E402
 from desktop.sway import SwaySession  # noqa: E402
 
-SKIPPED = 77
-
 
 def main():
     if sys.argv[1:3] != ["sway", "--"] or len(sys.argv) < 4:
@@ -27,7 +25,7 @@ def main():
                 return 1
     except SessionUnavailable as reason:
         print("skipped: no private session could start: {}".format(reason))
-        return SKIPPED
+        return 77
 
 
 if __name__ == "__main__":

@@ -13,24 +13,10 @@ from desktop.clients import Quillmere  # noqa: E402
 from desktop.session import start_for, wait_for  # noqa: E402
 from desktop.sway import SwaySession  # noqa: E402
 from desktop.xclient import XClient  # noqa: E402
-from Xlib import X  # noqa: E402
 
 
-def windows_of(client, pid):
-    """The top-level windows that the process has mapped: (window, name, types)."""
-    found = []
-    for child in client.root.query_tree().children:
-        try:
-            owner = child.get_full_property(client.atom("_NET_WM_PID"), X.AnyPropertyType)
-            attributes = child.get_attributes()
-            if owner and list(owner.value[:1]) == [pid] and attributes.map_state == X.IsViewable:
-                kinds = child.get_full_property(client.atom("_NET_WM_WINDOW_TYPE"),
-                                                X.AnyPropertyType)
-                names = [client.d.get_atom_name(a) for a in kinds.value] if kinds else []
-                found.append((child, child.get_wm_name(), names))
-        except Exception:  # noqa: BLE001 - gone in between
-            continue
-    return found
+def mapped_windows(desk, pid):
+    return desk.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid)]).stdout.split()
 
 
 class QuillmereUnderXwayland(unittest.TestCase):
@@ -43,16 +29,18 @@ class QuillmereUnderXwayland(unittest.TestCase):
         self.addCleanup(client.close)
 
         self.assertEqual(app.read_lines(1), ["QuillmereApp started"])
-        alert = wait_for(
-            lambda: [w for w, name, kinds in windows_of(client, app.process.pid)
-                     if name == "Quillmere" and "_NET_WM_WINDOW_TYPE_DOCK" not in kinds],
-            "the permission alert")[0]
+        # The launch waits for the alert's answer: its window is the only one shown.
+        alert = wait_for(lambda: mapped_windows(desk, app.process.pid), "the permission alert")
+        self.assertEqual(len(alert), 1)
+        self.assertEqual(desk.run(["xdotool", "getwindowname", alert[0]]).stdout, "Quillmere\n")
         self.assertEqual(client.overlays(), [])
 
         # Closing the alert answers it with its second button; the launch then goes on.
-        client.request_close(alert.id)
-        wait_for(lambda: [w for w, _, kinds in windows_of(client, app.process.pid)
-                          if "_NET_WM_WINDOW_TYPE_DOCK" in kinds], "the stand-in panel")
+        client.request_close(int(alert[0]))
+        panel = wait_for(lambda: [w for w in mapped_windows(desk, app.process.pid)
+                                  if w != alert[0]], "the stand-in panel")
+        self.assertIn("_NET_WM_WINDOW_TYPE_DOCK",
+                      desk.run(["xprop", "-id", panel[0], "_NET_WM_WINDOW_TYPE"]).stdout)
         time.sleep(0.5)
         self.assertEqual(client.overlays(), [])
         self.assertEqual(app.read_lines(1, timeout=0.2), [],
