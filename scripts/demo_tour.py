@@ -12,7 +12,6 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests"))
 from desktop.lines import LineClient  # noqa: E402
-from desktop.menu_locator import MenuLayout, popup_menu  # noqa: E402
 from desktop.session import wait_for  # noqa: E402
 from desktop.x11 import SCREEN_SIZE, XSession  # noqa: E402
 
@@ -68,9 +67,8 @@ def tray_icon(desktop, pid):
 def open_menu(desktop, pid, icon):
     x, y, w, h = desktop.window_geometry(icon)
     desktop.click(x + w // 2, y + h // 2)
-    geometry = wait_for(lambda: popup_menu(desktop, pid), "the menu")
+    wait_for(lambda: desktop.popup_menu(pid), "the menu")
     time.sleep(0.3)
-    return MenuLayout(desktop.screenshot(os.path.join(desktop.base, "menu.png")), geometry)
 
 
 def main():
@@ -82,7 +80,8 @@ def main():
 
     def shot(name):
         time.sleep(0.8)  # the fades take half a second at most
-        path = desktop.screenshot(os.path.join(args.out, name + ".png"))
+        path = os.path.join(args.out, name + ".png")
+        desktop.run(["import", "-window", "root", path], check=True)
         print("  " + path)
 
     with XSession() as desktop:
@@ -105,17 +104,19 @@ def main():
         time.sleep(0.5)
 
         app = LineClient(desktop, [args.binary])
-        app.expect("^QuillmereApp started$")
+        app.wait_line("QuillmereApp started", "the launch")
         icon = wait_for(lambda: tray_icon(desktop, app.process.pid), "the tray icon")
         print("Screenshots:")
         shot("1-blur")
         desktop.key("super+b")
-        app.expect("^Toggled effect: false$")
+        app.wait_line("Toggled effect: false", "the toggle off")
         shot("2-off")
         desktop.key("super+b")
-        app.expect("^Toggled effect: true$")
-        for index, name in ((1, "3-pixelate"), (2, "4-dim")):
-            desktop.click(*open_menu(desktop, app.process.pid, icon).mode_row(index))
+        app.wait_line("Toggled effect: true", "the toggle on")
+        # The modes are the first rows that can be chosen: Blur, Pixelate, Dim.
+        for steps, name in ((2, "3-pixelate"), (3, "4-dim")):
+            open_menu(desktop, app.process.pid, icon)
+            desktop.key(*["Down"] * steps, "Return")
             shot(name)
         open_menu(desktop, app.process.pid, icon)
         shot("5-menu")

@@ -1,13 +1,11 @@
 """A program of a session whose standard output (and standard error, where piped) is read line
 by line as it comes: Quillmere, the harnesses and the probes. Lines are consumed in order
-(read_lines, expect) or looked up from a mark (since, seen, wait_line, ask)."""
+(read_lines) or looked up from a mark (since, seen, wait_line, ask)."""
 
-import re
 import subprocess
 import threading
-import time
 
-from desktop.session import TimedOut, stop, wait_for
+from desktop.session import stop, wait_for
 
 
 class LineClient:
@@ -42,22 +40,6 @@ class LineClient:
             got = self.lines[self.consumed:self.consumed + count]
             self.consumed += len(got)
             return got
-
-    def expect(self, pattern, timeout=10.0):
-        """The match of the next line that matches, consuming it and the lines before it."""
-        deadline = time.monotonic() + timeout
-        with self.lock:
-            while True:
-                while self.consumed < len(self.lines):
-                    self.consumed += 1
-                    match = re.search(pattern, self.lines[self.consumed - 1])
-                    if match:
-                        return match
-                if self.ended:
-                    raise AssertionError("the program ended; it said {}".format(self.lines[-10:]))
-                if not self.lock.wait(max(0.0, deadline - time.monotonic())):
-                    raise TimedOut("no line matching {!r}; the last were {}".format(
-                        pattern, self.lines[-10:]))
 
     def output(self):
         with self.lock:

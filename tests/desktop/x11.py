@@ -1,16 +1,14 @@
 """A private X desktop: Xvfb, a session bus, a window manager (openbox, or another of
 WINDOW_MANAGERS), picom and trayer where asked. Every program gets the session's private
-environment with this display in it; tools that need no desktop get tool_environment()."""
+environment with this display in it."""
 
 import os
 import re
-import subprocess
 import time
 
 from Xlib import X, Xutil, display as xdisplay
 
-from desktop.session import (Session, SessionUnavailable, TimedOut, stop, tool_environment,
-                             wait_for)
+from desktop.session import Session, SessionUnavailable, TimedOut, stop, wait_for
 
 SCREEN_SIZE = (1280, 800)
 
@@ -28,14 +26,6 @@ WINDOW_MANAGERS = {
     "xfwm4-nocompositor": (["xfwm4", "--replace", "--compositor=off"], None),
     "marco": (["marco", "--composite", "--replace"], None),
 }
-
-
-def window_manager_under_test():
-    """The window manager that QUILLMERE_TEST_WM names, openbox when it names none."""
-    name = os.environ.get("QUILLMERE_TEST_WM") or "openbox"
-    if name not in WINDOW_MANAGERS:
-        raise ValueError("unknown window manager " + name)
-    return name
 
 
 def start_xvfb(session, size):
@@ -116,10 +106,6 @@ class XSession(Session):
             stop(self.tray)
             self.tray = None
 
-    def screenshot(self, path):
-        self.run(["import", "-window", "root", path], check=True)
-        return path
-
     def key(self, *keys):
         self.run(["xdotool", "key", "--delay", "40"] + list(keys), check=True)
 
@@ -143,6 +129,19 @@ class XSession(Session):
             values.append(int(match.group(1)))
         return tuple(values) if "IsViewable" in out else None
 
+    def popup_menu(self, pid):
+        """(x, y, width, height) of the process's visible pop-up menu, or None. It is the only one
+        of its windows that is unmanaged and at least menu-sized without covering a whole screen:
+        the program reports nothing about its menu."""
+        out = self.output_of("xdotool", "search", "--onlyvisible", "--pid", str(pid))
+        for window in out.split():
+            if "Override Redirect State: yes" not in self.output_of("xwininfo", "-id", window):
+                continue
+            geometry = self.window_geometry(int(window))
+            if geometry and 150 <= geometry[2] < 1000 and 150 <= geometry[3] < 700:
+                return geometry
+        return None
+
     def ancestors(self, window):
         chain = []
         while True:
@@ -153,14 +152,6 @@ class XSession(Session):
                 return chain
             window = int(match.group(1), 16)
             chain.append(window)
-
-
-def pixels(path, x, y, width, height):
-    """The colours of a rectangle of a screenshot, as (r, g, b) tuples, row by row."""
-    raw = subprocess.run(["convert", path, "-crop", "%dx%d+%d+%d" % (width, height, x, y),
-                          "+repage", "-depth", "8", "rgb:-"],
-                         capture_output=True, check=True, env=tool_environment()).stdout
-    return [tuple(raw[i:i + 3]) for i in range(0, len(raw) - 2, 3)]
 
 
 # Openbox sets _NET_SUPPORTING_WM_CHECK early in its start, and a window mapped between then and
