@@ -123,10 +123,4 @@ int PrivateDisplay::stop(pid_t pid) {
   return endProcess(pid, std::chrono::seconds(5));
 }
 
-void PrivateDisplay::killServer() {
-  kill(server_, SIGKILL);
-  waitpid(server_, nullptr, 0);
-  server_ = -1;
-}
-
 }  // namespace quillmere::test

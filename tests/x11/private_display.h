@@ -44,8 +44,6 @@ class PrivateDisplay final {
   // Sends SIGTERM and waits five seconds at most, then kills it outright; its exit status, or
   // -1 when it did not end normally in time.
   int stop(pid_t pid);
-  // Ends the server itself, as a crash would.
-  void killServer();
 
  private:
   pid_t spawn(const std::vector<std::string>& argv) const;

