@@ -57,14 +57,11 @@ TEST(CommandLine, ParsesEachOptionAndNamesWhatItRejects) {
   }
 }
 
-TEST(CommandLine, HelpNamesEveryOptionTheKeysAndTheReadme) {
-  const std::string help = helpText("/usr/local/share/doc/quillmere/README.md");
-  for (const char* expected :
-       {"Usage: quillmere [OPTION]", "-h, --help", "--version", "--toggle", "Super+B", "shake",
-        "--backend=x11|wayland|gnome", "Blur, Pixelate or Dim",
-        "/usr/local/share/doc/quillmere/README.md", "quillmere(1)"}) {
-    EXPECT_NE(help.find(expected), std::string::npos) << expected;
-  }
+// What the help and the usage hint say goes through the program in test_lifecycle.py; here the
+// README's place as given, and lines that fit a terminal.
+TEST(CommandLine, HelpNamesTheReadmeGivenInLinesThatFitATerminal) {
+  const std::string help = helpText("/opt/share/doc/quillmere/README.md");
+  EXPECT_NE(help.find("/opt/share/doc/quillmere/README.md"), std::string::npos);
   std::size_t start = 0;
   while (start < help.size()) {
     const std::size_t end = help.find('\n', start);
@@ -72,9 +69,6 @@ TEST(CommandLine, HelpNamesEveryOptionTheKeysAndTheReadme) {
     EXPECT_LE(end - start, 78u) << help.substr(start, end - start);
     start = end + 1;
   }
-  EXPECT_EQ(usageHint(),
-            "Usage: quillmere [--toggle | --help | --version] [--backend=x11|wayland|gnome]; "
-            "quillmere --help tells more.");
 }
 
 }  // namespace

@@ -30,8 +30,9 @@ bool xdotool(const QStringList& arguments) {
   return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-// A warp is no move. Steady movement is coalesced to at most one delivery per 10 ms, the
-// last one delivered where the pointer came to rest.
+// Steady movement is coalesced to at most one delivery per 10 ms, the last one delivered where
+// the pointer came to rest. That a warp is no move: test_lifecycle.py, whose shake would come
+// early.
 TEST(GlobalInput, MovementIsCoalescedWithATrailingDelivery) {
   GlobalInput input(qgetenv("DISPLAY"));  // the private display, as the whole process uses
   ASSERT_TRUE(input.available());
@@ -44,8 +45,6 @@ TEST(GlobalInput, MovementIsCoalescedWithATrailingDelivery) {
     moveTimes.push_back(clock.elapsed());
   });
   ASSERT_TRUE(xdotool({"mousemove", "100", "100"}));
-  runEventLoopFor(0.05);
-  EXPECT_TRUE(moves.empty());
   QStringList steps;
   for (int i = 0; i < 30; ++i)
     steps.append({"mousemove_relative", "--", "4", "0", "sleep", "0.002"});

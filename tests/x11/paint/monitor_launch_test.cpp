@@ -57,32 +57,28 @@ struct Scale {
   double secondaryRatio = 1.0;
 };
 
-// What the desktop window shows: a colour ramp across the whole screen with a fine checker in
-// blue, so that a pixel taken from the wrong place or a neighbouring monitor shows.
-std::vector<std::uint32_t> desktopPicture(QSize size) {
-  std::vector<std::uint32_t> rgb(static_cast<std::size_t>(size.width()) * size.height());
+// The wallpaper: a colour ramp across the whole screen with a fine checker in blue, so that a
+// pixel taken from the wrong place or a neighbouring monitor shows.
+helpers::Image wallpaper(QSize size) {
+  helpers::Image image(size.width(), size.height());
   for (int y = 0; y < size.height(); ++y) {
     for (int x = 0; x < size.width(); ++x) {
-      const std::uint32_t r = static_cast<std::uint32_t>(x * 255 / (size.width() - 1));
-      const std::uint32_t g = static_cast<std::uint32_t>(y * 255 / (size.height() - 1));
-      const std::uint32_t b = ((x / 6 + y / 6) % 2) != 0 ? 210 : 40;
-      rgb[static_cast<std::size_t>(y) * size.width() + x] = r << 16 | g << 8 | b;
-    }
-  }
-  return rgb;
-}
-
-helpers::Image crop(const std::vector<std::uint32_t>& rgb, QSize size, QRect rect) {
-  helpers::Image image(rect.width(), rect.height());
-  for (int y = 0; y < rect.height(); ++y) {
-    for (int x = 0; x < rect.width(); ++x) {
-      // Blue, green, red and alpha in memory, as the image keeps them.
-      const std::uint32_t p =
-          rgb[static_cast<std::size_t>(rect.y() + y) * size.width() + rect.x() + x] | 0xff000000u;
-      std::memcpy(image.at(x, y), &p, 4);
+      std::uint8_t* p = image.at(x, y);  // blue, green, red and alpha
+      p[0] = ((x / 6 + y / 6) % 2) != 0 ? 210 : 40;
+      p[1] = static_cast<std::uint8_t>(y * 255 / (size.height() - 1));
+      p[2] = static_cast<std::uint8_t>(x * 255 / (size.width() - 1));
+      p[3] = 0xff;
     }
   }
   return image;
+}
+
+helpers::Image crop(const helpers::Image& image, QRect rect) {
+  helpers::Image part(rect.width(), rect.height());
+  for (int y = 0; y < rect.height(); ++y) {
+    std::memcpy(part.at(0, y), image.at(rect.x(), rect.y() + y), std::size_t(rect.width()) * 4);
+  }
+  return part;
 }
 
 // A desktop with two monitors, openbox, a wallpaper and perhaps a compositor.
@@ -109,29 +105,26 @@ class TwoMonitorDesktop : public ::testing::Test {
     ASSERT_TRUE(desktop_->connected());
     if (compositor) display_->start(quillmere::test::kCompositor);
 
-    // The picture as a wallpaper setter leaves it on the root.
-    picture_ = desktopPicture(layout_.screen);
+    // Set as a wallpaper setter does, across all monitors.
+    picture_ = wallpaper(layout_.screen);
     const QString file = wallpaperDirectory_.filePath("picture.png");
-    const QImage rgb32(reinterpret_cast<const uchar*>(picture_.data()), layout_.screen.width(),
-                       layout_.screen.height(), QImage::Format_RGB32);
-    ASSERT_TRUE(rgb32.convertToFormat(QImage::Format_RGB888).save(file));
-    ASSERT_TRUE(display_->run({"hsetroot", "-root", "-tile", file.toStdString()}));
     ASSERT_TRUE(
-        waitUntil([&] { return desktop_->screen(QRect(QPoint(0, 0), layout_.screen)) == picture_; },
-                  std::chrono::seconds(10)))
-        << "the wallpaper does not show";
+        QImage(picture_.pixels.data(), picture_.width, picture_.height, QImage::Format_RGB32)
+            .save(file));
+    ASSERT_TRUE(display_->run({"hsetroot", "-root", "-tile", file.toStdString()}));
+    ASSERT_TRUE(showsSoon(picture_, 1.0)) << "the wallpaper";
   }
 
   // What the screen shows with the blur over each monitor, in device pixels at its ratio, and
   // the picture unchanged elsewhere; when switched off the picture alone.
   helpers::Image expectedFor(bool blurred, const Scale& scale = {}) const {
-    helpers::Image expected = crop(picture_, layout_.screen, QRect(QPoint(0, 0), layout_.screen));
+    helpers::Image expected = picture_;
     for (const Monitor& monitor : blurred ? layout_.monitors : std::vector<Monitor>{}) {
       const QRect& r = monitor.rect;
       const double ratio = monitor.primary ? scale.primaryRatio : scale.secondaryRatio;
       const platform::Size points{r.width() / ratio, r.height() / ratio};
-      const helpers::Image pixels = helpers::finalPixels(
-          helpers::blurContent(points, kIntensity), crop(picture_, layout_.screen, r), ratio, 1.0);
+      const helpers::Image pixels = helpers::finalPixels(helpers::blurContent(points, kIntensity),
+                                                         crop(picture_, r), ratio, 1.0);
       for (int y = 0; y < r.height(); ++y) {
         std::memcpy(expected.at(r.x(), r.y() + y), pixels.at(0, y), std::size_t(r.width()) * 4);
       }
@@ -187,7 +180,7 @@ class TwoMonitorDesktop : public ::testing::Test {
   Layout layout_;
   std::unique_ptr<PrivateDisplay> display_;
   std::unique_ptr<TestDesktop> desktop_;
-  std::vector<std::uint32_t> picture_;
+  helpers::Image picture_;
   QTemporaryDir wallpaperDirectory_;
 };
 
