@@ -19,7 +19,6 @@ TEST(ToggleRequest, OnlyTheExactMessageIsARequest) {
   } cases[] = {
       {"another window", [](auto& m) { m.window = kReply; }},
       {"another type", [](auto& m) { m.type = kToggle + 1; }},
-      {"format 8", [](auto& m) { m.format = 8; }},
       {"format 16", [](auto& m) { m.format = 16; }},
       {"no reply window", [](auto& m) { m.data.data32[0] = XCB_WINDOW_NONE; }},
       {"data[1]", [](auto& m) { m.data.data32[1] = 1; }},

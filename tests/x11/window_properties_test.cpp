@@ -26,7 +26,6 @@ TEST(WindowLayer, FirstApplicableRuleWins) {
       {{}, {kAbove}, true, 101},  // someone's pop-up menu
       {{kOther}, {kAbove, kFullscreen}, false, 0},
       {{}, {kBelow, kAbove}, false, 3},
-      {{}, {kBelow}, false, -1},
       {{kOther}, {kOther}, false, 0},
       {{kOther, kDock}, {}, false, 20},  // the first type this table knows
       {{kDock, kDesktop}, {}, false, 20},

@@ -2,8 +2,6 @@
 // a private display of its own.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QEventLoop>
 #include <cstdlib>
 
 #include "platform/x11/x11_platform.h"
