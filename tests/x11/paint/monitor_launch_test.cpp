@@ -26,10 +26,9 @@
 
 namespace {
 
+using platform::qt::test::waitUntil;
 using quillmere::test::PrivateDisplay;
 using quillmere::test::TestDesktop;
-using Variables = std::vector<std::pair<std::string, std::string>>;
-using platform::qt::test::waitUntil;
 namespace helpers = platform::render::testing;
 
 constexpr double kIntensity = 0.7;
@@ -52,7 +51,7 @@ const Layout kPrimaryLeft{{2390, 768},
 
 // Quillmere's ratios and the Qt scale settings that give them.
 struct Scale {
-  Variables environment;
+  std::vector<std::pair<std::string, std::string>> environment;
   double primaryRatio = 1.0;
   double secondaryRatio = 1.0;
 };

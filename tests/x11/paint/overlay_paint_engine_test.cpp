@@ -132,8 +132,7 @@ TEST_P(OverlayPaint, ShowsTheWindowsBelowAndFollowsThem) {
   stop = true;
   churn.join();
   EXPECT_TRUE(engine->available());
-  EXPECT_TRUE(shows(160, 120, renderedOver(blur, kWhite)));
-  EXPECT_TRUE(shows(280, 200, renderedOver(blur, kWhite)));
+  EXPECT_TRUE(shows(280, 200, renderedOver(blur, kWhite)));  // where the windows came and went
 
   const xcb_window_t background = desktop.createWindow(kScreen, 0xff0000);
   const xcb_window_t below = desktop.createWindow(QRect(10, 10, 140, 120), 0x0000ff);
