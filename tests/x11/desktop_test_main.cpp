@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Xvfb did not start\n");
     return 1;
   }
-  display.environment().applyToThisProcess();
+  display.applyEnvironmentToThisProcess();
   setenv("QT_QPA_PLATFORM", "xcb", 1);
   int qtArgc = 1;
   char* qtArgv[] = {argv[0], nullptr};

@@ -2,7 +2,6 @@
 
 #include <xcb/shape.h>
 
-#include <algorithm>
 #include <cstring>
 
 #include "platform/x11/xcb_reply.h"
@@ -73,50 +72,6 @@ xcb_window_t TestDesktop::createWindow(QRect rect, std::uint32_t rgb, bool manag
                                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
   if (mapped) map(window);
   return window;
-}
-
-xcb_pixmap_t TestDesktop::pixmapOf(QSize size, const std::vector<std::uint32_t>& rgb) {
-  xcb_connection_t* c = connection_;
-  const xcb_pixmap_t picture = xcb_generate_id(c);
-  xcb_create_pixmap(c, 24, picture, root_, static_cast<std::uint16_t>(size.width()),
-                    static_cast<std::uint16_t>(size.height()));
-  const xcb_gcontext_t gc = xcb_generate_id(c);
-  xcb_create_gc(c, gc, picture, 0, nullptr);
-  const std::size_t rowBytes = static_cast<std::size_t>(size.width()) * 4;
-  const std::size_t maxBytes = static_cast<std::size_t>(xcb_get_maximum_request_length(c)) * 4 - 64;
-  const int rowsPerStrip = static_cast<int>(std::max<std::size_t>(1, maxBytes / rowBytes));
-  for (int y = 0; y < size.height(); y += rowsPerStrip) {
-    const int rows = std::min(rowsPerStrip, size.height() - y);
-    xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, picture, gc,
-                  static_cast<std::uint16_t>(size.width()), static_cast<std::uint16_t>(rows), 0,
-                  static_cast<std::int16_t>(y), 0, 24,
-                  static_cast<std::uint32_t>(rowBytes * static_cast<std::size_t>(rows)),
-                  reinterpret_cast<const std::uint8_t*>(rgb.data()) + rowBytes * std::size_t(y));
-  }
-  xcb_free_gc(c, gc);
-  return picture;
-}
-
-xcb_window_t TestDesktop::createDesktopPicture(QRect rect, const std::vector<std::uint32_t>& rgb) {
-  const xcb_window_t window = create(rect, XCB_COPY_FROM_PARENT, XCB_COPY_FROM_PARENT, 0, nullptr);
-  setPicture(window, rect.size(), rgb);
-  // Placed where the program asks, not where the window manager would put a new window.
-  std::uint32_t hints[18] = {1 | 4, std::uint32_t(rect.x()), std::uint32_t(rect.y()),
-                             std::uint32_t(rect.width()), std::uint32_t(rect.height())};
-  xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS,
-                      XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
-  setAtoms(window, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_DESKTOP"});
-  map(window);
-  return window;
-}
-
-void TestDesktop::setPicture(xcb_window_t window, QSize size,
-                             const std::vector<std::uint32_t>& rgb) {
-  const std::uint32_t picture = pixmapOf(size, rgb);
-  xcb_change_window_attributes(connection_, window, XCB_CW_BACK_PIXMAP, &picture);
-  xcb_free_pixmap(connection_, picture);
-  xcb_clear_area(connection_, 0, window, 0, 0, 0, 0);
-  xcb_flush(connection_);
 }
 
 bool TestDesktop::framed(xcb_window_t window) {
@@ -212,12 +167,6 @@ std::vector<std::uint32_t> TestDesktop::screen(QRect rect) {
 std::uint32_t TestDesktop::pixel(int x, int y) {
   const std::vector<std::uint32_t> one = screen(QRect(x, y, 1, 1));
   return one.empty() ? 0xdeadbeef : one.front();
-}
-
-int TestDesktop::boundingRectangles(xcb_window_t window) {
-  Reply<xcb_shape_get_rectangles_reply_t> reply(xcb_shape_get_rectangles_reply(
-      connection_, xcb_shape_get_rectangles(connection_, window, XCB_SHAPE_SK_BOUNDING), nullptr));
-  return reply ? static_cast<int>(reply->rectangles_len) : -1;
 }
 
 xcb_atom_t TestDesktop::atom(const std::string& name) {

@@ -29,11 +29,6 @@ class TestDesktop final {
   // a managed one goes to the window manager, which puts it in a frame of its own.
   xcb_window_t createWindow(QRect rect, std::uint32_t rgb, bool managed = false,
                             bool mapped = true);
-  // A managed window of the desktop type that shows the picture (0xRRGGBB, row by row), as a
-  // desktop program would: the window manager keeps it below every other window.
-  xcb_window_t createDesktopPicture(QRect rect, const std::vector<std::uint32_t>& rgb);
-  // Shows another picture of the window's size in it.
-  void setPicture(xcb_window_t window, QSize size, const std::vector<std::uint32_t>& rgb);
   // Whether the window sits in a frame of the window manager's.
   bool framed(xcb_window_t window);
   void setColor(xcb_window_t window, std::uint32_t rgb);
@@ -58,13 +53,10 @@ class TestDesktop final {
   // The screen's pixels as 0xRRGGBB, row by row.
   std::vector<std::uint32_t> screen(QRect rect);
   std::uint32_t pixel(int x, int y);
-  // How many rectangles make up the window's bounding shape.
-  int boundingRectangles(xcb_window_t window);
 
  private:
   xcb_window_t create(QRect rect, std::uint8_t depth, xcb_visualid_t visual, std::uint32_t mask,
                       const std::uint32_t* values);
-  xcb_pixmap_t pixmapOf(QSize size, const std::vector<std::uint32_t>& rgb);
 
   xcb_connection_t* connection_ = nullptr;
   xcb_window_t root_ = XCB_NONE;

@@ -8,14 +8,11 @@ namespace {
 using Order = std::vector<xcb_window_t>;
 constexpr xcb_window_t kRoot = 1;
 
+// Windows made, raised and put into frames under each window manager of test_stacking.py; here
+// what those desktops seldom do as well.
 TEST(WindowStack, FollowsTheStructureEventsOfTheRoot) {
   WindowStack stack;
-  stack.reset({10, 20, 30});
-  stack.created(40);
-  EXPECT_EQ(stack.bottomToTop(), (Order{10, 20, 30, 40}));
-
-  EXPECT_TRUE(stack.restacked(10, 30));  // raised to just above 30
-  EXPECT_EQ(stack.bottomToTop(), (Order{20, 30, 10, 40}));
+  stack.reset({20, 30, 10, 40});
   EXPECT_TRUE(stack.restacked(40, XCB_NONE));  // lowered to the bottom
   EXPECT_EQ(stack.bottomToTop(), (Order{40, 20, 30, 10}));
   EXPECT_FALSE(stack.restacked(20, 99));  // unknown sibling: order no longer trusted

@@ -2,11 +2,8 @@
 // a private display of its own.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QEventLoop>
 #include <cstdlib>
 
-#include "platform/window.h"
 #include "platform/x11/x11_platform.h"
 #include "test_desktop.h"
 #include "tests/contract/platform_contract.h"
@@ -36,23 +33,6 @@ OtherApplication openOtherX11(Platform& /*backend*/) {
 INSTANTIATE_TEST_SUITE_P(X11, PlatformContractTest,
                          ::testing::Values(ContractBackend{"x11", makeX11, runX11, openOtherX11}),
                          [](const auto& info) { return info.param.name; });
-
-// A window that outlives the backend that made it keeps its number and ignores changes.
-TEST(X11Backend, AWindowMayOutliveItsBackend) {
-  installPlatform(makeX11());
-  auto window = Window::create(currentPlatform().screenFrames().at(0), kWindowStyleMaskBorderless,
-                               BackingStoreType::buffered, false);
-  window->orderFront();
-  const WindowNumber number = window->windowNumber();
-  runX11(currentPlatform(), 0.1);
-  installPlatform(nullptr);
-  window->setLevel(3);
-  window->setAlphaValue(0.5);
-  window->setFrame(makeRect(0, 0, 10, 10), true);
-  window->orderFront();
-  EXPECT_EQ(window->windowNumber(), number);
-  window.reset();
-}
 
 }  // namespace
 }  // namespace platform::contract
