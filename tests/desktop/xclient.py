@@ -70,6 +70,11 @@ class XClient:
                                   list(window_ids))
         self.d.sync()
 
+    def raise_window(self, win):
+        """Asks the window manager to raise the window, without activating it."""
+        win.configure(stack_mode=X.Above)
+        self.d.sync()
+
     def pixel(self, x, y):
         """The screen's colour at a point as 0xRRGGBB."""
         data = self.root.get_image(x, y, 1, 1, X.ZPixmap, 0xFFFFFFFF).data
@@ -92,6 +97,23 @@ class XClient:
                     return True
             time.sleep(0.02)
         return False
+
+    def count_configure_notify(self, window_id, seconds):
+        """How often the window was moved or restacked during the time."""
+        watcher = xdisplay.Display(self.d.get_display_name())
+        try:
+            watcher.create_resource_object("window", window_id).change_attributes(
+                event_mask=X.StructureNotifyMask)
+            watcher.sync()
+            count = 0
+            deadline = time.monotonic() + seconds
+            while time.monotonic() < deadline:
+                while watcher.pending_events():
+                    count += watcher.next_event().type == X.ConfigureNotify
+                time.sleep(0.02)
+            return count
+        finally:
+            watcher.close()
 
     def active_window(self):
         prop = self.root.get_full_property(self.atom("_NET_ACTIVE_WINDOW"), Xatom.WINDOW)

@@ -151,7 +151,23 @@ class Stacking(unittest.TestCase):
             self.assertTrue(self.placed_below(self.floating))
             time.sleep(0.01)
 
-    def test_4_super_b_toggles_and_the_key_still_arrives(self):
+    def test_4_a_stack_that_changes_before_the_active_window_ends_in_the_right_place(self):
+        for _ in range(20):
+            # The last round wrote the active window behind the window manager's back.
+            self.c.activate(self.normal)
+            time.sleep(0.1)
+            self.activate(self.floating)
+            self.wait_directly_below(self.floating)
+            time.sleep(0.15)
+            self.c.raise_window(self.normal)
+            time.sleep(0.015)
+            self.c.set_active_window_property(self.normal.id)
+            self.wait_directly_below(self.normal, then_above=self.below, timeout=0.2)
+            # And it stays there: the tick leaves nothing stale.
+            time.sleep(0.3)
+            self.assertTrue(self.placed_below(self.normal, then_above=self.below))
+
+    def test_5_super_b_toggles_the_key_still_arrives_and_an_idle_desktop_costs_no_restack(self):
         self.activate(self.normal)
         self.wait_directly_below(self.normal)
         self.desk.run(["xdotool", "key", "super+b"])
@@ -163,6 +179,9 @@ class Stacking(unittest.TestCase):
             self.assertTrue(self.c.wait_for_event(X.KeyPress, self.normal, detail=b_code))
         self.desk.run(["xdotool", "key", "super+b"])
         self.assertEqual(self.app.read_lines(1, timeout=2.0), ["Toggled effect: true"])
+        time.sleep(1.0)
+        restacks = self.c.count_configure_notify(self.c.frame_of(self.overlay), 2.0)
+        self.assertEqual(restacks, 0)
         self.assertIsNone(self.app.process.poll())
 
 

@@ -1,7 +1,6 @@
 // The window list as another client's windows make it, hostile ones included (how each
-// property is parsed: window_properties_test.cpp; the cost of a tick and of an activation:
-// bench/x11/focus_bench.cpp). Runs on the launcher's desktop with openbox and on one without a
-// window manager.
+// property is parsed: window_properties_test.cpp). Runs on the launcher's desktop with openbox
+// and on one without a window manager.
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -13,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/x11/window_server.h"
 #include "platform/x11/x11_platform.h"
 #include "test_desktop.h"
 #include "tests/qt/qt_event_loop.h"
@@ -180,6 +180,67 @@ TEST_F(WindowListTest, AWindowOnAnotherDesktopIsLeftOutAndASwitchIsPostedOnce) {
   list = backend.copyWindowInfo(kOptions, kNullWindowId);
   EXPECT_NE(recordFor(*list, second), nullptr);
   EXPECT_EQ(recordFor(*list, first), nullptr);
+}
+
+TEST_F(WindowListTest, AnUnchangedDesktopCostsNoRequest) {
+  std::vector<xcb_window_t> windows;
+  for (int i = 0; i < 10; ++i) {
+    windows.push_back(window());
+    other.map(windows.back());
+  }
+  listShowing({windows.front(), windows.back()});
+  runFor(0.3);
+  backend.copyWindowInfo(kOptions, kNullWindowId);
+  backend.frontmostApplication();
+  WindowServer& server = backend.windowServer();
+  const std::uint32_t before = server.nextRequestSequence();
+  for (int i = 0; i < 5; ++i) {
+    backend.copyWindowInfo(kOptions, kNullWindowId);
+    backend.frontmostApplication();
+    runFor(0.02);
+  }
+  EXPECT_EQ(server.nextRequestSequence(), before + 1);  // only the counting request itself
+}
+
+// The level that the activation's observers set goes out in one restack: none from inside the
+// notification and a second, held back, after it.
+TEST_F(WindowListTest, OneActivationAsksForOneRestack) {
+  const xcb_window_t normal = window();
+  const xcb_window_t floating = window();
+  set32(normal, "_NET_WM_PID", 6001);
+  set32(floating, "_NET_WM_PID", 6002);
+  other.setAtoms(floating, "_NET_WM_STATE", {"_NET_WM_STATE_ABOVE"});
+  other.map(normal);
+  other.map(floating);
+  listShowing({normal, floating});
+  // A window manager focuses the floating window, mapped last; let it finish first.
+  for (int i = 0; i < 20 && backend.frontmostApplication()->processIdentifier != 6002; ++i) {
+    runFor(0.05);
+  }
+
+  // An overlay as the core keeps one: below the front application's floating window, else
+  // below normal windows.
+  WindowServer& server = backend.windowServer();
+  const xcb_window_t overlay = other.createWindow(QRect(0, 0, 100, 100), 0);
+  std::int64_t level = -1;
+  server.addOverlay(overlay, [&level] { return OverlayState{level, 1.0, true}; });
+  backend.addWorkspaceObserver(WorkspaceNotification::didActivateApplication, [&] {
+    level = backend.frontmostApplication()->processIdentifier == 6002 ? 2 : -1;
+    server.overlayDidChange(overlay);
+  });
+  set32(other.root(), "_NET_ACTIVE_WINDOW", normal, XCB_ATOM_WINDOW);
+  runFor(0.3);  // placed, and past the restack interval
+  ASSERT_EQ(level, -1);
+
+  const std::uint64_t before = server.restacker().restacksAsked();
+  set32(other.root(), "_NET_ACTIVE_WINDOW", floating, XCB_ATOM_WINDOW);
+  runFor(0.3);  // a held-back restack would have gone by now
+  EXPECT_EQ(server.restacker().restacksAsked() - before, 1u);
+  auto list = backend.copyWindowInfo(kOptions, kNullWindowId);
+  const WindowInfo* floatingRecord = recordFor(*list, floating);
+  ASSERT_NE(floatingRecord, nullptr);
+  EXPECT_EQ(recordFor(*list, overlay), floatingRecord + 1);  // directly behind it
+  server.removeOverlay(overlay);
 }
 
 }  // namespace
