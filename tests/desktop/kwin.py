@@ -12,14 +12,13 @@ import shutil
 import time
 
 from desktop.session import Session, SessionUnavailable, parse_ppm
+from desktop.sway import POINTER_TOOL
 
 SCREENSHOT_TOOL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "kwin_screenshot.py")
 # The Python that has the GObject bindings the screenshot tool needs.
 SYSTEM_PYTHON = "/usr/bin/python3"
 OUTPUT_WIDTH, OUTPUT_HEIGHT = 1280, 720
 OUTPUTS = ("Virtual-0", "Virtual-1")
-# The fake pointer tool (tests/wayland/kwin_fake_pointer.c), where the build names it.
-FAKE_POINTER_TOOL = os.environ.get("QUILLMERE_KWIN_FAKE_POINTER", "")
 
 
 class KWinSession(Session):
@@ -29,7 +28,7 @@ class KWinSession(Session):
     def __init__(self, pointer=False):
         super().__init__(bus=True, as_nobody=True)
         self.with_pointer = pointer  # KWin's fake input: its steps take also key CODE
-        self.pointer_tool = FAKE_POINTER_TOOL
+        self.pointer_tool = POINTER_TOOL
 
     def start(self):
         kwin_dir = os.path.join(self.base, "bin")

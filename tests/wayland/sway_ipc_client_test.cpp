@@ -1,5 +1,6 @@
 // The IPC client against a stand-in for sway's socket: what it asks for, replies that arrive
-// in pieces, and replies it must refuse.
+// in pieces, and replies it must refuse. Real sway, which reads our framing, is in the contract
+// suite and the scenarios.
 #include "platform/wayland/sway_ipc_client.h"
 #include "tests/qt/qt_event_loop.h"
 
@@ -68,8 +69,9 @@ TEST_F(SwayIpcClientTest, SubscribesReadsTheTreeInPiecesAndPostsOnceItIsIn) {
                             sway_ipc::encode(sway_ipc::kGetTree, {}));
 
   const std::string reply = sway_ipc::encode(sway_ipc::kGetTree, treeWithFocusOn(77));
-  for (std::size_t at = 0; at < reply.size(); at += 7) {
-    send(reply.substr(at, 7));
+  // Pieces shorter than the magic.
+  for (std::size_t at = 0; at < reply.size(); at += 5) {
+    send(reply.substr(at, 5));
     runEventLoopFor(0.002);
   }
   ASSERT_TRUE(waitUntil([&] { return client->cache().frontmostPid() == 77; }));
@@ -105,6 +107,32 @@ TEST_F(SwayIpcClientTest, AnOversizedOrForeignReplyOrAClosedSocketEndsTheSession
     })) << c.name
         << ": the client hangs up and forgets";
     EXPECT_EQ(client->cache().windowList(), nullptr) << c.name;
+  }
+}
+
+// The bound on a reply's length, exactly; a failed stream stays failed.
+TEST(SwayIpcFraming, RefusesBadMagicAndOversizedPayloadsForGood) {
+  const auto header = [](std::uint32_t length) {
+    std::string framed = sway_ipc::encode(sway_ipc::kGetTree, {});
+    for (int shift = 0; shift < 32; shift += 8) framed[6 + shift / 8] = char(length >> shift);
+    return framed;
+  };
+  const struct {
+    std::string bytes;
+    bool fails;
+  } cases[] = {
+      {header(sway_ipc::kMaxPayload), false},
+      {header(sway_ipc::kMaxPayload + 1), true},
+      {header(0xffffffffu), true},
+      {"i3-ipX" + header(0).substr(6), true},
+  };
+  for (const auto& c : cases) {
+    sway_ipc::MessageReader reader;
+    reader.append(c.bytes);
+    EXPECT_FALSE(reader.next()) << c.bytes.size();
+    EXPECT_EQ(reader.failed(), c.fails) << c.bytes.size();
+    reader.append(sway_ipc::encode(sway_ipc::kGetTree, "{}"));
+    EXPECT_FALSE(reader.next()) << "a failed stream stays failed, a long one waits";
   }
 }
 

@@ -132,28 +132,5 @@ TEST(SwayTree, HostileFieldsAreSkippedNotTrusted) {
   }
 }
 
-TEST(SwayTree, TextThatIsNoObjectGivesNothing) {
-  for (const char* json : {"", "[]", "null", "{", "\"tree\"", "{\"nodes\":[}"}) {
-    EXPECT_FALSE(parseSwayTree(json, kOwnPid)) << json;
-  }
-}
-
-TEST(SwayTree, DeepNestingIsCutOffWithoutHarm) {
-  auto nested = [](int depth) {
-    std::string json;
-    for (int i = 0; i < depth; ++i) json += R"({"type":"con","nodes":[)";
-    json += R"({"id":5,"type":"con","pid":3,"visible":true,"nodes":[]})";
-    for (int i = 0; i < depth; ++i) json += "]}";
-    return json;
-  };
-  const auto reachable = parseSwayTree(nested(100), kOwnPid);
-  ASSERT_TRUE(reachable);
-  EXPECT_EQ(idsOf(*reachable), (std::vector<std::int64_t>{5}));
-  const auto tooDeep = parseSwayTree(nested(200), kOwnPid);
-  ASSERT_TRUE(tooDeep);
-  EXPECT_TRUE(tooDeep->views.empty());
-  EXPECT_FALSE(parseSwayTree(nested(5000), kOwnPid)) << "past what the JSON reader takes";
-}
-
 }  // namespace
 }  // namespace platform::wayland

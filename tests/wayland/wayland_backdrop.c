@@ -2,9 +2,7 @@
 // other layer, for the scenario scripts: whatever pointer input reaches the desktop there
 // (because nothing above took it) it reports on standard output, one line each:
 //   ready                 once the surface is mapped
-//   enter X Y             the pointer entered it at surface point (X, Y)
-//   motion X Y            it moved to (X, Y) over the surface
-//   leave
+//   motion X Y            the pointer moved to surface point (X, Y) over the surface
 //   button pressed | button released
 // Status 1 and one line on standard error when the compositor lacks what it needs.
 #define _GNU_SOURCE
@@ -41,14 +39,10 @@ static void say(const char* line, wl_fixed_t x, wl_fixed_t y) {
   fflush(stdout);
 }
 
-static void entered(void*, struct wl_pointer*, uint32_t, struct wl_surface*, wl_fixed_t x,
-                    wl_fixed_t y) {
-  say("enter %d %d\n", x, y);
-}
+static void entered(void*, struct wl_pointer*, uint32_t, struct wl_surface*, wl_fixed_t,
+                    wl_fixed_t) {}
 
-static void left(void*, struct wl_pointer*, uint32_t, struct wl_surface*) {
-  say("leave\n", 0, 0);
-}
+static void left(void*, struct wl_pointer*, uint32_t, struct wl_surface*) {}
 
 static void moved(void*, struct wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
   say("motion %d %d\n", x, y);
