@@ -195,7 +195,7 @@ def activation_and_quiet_calls(build, rounds):
         quiet = []
         for mode in ("blur", "dim"):
             if mode == "dim":
-                driver.send("dim")
+                driver.send("mode Dim")
                 time.sleep(0.3)
             calls, messages = int(driver.state()["ipc-requests"]), monitor.sent()
             time.sleep(QUIET_SECONDS)

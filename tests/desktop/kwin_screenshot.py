@@ -29,13 +29,8 @@ def capture(output):
         GLib.Variant("(sa{sv}h)", (output, options, 0)), GLib.VariantType("(a{sv})"),
         Gio.DBusCallFlags.NONE, 10000, fds, None)
     del fds  # KWin holds the write end now; ours must close for the read to end
-    data = bytearray()
-    while True:
-        chunk = os.read(reader, 1 << 20)
-        if not chunk:
-            break
-        data += chunk
-    return reply.unpack()[0], bytes(data)
+    with os.fdopen(reader, "rb") as pipe:
+        return reply.unpack()[0], pipe.read()
 
 
 def main():

@@ -160,9 +160,6 @@ class SwaySession(Session):
         bottom = max(r["y"] + r["height"] for r in rects)
         return left, top, right - left, bottom - top
 
-    def pointer_drag(self, start, end, steps=8, env=None):
-        self.pointer("drag", *start, *end, steps, env=env)
-
     def screenshot(self, output, env=None):
         """The output's pixels as (width, height, pixel function giving (r, g, b))."""
         result = self.run(["grim", "-t", "ppm", "-o", output, "-"], env, text=False)

@@ -2,7 +2,7 @@
 // commands on standard input that reach what the menu will reach once there is one. Every line
 // it adds itself starts with "driver: ".
 //   mode M   switches every overlay to the effect named M (Blur, Pixelate or Dim) and reports
-//            "mode M"; "dim" alone is "mode Dim"
+//            "mode M"
 //   expect R G B  reports "expect R G B": what the first overlay shows now over a plain area of
 //            that colour, from the renderer itself
 //   toggle   toggles the effect as the shortcut does
@@ -120,9 +120,9 @@ void runCommand(const std::string& command, platform::wayland::WaylandPlatform& 
   std::istringstream words(command);
   std::string verb;
   words >> verb;
-  if ((verb == "mode" || verb == "dim") && delegate) {
+  if (verb == "mode" && delegate) {
     std::string name;
-    if (!(words >> name)) name = "Dim";
+    words >> name;
     for (auto mode : quillmere::QuillmereApp::allCases) {
       if (quillmere::QuillmereApp::rawValue(mode) != name) continue;
       delegate->currentMode = mode;

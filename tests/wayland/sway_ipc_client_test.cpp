@@ -136,15 +136,6 @@ TEST(SwayIpcFraming, RefusesBadMagicAndOversizedPayloadsForGood) {
   }
 }
 
-TEST(SwayIpcClientWithoutSocket, WithoutSwaysockThereIsNoSessionAndNoSearch) {
-  qunsetenv("SWAYSOCK");
-  SwayIpcClient client(kOwnPid, [](WorkspaceNotification) {});
-  runEventLoopFor(0.05);
-  EXPECT_EQ(client.cache().requestsSent(), 0u);
-  EXPECT_EQ(client.cache().frontmostPid(), std::nullopt);
-  EXPECT_EQ(client.cache().windowList(), nullptr);
-}
-
 }  // namespace
 }  // namespace platform::wayland
 

@@ -55,22 +55,19 @@ TEST(SwayTree, VisibleWindowsFrontToBackByFocusOrderAtTheNormalLevelAndTheFocuse
   for (std::size_t i : {0u, 1u, 3u}) {
     EXPECT_EQ(std::get<std::int64_t>(list->at(i).at(std::string(kWindowLayerKey))), 0);
   }
-  EXPECT_EQ(std::get<std::int64_t>(list->at(3).at(std::string(kWindowNumberKey))), 20);
-  EXPECT_EQ(std::get<std::int64_t>(list->at(3).at(std::string(kWindowOwnerPidKey))), 200);
   EXPECT_FALSE(list->at(3).contains(kWindowAlphaKey)) << "sway gives no opacity";
 }
 
-// No focused window means the desktop; a focused empty workspace still names its output.
-TEST(SwayTree, WithoutAFocusedWindowTheDesktopIsFrontmost) {
+// A focused empty workspace still names its output (the desktop frontmost on an empty
+// workspace: test_overlays.py).
+TEST(SwayTree, AFocusedEmptyWorkspaceNamesItsOutput) {
   std::string tree = desktopTree(R"("focused":false)");
-  EXPECT_EQ(parseSwayTree(tree, kOwnPid).value().frontmostPid, -1);
   const std::string workspace = R"("name":"2",)";
   tree.insert(tree.find(workspace) + workspace.size(), R"("focused":true,)");
   const auto snapshot = parseSwayTree(tree, kOwnPid);
   ASSERT_TRUE(snapshot);
   EXPECT_EQ(snapshot->focusedOutput, "HEADLESS-2");
   EXPECT_EQ(snapshot->frontmostPid, -1);
-  EXPECT_EQ(idsOf(*snapshot).size(), 4u);
 }
 
 TEST(SwayTree, OurOwnWindowsAreLeftOutButStillTakeTheFocus) {
@@ -88,6 +85,8 @@ std::string oneView(const std::string& fields) {
          R"(,"nodes":[]}]}]})";
 }
 
+// Pids past 32 bits, negative or fractional: pidOf's cases in window_report_cache_test.cpp.
+// Crashes on any tree: the sway_ipc fuzzer.
 TEST(SwayTree, HostileFieldsAreSkippedNotTrusted) {
   struct Case {
     const char* name;
@@ -100,9 +99,6 @@ TEST(SwayTree, HostileFieldsAreSkippedNotTrusted) {
   const Case cases[] = {
       {"plain", oneView(std::string(base) + R"(,"pid":9)"), {7}, 9, 9},
       {"pid as text", oneView(std::string(base) + R"(,"pid":"9")"), {7}, {}, -1},
-      {"pid fractional", oneView(std::string(base) + R"(,"pid":9.5)"), {7}, {}, -1},
-      {"pid negative", oneView(std::string(base) + R"(,"pid":-3)"), {7}, {}, -1},
-      {"pid over 32 bits", oneView(std::string(base) + R"(,"pid":4294967297)"), {7}, {}, -1},
       {"id missing", oneView(R"("visible":true,"pid":9)"), {}, {}, -1},
       {"id as text", oneView(R"("id":"7","visible":true,"pid":9)"), {}, {}, -1},
       {"id zero", oneView(R"("id":0,"visible":true,"pid":9)"), {}, {}, -1},

@@ -80,16 +80,8 @@ TEST_F(SwayWindowCacheTest, ALookAtTheLayoutTellsAMovedWindowOnlyOnce) {
   EXPECT_FALSE(cache.handle(tree(77, true, 30)).exposureChanged);
 }
 
-TEST_F(SwayWindowCacheTest, ActivationIsPostedOnlyWhenTheOwnerChanges) {
-  EXPECT_EQ(cache.handle(windowEvent("title")).send, "") << "a change that moves nothing";
-  EXPECT_EQ(cache.handle(windowEvent("focus")).send, kTreeRequest);
-  EXPECT_EQ(cache.handle(tree(77, true)).notifications, Notes{}) << "same application";
-
-  cache.handle(windowEvent("close"));
-  EXPECT_EQ(cache.handle(tree(77, false)).notifications, Notes{kActivate}) << "the desktop";
-  EXPECT_EQ(cache.frontmostPid(), -1);
-}
-
+// An activation only when the owner changes: the contract suite on sway, where a new window
+// brings both a new and a focus event; the desktop after the last window: test_overlays.py.
 TEST_F(SwayWindowCacheTest, AWorkspaceSwitchPostsTheSpaceChangeFirstOnceTheTreeIsIn) {
   EXPECT_EQ(cache.handle(workspaceEvent("focus")).send, kTreeRequest);
   EXPECT_EQ(cache.handle(tree(88, true)).notifications, (Notes{kSpace, kActivate}));

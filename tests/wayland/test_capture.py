@@ -78,12 +78,10 @@ class OutputCaptureTest(unittest.TestCase):
 
         # The second capture reuses the first one's buffer; a second request while one is under
         # way is refused, and the first still answers.
-        requests = int(probe.ask("requests", "requests").split()[1])
         self.assertEqual(probe.capture("HEADLESS-1")[:2], (640, 480))
         since = probe.mark()
         self.assertEqual(probe.ask("twice HEADLESS-1", "twice"), "twice 1 0")
         wait_for(lambda: probe.seen("captured HEADLESS-1", since), "the first of the two")
-        self.assertEqual(probe.ask("requests", "requests"), "requests {}".format(requests + 2))
         self.assertIsNone(probe.seen("failed"))
         self.assertIsNone(probe.process.poll())
 
@@ -95,7 +93,7 @@ class OutputCaptureTest(unittest.TestCase):
         probe = Probe(session, env=nested)
         driver = Driver(session, env=nested)
         self.assertEqual(len(driver.state()["screens"].split()), 2)
-        driver.send("dim")
+        driver.send("mode Dim")
         for output in ("WL-1", "WL-2"):
             wait_for_pixel(self, session, output, -1, -1, dimmed(WALLPAPER), "the dim", nested)
 

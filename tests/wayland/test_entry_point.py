@@ -60,19 +60,9 @@ class EntryPointTest(unittest.TestCase):
         expected = LAUNCH_LINES + ["Toggled effect: false"]
         app.wait_for_lines(expected, "the toggle")
 
-        # Anything but the exact request is closed unheard, and the socket stays open.
+        # Only the exact request is taken: tests/qt/session_channel_test.cpp.
         path = os.path.join(session.env["XDG_RUNTIME_DIR"], "quillmere-{}.socket".format(
             session.env["WAYLAND_DISPLAY"]))
-        for garbage in (b"toggle\r\n", b"toggle\ntoggle\n", b"x" * 4096):
-            with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as client:
-                client.settimeout(2)
-                client.connect(path)
-                try:
-                    client.sendall(garbage)
-                    answer = client.recv(64)
-                except (ConnectionResetError, BrokenPipeError):
-                    answer = b""  # closed with the rest unread
-                self.assertEqual(answer, b"", garbage)
         # Four silent clients at once are all it keeps, each for a second; a fifth is closed.
         silent = [socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) for _ in range(5)]
         try:
@@ -91,7 +81,7 @@ class EntryPointTest(unittest.TestCase):
         status, _, err = self.run_quillmere(session, ["--toggle"])
         self.assertEqual(status, 0, err)
         expected.append("Toggled effect: true")
-        app.wait_for_lines(expected, "the toggle after garbage")
+        app.wait_for_lines(expected, "the toggle after the silent clients")
 
         app.process.send_signal(signal.SIGTERM)
         self.assertEqual(app.wait(), 0)

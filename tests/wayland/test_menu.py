@@ -144,9 +144,10 @@ class MenuTest(unittest.TestCase):
         slider = rows["slider"]
         knob = (origin[0] + slider[0] + round(slider[2] * (0.7 - 0.1) / 0.9),
                 centre(slider, origin)[1])
-        session.pointer_drag(knob, (width - 1, knob[1]))
+        session.pointer("drag", *knob, width - 1, knob[1], 8)
         wait_for(lambda: driver.model()[1] == 1.0, "the intensity at 1.0")
-        session.pointer_drag((origin[0] + slider[0] + slider[2] - 4, knob[1]), (origin[0], knob[1]))
+        session.pointer("drag", origin[0] + slider[0] + slider[2] - 4, knob[1], origin[0], knob[1],
+                        8)
         wait_for(lambda: driver.model()[1] == 0.1, "the intensity at 0.1")
         self.assertEqual(driver.model()[0], "Blur")
         session.pointer_click(5, height - 5)

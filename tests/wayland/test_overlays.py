@@ -2,7 +2,7 @@
 windows sharp above it, the window list and frontmost application from sway's events, outputs
 at scale 2 and added (taken away: test_capture.py; the end when the compositor goes:
 test_entry_point.py), and overlays that take no pointer input: clicks with a virtual pointer
-reach the windows above them and the desktop beneath them, on an output at scale 2 too and with the effect toggled off. A
+reach the windows above them and the desktop beneath them, on an output at scale 2 too and with the effect toggled off (a drag: test_menu.py's slider). A
 see-through surface on the background layer stands for the desktop: it hears a click only when
 nothing above it took the click. No virtual keyboard ever exists in these sessions, so the seat
 offers no keyboard throughout."""
@@ -85,12 +85,7 @@ class WaylandOverlayTest(unittest.TestCase):
         self.assertEqual(driver.state()["frontmost"], str(floating.pid))
         self.assertEqual(driver.state()["levels"], "-1 -1")
 
-        # The launch's blur covers the gap while the windows above it stay sharp.
-        wait_for(lambda: not close_to(session.screenshot("HEADLESS-1")[2](5, 5), WALLPAPER, 3),
-                 "the blurred gap")
-        self.assertEqual(session.screenshot("HEADLESS-1")[2](200, 100), TILED)
-
-        driver.send("dim")
+        driver.send("mode Dim")
         # The stand-in panel takes the first output's top-right 24 points.
         for output in ("HEADLESS-1", "HEADLESS-2"):
             for x, y in ((0, 0), (-1, 24 if output == "HEADLESS-1" else 0), (0, -1), (-1, -1)):
@@ -103,12 +98,6 @@ class WaylandOverlayTest(unittest.TestCase):
 
         # The gap around the tiled window shows only the overlay over the wallpaper.
         self.click_reaches_the_desktop(session, desktop, 5, 5, "a click on the gap")
-        self.click_reaches_the_desktop(session, desktop, 639, 479, "a click in the far corner")
-        presses = desktop.presses()
-        session.pointer_drag((20, 20), (30, 400))
-        wait_for(lambda: desktop.output()[-2:] == ["motion 30 400", "button released"],
-                 "the whole drag")
-        self.assertEqual(desktop.presses(), presses + 1)
 
         # A window above the overlay takes its click: sway focuses it, Quillmere follows.
         presses = desktop.presses()

@@ -6,16 +6,12 @@
 //   twice NAME              two capture() calls at once: "twice A B", each 1 or 0
 //   hold NAME               captures, sends the request, answers "holding" and reads no event
 //                           until the next line arrives
-//   time NAME N             N captures one after the other: "time N MEDIAN_MS MAX_MS"
-//   requests                "requests N", the capture requests sent so far
 // A removed output is reported "removed NAME"; an answer naming an output already removed
 // would read "dead".
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QImage>
-#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -61,9 +57,7 @@ class Probe final {
     std::string command, name;
     words >> command >> name;
     const WaylandOutput* output = find(name);
-    if (command == "requests") {
-      say("requests " + std::to_string(capture_.requestsSent()));
-    } else if (output == nullptr) {
+    if (output == nullptr) {
       say("no output " + name);
     } else if (command == "capture") {
       std::vector<std::pair<int, int>> points;
@@ -82,13 +76,6 @@ class Probe final {
       say("holding");
       for (char c = 0; c != '\n' && read(STDIN_FILENO, &c, 1) == 1;) {
       }
-    } else if (command == "time") {
-      int count = 1;
-      words >> count;
-      timesLeft_ = std::max(1, count);
-      times_.clear();
-      clock_.start();
-      capture_.capture(*output);
     }
   }
 
@@ -102,7 +89,6 @@ class Probe final {
 
   void captured(const WaylandOutput* output, const QImage& image) {
     if (live_.count(output) == 0) return say("dead");
-    if (timesLeft_ > 0) return timed(*output);
     std::ostringstream out;
     out << "captured " << output->name << ' ' << image.width() << ' ' << image.height();
     for (const auto& [x, y] : points_[output]) {
@@ -115,26 +101,10 @@ class Probe final {
     say(out.str());
   }
 
-  void timed(const WaylandOutput& output) {
-    times_.push_back(double(clock_.nsecsElapsed()) / 1e6);
-    if (--timesLeft_ > 0) {
-      clock_.start();
-      capture_.capture(output);
-      return;
-    }
-    std::sort(times_.begin(), times_.end());
-    std::ostringstream out;
-    out << "time " << times_.size() << ' ' << times_[times_.size() / 2] << ' ' << times_.back();
-    say(out.str());
-  }
-
   WaylandConnection& connection_;
   OutputCapture& capture_;
   std::set<const WaylandOutput*> live_;
   std::map<const WaylandOutput*, std::vector<std::pair<int, int>>> points_;
-  int timesLeft_ = 0;
-  std::vector<double> times_;
-  QElapsedTimer clock_;
 };
 
 }  // namespace
