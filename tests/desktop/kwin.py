@@ -49,7 +49,7 @@ class KWinSession(Session):
         while not self.bus_name_owned("org.kde.KWin"):
             if self.compositor.poll() is not None:
                 raise SessionUnavailable("kwin_wayland ended with status {}: {}".format(
-                    self.compositor.returncode, self.log_tail()))
+                    self.compositor.returncode, " | ".join(self.log().splitlines()[-5:])))
             if time.monotonic() > deadline:
                 raise SessionUnavailable("kwin_wayland did not start within 30 s")
             time.sleep(0.02)
@@ -66,9 +66,6 @@ class KWinSession(Session):
                 return log.read().decode(errors="replace")
         except OSError:
             return ""
-
-    def log_tail(self, lines=5):
-        return " | ".join(self.log().splitlines()[-lines:])
 
     def kwin_script(self, name, source):
         """Loads and runs a KWin script of the test's own under the plugin name `name`."""

@@ -58,15 +58,12 @@ static void scrolled(void*, struct wl_pointer*, uint32_t, uint32_t, wl_fixed_t) 
 static const struct wl_pointer_listener pointer_listener = {
     .enter = entered, .leave = left, .motion = moved, .button = pressed, .axis = scrolled};
 
-// The headless seat has a pointer only while a virtual pointer exists.
+// The headless seat has a pointer only while a virtual pointer exists: the session holds one
+// from its start.
 static void capabilities(void*, struct wl_seat* s, uint32_t caps) {
-  const int has_pointer = (caps & WL_SEAT_CAPABILITY_POINTER) != 0;
-  if (has_pointer && pointer == NULL) {
+  if ((caps & WL_SEAT_CAPABILITY_POINTER) != 0 && pointer == NULL) {
     pointer = wl_seat_get_pointer(s);
     wl_pointer_add_listener(pointer, &pointer_listener, NULL);
-  } else if (!has_pointer && pointer != NULL) {
-    wl_pointer_release(pointer);
-    pointer = NULL;
   }
 }
 
