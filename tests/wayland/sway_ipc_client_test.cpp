@@ -95,29 +95,16 @@ TEST_F(SwayIpcClientTest, AnOversizedOrForeignReplyOrAClosedSocketEndsTheSession
   }
 }
 
-// The bound on a reply's length, exactly; a failed stream stays failed.
-TEST(SwayIpcFraming, RefusesBadMagicAndOversizedPayloadsForGood) {
-  const auto header = [](std::uint32_t length) {
-    std::string framed = sway_ipc::encode(sway_ipc::kGetTree, {});
-    for (int shift = 0; shift < 32; shift += 8) framed[6 + shift / 8] = char(length >> shift);
-    return framed;
-  };
-  const struct {
-    std::string bytes;
-    bool fails;
-  } cases[] = {
-      {header(sway_ipc::kMaxPayload), false},
-      {header(sway_ipc::kMaxPayload + 1), true},
-      {header(0xffffffffu), true},
-      {"i3-ipX" + header(0).substr(6), true},
-  };
-  for (const auto& c : cases) {
+// The bound on a reply's length, exactly (a bad magic: the client's test above; a length near
+// 4 GiB: the sway_ipc fuzzer's seeds).
+TEST(SwayIpcFraming, TheBoundOnAReplyIsExact) {
+  for (const std::uint32_t length : {sway_ipc::kMaxPayload, sway_ipc::kMaxPayload + 1}) {
+    std::string header = sway_ipc::encode(sway_ipc::kGetTree, {});
+    for (int shift = 0; shift < 32; shift += 8) header[6 + shift / 8] = char(length >> shift);
     sway_ipc::MessageReader reader;
-    reader.append(c.bytes);
-    EXPECT_FALSE(reader.next()) << c.bytes.size();
-    EXPECT_EQ(reader.failed(), c.fails) << c.bytes.size();
-    reader.append(sway_ipc::encode(sway_ipc::kGetTree, "{}"));
-    EXPECT_FALSE(reader.next()) << "a failed stream stays failed, a long one waits";
+    reader.append(header);
+    EXPECT_FALSE(reader.next());
+    EXPECT_EQ(reader.failed(), length > sway_ipc::kMaxPayload) << length;
   }
 }
 
