@@ -28,16 +28,6 @@ KEY_CODES = {"Escape": 1, "Return": 28, "Down": 108}
 NORMAL, ABOVE = (200, 60, 40), (40, 160, 220)
 
 
-def for_caption(caption, action):
-    """A KWin script body that does `action` (JavaScript, on `window`) to the window titled
-    `caption`."""
-    return ("var all = workspace.clientList();\n"
-            "for (var i = 0; i < all.length; ++i) {\n"
-            "  var window = all[i];\n"
-            "  if (window.caption === '%s') { %s }\n"
-            "}\n" % (caption, action))
-
-
 class KWinTest(unittest.TestCase):
     def setUp(self):
         self.session = start_for(self, KWinSession(pointer=True))
@@ -45,15 +35,11 @@ class KWinTest(unittest.TestCase):
         self.session.spawn(["swaybg", "-c", "#{:02x}{:02x}{:02x}".format(*WALLPAPER)])
         wait_for(lambda: self.session.pixel(OUTPUTS[0], 5, 5) == WALLPAPER, "the background")
 
-    def start_driver(self, log):
-        env = dict(self.session.env, WAYLAND_DEBUG="client")
-        return Driver(self.session, env=env, stderr=log)
-
     def test_quillmere_on_kwin(self):
         session = self.session
         protocol_log = tempfile.NamedTemporaryFile(prefix="quillmere-kwin-", delete=False)
         self.addCleanup(os.unlink, protocol_log.name)
-        driver = self.start_driver(protocol_log)
+        driver = Driver(session, env=dict(session.env, WAYLAND_DEBUG="client"), stderr=protocol_log)
         self.assertTrue(session.script_loaded(PLUGIN), "the window list's script runs")
         # Both outputs' overlays, at level -1 (and 2 when the time comes: the test of rising).
         driver.send("mode Dim")
@@ -96,7 +82,9 @@ class KWinTest(unittest.TestCase):
         self.session.kwin_script("quillmere-test-{}".format(self.scripts), source)
 
     def activate(self, caption):
-        self.script(for_caption(caption, "workspace.activeClient = window;"))
+        self.script("workspace.clientList().forEach(function(window) {\n"
+                    "  if (window.caption === '%s') workspace.activeClient = window;\n"
+                    "});\n" % caption)
 
     def test_a_crashed_instances_script_is_replaced_and_a_strangers_report_changes_nothing(self):
         session = self.session

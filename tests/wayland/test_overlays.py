@@ -2,10 +2,10 @@
 windows sharp above it, the window list and frontmost application from sway's events, outputs
 at scale 2 and added (taken away: test_capture.py; the end when the compositor goes:
 test_entry_point.py), and overlays that take no pointer input: clicks with a virtual pointer
-reach the windows above them and the desktop beneath them, on an output at scale 2 too and with the effect toggled off (a drag: test_menu.py's slider). A
-see-through surface on the background layer stands for the desktop: it hears a click only when
-nothing above it took the click. No virtual keyboard ever exists in these sessions, so the seat
-offers no keyboard throughout."""
+reach the windows above them and the desktop beneath them, on an output at scale 2 too and
+with the effect toggled off. A see-through surface on the background layer stands for the
+desktop: it hears a click only when nothing above it took the click. No virtual keyboard ever
+exists in these sessions, so the seat offers no keyboard throughout."""
 
 import os
 import subprocess
