@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSocketNotifier>
 #include <cstdio>
 #include <functional>
@@ -38,24 +39,20 @@ inline std::string describeWindows(const platform::WindowInfoList* list) {
 }
 
 // Hands every line of standard input, without its newline, to `onLine` as it arrives; calls
-// `onEnd` once standard input has ended.
+// `onEnd` once standard input has ended. Unbuffered: a line is read only once it is there, and
+// nothing is left behind for the next read(2).
 inline void readLines(
     std::function<void(const std::string&)> onLine, std::function<void()> onEnd = [] {}) {
-  auto* input =
-      new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, QCoreApplication::instance());
-  QObject::connect(input, &QSocketNotifier::activated, [=, pending = std::string()]() mutable {
-    char buffer[256];
-    const ssize_t count = read(STDIN_FILENO, buffer, sizeof buffer);
-    if (count <= 0) {
-      input->setEnabled(false);
+  auto* input = new QFile(QCoreApplication::instance());
+  input->open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
+  auto* ready = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, input);
+  QObject::connect(ready, &QSocketNotifier::activated, [=] {
+    const QByteArray line = input->readLine();
+    if (line.isEmpty()) {
+      ready->setEnabled(false);
       return onEnd();
     }
-    pending.append(buffer, std::size_t(count));
-    for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
-      const std::string line = pending.substr(0, end);
-      pending.erase(0, end + 1);
-      onLine(line);
-    }
+    onLine(line.chopped(line.endsWith('\n') ? 1 : 0).toStdString());
   });
 }
 

@@ -64,7 +64,6 @@ def open_menu(session, driver, click, origin_of_size, attempts=1, output="HEADLE
         except AssertionError:
             if attempt + 1 == attempts:
                 raise
-    return None
 
 
 def open_from_panel(session, driver, width, output="HEADLESS-1", timeout=4):
