@@ -2,10 +2,10 @@
 windows sharp above it, the window list and frontmost application from sway's events, outputs
 at scale 2 and added (taken away: test_capture.py; the end when the compositor goes:
 test_entry_point.py), and overlays that take no pointer input: clicks with a virtual pointer
-reach the windows above them and the desktop beneath them, on an output at scale 2 too and
-with the effect toggled off. A see-through surface on the background layer stands for the
-desktop: it hears a click only when nothing above it took the click. No virtual keyboard ever
-exists in these sessions, so the seat offers no keyboard throughout."""
+reach the windows above them and the desktop beneath them. A see-through surface on the
+background layer stands for the desktop: it hears a click only when nothing above it took the
+click. No virtual keyboard ever exists in these sessions, so the seat offers no keyboard
+throughout."""
 
 import os
 import subprocess
@@ -52,14 +52,6 @@ class Backdrop(LineClient):
 
 
 class WaylandOverlayTest(unittest.TestCase):
-    def click_reaches_the_desktop(self, session, backdrop, x, y, what):
-        before = backdrop.presses()
-        session.pointer_click(x, y)
-        try:
-            wait_for(lambda: backdrop.presses() == before + 1, what, timeout=3)
-        except AssertionError:
-            self.fail("{}: the desktop heard {}".format(what, backdrop.output()))
-
     def test_dim_at_scale_2_under_windows_that_sway_lists_and_focuses_passes_clicks_through(self):
         session = start_for(self, SwaySession([FLOATING_RULE], pointer=True))
         session.add_output(scale=2)
@@ -95,8 +87,13 @@ class WaylandOverlayTest(unittest.TestCase):
         self.assertEqual(pixel(200, 100), TILED)  # not at (100, 100), where the pointer shows
         self.assertEqual(pixel(460, 310), FLOATING)
 
-        # The gap around the tiled window shows only the overlay over the wallpaper.
-        self.click_reaches_the_desktop(session, desktop, 5, 5, "a click on the gap")
+        # The gap around the tiled window shows only the overlay over the wallpaper. (The input
+        # region is empty from the surface's creation on, whatever its alpha or scale.)
+        session.pointer_click(5, 5)
+        try:
+            wait_for(lambda: desktop.presses() == 1, "a click on the gap", timeout=3)
+        except AssertionError:
+            self.fail("a click on the gap: the desktop heard {}".format(desktop.output()))
 
         # A window above the overlay takes its click: sway focuses it, Quillmere follows.
         presses = desktop.presses()
@@ -107,19 +104,6 @@ class WaylandOverlayTest(unittest.TestCase):
         session.swaymsg("workspace", "3")
         wait_for(lambda: driver.state()["frontmost"] == "-1", "the desktop on an empty workspace")
         self.assertEqual(windows(), "")
-
-        # The effect toggled off leaves the overlay mapped at alpha 0, still click-through.
-        driver.send("toggle")
-        wait_for_pixel(self, session, "HEADLESS-1", 5, 5, WALLPAPER, "the toggled-off overlay")
-        self.click_reaches_the_desktop(session, desktop, 5, 5, "a click with the effect off")
-
-        # The output at scale 2: its own desktop surface under its own overlay.
-        driver.send("toggle")
-        wait_for_pixel(self, session, "HEADLESS-2", 5, 5, dimmed(WALLPAPER), "the dim again")
-        session.swaymsg("focus", "output", "HEADLESS-2")
-        scaled = Backdrop(session)
-        self.click_reaches_the_desktop(session, scaled, 959, 239, "a click on the scaled output")
-        self.assertIn("motion 319 239", scaled.output())
 
         session.swaymsg("create_output")
         # That it stays uncovered: tests/core/overlay_windows_test.cpp.

@@ -1,8 +1,7 @@
 // A see-through layer surface on the background layer of the focused output, beneath every
-// other layer, for the scenario scripts: whatever pointer input reaches the desktop there
-// (because nothing above took it) it reports on standard output, one line each:
+// other layer, for the scenario scripts: it reports on standard output, one line each, the
+// button presses that reach the desktop there (because nothing above took them):
 //   ready                 once the surface is mapped
-//   motion X Y            the pointer moved to surface point (X, Y) over the surface
 //   button pressed | button released
 // Status 1 and one line on standard error when the compositor lacks what it needs.
 #define _GNU_SOURCE
@@ -33,9 +32,9 @@ static void announced(void*, struct wl_registry* registry, uint32_t name, const 
   }
 }
 
-// One line on standard output, right away; the format may show x and y.
-static void say(const char* line, wl_fixed_t x, wl_fixed_t y) {
-  printf(line, wl_fixed_to_int(x), wl_fixed_to_int(y));
+// One line on standard output, right away.
+static void say(const char* line) {
+  puts(line);
   fflush(stdout);
 }
 
@@ -44,12 +43,10 @@ static void entered(void*, struct wl_pointer*, uint32_t, struct wl_surface*, wl_
 
 static void left(void*, struct wl_pointer*, uint32_t, struct wl_surface*) {}
 
-static void moved(void*, struct wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
-  say("motion %d %d\n", x, y);
-}
+static void moved(void*, struct wl_pointer*, uint32_t, wl_fixed_t, wl_fixed_t) {}
 
 static void pressed(void*, struct wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
-  say(state == WL_POINTER_BUTTON_STATE_PRESSED ? "button pressed\n" : "button released\n", 0, 0);
+  say(state == WL_POINTER_BUTTON_STATE_PRESSED ? "button pressed" : "button released");
 }
 
 static void scrolled(void*, struct wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {}
@@ -113,7 +110,7 @@ int main(void) {
   while (!mapped && wl_display_dispatch(tool_display) >= 0) {
   }
   wl_display_roundtrip(tool_display);
-  say("ready\n", 0, 0);
+  say("ready");
   while (wl_display_dispatch(tool_display) >= 0) {
   }
   return 0;
