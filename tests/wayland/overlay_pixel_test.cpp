@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/filter.h"
 #include "platform/layer.h"
 #include "platform/view.h"
 
@@ -39,23 +38,19 @@ TEST(OverlayPixel, TheFillTimesTheWindowAlphaPremultiplied) {
   }
 }
 
-TEST(OverlayPixel, BlurAndSquaresShowTheirMaterialsTintAndNoContentNothing) {
-  for (bool pixellate : {false, true}) {
-    auto view = View::create(makeRect(0, 0, 800, 600));
-    view->setWantsLayer(true);
-    auto effect = VisualEffectView::create(view->bounds());
-    effect->setMaterial(VisualEffectMaterial::hudWindow);
-    effect->setAlphaValue(0.7);
-    if (pixellate) {
-      effect->setWantsLayer(true);
-      effect->layer()->setFilters({Filter::filterWithName(kPixellateFilterName)});
-    }
-    view->addSubview(effect);
-    // The HUD tint (0.11, 0.11, 0.12) at 0.55, times the view's 0.7, premultiplied:
-    // alpha 0.385 * 255 = 98.2, red and green 10.8, blue 11.8.
-    EXPECT_EQ(overlayPixel(view.get(), 1.0), 0x620B0B0Cu) << pixellate;
-    EXPECT_EQ(overlayPixel(view.get(), 0.5), 0x31050506u) << pixellate;
-  }
+// The squares read beneath as the blur does (their tint missing would show on KWin: test_kwin.py
+// in each effect).
+TEST(OverlayPixel, TheBlurShowsItsMaterialsTintAndNoContentNothing) {
+  auto view = View::create(makeRect(0, 0, 800, 600));
+  view->setWantsLayer(true);
+  auto effect = VisualEffectView::create(view->bounds());
+  effect->setMaterial(VisualEffectMaterial::hudWindow);
+  effect->setAlphaValue(0.7);
+  view->addSubview(effect);
+  // The HUD tint (0.11, 0.11, 0.12) at 0.55, times the view's 0.7, premultiplied:
+  // alpha 0.385 * 255 = 98.2, red and green 10.8, blue 11.8.
+  EXPECT_EQ(overlayPixel(view.get(), 1.0), 0x620B0B0Cu);
+  EXPECT_EQ(overlayPixel(view.get(), 0.5), 0x31050506u);
   EXPECT_EQ(overlayPixel(nullptr, 1.0), 0u);
 }
 
