@@ -15,7 +15,8 @@ std::shared_ptr<View> filledView(Color fill) {
   return view;
 }
 
-// The dim at the default intensity, 0xA1000000: test_overlays.py and test_kwin.py, exact.
+// The dim at the default intensity, 0xA1000000: test_overlays.py and test_kwin.py, exact; the
+// channels' order: the blur's tint below.
 TEST(OverlayPixel, TheFillTimesTheWindowAlphaPremultiplied) {
   struct Case {
     const char* name;
@@ -25,10 +26,6 @@ TEST(OverlayPixel, TheFillTimesTheWindowAlphaPremultiplied) {
   };
   const Case cases[] = {
       {"dim half faded in", Color::blackColor().withAlphaComponent(0.63), 0.5, 0x50000000u},
-      {"a coloured fill is premultiplied, channels in ARGB order",
-       {1.0, 0.5, 0.0, 0.5},
-       1.0,
-       0x80804000u},  // red 127.5, green 63.75
       {"a window alpha above 1 counts as 1", Color::blackColor().withAlphaComponent(0.63), 3.0,
        0xA1000000u},
   };

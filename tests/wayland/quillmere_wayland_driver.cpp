@@ -65,9 +65,8 @@ std::string describeModel() {
 }
 
 std::string describeRect(const QRect& rect) {
-  std::ostringstream out;
-  out << rect.x() << ',' << rect.y() << ',' << rect.width() << ',' << rect.height();
-  return out.str();
+  return QString::asprintf("%d,%d,%d,%d", rect.x(), rect.y(), rect.width(), rect.height())
+      .toStdString();
 }
 
 // The menu's widget is never shown on Wayland; its rows are where it draws them.
@@ -97,12 +96,9 @@ std::string expectedOver(int red, int green, int blue) {
   if (!delegate || delegate->overlayWindows.empty()) return "expect none";
   const auto& window = *delegate->overlayWindows.front();
   constexpr int kSide = 16;
-  std::vector<std::uint8_t> plain(kSide * kSide * 4), out(kSide * kSide * 4);
-  for (std::size_t i = 0; i < plain.size(); i += 4) {
-    plain[i] = std::uint8_t(blue);
-    plain[i + 1] = std::uint8_t(green);
-    plain[i + 2] = std::uint8_t(red);
-    plain[i + 3] = 255;
+  std::vector<std::uint8_t> plain, out(kSide * kSide * 4);
+  for (int i = 0; i < kSide * kSide; ++i) {
+    plain.insert(plain.end(), {std::uint8_t(blue), std::uint8_t(green), std::uint8_t(red), 255});
   }
   platform::render::EffectRenderer renderer;
   renderer.renderFinal(platform::render::snapshotContent(window.contentView()),

@@ -81,15 +81,10 @@ static void button(int pressed) {
 }
 
 static void drag(void) {
-  long from[2], to[2];
-  for (int i = 0; i < 2; ++i) from[i] = operand();
-  for (int i = 0; i < 2; ++i) to[i] = operand();
-  const long steps = operand();
-  move(from[0], from[1]);
+  const long x1 = operand(), y1 = operand(), x2 = operand(), y2 = operand(), steps = operand();
+  move(x1, y1);
   button(1);
-  for (long i = 1; i <= steps; ++i) {
-    move(from[0] + (to[0] - from[0]) * i / steps, from[1] + (to[1] - from[1]) * i / steps);
-  }
+  for (long i = 1; i <= steps; ++i) move(x1 + (x2 - x1) * i / steps, y1 + (y2 - y1) * i / steps);
   button(0);
 }
 
