@@ -50,7 +50,6 @@ TEST(SwayTree, VisibleWindowsFrontToBackByFocusOrderAtTheNormalLevelAndTheFocuse
   for (std::size_t i : {0u, 1u, 3u}) {
     EXPECT_EQ(std::get<std::int64_t>(list->at(i).at(std::string(kWindowLayerKey))), 0);
   }
-  EXPECT_FALSE(list->at(3).contains(kWindowAlphaKey)) << "sway gives no opacity";
 }
 
 // A focused empty workspace still names its output (the desktop frontmost on an empty
