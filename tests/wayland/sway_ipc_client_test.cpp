@@ -54,22 +54,11 @@ class SwayIpcClientTest : public ::testing::Test {
   QLocalSocket* peer_ = nullptr;
 };
 
-// What it asks for and what it posts: the contract suite and the scenarios on sway; one
-// request per event: sway_window_cache_test.cpp.
-TEST_F(SwayIpcClientTest, ReadsTheTreeInPieces) {
-  auto client = connectClient();
-
-  const std::string reply = sway_ipc::encode(sway_ipc::kGetTree, treeWithFocusOn(77));
-  // Pieces shorter than the magic.
-  for (std::size_t at = 0; at < reply.size(); at += 5) {
-    send(reply.substr(at, 5));
-    runEventLoopFor(0.002);
-  }
-  EXPECT_TRUE(waitUntil([&] { return client->cache().frontmostPid() == 77; }));
-}
-
-// An empty case stands for sway closing the socket.
-TEST_F(SwayIpcClientTest, AnOversizedOrForeignReplyOrAClosedSocketEndsTheSessionAndTheCache) {
+// A tree in pieces shorter than the magic is read; then an oversized or foreign reply, or sway
+// closing the socket (the empty case), ends the session and the cache. What the client asks
+// for and what it posts: the contract suite and the scenarios on sway; one request per event:
+// sway_window_cache_test.cpp.
+TEST_F(SwayIpcClientTest, ReadsPiecesAndAnOversizedOrForeignReplyOrAClosedSocketEndsAll) {
   struct Case {
     const char* name;
     std::string bytes;
@@ -78,9 +67,13 @@ TEST_F(SwayIpcClientTest, AnOversizedOrForeignReplyOrAClosedSocketEndsTheSession
   oversized.replace(6, 4, std::string("\x01\x00\x00\x01", 4));  // 16 MiB + 1
   const Case cases[] = {
       {"oversized", oversized}, {"bad magic", "i4-ipc" + oversized.substr(6)}, {"closed", ""}};
+  const std::string tree = sway_ipc::encode(sway_ipc::kGetTree, treeWithFocusOn(77));
   for (const Case& c : cases) {
     auto client = connectClient();
-    send(sway_ipc::encode(sway_ipc::kGetTree, treeWithFocusOn(77)));
+    for (std::size_t at = 0; at < tree.size(); at += 5) {
+      send(tree.substr(at, 5));
+      runEventLoopFor(0.002);
+    }
     ASSERT_TRUE(waitUntil([&] { return client->cache().frontmostPid() == 77; })) << c.name;
     if (c.bytes.empty()) {
       peer_->disconnectFromServer();
