@@ -33,17 +33,6 @@ def captures(driver):
 
 
 class BlurTest(unittest.TestCase):
-    def setUp(self):
-        self.pictures = tempfile.mkdtemp(prefix="quillmere-wallpaper-")
-        os.chmod(self.pictures, 0o755)  # sway's clients may run as another user
-        self.addCleanup(shutil.rmtree, self.pictures, True)
-
-    def picture(self, name, *convert_args):
-        path = os.path.join(self.pictures, name)
-        subprocess.run(["convert"] + list(convert_args) + [path], check=True)
-        os.chmod(path, 0o644)
-        return path
-
     def session(self, *extra_config):
         return start_for(self, SwaySession(extra_config))
 
@@ -54,10 +43,17 @@ class BlurTest(unittest.TestCase):
         # A ramp above row 240 and a hard edge below it, on HEADLESS-1 at scale 1 and HEADLESS-2
         # at scale 2, both 640x480 pixels, showing the picture pixel for pixel. The squares of
         # row 200 (42 points a side, a grid through the centre) stay above the edge.
-        wallpaper = self.picture(
-            "wallpaper.png", "(", "-size", "240x640", "gradient:#000000-#ffffff", "-rotate", "90",
-            ")", "(", "-size", "320x240", "xc:#{:02x}{:02x}{:02x}".format(*LEFT), "-size",
-            "320x240", "xc:#{:02x}{:02x}{:02x}".format(*RIGHT), "+append", ")", "-append")
+        pictures = tempfile.mkdtemp(prefix="quillmere-wallpaper-")
+        self.addCleanup(shutil.rmtree, pictures, True)
+        wallpaper = os.path.join(pictures, "wallpaper.png")
+        subprocess.run(
+            ["convert", "(", "-size", "240x640", "gradient:#000000-#ffffff", "-rotate", "90", ")",
+             "(", "-size", "320x240", "xc:#{:02x}{:02x}{:02x}".format(*LEFT), "-size", "320x240",
+             "xc:#{:02x}{:02x}{:02x}".format(*RIGHT), "+append", ")", "-append", wallpaper],
+            check=True)
+        # sway's clients may run as another user.
+        os.chmod(pictures, 0o755)
+        os.chmod(wallpaper, 0o644)
         session = self.session("output * bg {} fill".format(wallpaper))
         session.add_output(scale=2)
         driver = Driver(session)

@@ -14,7 +14,6 @@
 static struct wl_compositor* compositor;
 static struct wl_shm* shm;
 static struct wl_seat* seat;
-static struct wl_pointer* pointer;
 static struct zwlr_layer_shell_v1* layer_shell;
 static struct wl_surface* surface;
 static int mapped;
@@ -55,19 +54,6 @@ static void scrolled(void*, struct wl_pointer*, uint32_t, uint32_t, wl_fixed_t) 
 static const struct wl_pointer_listener pointer_listener = {
     .enter = entered, .leave = left, .motion = moved, .button = pressed, .axis = scrolled};
 
-// The headless seat has a pointer only while a virtual pointer exists: the session holds one
-// from its start.
-static void capabilities(void*, struct wl_seat* s, uint32_t caps) {
-  if ((caps & WL_SEAT_CAPABILITY_POINTER) != 0 && pointer == NULL) {
-    pointer = wl_seat_get_pointer(s);
-    wl_pointer_add_listener(pointer, &pointer_listener, NULL);
-  }
-}
-
-static void seat_name(void*, struct wl_seat*, const char*) {}
-
-static const struct wl_seat_listener seat_listener = {capabilities, seat_name};
-
 // Fills the configured size with transparent pixels: the wallpaper shows through.
 static void configured(void*, struct zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width,
                        uint32_t height) {
@@ -87,9 +73,7 @@ static void configured(void*, struct zwlr_layer_surface_v1* layer, uint32_t seri
   mapped = 1;
 }
 
-static void closed(void*, struct zwlr_layer_surface_v1*) {
-  _exit(0);
-}
+static void closed(void*, struct zwlr_layer_surface_v1*) {}
 
 static const struct zwlr_layer_surface_v1_listener layer_listener = {configured, closed};
 
@@ -97,7 +81,9 @@ int main(void) {
   tool_connect(announced);
   if (compositor == NULL || shm == NULL || seat == NULL || layer_shell == NULL)
     tool_fail("the compositor lacks a seat, wl_shm or layer-shell");
-  wl_seat_add_listener(seat, &seat_listener, NULL);
+  // The headless seat has a pointer only while a virtual pointer exists: the session holds one
+  // from its start. (Version 3 of the seat lets us ask without looking at its capabilities.)
+  wl_pointer_add_listener(wl_seat_get_pointer(seat), &pointer_listener, NULL);
   surface = wl_compositor_create_surface(compositor);
   struct zwlr_layer_surface_v1* layer = zwlr_layer_shell_v1_get_layer_surface(
       layer_shell, surface, NULL, ZWLR_LAYER_SHELL_V1_LAYER_BACKGROUND, "wayland-backdrop");
