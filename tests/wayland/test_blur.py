@@ -33,9 +33,6 @@ def captures(driver):
 
 
 class BlurTest(unittest.TestCase):
-    def session(self, *extra_config):
-        return start_for(self, SwaySession(extra_config))
-
     def wait_for_pixel(self, session, output, x, y, expected, what, tolerance=3):
         wait_for_pixel(self, session, output, x, y, expected, what, tolerance=tolerance)
 
@@ -54,7 +51,7 @@ class BlurTest(unittest.TestCase):
         # sway's clients may run as another user.
         os.chmod(pictures, 0o755)
         os.chmod(wallpaper, 0o644)
-        session = self.session("output * bg {} fill".format(wallpaper))
+        session = start_for(self, SwaySession(["output * bg {} fill".format(wallpaper)]))
         session.add_output(scale=2)
         driver = Driver(session)
         faded_in(driver)
@@ -93,8 +90,8 @@ class BlurTest(unittest.TestCase):
         self.assertIsNone(driver.process.poll())
 
     def test_no_ghost_of_the_overlay_or_of_a_window_moved_closed_or_on_another_workspace(self):
-        session = self.session('for_window [title="mover"] floating enable, '
-                               'resize set 200 150, move position 20 20')
+        session = start_for(self, SwaySession(['for_window [title="mover"] floating enable, '
+                                               'resize set 200 150, move position 20 20']))
         driver = Driver(session)
         faded_in(driver)
         wallpaper = expected_over(driver, WALLPAPER)

@@ -17,9 +17,6 @@ from desktop.x11 import start_xvfb  # noqa: E402
 
 
 class EntryPointTest(unittest.TestCase):
-    def session(self):
-        return start_for(self, SwaySession())
-
     def run_quillmere(self, session, args, env=None):
         result = session.run([QUILLMERE] + list(args), env=env)
         return result.returncode, result.stdout, result.stderr
@@ -29,7 +26,7 @@ class EntryPointTest(unittest.TestCase):
         self.assertIn(expected, stderr)
 
     def test_one_instance_per_session_toggled_through_its_socket_and_ended_by_sigterm(self):
-        session = self.session()
+        session = start_for(self, SwaySession())
         # Options that cannot run start nothing.
         without_wayland = {k: v for k, v in session.env.items() if k != "WAYLAND_DISPLAY"}
         status, out, err = self.run_quillmere(session, ["--backend=wayland"], without_wayland)
@@ -94,11 +91,11 @@ class EntryPointTest(unittest.TestCase):
     def test_x11_runs_when_asked_or_when_the_wayland_display_offers_no_layer_shell(self):
         if os.environ.get("QUILLMERE_X11_BUILT") != "1":
             # A Wayland-only build says so and starts nothing.
-            status, _, err = self.run_quillmere(self.session(), ["--backend=x11"])
+            status, _, err = self.run_quillmere(start_for(self, SwaySession()), ["--backend=x11"])
             self.assertEqual(status, 1)
             self.assert_one_line(err, "this build has no X11 backend")
             return
-        session = self.session()
+        session = start_for(self, SwaySession())
         xvfb, display = start_xvfb(session, "640x480x24")
         env = dict(session.env, DISPLAY=display)
         app = Quillmere(session, ["--backend=x11"], env)
