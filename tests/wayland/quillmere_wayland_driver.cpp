@@ -39,7 +39,17 @@ std::string describeState(platform::wayland::WaylandPlatform& backend) {
   std::ostringstream out;
   const auto frontmost = backend.frontmostApplication();
   out << "frontmost " << (frontmost ? std::to_string(frontmost->processIdentifier) : "none");
-  out << " | windows" << scenario::describeWindows(backend.copyWindowInfo(17, 0).get());
+  // " NUMBER:PID" for each window, front to back; a number the window lacks reads -99.
+  out << " | windows";
+  const auto windows = backend.copyWindowInfo(17, 0);
+  for (const auto& info : windows ? *windows : platform::WindowInfoList{}) {
+    const auto integer = [&info](std::string_view key) {
+      const auto value = info.find(key);
+      return value == info.end() ? std::int64_t{-99} : std::get<std::int64_t>(value->second);
+    };
+    out << ' ' << integer(platform::kWindowNumberKey) << ':'
+        << integer(platform::kWindowOwnerPidKey);
+  }
   out << " | screens";
   for (const auto& frame : backend.screenFrames()) {
     out << ' ' << frame.origin.x << ',' << frame.origin.y << ',' << frame.size.width << ','

@@ -1,5 +1,5 @@
 // What the programs that the scenario scripts drive share: commands on standard input, one a
-// line, read as Qt's event loop runs, and answers on standard output, window lists among them.
+// line, read as Qt's event loop runs, and answers on standard output.
 #pragma once
 
 #include <unistd.h>
@@ -9,10 +9,7 @@
 #include <QSocketNotifier>
 #include <cstdio>
 #include <functional>
-#include <sstream>
 #include <string>
-
-#include "platform/workspace.h"
 
 namespace scenario {
 
@@ -20,22 +17,6 @@ namespace scenario {
 inline void say(const std::string& line) {
   std::printf("driver: %s\n", line.c_str());
   std::fflush(stdout);
-}
-
-// " NUMBER:PID" for each window of the list, front to back, or " none" without a list; a
-// number the window lacks reads -99.
-inline std::string describeWindows(const platform::WindowInfoList* list) {
-  if (list == nullptr) return " none";
-  std::ostringstream out;
-  for (const auto& info : *list) {
-    const auto integer = [&info](std::string_view key) {
-      const auto value = info.find(key);
-      return value == info.end() ? std::int64_t{-99} : std::get<std::int64_t>(value->second);
-    };
-    out << ' ' << integer(platform::kWindowNumberKey) << ':'
-        << integer(platform::kWindowOwnerPidKey);
-  }
-  return out.str();
 }
 
 // Hands every line of standard input, without its newline, to `onLine` as it arrives; calls

@@ -80,14 +80,6 @@ static void button(int pressed) {
   settle();
 }
 
-static void drag(void) {
-  const long x1 = operand(), y1 = operand(), x2 = operand(), y2 = operand(), steps = operand();
-  move(x1, y1);
-  button(1);
-  for (long i = 1; i <= steps; ++i) move(x1 + (x2 - x1) * i / steps, y1 + (y2 - y1) * i / steps);
-  button(0);
-}
-
 static void key(uint32_t code) {
   if (pointer != NULL) tool_fail("the virtual pointer has no keys");
   for (int pressed = 1; pressed >= 0; --pressed) {
@@ -118,7 +110,11 @@ int main(int, char** argv) {
       button(1);
       button(0);
     } else if (strcmp(*arg, "drag") == 0) {
-      drag();
+      const long x1 = operand(), y1 = operand(), x2 = operand(), y2 = operand(), n = operand();
+      move(x1, y1);
+      button(1);
+      for (long i = 1; i <= n; ++i) move(x1 + (x2 - x1) * i / n, y1 + (y2 - y1) * i / n);
+      button(0);
     } else if (strcmp(*arg, "key") == 0) {
       key((uint32_t)operand());
     } else if (strcmp(*arg, "hold") == 0) {
