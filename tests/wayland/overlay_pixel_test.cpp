@@ -8,13 +8,6 @@
 namespace platform::wayland {
 namespace {
 
-std::shared_ptr<View> filledView(Color fill) {
-  auto view = View::create(makeRect(0, 0, 800, 600));
-  view->setWantsLayer(true);
-  view->layer()->setBackgroundColor(fill);
-  return view;
-}
-
 // The dim at the default intensity, 0xA1000000: test_overlays.py and test_kwin.py, exact; the
 // channels' order: the blur's tint below.
 TEST(OverlayPixel, TheFillTimesTheWindowAlphaPremultiplied) {
@@ -30,7 +23,9 @@ TEST(OverlayPixel, TheFillTimesTheWindowAlphaPremultiplied) {
        0xA1000000u},
   };
   for (const Case& c : cases) {
-    const auto view = filledView(c.fill);
+    const auto view = View::create(makeRect(0, 0, 800, 600));
+    view->setWantsLayer(true);
+    view->layer()->setBackgroundColor(c.fill);
     EXPECT_EQ(overlayPixel(view.get(), c.windowAlpha), c.pixel) << c.name;
   }
 }

@@ -21,11 +21,6 @@ using platform::qt::test::waitUntil;
 
 constexpr ProcessId kOwnPid = 4242;
 
-std::string treeWithFocusOn(ProcessId pid) {
-  return R"({"nodes":[{"id":8,"type":"con","visible":true,"focused":true,"pid":)" +
-         std::to_string(pid) + R"(,"nodes":[]}]})";
-}
-
 // A socket where sway's would be, named by SWAYSOCK while the fixture lives.
 class SwayIpcClientTest : public ::testing::Test {
  protected:
@@ -67,7 +62,9 @@ TEST_F(SwayIpcClientTest, ReadsPiecesAndAnOversizedOrForeignReplyOrAClosedSocket
   oversized.replace(6, 4, std::string("\x01\x00\x00\x01", 4));  // 16 MiB + 1
   const Case cases[] = {
       {"oversized", oversized}, {"bad magic", "i4-ipc" + oversized.substr(6)}, {"closed", ""}};
-  const std::string tree = sway_ipc::encode(sway_ipc::kGetTree, treeWithFocusOn(77));
+  const std::string tree = sway_ipc::encode(
+      sway_ipc::kGetTree,
+      R"({"nodes":[{"id":8,"type":"con","visible":true,"focused":true,"pid":77,"nodes":[]}]})");
   for (const Case& c : cases) {
     auto client = connectClient();
     for (std::size_t at = 0; at < tree.size(); at += 5) {

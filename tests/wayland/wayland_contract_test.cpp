@@ -14,10 +14,6 @@
 namespace platform::contract {
 namespace {
 
-std::unique_ptr<Platform> makeWayland() {
-  return wayland::makeWaylandPlatform();
-}
-
 void runWayland(Platform& /*backend*/, double seconds) {
   QEventLoop loop;
   QTimer::singleShot(static_cast<int>(seconds * 1000.0), &loop, &QEventLoop::quit);
@@ -38,8 +34,8 @@ OtherApplication openOtherWayland(Platform& /*backend*/) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Wayland, PlatformContractTest,
-                         ::testing::Values(ContractBackend{"wayland", makeWayland, runWayland,
-                                                           openOtherWayland}),
+                         ::testing::Values(ContractBackend{"wayland", wayland::makeWaylandPlatform,
+                                                           runWayland, openOtherWayland}),
                          [](const auto& info) { return info.param.name; });
 
 // The layer-shell probe: test_entry_point.py, which falls back to X11 without it.
@@ -47,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(Wayland, PlatformContractTest,
 // A quiet list is handed out again without being rebuilt (overlays listed last, below every
 // window: test_overlays.py).
 TEST(WaylandBackend, AQuietListIsNotRebuilt) {
-  installPlatform(makeWayland());
+  installPlatform(wayland::makeWaylandPlatform());
   auto window = Window::create(currentPlatform().screenFrames().at(0), kWindowStyleMaskBorderless,
                                BackingStoreType::buffered, false);
   window->setLevel(-1);
