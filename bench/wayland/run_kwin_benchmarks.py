@@ -111,10 +111,17 @@ def unique_name(session, pid):
 
 
 def load_blur(session):
-    """KWin's blur effect, which Quillmere's launch asks for behind its overlays."""
-    loaded = session.dbus("org.kde.KWin", "/Effects", "org.kde.kwin.Effects.loadEffect",
-                          "string:blur")
-    if "boolean true" not in loaded:
+    """KWin's blur effect, which Quillmere's launch asks for behind its overlays. KWin serves
+    its effects a little after it takes its name on the bus."""
+    def loaded():
+        try:
+            return "boolean true" in session.dbus(
+                "org.kde.KWin", "/Effects", "org.kde.kwin.Effects.loadEffect", "string:blur")
+        except AssertionError:
+            return False
+    try:
+        wait_for(loaded, "KWin's blur effect", timeout=10)
+    except AssertionError:
         sys.exit("KWin's blur effect would not load")
 
 
@@ -195,7 +202,7 @@ def activation_and_quiet_calls(build, rounds):
         quiet = []
         for mode in ("blur", "dim"):
             if mode == "dim":
-                driver.send("dim")
+                driver.send("mode Dim")
                 time.sleep(0.3)
             calls, messages = int(driver.state()["ipc-requests"]), monitor.sent()
             time.sleep(QUIET_SECONDS)

@@ -7,10 +7,10 @@ import sys
 
 from gi.repository import Gio, GLib
 
-# QImage formats KWin may answer with: those stored B, G, R, A in memory, and those stored
-# R, G, B, A.
-BGRA_FORMATS = {4, 5, 6}  # RGB32, ARGB32, ARGB32 premultiplied
-RGBA_FORMATS = {16, 17, 18}  # RGBX8888, RGBA8888, RGBA8888 premultiplied
+# Where red, green and blue lie in each pixel of the QImage formats KWin may answer with:
+# RGB32, ARGB32 and ARGB32 premultiplied store B, G, R, A in memory; RGBX8888, RGBA8888 and
+# RGBA8888 premultiplied store R, G, B, A.
+CHANNELS = {**dict.fromkeys((4, 5, 6), (2, 1, 0)), **dict.fromkeys((16, 17, 18), (0, 1, 2))}
 
 
 def capture(output):
@@ -29,30 +29,21 @@ def capture(output):
         GLib.Variant("(sa{sv}h)", (output, options, 0)), GLib.VariantType("(a{sv})"),
         Gio.DBusCallFlags.NONE, 10000, fds, None)
     del fds  # KWin holds the write end now; ours must close for the read to end
-    data = bytearray()
-    while True:
-        chunk = os.read(reader, 1 << 20)
-        if not chunk:
-            break
-        data += chunk
-    return reply.unpack()[0], bytes(data)
+    with os.fdopen(reader, "rb") as pipe:
+        return reply.unpack()[0], pipe.read()
 
 
 def main():
     info, data = capture(sys.argv[1])
     width, height, stride, kind = info["width"], info["height"], info["stride"], info["format"]
-    if kind in BGRA_FORMATS:
-        order = (2, 1, 0)
-    elif kind in RGBA_FORMATS:
-        order = (0, 1, 2)
-    else:
+    if kind not in CHANNELS:
         sys.exit("unknown image format {}".format(kind))
     if len(data) < stride * height or stride < width * 4:
         sys.exit("short image: {} bytes for {}x{}".format(len(data), width, height))
     rgb = bytearray(width * height * 3)
     for y in range(height):
         row = data[y * stride:y * stride + width * 4]
-        for channel, source in enumerate(order):
+        for channel, source in enumerate(CHANNELS[kind]):
             rgb[y * width * 3 + channel:(y + 1) * width * 3:3] = row[source::4]
     sys.stdout.buffer.write(b"P6\n%d %d\n255\n" % (width, height) + bytes(rgb))
 

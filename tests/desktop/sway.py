@@ -103,9 +103,8 @@ class SwaySession(Session):
             if os.path.exists(sockets_file):
                 with open(sockets_file) as source:
                     fields = source.read().split()
-                names = ["WAYLAND_DISPLAY", "SWAYSOCK"]
-                if self.xwayland and name == "sway":
-                    names.append("DISPLAY")
+                names = ["WAYLAND_DISPLAY", "SWAYSOCK"] + ["DISPLAY"] * (
+                    self.xwayland and name == "sway")
                 if len(fields) == len(names):
                     return dict(zip(names, fields))
             time.sleep(0.05)
@@ -152,16 +151,11 @@ class SwaySession(Session):
         """The box around every active output, in layout points: (left, top, width, height),
         which the virtual pointer's steps (also drag X1 Y1 X2 Y2 STEPS) take points in."""
         rects = [o["rect"] for o in self.outputs(env)]
-        if not rects:
-            raise AssertionError("no active output")
         left = min(r["x"] for r in rects)
         top = min(r["y"] for r in rects)
         right = max(r["x"] + r["width"] for r in rects)
         bottom = max(r["y"] + r["height"] for r in rects)
         return left, top, right - left, bottom - top
-
-    def pointer_drag(self, start, end, steps=8, env=None):
-        self.pointer("drag", *start, *end, steps, env=env)
 
     def screenshot(self, output, env=None):
         """The output's pixels as (width, height, pixel function giving (r, g, b))."""

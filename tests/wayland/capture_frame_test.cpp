@@ -21,10 +21,8 @@ TEST(CaptureFrame, OnlyAReadableLayoutIsAccepted) {
     bool accepted;
   };
   const Case cases[] = {
-      {"full HD", kXrgb, 1920, 1080, 7680, true},
       {"with alpha", kArgb, 640, 480, 2560, true},
       {"padded rows", kXrgb, 10, 10, 64, true},
-      {"the largest side", kXrgb, kMaxCaptureSide, 1, kMaxCaptureSide * 4, true},
       {"16-bit pixels", WL_SHM_FORMAT_RGB565, 640, 480, 1280, false},
       {"ABGR", WL_SHM_FORMAT_ABGR8888, 640, 480, 2560, false},
       {"no width", kXrgb, 0, 480, 2560, false},
@@ -47,25 +45,21 @@ TEST(CaptureFrame, OnlyAReadableLayoutIsAccepted) {
   }
 }
 
-// A 3x2 frame whose rows are padded to 16 bytes, its alpha bytes left at 0.
-std::vector<std::uint8_t> frame() {
-  std::vector<std::uint8_t> bytes(32, 0xee);  // padding
+TEST(CaptureFrame, PixelsComeTopRowFirstOpaqueAndWithoutPadding) {
+  // A 3x2 frame whose rows are padded to 16 bytes, its alpha bytes left at 0.
+  std::vector<std::uint8_t> frame(32, 0xee);  // padding
   for (std::uint32_t y = 0; y < 2; ++y) {
     for (std::uint32_t x = 0; x < 3; ++x) {
       const std::uint32_t pixel = 0x00010203u * (x + 1) + 0x00100000u * y;
-      std::memcpy(bytes.data() + y * 16 + x * 4, &pixel, 4);
+      std::memcpy(frame.data() + y * 16 + x * 4, &pixel, 4);
     }
   }
-  return bytes;
-}
-
-TEST(CaptureFrame, PixelsComeTopRowFirstOpaqueAndWithoutPadding) {
   const FrameLayout layout{kXrgb, 3, 2, 16};
   const std::uint32_t top[] = {0xff010203u, 0xff020406u, 0xff030609u};
   const std::uint32_t bottom[] = {0xff110203u, 0xff120406u, 0xff130609u};
   for (const bool inverted : {false, true}) {
     std::vector<std::uint32_t> image(2 * 4, 0);  // rows of 4 pixels: the last stays untouched
-    copyFramePixels(frame().data(), layout, inverted, reinterpret_cast<std::uint8_t*>(image.data()),
+    copyFramePixels(frame.data(), layout, inverted, reinterpret_cast<std::uint8_t*>(image.data()),
                     16);
     const std::uint32_t* first = inverted ? bottom : top;
     const std::uint32_t* second = inverted ? top : bottom;

@@ -2,7 +2,7 @@
 // commands on standard input that reach what the menu will reach once there is one. Every line
 // it adds itself starts with "driver: ".
 //   mode M   switches every overlay to the effect named M (Blur, Pixelate or Dim) and reports
-//            "mode M"; "dim" alone is "mode Dim"
+//            "mode M"
 //   expect R G B  reports "expect R G B": what the first overlay shows now over a plain area of
 //            that colour, from the renderer itself
 //   toggle   toggles the effect as the shortcut does
@@ -39,7 +39,17 @@ std::string describeState(platform::wayland::WaylandPlatform& backend) {
   std::ostringstream out;
   const auto frontmost = backend.frontmostApplication();
   out << "frontmost " << (frontmost ? std::to_string(frontmost->processIdentifier) : "none");
-  out << " | windows" << scenario::describeWindows(backend.copyWindowInfo(17, 0).get());
+  // " NUMBER:PID" for each window, front to back; a number the window lacks reads -99.
+  out << " | windows";
+  const auto windows = backend.copyWindowInfo(17, 0);
+  for (const auto& info : windows ? *windows : platform::WindowInfoList{}) {
+    const auto integer = [&info](std::string_view key) {
+      const auto value = info.find(key);
+      return value == info.end() ? std::int64_t{-99} : std::get<std::int64_t>(value->second);
+    };
+    out << ' ' << integer(platform::kWindowNumberKey) << ':'
+        << integer(platform::kWindowOwnerPidKey);
+  }
   out << " | screens";
   for (const auto& frame : backend.screenFrames()) {
     out << ' ' << frame.origin.x << ',' << frame.origin.y << ',' << frame.size.width << ','
@@ -65,9 +75,8 @@ std::string describeModel() {
 }
 
 std::string describeRect(const QRect& rect) {
-  std::ostringstream out;
-  out << rect.x() << ',' << rect.y() << ',' << rect.width() << ',' << rect.height();
-  return out.str();
+  return QString::asprintf("%d,%d,%d,%d", rect.x(), rect.y(), rect.width(), rect.height())
+      .toStdString();
 }
 
 // The menu's widget is never shown on Wayland; its rows are where it draws them.
@@ -97,12 +106,9 @@ std::string expectedOver(int red, int green, int blue) {
   if (!delegate || delegate->overlayWindows.empty()) return "expect none";
   const auto& window = *delegate->overlayWindows.front();
   constexpr int kSide = 16;
-  std::vector<std::uint8_t> plain(kSide * kSide * 4), out(kSide * kSide * 4);
-  for (std::size_t i = 0; i < plain.size(); i += 4) {
-    plain[i] = std::uint8_t(blue);
-    plain[i + 1] = std::uint8_t(green);
-    plain[i + 2] = std::uint8_t(red);
-    plain[i + 3] = 255;
+  std::vector<std::uint8_t> plain, out(kSide * kSide * 4);
+  for (int i = 0; i < kSide * kSide; ++i) {
+    plain.insert(plain.end(), {std::uint8_t(blue), std::uint8_t(green), std::uint8_t(red), 255});
   }
   platform::render::EffectRenderer renderer;
   renderer.renderFinal(platform::render::snapshotContent(window.contentView()),
@@ -120,9 +126,9 @@ void runCommand(const std::string& command, platform::wayland::WaylandPlatform& 
   std::istringstream words(command);
   std::string verb;
   words >> verb;
-  if ((verb == "mode" || verb == "dim") && delegate) {
+  if (verb == "mode" && delegate) {
     std::string name;
-    if (!(words >> name)) name = "Dim";
+    words >> name;
     for (auto mode : quillmere::QuillmereApp::allCases) {
       if (quillmere::QuillmereApp::rawValue(mode) != name) continue;
       delegate->currentMode = mode;

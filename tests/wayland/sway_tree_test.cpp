@@ -11,14 +11,10 @@ constexpr ProcessId kOwnPid = 4242;
 
 // Two outputs; on the first, a workspace with a tiled split (windows 10 and 11) and a
 // floating window 12; on the second, a workspace with a fullscreen window 20. Focus: the
-// floating window 12, then 11, then 10; of the outputs the first was focused last. The
-// scratchpad holds window 30, which is not visible.
+// floating window 12, then 11, then 10; of the outputs the first was focused last. (Windows
+// that are not visible are skipped: test_overlays.py's empty workspace lists none.)
 std::string desktopTree(const std::string& focusedFlags = R"("focused":true)") {
-  return R"({"id":1,"type":"root","focus":[3,2,5],"nodes":[
-    {"id":5,"type":"output","name":"__i3","focus":[6],"nodes":[
-      {"id":6,"type":"workspace","name":"__i3_scratch","focus":[30],"nodes":[],
-       "floating_nodes":[{"id":30,"type":"floating_con","pid":300,"visible":false,
-                          "focused":false,"nodes":[],"floating_nodes":[]}]}]},
+  return R"({"id":1,"type":"root","focus":[3,2],"nodes":[
     {"id":2,"type":"output","name":"HEADLESS-2","focus":[7],"nodes":[
       {"id":7,"type":"workspace","name":"2","focus":[20],"nodes":[
         {"id":20,"type":"con","pid":200,"visible":true,"focused":false,"fullscreen_mode":1,
@@ -41,36 +37,25 @@ std::vector<std::int64_t> idsOf(const SwayTreeSnapshot& snapshot) {
   return ids;
 }
 
-TEST(SwayTree, VisibleWindowsFrontToBackByFocusOrderAtTheNormalLevelAndTheFocusedOwner) {
+// The list made of them, every window at level 0 with its id and owner: test_overlays.py's
+// window list, and its overlays at level -1 below them.
+TEST(SwayTree, VisibleWindowsFrontToBackByFocusOrderAndTheFocusedOwner) {
   const auto snapshot = parseSwayTree(desktopTree(), kOwnPid);
   ASSERT_TRUE(snapshot);
   EXPECT_EQ(idsOf(*snapshot), (std::vector<std::int64_t>{12, 11, 10, 20}));
-  EXPECT_EQ(snapshot->views[0].pid, 120);
   EXPECT_EQ(snapshot->frontmostPid, 120);
   EXPECT_EQ(snapshot->focusedOutput, "HEADLESS-1");
-
-  const auto list = windowInfoListOf(*snapshot);
-  ASSERT_EQ(list->size(), 4u);
-  // Floating (12), tiled (11) and fullscreen (20) alike.
-  for (std::size_t i : {0u, 1u, 3u}) {
-    EXPECT_EQ(std::get<std::int64_t>(list->at(i).at(std::string(kWindowLayerKey))), 0);
-  }
-  EXPECT_EQ(std::get<std::int64_t>(list->at(3).at(std::string(kWindowNumberKey))), 20);
-  EXPECT_EQ(std::get<std::int64_t>(list->at(3).at(std::string(kWindowOwnerPidKey))), 200);
-  EXPECT_FALSE(list->at(3).contains(kWindowAlphaKey)) << "sway gives no opacity";
 }
 
-// No focused window means the desktop; a focused empty workspace still names its output.
-TEST(SwayTree, WithoutAFocusedWindowTheDesktopIsFrontmost) {
+// A focused empty workspace still names its output (the desktop frontmost on an empty
+// workspace: test_overlays.py).
+TEST(SwayTree, AFocusedEmptyWorkspaceNamesItsOutput) {
   std::string tree = desktopTree(R"("focused":false)");
-  EXPECT_EQ(parseSwayTree(tree, kOwnPid).value().frontmostPid, -1);
   const std::string workspace = R"("name":"2",)";
   tree.insert(tree.find(workspace) + workspace.size(), R"("focused":true,)");
   const auto snapshot = parseSwayTree(tree, kOwnPid);
   ASSERT_TRUE(snapshot);
   EXPECT_EQ(snapshot->focusedOutput, "HEADLESS-2");
-  EXPECT_EQ(snapshot->frontmostPid, -1);
-  EXPECT_EQ(idsOf(*snapshot).size(), 4u);
 }
 
 TEST(SwayTree, OurOwnWindowsAreLeftOutButStillTakeTheFocus) {
@@ -88,6 +73,8 @@ std::string oneView(const std::string& fields) {
          R"(,"nodes":[]}]}]})";
 }
 
+// Pids past 32 bits, negative or fractional: pidOf's cases in window_report_cache_test.cpp.
+// Crashes on any tree, and nodes of the wrong kinds: the sway_ipc fuzzer.
 TEST(SwayTree, HostileFieldsAreSkippedNotTrusted) {
   struct Case {
     const char* name;
@@ -100,20 +87,11 @@ TEST(SwayTree, HostileFieldsAreSkippedNotTrusted) {
   const Case cases[] = {
       {"plain", oneView(std::string(base) + R"(,"pid":9)"), {7}, 9, 9},
       {"pid as text", oneView(std::string(base) + R"(,"pid":"9")"), {7}, {}, -1},
-      {"pid fractional", oneView(std::string(base) + R"(,"pid":9.5)"), {7}, {}, -1},
-      {"pid negative", oneView(std::string(base) + R"(,"pid":-3)"), {7}, {}, -1},
-      {"pid over 32 bits", oneView(std::string(base) + R"(,"pid":4294967297)"), {7}, {}, -1},
       {"id missing", oneView(R"("visible":true,"pid":9)"), {}, {}, -1},
       {"id as text", oneView(R"("id":"7","visible":true,"pid":9)"), {}, {}, -1},
       {"id zero", oneView(R"("id":0,"visible":true,"pid":9)"), {}, {}, -1},
       {"id -1", oneView(R"("id":-1,"visible":true,"pid":9)"), {}, {}, -1},
       {"visible as text", oneView(R"("id":7,"visible":"yes","pid":9)"), {}, {}, -1},
-      {"nodes not an array",
-       R"({"nodes":{"id":7,"pid":9,"visible":true},"floating_nodes":7,"focus":"x"})",
-       {},
-       {},
-       -1},
-      {"children not objects", R"({"nodes":[1,"two",null,[3]]})", {}, {}, -1},
       {"a duplicate id counts once, the first wins",
        R"({"nodes":[{"id":7,"type":"con","pid":1,"visible":true,"nodes":[]},)"
        R"({"id":7,"type":"con","pid":2,"visible":true,"nodes":[]}]})",
@@ -130,29 +108,6 @@ TEST(SwayTree, HostileFieldsAreSkippedNotTrusted) {
     }
     EXPECT_EQ(snapshot->frontmostPid, c.frontmost) << c.name;
   }
-}
-
-TEST(SwayTree, TextThatIsNoObjectGivesNothing) {
-  for (const char* json : {"", "[]", "null", "{", "\"tree\"", "{\"nodes\":[}"}) {
-    EXPECT_FALSE(parseSwayTree(json, kOwnPid)) << json;
-  }
-}
-
-TEST(SwayTree, DeepNestingIsCutOffWithoutHarm) {
-  auto nested = [](int depth) {
-    std::string json;
-    for (int i = 0; i < depth; ++i) json += R"({"type":"con","nodes":[)";
-    json += R"({"id":5,"type":"con","pid":3,"visible":true,"nodes":[]})";
-    for (int i = 0; i < depth; ++i) json += "]}";
-    return json;
-  };
-  const auto reachable = parseSwayTree(nested(100), kOwnPid);
-  ASSERT_TRUE(reachable);
-  EXPECT_EQ(idsOf(*reachable), (std::vector<std::int64_t>{5}));
-  const auto tooDeep = parseSwayTree(nested(200), kOwnPid);
-  ASSERT_TRUE(tooDeep);
-  EXPECT_TRUE(tooDeep->views.empty());
-  EXPECT_FALSE(parseSwayTree(nested(5000), kOwnPid)) << "past what the JSON reader takes";
 }
 
 }  // namespace

@@ -28,6 +28,8 @@ Message tree(ProcessId pid, bool focused, int x = 0) {
 // What the cache sends to ask for one tree.
 const std::string kTreeRequest = sway_ipc::encode(sway_ipc::kGetTree, {});
 
+// Every change but the quiet ones asks for a tree; the scenarios make new, closed and moved
+// windows.
 TEST(SwayEventEffect, OnlyChangesThatCanMoveWindowsOrFocusAskForATree) {
   struct Case {
     Message event;
@@ -36,24 +38,13 @@ TEST(SwayEventEffect, OnlyChangesThatCanMoveWindowsOrFocusAskForATree) {
   };
   const Case cases[] = {
       {windowEvent("focus"), true, false},
-      {windowEvent("new"), true, false},
-      {windowEvent("close"), true, false},
-      {windowEvent("move"), true, false},
-      {windowEvent("floating"), true, false},
-      {windowEvent("fullscreen_mode"), true, false},
       {windowEvent("title"), false, false},
       {windowEvent("mark"), false, false},
       {windowEvent("urgent"), false, false},
       {workspaceEvent("focus"), true, true},
-      {workspaceEvent("init"), true, false},
-      {workspaceEvent("empty"), true, false},
-      {workspaceEvent("move"), true, false},
-      {workspaceEvent("reload"), true, false},
       {workspaceEvent("rename"), false, false},
       {workspaceEvent("urgent"), false, false},
       {{sway_ipc::kWindowEvent, "not json"}, true, false},
-      {{sway_ipc::kWorkspaceEvent, R"({"change":7})"}, true, false},
-      {{sway_ipc::kWorkspaceEvent, R"([1,2])"}, true, false},
       {{sway_ipc::kEventBit | 1, R"({"change":"focus"})"}, false, false},  // output events
   };
   for (const Case& c : cases) {
@@ -87,21 +78,9 @@ TEST_F(SwayWindowCacheTest, ALookAtTheLayoutTellsAMovedWindowOnlyOnce) {
   EXPECT_FALSE(cache.handle(tree(77, true, 30)).exposureChanged);
 }
 
-TEST_F(SwayWindowCacheTest, ActivationIsPostedOnlyWhenTheOwnerChanges) {
-  EXPECT_EQ(cache.handle(windowEvent("title")).send, "") << "a change that moves nothing";
-  EXPECT_EQ(cache.handle(windowEvent("focus")).send, kTreeRequest);
-  EXPECT_EQ(cache.handle(tree(77, true)).notifications, Notes{}) << "same application";
-
-  cache.handle(windowEvent("close"));
-  EXPECT_EQ(cache.handle(tree(77, false)).notifications, Notes{kActivate}) << "the desktop";
-  EXPECT_EQ(cache.frontmostPid(), -1);
-}
-
-TEST_F(SwayWindowCacheTest, AWorkspaceSwitchPostsTheSpaceChangeFirstOnceTheTreeIsIn) {
-  EXPECT_EQ(cache.handle(workspaceEvent("focus")).send, kTreeRequest);
-  EXPECT_EQ(cache.handle(tree(88, true)).notifications, (Notes{kSpace, kActivate}));
-}
-
+// An activation only when the owner changes: the contract suite on sway, where a new window
+// brings both a new and a focus event; the desktop after the last window: test_overlays.py.
+// A workspace switch posts the space change first, once the tree after the last event is in.
 TEST_F(SwayWindowCacheTest, EventsDuringARequestAskForOneMoreTreeAndNotificationsWait) {
   EXPECT_EQ(cache.handle(workspaceEvent("focus")).send, kTreeRequest);
   EXPECT_EQ(cache.handle(windowEvent("focus")).send, "") << "one request in flight at a time";
@@ -116,18 +95,13 @@ TEST_F(SwayWindowCacheTest, EventsDuringARequestAskForOneMoreTreeAndNotification
   EXPECT_EQ(cache.handle(tree(99, true)).send, "") << "nothing is asked for without an event";
 }
 
-TEST_F(SwayWindowCacheTest, AnUnreadableTreeKeepsTheLastGoodOneAndResetForgetsEverything) {
+TEST_F(SwayWindowCacheTest, AnUnreadableTreeKeepsTheLastGoodOne) {
   cache.handle(windowEvent("focus"));
   EXPECT_EQ(cache.handle({sway_ipc::kGetTree, "garbage"}).notifications, Notes{});
   EXPECT_EQ(cache.frontmostPid(), 77);
   EXPECT_EQ(cache.windowList()->size(), 1u);
   EXPECT_EQ(cache.handle(windowEvent("focus")).send, kTreeRequest) << "not stuck in flight";
   EXPECT_EQ(cache.requestsSent(), 4u) << "the subscription and three trees";
-
-  cache.reset();
-  EXPECT_EQ(cache.windowList(), nullptr);
-  EXPECT_EQ(cache.frontmostPid(), std::nullopt);
-  EXPECT_EQ(cache.requestsSent(), 0u);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@ through the session's socket, and its exits, on private headless sways (and one 
 for --backend=x11). No session bus is reached: the address names a socket where none listens."""
 
 import os
-import shutil
 import signal
 import socket
 import sys
@@ -18,9 +17,6 @@ from desktop.x11 import start_xvfb  # noqa: E402
 
 
 class EntryPointTest(unittest.TestCase):
-    def session(self):
-        return start_for(self, SwaySession())
-
     def run_quillmere(self, session, args, env=None):
         result = session.run([QUILLMERE] + list(args), env=env)
         return result.returncode, result.stdout, result.stderr
@@ -30,24 +26,23 @@ class EntryPointTest(unittest.TestCase):
         self.assertIn(expected, stderr)
 
     def test_one_instance_per_session_toggled_through_its_socket_and_ended_by_sigterm(self):
-        session = self.session()
+        session = start_for(self, SwaySession())
         # Options that cannot run start nothing.
         without_wayland = {k: v for k, v in session.env.items() if k != "WAYLAND_DISPLAY"}
         status, out, err = self.run_quillmere(session, ["--backend=wayland"], without_wayland)
         self.assertEqual((status, out), (1, ""))
         self.assert_one_line(err, "WAYLAND_DISPLAY is not set")
-        # None runs yet: --toggle says so at once, on this session's display.
-        for args in (["--toggle"], ["--toggle", "--backend=wayland"]):
-            started = time.monotonic()
-            status, out, err = self.run_quillmere(session, args)
-            self.assertEqual((status, out), (1, ""), args)
-            self.assert_one_line(err, 'not running on Wayland display "{}"'.format(
-                session.env["WAYLAND_DISPLAY"]))
-            self.assertLess(time.monotonic() - started, 1.0)
+        # None runs yet: --toggle says so at once, on this session's display (with --backend=wayland
+        # and an X display there too: the test below).
+        started = time.monotonic()
+        status, out, err = self.run_quillmere(session, ["--toggle"])
+        self.assertEqual((status, out), (1, ""))
+        self.assert_one_line(err, 'not running on Wayland display "{}"'.format(
+            session.env["WAYLAND_DISPLAY"]))
+        self.assertLess(time.monotonic() - started, 1.0)
 
         app = Quillmere(session)
         app.wait_for_lines(LAUNCH_LINES, "the launch on the Wayland backend")
-        self.assertEqual(app.process.poll(), None)
 
         status, out, err = self.run_quillmere(session, [])
         self.assertEqual((status, out), (0, ""))
@@ -60,19 +55,9 @@ class EntryPointTest(unittest.TestCase):
         expected = LAUNCH_LINES + ["Toggled effect: false"]
         app.wait_for_lines(expected, "the toggle")
 
-        # Anything but the exact request is closed unheard, and the socket stays open.
+        # Only the exact request is taken: tests/qt/session_channel_test.cpp.
         path = os.path.join(session.env["XDG_RUNTIME_DIR"], "quillmere-{}.socket".format(
             session.env["WAYLAND_DISPLAY"]))
-        for garbage in (b"toggle\r\n", b"toggle\ntoggle\n", b"x" * 4096):
-            with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as client:
-                client.settimeout(2)
-                client.connect(path)
-                try:
-                    client.sendall(garbage)
-                    answer = client.recv(64)
-                except (ConnectionResetError, BrokenPipeError):
-                    answer = b""  # closed with the rest unread
-                self.assertEqual(answer, b"", garbage)
         # Four silent clients at once are all it keeps, each for a second; a fifth is closed.
         silent = [socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) for _ in range(5)]
         try:
@@ -91,7 +76,7 @@ class EntryPointTest(unittest.TestCase):
         status, _, err = self.run_quillmere(session, ["--toggle"])
         self.assertEqual(status, 0, err)
         expected.append("Toggled effect: true")
-        app.wait_for_lines(expected, "the toggle after garbage")
+        app.wait_for_lines(expected, "the toggle after the silent clients")
 
         app.process.send_signal(signal.SIGTERM)
         self.assertEqual(app.wait(), 0)
@@ -106,13 +91,11 @@ class EntryPointTest(unittest.TestCase):
     def test_x11_runs_when_asked_or_when_the_wayland_display_offers_no_layer_shell(self):
         if os.environ.get("QUILLMERE_X11_BUILT") != "1":
             # A Wayland-only build says so and starts nothing.
-            status, _, err = self.run_quillmere(self.session(), ["--backend=x11"])
+            status, _, err = self.run_quillmere(start_for(self, SwaySession()), ["--backend=x11"])
             self.assertEqual(status, 1)
             self.assert_one_line(err, "this build has no X11 backend")
             return
-        if shutil.which("Xvfb") is None:
-            self.skipTest("Xvfb is not installed")
-        session = self.session()
+        session = start_for(self, SwaySession())
         xvfb, display = start_xvfb(session, "640x480x24")
         env = dict(session.env, DISPLAY=display)
         app = Quillmere(session, ["--backend=x11"], env)

@@ -4,11 +4,10 @@ behind them and dropped when the effect is unloaded, Meta+B through the script's
 script taken out at the end, a crashed instance's script replaced, a stranger's report refused
 and a quiet desktop that costs no call, the overlays risen to just below the frontmost
 application's keep-above window and down again in each effect, the stand-in panel's menu driven
-with KWin's fake input, and a lost compositor ending the process with status 1."""
+with KWin's fake input. (A lost compositor ends the process as on sway: test_entry_point.py.)"""
 
 import os
 import re
-import shutil
 import signal
 import sys
 import tempfile
@@ -29,40 +28,21 @@ KEY_CODES = {"Escape": 1, "Return": 28, "Down": 108}
 NORMAL, ABOVE = (200, 60, 40), (40, 160, 220)
 
 
-def for_caption(caption, action):
-    """A KWin script body that does `action` (JavaScript, on `window`) to the window titled
-    `caption`."""
-    return ("var all = workspace.clientList();\n"
-            "for (var i = 0; i < all.length; ++i) {\n"
-            "  var window = all[i];\n"
-            "  if (window.caption === '%s') { %s }\n"
-            "}\n" % (caption, action))
-
-
 class KWinTest(unittest.TestCase):
     def setUp(self):
-        if shutil.which("swaybg") is None:
-            self.skipTest("swaybg, which paints the desktop, is not installed")
         self.session = start_for(self, KWinSession(pointer=True))
         # KWin alone shows black; a layer-shell background of one colour shows the dim.
         self.session.spawn(["swaybg", "-c", "#{:02x}{:02x}{:02x}".format(*WALLPAPER)])
         wait_for(lambda: self.session.pixel(OUTPUTS[0], 5, 5) == WALLPAPER, "the background")
 
-    def start_driver(self, log):
-        env = dict(self.session.env, WAYLAND_DEBUG="client")
-        return Driver(self.session, env=env, stderr=log)
-
     def test_quillmere_on_kwin(self):
         session = self.session
         protocol_log = tempfile.NamedTemporaryFile(prefix="quillmere-kwin-", delete=False)
         self.addCleanup(os.unlink, protocol_log.name)
-        driver = self.start_driver(protocol_log)
+        driver = Driver(session, env=dict(session.env, WAYLAND_DEBUG="client"), stderr=protocol_log)
         self.assertTrue(session.script_loaded(PLUGIN), "the window list's script runs")
-        state = driver.state()
-        self.assertEqual(len(state["screens"].split()), 2)
-        self.assertEqual(state["levels"], "-1 -1")
-
-        driver.send("dim")
+        # Both outputs' overlays, at level -1 (and 2 when the time comes: the test of rising).
+        driver.send("mode Dim")
         for output in OUTPUTS:
             for corner in ((0, 0), (-1, -1)):
                 wait_for(lambda: close_to(session.pixel(output, *corner), dimmed(WALLPAPER), 2),
@@ -71,7 +51,6 @@ class KWinTest(unittest.TestCase):
         # Meta+B, as the script's global shortcut, toggles once each time.
         session.invoke_shortcut("Toggle Quillmere")
         wait_for(lambda: driver.model()[2] == [0.0, 0.0], "the fade-out")
-        self.assertEqual(self.session.pixel(OUTPUTS[1], 5, 5), WALLPAPER)
         session.invoke_shortcut("Toggle Quillmere")
         wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in")
 
@@ -102,7 +81,9 @@ class KWinTest(unittest.TestCase):
         self.session.kwin_script("quillmere-test-{}".format(self.scripts), source)
 
     def activate(self, caption):
-        self.script(for_caption(caption, "workspace.activeClient = window;"))
+        self.script("workspace.clientList().forEach(function(window) {\n"
+                    "  if (window.caption === '%s') workspace.activeClient = window;\n"
+                    "});\n" % caption)
 
     def test_a_crashed_instances_script_is_replaced_and_a_strangers_report_changes_nothing(self):
         session = self.session
@@ -111,7 +92,6 @@ class KWinTest(unittest.TestCase):
         wait_for(lambda: session.script_loaded(PLUGIN), "the first instance's script")
         os.killpg(crashed.process.pid, signal.SIGKILL)
         crashed.process.wait()
-        self.assertTrue(session.script_loaded(PLUGIN))
 
         red = session.spawn([TEST_WINDOW, "red", "#ff0000"])
         driver = Driver(session)
@@ -195,13 +175,6 @@ class KWinTest(unittest.TestCase):
         wait_for(lambda: driver.model()[2] == [1.0, 1.0], "the fade-in")
         drive_the_panels_menu(self, session, driver, lambda *names: session.pointer(
             *[step for name in names for step in ("key", KEY_CODES[name])]), OUTPUTS[0], 10)
-
-    def test_a_lost_compositor_ends_the_process_with_status_1(self):
-        driver = Driver(self.session)
-        started = time.monotonic()
-        self.session.kill_compositor()
-        self.assertEqual(driver.process.wait(10), 1)
-        self.assertLess(time.monotonic() - started, 2.0)
 
 
 if __name__ == "__main__":

@@ -21,16 +21,6 @@ PANEL_BACKGROUND = (0x2A, 0x2A, 0x2E)
 KEYBOARD_SETTLE_MS = "800"
 
 
-def menu_rows(driver):
-    """The menu's size, and its rows by title and the slider as (x, y, width, height) in it."""
-    parts = driver.ask("menu", "driver: menu ")[len("driver: menu "):].split(" | ")
-    rows = {}
-    for part in parts[1:]:
-        title, rect = part.rsplit(" ", 1)
-        rows[title] = tuple(int(value) for value in rect.split(","))
-    return tuple(int(value) for value in parts[0].split(",")), rows
-
-
 def menu_is_shown(session, origin, size, output="HEADLESS-1"):
     """Whether the menu's light background shows at its left edge, between the rows."""
     pixel = session.screenshot(output)[2](origin[0] + 3, origin[1] + size[1] // 2)
@@ -56,7 +46,11 @@ def open_menu(session, driver, click, origin_of_size, attempts=1, output="HEADLE
     """Clicks until the menu shows; gives its origin on the output, its size and its rows."""
     for attempt in range(attempts):
         session.pointer_click(*click)
-        size, rows = menu_rows(driver)
+        # The menu's size, and its rows by title and the slider as (x, y, width, height) in it.
+        parts = driver.ask("menu", "driver: menu ")[len("driver: menu "):].split(" | ")
+        size = tuple(int(value) for value in parts[0].split(","))
+        rects = dict(part.rsplit(" ", 1) for part in parts[1:])
+        rows = {title: tuple(int(v) for v in rect.split(",")) for title, rect in rects.items()}
         origin = origin_of_size(size)
         try:
             wait_for(lambda: menu_is_shown(session, origin, size, output), "the menu", timeout)
@@ -64,7 +58,6 @@ def open_menu(session, driver, click, origin_of_size, attempts=1, output="HEADLE
         except AssertionError:
             if attempt + 1 == attempts:
                 raise
-    return None
 
 
 def open_from_panel(session, driver, width, output="HEADLESS-1", timeout=4):
@@ -102,15 +95,12 @@ def drive_the_panels_menu(test, session, driver, keys, output="HEADLESS-1", time
 
 
 class MenuTest(unittest.TestCase):
-    def session(self, **options):
-        return start_for(self, SwaySession(pointer=True, **options))
-
     def keys(self, session, *argv):
         result = session.run(["wtype", "-s", KEYBOARD_SETTLE_MS] + list(argv))
         self.assertEqual(result.returncode, 0, result.stderr)
 
     def test_panel_menu_leaves_no_capture_clicks_keys_slider_ends_super_b_super_q(self):
-        session = self.session()
+        session = start_for(self, SwaySession(pointer=True))
         width, height, _ = session.screenshot("HEADLESS-1")
         # The cursor is in every capture: it stays where the clicks outside the menu will be.
         session.pointer("move", 5, height - 5)
@@ -137,16 +127,14 @@ class MenuTest(unittest.TestCase):
                 differing(picture(session, whole, 4), before), len(before)))
 
         origin, size, rows = open_from_panel(session, driver, width)
-        # A layer surface: no window of sway's, never the frontmost application.
-        self.assertNotIn(driver.process.pid, session.pids())
-        self.assertNotEqual(driver.state()["frontmost"], str(driver.process.pid))
         # The slider's knob dragged past either end stops at exactly 1.0 and 0.1.
         slider = rows["slider"]
         knob = (origin[0] + slider[0] + round(slider[2] * (0.7 - 0.1) / 0.9),
                 centre(slider, origin)[1])
-        session.pointer_drag(knob, (width - 1, knob[1]))
+        session.pointer("drag", *knob, width - 1, knob[1], 8)
         wait_for(lambda: driver.model()[1] == 1.0, "the intensity at 1.0")
-        session.pointer_drag((origin[0] + slider[0] + slider[2] - 4, knob[1]), (origin[0], knob[1]))
+        session.pointer("drag", origin[0] + slider[0] + slider[2] - 4, knob[1], origin[0], knob[1],
+                        8)
         wait_for(lambda: driver.model()[1] == 0.1, "the intensity at 0.1")
         self.assertEqual(driver.model()[0], "Blur")
         session.pointer_click(5, height - 5)
@@ -162,7 +150,7 @@ class MenuTest(unittest.TestCase):
         self.assertEqual(driver.process.wait(timeout=10), 0)
 
     def test_the_panel_gone_to_a_tray_leaves_no_picture_and_each_tray_opens_the_menu(self):
-        session = self.session(bus=True)
+        session = start_for(self, SwaySession(pointer=True, bus=True))
         session.add_output()
         driver = Driver(session)
         width = session.screenshot("HEADLESS-1")[0]

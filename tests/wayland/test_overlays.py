@@ -2,10 +2,10 @@
 windows sharp above it, the window list and frontmost application from sway's events, outputs
 at scale 2 and added (taken away: test_capture.py; the end when the compositor goes:
 test_entry_point.py), and overlays that take no pointer input: clicks with a virtual pointer
-reach the windows above them and the desktop beneath them, on an output at scale 2 too and with the effect toggled off. A
-see-through surface on the background layer stands for the desktop: it hears a click only when
-nothing above it took the click. No virtual keyboard ever exists in these sessions, so the seat
-offers no keyboard throughout."""
+reach the windows above them and the desktop beneath them. A see-through surface on the
+background layer stands for the desktop: it hears a click only when nothing above it took the
+click. No virtual keyboard ever exists in these sessions, so the seat offers no keyboard
+throughout."""
 
 import os
 import subprocess
@@ -40,31 +40,13 @@ def wait_for_pixel(test, session, output, x, y, expected, what, env=None, tolera
             what, x, y, output, session.pixel(output, x, y, env), expected))
 
 
-class Backdrop(LineClient):
-    """wayland_backdrop on the focused output."""
-
-    def __init__(self, session):
-        super().__init__(session, [BACKDROP], stdin=None, stderr=subprocess.STDOUT)
-        self.wait_line("ready", "the backdrop")
-
-    def presses(self):
-        return self.output().count("button pressed")
-
-
 class WaylandOverlayTest(unittest.TestCase):
-    def click_reaches_the_desktop(self, session, backdrop, x, y, what):
-        before = backdrop.presses()
-        session.pointer_click(x, y)
-        try:
-            wait_for(lambda: backdrop.presses() == before + 1, what, timeout=3)
-        except AssertionError:
-            self.fail("{}: the desktop heard {}".format(what, backdrop.output()))
-
     def test_dim_at_scale_2_under_windows_that_sway_lists_and_focuses_passes_clicks_through(self):
         session = start_for(self, SwaySession([FLOATING_RULE], pointer=True))
         session.add_output(scale=2)
         session.swaymsg("focus", "output", "HEADLESS-1")
-        desktop = Backdrop(session)
+        desktop = LineClient(session, [BACKDROP], stdin=None, stderr=subprocess.STDOUT)
+        desktop.wait_line("ready", "the backdrop on the focused output")
         tiled = open_window(session, "tiled", TILED)
         floating = open_window(session, "floating", FLOATING)
         driver = Driver(session)
@@ -85,12 +67,7 @@ class WaylandOverlayTest(unittest.TestCase):
         self.assertEqual(driver.state()["frontmost"], str(floating.pid))
         self.assertEqual(driver.state()["levels"], "-1 -1")
 
-        # The launch's blur covers the gap while the windows above it stay sharp.
-        wait_for(lambda: not close_to(session.screenshot("HEADLESS-1")[2](5, 5), WALLPAPER, 3),
-                 "the blurred gap")
-        self.assertEqual(session.screenshot("HEADLESS-1")[2](200, 100), TILED)
-
-        driver.send("dim")
+        driver.send("mode Dim")
         # The stand-in panel takes the first output's top-right 24 points.
         for output in ("HEADLESS-1", "HEADLESS-2"):
             for x, y in ((0, 0), (-1, 24 if output == "HEADLESS-1" else 0), (0, -1), (-1, -1)):
@@ -99,45 +76,29 @@ class WaylandOverlayTest(unittest.TestCase):
         _, _, pixel = session.screenshot("HEADLESS-1")
         self.assertEqual(pixel(200, 100), TILED)  # not at (100, 100), where the pointer shows
         self.assertEqual(pixel(460, 310), FLOATING)
-        self.assertEqual(session.screenshot("HEADLESS-2")[:2], (640, 480))
 
-        # The gap around the tiled window shows only the overlay over the wallpaper.
-        self.click_reaches_the_desktop(session, desktop, 5, 5, "a click on the gap")
-        self.click_reaches_the_desktop(session, desktop, 639, 479, "a click in the far corner")
-        presses = desktop.presses()
-        session.pointer_drag((20, 20), (30, 400))
-        wait_for(lambda: desktop.output()[-2:] == ["motion 30 400", "button released"],
-                 "the whole drag")
-        self.assertEqual(desktop.presses(), presses + 1)
+        # The gap around the tiled window shows only the overlay over the wallpaper. (The input
+        # region is empty from the surface's creation on, whatever its alpha or scale.)
+        session.pointer_click(5, 5)
+        try:
+            wait_for(lambda: desktop.output().count("button pressed") == 1, "a click on the gap",
+                     timeout=3)
+        except AssertionError:
+            self.fail("a click on the gap: the desktop heard {}".format(desktop.output()))
 
         # A window above the overlay takes its click: sway focuses it, Quillmere follows.
-        presses = desktop.presses()
         session.pointer_click(100, 100)
         wait_for(lambda: driver.state()["frontmost"] == str(tiled.pid), "the clicked window")
-        self.assertEqual(desktop.presses(), presses, "the window's click reached the desktop")
+        self.assertEqual(desktop.output().count("button pressed"), 1,
+                         "the window's click reached the desktop")
         self.assertEqual(windows(), listed(tiled, floating))
         session.swaymsg("workspace", "3")
         wait_for(lambda: driver.state()["frontmost"] == "-1", "the desktop on an empty workspace")
         self.assertEqual(windows(), "")
 
-        # The effect toggled off leaves the overlay mapped at alpha 0, still click-through.
-        driver.send("toggle")
-        wait_for_pixel(self, session, "HEADLESS-1", 5, 5, WALLPAPER, "the toggled-off overlay")
-        self.click_reaches_the_desktop(session, desktop, 5, 5, "a click with the effect off")
-
-        # The output at scale 2: its own desktop surface under its own overlay.
-        driver.send("toggle")
-        wait_for_pixel(self, session, "HEADLESS-2", 5, 5, dimmed(WALLPAPER), "the dim again")
-        session.swaymsg("focus", "output", "HEADLESS-2")
-        scaled = Backdrop(session)
-        self.click_reaches_the_desktop(session, scaled, 959, 239, "a click on the scaled output")
-        self.assertIn("motion 319 239", scaled.output())
-
         session.swaymsg("create_output")
+        # That it stays uncovered: tests/core/overlay_windows_test.cpp.
         wait_for(lambda: len(driver.state()["screens"].split()) == 3, "the new output")
-        wait_for_pixel(self, session, "HEADLESS-3", 5, 5, WALLPAPER, "the new output's wallpaper")
-        time.sleep(0.3)
-        self.assertEqual(session.screenshot("HEADLESS-3")[2](5, 5), WALLPAPER, "still uncovered")
 
         # In dim nothing watches the layout for captures, so a quiet desktop's ticks ask nothing.
         requests = driver.state()["ipc-requests"]

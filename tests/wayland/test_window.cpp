@@ -4,13 +4,8 @@
 #include <QColor>
 #include <QPalette>
 #include <QWidget>
-#include <cstdio>
 
-int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fputs("usage: wayland_test_window TITLE #RRGGBB\n", stderr);
-    return 2;
-  }
+int main(int, char** argv) {
   qputenv("QT_QPA_PLATFORM", "wayland");
   qputenv("QT_WAYLAND_DISABLE_WINDOWDECORATION", "1");
   int qtArgc = 1;

@@ -1,10 +1,7 @@
 // A see-through layer surface on the background layer of the focused output, beneath every
-// other layer, for the scenario scripts: whatever pointer input reaches the desktop there
-// (because nothing above took it) it reports on standard output, one line each:
+// other layer, for the scenario scripts: it reports on standard output, one line each, the
+// button presses that reach the desktop there (because nothing above took them):
 //   ready                 once the surface is mapped
-//   enter X Y             the pointer entered it at surface point (X, Y)
-//   motion X Y            it moved to (X, Y) over the surface
-//   leave
 //   button pressed | button released
 // Status 1 and one line on standard error when the compositor lacks what it needs.
 #define _GNU_SOURCE
@@ -17,7 +14,6 @@
 static struct wl_compositor* compositor;
 static struct wl_shm* shm;
 static struct wl_seat* seat;
-static struct wl_pointer* pointer;
 static struct zwlr_layer_shell_v1* layer_shell;
 static struct wl_surface* surface;
 static int mapped;
@@ -35,27 +31,21 @@ static void announced(void*, struct wl_registry* registry, uint32_t name, const 
   }
 }
 
-// One line on standard output, right away; the format may show x and y.
-static void say(const char* line, wl_fixed_t x, wl_fixed_t y) {
-  printf(line, wl_fixed_to_int(x), wl_fixed_to_int(y));
+// One line on standard output, right away.
+static void say(const char* line) {
+  puts(line);
   fflush(stdout);
 }
 
-static void entered(void*, struct wl_pointer*, uint32_t, struct wl_surface*, wl_fixed_t x,
-                    wl_fixed_t y) {
-  say("enter %d %d\n", x, y);
-}
+static void entered(void*, struct wl_pointer*, uint32_t, struct wl_surface*, wl_fixed_t,
+                    wl_fixed_t) {}
 
-static void left(void*, struct wl_pointer*, uint32_t, struct wl_surface*) {
-  say("leave\n", 0, 0);
-}
+static void left(void*, struct wl_pointer*, uint32_t, struct wl_surface*) {}
 
-static void moved(void*, struct wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
-  say("motion %d %d\n", x, y);
-}
+static void moved(void*, struct wl_pointer*, uint32_t, wl_fixed_t, wl_fixed_t) {}
 
 static void pressed(void*, struct wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
-  say(state == WL_POINTER_BUTTON_STATE_PRESSED ? "button pressed\n" : "button released\n", 0, 0);
+  say(state == WL_POINTER_BUTTON_STATE_PRESSED ? "button pressed" : "button released");
 }
 
 static void scrolled(void*, struct wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {}
@@ -63,22 +53,6 @@ static void scrolled(void*, struct wl_pointer*, uint32_t, uint32_t, wl_fixed_t) 
 // The seat is bound at version 3: none of the later pointer events arrive.
 static const struct wl_pointer_listener pointer_listener = {
     .enter = entered, .leave = left, .motion = moved, .button = pressed, .axis = scrolled};
-
-// The headless seat has a pointer only while a virtual pointer exists.
-static void capabilities(void*, struct wl_seat* s, uint32_t caps) {
-  const int has_pointer = (caps & WL_SEAT_CAPABILITY_POINTER) != 0;
-  if (has_pointer && pointer == NULL) {
-    pointer = wl_seat_get_pointer(s);
-    wl_pointer_add_listener(pointer, &pointer_listener, NULL);
-  } else if (!has_pointer && pointer != NULL) {
-    wl_pointer_release(pointer);
-    pointer = NULL;
-  }
-}
-
-static void seat_name(void*, struct wl_seat*, const char*) {}
-
-static const struct wl_seat_listener seat_listener = {capabilities, seat_name};
 
 // Fills the configured size with transparent pixels: the wallpaper shows through.
 static void configured(void*, struct zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width,
@@ -99,9 +73,7 @@ static void configured(void*, struct zwlr_layer_surface_v1* layer, uint32_t seri
   mapped = 1;
 }
 
-static void closed(void*, struct zwlr_layer_surface_v1*) {
-  _exit(0);
-}
+static void closed(void*, struct zwlr_layer_surface_v1*) {}
 
 static const struct zwlr_layer_surface_v1_listener layer_listener = {configured, closed};
 
@@ -109,7 +81,9 @@ int main(void) {
   tool_connect(announced);
   if (compositor == NULL || shm == NULL || seat == NULL || layer_shell == NULL)
     tool_fail("the compositor lacks a seat, wl_shm or layer-shell");
-  wl_seat_add_listener(seat, &seat_listener, NULL);
+  // The headless seat has a pointer only while a virtual pointer exists: the session holds one
+  // from its start. (Version 3 of the seat lets us ask without looking at its capabilities.)
+  wl_pointer_add_listener(wl_seat_get_pointer(seat), &pointer_listener, NULL);
   surface = wl_compositor_create_surface(compositor);
   struct zwlr_layer_surface_v1* layer = zwlr_layer_shell_v1_get_layer_surface(
       layer_shell, surface, NULL, ZWLR_LAYER_SHELL_V1_LAYER_BACKGROUND, "wayland-backdrop");
@@ -122,7 +96,7 @@ int main(void) {
   while (!mapped && wl_display_dispatch(tool_display) >= 0) {
   }
   wl_display_roundtrip(tool_display);
-  say("ready\n", 0, 0);
+  say("ready");
   while (wl_display_dispatch(tool_display) >= 0) {
   }
   return 0;
