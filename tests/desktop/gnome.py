@@ -167,7 +167,7 @@ class GnomeSession(Session):
             time.sleep(0.1)
         self.env.update(WAYLAND_DISPLAY="wayland-0", QT_QPA_PLATFORM="wayland",
                         GDK_BACKEND="wayland", NO_AT_BRIDGE="1")
-        self.eval("quillmereTest.overview()")
+        self.eval("quillmereTest.modules.Main.overview.hide()")
         wait_for(lambda: not self.eval("quillmereTest.modules.Main.overview.visible"),
                  "the overview to hide")
 

@@ -8,7 +8,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from desktop.clients import LAUNCH_LINES, Quillmere  # noqa: E402,F401
-from desktop.gnome import MONITORS, UUID, GnomeSession  # noqa: E402,F401
+from desktop.gnome import UUID, GnomeSession  # noqa: E402,F401
 from desktop.session import start_for, wait_for  # noqa: E402,F401
 
 DIM_ALPHA = 0.7 * 0.9  # the dim at the default intensity

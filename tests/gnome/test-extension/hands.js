@@ -75,27 +75,6 @@ const api = {
             return x === x1 ? GLib.SOURCE_REMOVE : GLib.SOURCE_CONTINUE;
         });
     },
-    // A private shell has no display manager, so no screen shield: the session mode it
-    // would push stands in for the lock (extensions see nothing else of it).
-    lock() {
-        Main.sessionMode.pushMode('unlock-dialog');
-    },
-    unlock() {
-        Main.sessionMode.popMode('unlock-dialog');
-    },
-    locked() {
-        return Main.sessionMode.isLocked;
-    },
-    // Fades run without a GPU: from 45 the shell has a switch for it.
-    animate() {
-        if ('force_animations' in global)
-            global.force_animations = true;
-        else
-            St.Settings.get().uninhibit_animations();
-    },
-    overview() {
-        Main.overview.hide();
-    },
     // The rows of a top-bar button's menu, by its key in the panel's status area.
     menuRows(key) {
         const button = Main.panel.statusArea[key];
