@@ -9,7 +9,7 @@ end is ignored (43 segfaults when stopped).
 
 Each extension comes in the style of the shell that runs it: scripts up to 44 (legacy), ES
 modules from 45 (module). QUILLMERE_GNOME_EXTENSIONS holds both builds of Quillmere's as
-<style>/<uuid>; without it QUILLMERE_GNOME_EXTENSION_DIR is the one to install.
+<style>/<uuid>.
 
 With QUILLMERE_GNOME_ROOT=<dir> (as root), the shell, its buses and gsettings run inside that
 Debian root (another GNOME Shell than the machine's), as nobody, in a mount namespace of the
@@ -32,8 +32,6 @@ from desktop.session import NOBODY, Session, SessionUnavailable, tool_environmen
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
 EXTENSIONS = os.environ.get("QUILLMERE_GNOME_EXTENSIONS", "")
-EXTENSION_DIR = os.environ.get("QUILLMERE_GNOME_EXTENSION_DIR",
-                               os.path.join(SOURCE, "platform", "gnome", "extension"))
 ROOT = os.environ.get("QUILLMERE_GNOME_ROOT", "")
 IN_ROOT = ("gnome-shell", "dbus-daemon", "gsettings")
 FIRST_MODULE_SHELL = 45
@@ -121,15 +119,10 @@ class GnomeSession(Session):
         super().close()
         self.namespace = None
 
-    def _style(self):
-        """The extension style of the shell that runs: legacy or module."""
-        version = self.run(["gnome-shell", "--version"], check=True).stdout.split()[-1]
-        return "legacy" if int(version.split(".")[0]) < FIRST_MODULE_SHELL else "module"
-
     def start(self):
-        self.shell_style = self._style()
-        self.extension_dir = (os.path.join(EXTENSIONS, self.shell_style, UUID) if EXTENSIONS
-                              else EXTENSION_DIR)
+        version = self.run(["gnome-shell", "--version"], check=True).stdout.split()[-1]
+        self.shell_style = "legacy" if int(version.split(".")[0]) < FIRST_MODULE_SHELL else "module"
+        self.extension_dir = os.path.join(EXTENSIONS, self.shell_style, UUID)
         if self.extension and not os.path.isfile(os.path.join(self.extension_dir,
                                                               "metadata.json")):
             raise SessionUnavailable("no extension at " + self.extension_dir)

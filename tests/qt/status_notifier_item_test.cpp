@@ -14,7 +14,6 @@
 #include <QDBusPendingCallWatcher>
 #include <QImage>
 #include <QPixmap>
-#include <functional>
 #include <memory>
 
 namespace platform::qt {
@@ -27,8 +26,8 @@ QDBusConnection connectionNamed(const QString& name) {
   return QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"), name);
 }
 
-// A StatusNotifierWatcher that records registrations and says what the test tells it; as a
-// host, it also counts the item's new icons.
+// A StatusNotifierWatcher that says what the test tells it, and takes no item; as a host, it
+// counts the item's new icons.
 class FakeWatcher final : public QObject {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
@@ -44,11 +43,9 @@ class FakeWatcher final : public QObject {
   ~FakeWatcher() override { QDBusConnection::disconnectFromBus(bus_.name()); }
 
   bool hostRegistered;
-  QStringList registered;
   int newIcons = 0;
 
  public slots:
-  void RegisterStatusNotifierItem(const QString& service) { registered.append(service); }
   void countNewIcon() { ++newIcons; }
 
  signals:
@@ -155,25 +152,13 @@ TEST_F(StatusNotifierItemTest, ReportsPrimaryAndContextClicksWithTheHostsCoordin
   EXPECT_EQ(activations, (QList<QPoint>{{10, 4}, {-3, 4}}));
 }
 
-// A watcher that runs, and then one that appears later; whether a host is there follows the
-// watcher's property, its signals and its presence.
-TEST_F(StatusNotifierItemTest, RegistersWithEachWatcherAndFollowsItsHosts) {
-  auto early = std::make_unique<FakeWatcher>(false);
-  StatusNotifierItem item;
-  int changes = 0;
-  QObject::connect(&item, &StatusNotifierItem::hostAvailabilityChanged, [&] { ++changes; });
-  ASSERT_TRUE(waitUntil([&] { return !early->registered.isEmpty(); }));
-  EXPECT_EQ(early->registered, QStringList{item.serviceName()});
-  EXPECT_TRUE(item.serviceName().startsWith(
-      QStringLiteral("org.kde.StatusNotifierItem-%1-").arg(QCoreApplication::applicationPid())));
-  EXPECT_FALSE(item.hostAvailable());
-
-  early.reset();
-  runEventLoopFor(0.1);
+// Registering with a watcher that runs at the start or comes later, and a host that comes with
+// it, are pinned by waybar's tray in tests/wayland/test_menu.py. Whether a host is there
+// follows the watcher's property, its signals and its presence.
+TEST_F(StatusNotifierItemTest, FollowsTheWatchersHostsAndItsPresence) {
   auto watcher = std::make_unique<FakeWatcher>(true);
+  StatusNotifierItem item;
   ASSERT_TRUE(waitUntil([&] { return item.hostAvailable(); }));
-  ASSERT_TRUE(waitUntil([&] { return !watcher->registered.isEmpty(); }));
-  EXPECT_EQ(watcher->registered, QStringList{item.serviceName()});
 
   // One host of several left: the watcher, asked again, still has one.
   emit watcher->StatusNotifierHostUnregistered();
@@ -190,7 +175,6 @@ TEST_F(StatusNotifierItemTest, RegistersWithEachWatcherAndFollowsItsHosts) {
 
   watcher.reset();
   ASSERT_TRUE(waitUntil([&] { return !item.hostAvailable(); }));
-  EXPECT_EQ(changes, 4);
 }
 
 }  // namespace

@@ -107,15 +107,12 @@ TEST(WindowReportCache, BuildsTheWindowListWithoutOwnOrHiddenWindows) {
   EXPECT_DOUBLE_EQ(std::get<double>((*list)[0].at(std::string(kWindowAlphaKey))), 1.0);
   // Own windows still count as the active one.
   EXPECT_EQ(cache.frontmostPid(), kOwnPid);
-}
 
-TEST(WindowReportCache, AWindowWithoutPidOrLayerGetsNoOwnerAndItsKeepAboveLevel) {
-  WindowReportCache cache(kOwnPid);
+  // Without a pid or a layer: no owner, and the level of its keep-above.
   cache.handle(R"({"windows":[{"id":"a","keepAbove":true},{"id":"b"}],"active":null})");
-  const auto list = cache.windowList();
-  ASSERT_EQ(list->size(), 2u);
-  EXPECT_FALSE((*list)[0].contains(kWindowOwnerPidKey));
-  EXPECT_EQ(column(*list, kWindowLayerKey), (std::vector<std::int64_t>{3, 0}));
+  ASSERT_EQ(cache.windowList()->size(), 2u);
+  EXPECT_FALSE((*cache.windowList())[0].contains(kWindowOwnerPidKey));
+  EXPECT_EQ(column(*cache.windowList(), kWindowLayerKey), (std::vector<std::int64_t>{3, 0}));
   EXPECT_EQ(cache.frontmostPid(), -1);
 }
 
@@ -143,7 +140,7 @@ TEST(WindowReportCache, WindowNumbersStayWithTheirWindowsAndAreNeverReused) {
   EXPECT_NE(again[0], later[0]);
 }
 
-TEST(WindowReportCache, PostsActivationAndDesktopChangesOnceTheCacheHoldsThem) {
+TEST(WindowReportCache, PostsChangesOnceTheCacheHoldsThemAndResetForgetsThem) {
   const std::string a = window("a", 1), b = window("b", 2), c = window("c", 2);
   const std::string half = window("c", 2, 2, R"(,"opacity":0.5)");
   const struct {
@@ -162,7 +159,7 @@ TEST(WindowReportCache, PostsActivationAndDesktopChangesOnceTheCacheHoldsThem) {
        report(window("c", 2, 4, R"(,"opacity":0.5)") + "," + b, 2, 2),
        {},
        true},
-      {"the desktop, back on the first", report("", -1, 1), {kSpace, kActivate}, true},
+      {"the desktop, back on the first", report("", 3, 1), {kSpace, kActivate}, true},
   };
   WindowReportCache cache(kOwnPid);
   for (const auto& step : steps) {
@@ -170,18 +167,14 @@ TEST(WindowReportCache, PostsActivationAndDesktopChangesOnceTheCacheHoldsThem) {
     EXPECT_EQ(handled.notifications, step.notifications) << step.name;
     EXPECT_EQ(handled.exposureChanged, step.exposureChanged) << step.name;
   }
-  EXPECT_EQ(cache.frontmostPid(), -1);
-}
 
-TEST(WindowReportCache, UnreadableReportsChangeNothingAndResetForgets) {
-  WindowReportCache cache(kOwnPid);
-  cache.handle(report(window("a", 1), 1));
+  // An unreadable report changes nothing.
   const auto list = cache.windowList();
-  const auto step = cache.handle("{broken");
-  EXPECT_EQ(step.notifications, Notes{});
-  EXPECT_FALSE(step.exposureChanged);
+  const auto unreadable = cache.handle("{broken");
+  EXPECT_TRUE(unreadable.notifications.empty());
+  EXPECT_FALSE(unreadable.exposureChanged);
   EXPECT_EQ(cache.windowList(), list);
-  EXPECT_EQ(cache.frontmostPid(), 1);
+  EXPECT_EQ(cache.frontmostPid(), 3);
 
   cache.reset();
   EXPECT_EQ(cache.windowList(), nullptr);
