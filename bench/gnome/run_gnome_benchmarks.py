@@ -167,7 +167,7 @@ class Bench:
         time.sleep(2)  # the fade-in
 
     def activate(self, pid):
-        self.eval("quillmereTest.activate({})".format(pid))
+        self.eval("quillmereTest.each({}, 'activate', global.get_current_time())".format(pid))
         wait_for(lambda: self.eval("global.display.focus_window?.get_pid()") == pid,
                  "the window's focus")
 
@@ -198,7 +198,8 @@ class Bench:
             for round_number in range(rounds):
                 pid = (above_pid, normal_pid)[round_number % 2]
                 self.eval("quillmereBench.arm('{}')".format(wants[pid]))
-                self.eval("quillmereTest.activate({})".format(pid))
+                self.eval("quillmereTest.each({}, 'activate', global.get_current_time())".format(
+                    pid))
                 try:
                     wait_for(lambda: self.eval("quillmereBench.times.length") >
                              round_number - missed, "the pane's move", timeout=5)
@@ -291,7 +292,7 @@ def main():
         with GnomeSession(monitors=1) as shell:
             above = shell.open_window("above", (230, 20, 20), ABOVE_FRAME).pid
             normal = shell.open_window("normal", (20, 200, 60), NORMAL_FRAME).pid
-            shell.eval("quillmereTest.above({})".format(above))
+            shell.eval("quillmereTest.each({}, 'make_above')".format(above))
             bench = Bench(shell, os.path.abspath(args.quillmere), args.seconds)
             bench.activate(normal)
             if shell.eval(WATCHER.replace("\n", " ")) != 0:

@@ -237,7 +237,8 @@ class GnomeSession(Session):
             if any(w["pid"] == process.pid and [w["x"], w["y"], w["width"], w["height"]] ==
                    list(frame) for w in self.windows()):
                 return True
-            self.eval("quillmereTest.place({}, {}, {}, {}, {})".format(process.pid, *frame))
+            self.eval("quillmereTest.each({}, 'move_resize_frame', false, {}, {}, {}, {})".format(
+                process.pid, *frame))
             return False
 
         wait_for(placed, "the window " + title + " placed", interval=0.2)

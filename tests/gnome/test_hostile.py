@@ -22,7 +22,7 @@ class HostileTest(GnomeCase):
         shell = self.start()
         self.window("other", GREEN, (200, 200, 400, 300))
         front = self.window("front", RED, (1000, 200, 300, 300))
-        shell.eval("quillmereTest.above({})".format(front.pid))
+        shell.eval("quillmereTest.each({}, 'make_above')".format(front.pid))
         before = shell.screenshot()
         self.launch()
         self.choose("Dim")

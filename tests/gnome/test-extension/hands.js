@@ -43,21 +43,10 @@ const api = {
                 above: w.is_above(), x: r.x, y: r.y, width: r.width, height: r.height};
         });
     },
-    place(pid, x, y, width, height) {
+    // A Meta.Window method called on each window of the process: each(pid, 'raise').
+    each(pid, method, ...args) {
         for (const w of windowsOf(pid))
-            w.move_resize_frame(false, x, y, width, height);
-    },
-    above(pid, on = true) {
-        for (const w of windowsOf(pid))
-            on ? w.make_above() : w.unmake_above();
-    },
-    raise(pid) {
-        for (const w of windowsOf(pid))
-            w.raise();
-    },
-    activate(pid) {
-        for (const w of windowsOf(pid))
-            w.activate(global.get_current_time());
+            w[method](...args);
     },
     key(keyval, pressed) {
         keyboard.notify_keyval(Clutter.get_current_event_time() * 1000, keyval,
