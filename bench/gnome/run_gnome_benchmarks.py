@@ -22,6 +22,8 @@ if len(sys.argv) > 1:  # the extension's builds in the executable's build: <buil
     BUILD = os.path.dirname(os.path.dirname(os.path.abspath(sys.argv[1])))
     os.environ.setdefault("QUILLMERE_GNOME_EXTENSIONS",
                           os.path.join(BUILD, "platform", "gnome", "extension"))
+    os.environ.setdefault("QUILLMERE_WAYLAND_TEST_WINDOW",
+                          os.path.join(BUILD, "tests", "gnome", "gnome_test_window"))
 from run_kwin_benchmarks import BusMonitor  # noqa: E402
 from run_benchmarks import stat_seconds, wakeups  # noqa: E402
 from scenario import KEY_B, LAUNCH_LINES, SUPER, GnomeSession, Quillmere  # noqa: E402

@@ -27,6 +27,7 @@ import time
 import gi
 
 gi.require_version("GdkPixbuf", "2.0")
+from desktop.clients import TEST_WINDOW
 from desktop.session import NOBODY, Session, SessionUnavailable, tool_environment, wait_for
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -44,8 +45,6 @@ mkdir -p "$r$base"
 mount --bind "$base" "$r$base"
 exec chroot "$r" /bin/sh -c 'echo ready; read line'"""
 TEST_EXTENSION_DIR = os.path.join(SOURCE, "tests", "gnome", "test-extension")
-GTK_WINDOW = os.path.join(SOURCE, "tests", "gnome", "gtk_window.py")
-SYSTEM_PYTHON = "/usr/bin/python3"
 UUID, TEST_UUID = "quillmere@quillmere.org", "quillmere-test@quillmere.org"
 MONITORS = ((0, 0, 1600, 900), (1600, 0, 1280, 720))
 TILE = 100  # the wallpaper's squares
@@ -223,10 +222,10 @@ class GnomeSession(Session):
     def windows(self):
         return self.eval("quillmereTest.windows()")
 
-    def open_window(self, title, colour, frame, program=GTK_WINDOW):
-        """A GTK 3 window of one colour, (r, g, b), at frame (x, y, width, height), once the
-        shell shows it there; `program` is another GTK script that takes the same arguments."""
-        process = self.spawn([SYSTEM_PYTHON, program, title, "#{:02x}{:02x}{:02x}".format(
+    def open_window(self, title, colour, frame, program=None):
+        """A window of one colour, (r, g, b), at frame (x, y, width, height), once the shell
+        shows it there: the sway scenarios' test window, or `program` given the same arguments."""
+        process = self.spawn([program or TEST_WINDOW, title, "#{:02x}{:02x}{:02x}".format(
             *colour)], env=dict(self.env, GSETTINGS_BACKEND="memory"))
         wait_for(lambda: any(w["pid"] == process.pid for w in self.windows()), "the window " +
                  title, timeout=15)
