@@ -116,30 +116,6 @@ TEST(WindowReportCache, BuildsTheWindowListWithoutOwnOrHiddenWindows) {
   EXPECT_EQ(cache.frontmostPid(), -1);
 }
 
-TEST(WindowReportCache, WindowNumbersStayWithTheirWindowsAndAreNeverReused) {
-  WindowReportCache cache(kOwnPid);
-  cache.handle(report(window("a", 1) + "," + window("b", 2), 1));
-  const auto first = column(*cache.windowList(), kWindowNumberKey);
-  ASSERT_EQ(first.size(), 2u);
-  EXPECT_GT(first[0], 0);
-  EXPECT_NE(first[0], first[1]);
-
-  // Restacked, b hidden for a while, then a closed and a new window opened.
-  cache.handle(report(window("b", 2, 2, R"(,"shown":false)") + "," + window("a", 1), 1));
-  EXPECT_EQ(column(*cache.windowList(), kWindowNumberKey), (std::vector<std::int64_t>{first[0]}));
-  cache.handle(report(window("c", 3) + "," + window("b", 2), 3));
-  const auto later = column(*cache.windowList(), kWindowNumberKey);
-  ASSERT_EQ(later.size(), 2u);
-  EXPECT_EQ(later[1], first[1]);
-  EXPECT_NE(later[0], first[0]);
-  EXPECT_NE(later[0], first[1]);
-  // A window that comes back under a closed window's id is a new window.
-  cache.handle(report(window("a", 1), 1));
-  const auto again = column(*cache.windowList(), kWindowNumberKey);
-  EXPECT_NE(again[0], first[0]);
-  EXPECT_NE(again[0], later[0]);
-}
-
 TEST(WindowReportCache, PostsChangesOnceTheCacheHoldsThemAndResetForgetsThem) {
   const std::string a = window("a", 1), b = window("b", 2), c = window("c", 2);
   const std::string half = window("c", 2, 2, R"(,"opacity":0.5)");
