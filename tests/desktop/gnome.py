@@ -178,10 +178,9 @@ class GnomeSession(Session):
             if os.path.isdir(os.path.join(target, "schemas")):
                 subprocess.run(["glib-compile-schemas", os.path.join(target, "schemas")],
                                env=tool_environment(), check=True, capture_output=True)
-        if self.as_nobody:
-            for folder, _, files in os.walk(os.path.dirname(root)):
-                for path in [folder] + [os.path.join(folder, name) for name in files]:
-                    os.chown(path, NOBODY, NOBODY)
+        for folder, _, files in os.walk(os.path.dirname(root)):  # the shell runs as nobody
+            for path in [folder] + [os.path.join(folder, name) for name in files]:
+                os.chown(path, NOBODY, NOBODY)
 
     def _owned(self, name):
         try:

@@ -43,9 +43,6 @@ class GnomeCase(unittest.TestCase):
         self.shell = start_for(self, GnomeSession(monitors=self.monitors, **options))
         return self.shell
 
-    def window(self, title, colour, frame):
-        return self.shell.open_window(title, colour, frame)
-
     def launch(self):
         """Quillmere on the shell, once its launch lines are out and its menu is up."""
         self.app = Quillmere(self.shell, ["--backend=gnome"])
@@ -89,9 +86,6 @@ class GnomeCase(unittest.TestCase):
 
     def dim_of(self, before, points=WALLPAPER_POINTS, alpha=DIM_ALPHA):
         return {point: dimmed(before(*point), alpha) for point in points}
-
-    def toggles(self, since=0):
-        return self.app.since(since, "Toggled effect")
 
 
 def main():

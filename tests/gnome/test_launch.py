@@ -30,7 +30,7 @@ class LaunchTest(GnomeCase):
     def test_dim_and_blur_on_both_monitors_leave_the_frontmost_window_exact(self):
         shell = self.start()
         # The window's right edge lies 40 px left of the wallpaper's edge at x = 700.
-        self.window("front", RED, (360, 250, 300, 200))
+        shell.open_window("front", RED, (360, 250, 300, 200))
         before = shell.screenshot()
         self.launch()
         self.choose("Dim")
@@ -81,9 +81,9 @@ class LaunchTest(GnomeCase):
 
     def test_keep_above_window_of_the_frontmost_application_pulls_the_overlays_up(self):
         shell = self.start()
-        third = self.window("third", GREEN, (1700, 100, 200, 200))
-        self.window("other", GREEN, (200, 200, 400, 300))
-        front = self.window("front", RED, (1000, 200, 300, 300))
+        third = shell.open_window("third", GREEN, (1700, 100, 200, 200))
+        shell.open_window("other", GREEN, (200, 200, 400, 300))
+        front = shell.open_window("front", RED, (1000, 200, 300, 300))
         before = shell.screenshot()
         self.launch()
         self.choose("Dim")
