@@ -18,10 +18,6 @@ RED, GREEN = (230, 20, 20), (20, 200, 60)
 WALLPAPER_POINTS = [(x, y) for x in (40, 760, 1560, 1640, 2200, 2860) for y in (120, 500, 700)]
 
 
-def dimmed(colour, alpha=DIM_ALPHA):
-    return tuple(round(channel * (1.0 - alpha)) for channel in colour)
-
-
 def close_to(actual, expected, tolerance=2):
     return all(abs(a - e) <= tolerance for a, e in zip(actual, expected))
 
@@ -85,7 +81,7 @@ class GnomeCase(unittest.TestCase):
                     lambda misses: not misses, what, timeout)
 
     def dim_of(self, before, points=WALLPAPER_POINTS, alpha=DIM_ALPHA):
-        return {point: dimmed(before(*point), alpha) for point in points}
+        return {p: tuple(round(c * (1.0 - alpha)) for c in before(*p)) for p in points}
 
 
 def main():

@@ -24,13 +24,6 @@ std::string report(const std::string& windows, ProcessId active, int desktop = 1
          R"(,"desktop":)" + std::to_string(desktop) + "}";
 }
 
-// GCC 12 at -O3 misreads `"w" + std::to_string(i)` as an overlapping copy (-Werror=restrict).
-std::string windowId(std::size_t i) {
-  std::string id = "w";
-  id += std::to_string(i);
-  return id;
-}
-
 std::vector<std::int64_t> column(const WindowInfoList& list, std::string_view key) {
   std::vector<std::int64_t> values;
   for (const WindowInfo& info : list)
@@ -77,12 +70,12 @@ TEST(WindowReport, SizeAndWindowCountAreCapped) {
   std::string windows;
   for (std::size_t i = 0; i <= kMaxReportedWindows; ++i) {
     if (i) windows += ',';
-    windows += window(windowId(i), 1);
+    windows += window(std::to_string(i), 1);
   }
   const auto parsed = parseWindowReport(report(windows, 1));
   ASSERT_TRUE(parsed);
   ASSERT_EQ(parsed->windows.size(), kMaxReportedWindows);
-  EXPECT_EQ(parsed->windows.back().id, windowId(kMaxReportedWindows - 1));
+  EXPECT_EQ(parsed->windows.back().id, std::to_string(kMaxReportedWindows - 1));
 
   std::string padded = report("", 1);
   padded.insert(1, std::string(kMaxWindowReportBytes - padded.size(), ' '));

@@ -14,10 +14,6 @@ function windows() {
         .filter(w => !w.is_override_redirect());
 }
 
-function windowsOf(pid) {
-    return windows().filter(w => w.get_pid() === pid);
-}
-
 function rowOf(item) {
     if (item instanceof PopupMenu.PopupSeparatorMenuItem)
         return {kind: 'separator'};
@@ -45,7 +41,7 @@ const api = {
     },
     // A Meta.Window method called on each window of the process: each(pid, 'raise').
     each(pid, method, ...args) {
-        for (const w of windowsOf(pid))
+        for (const w of windows().filter(w => w.get_pid() === pid))
             w[method](...args);
     },
     key(keyval, pressed) {
@@ -70,10 +66,9 @@ const api = {
         return button ? button.menu._getMenuItems().map(rowOf) : null;
     },
     menuOpen(key) {
-        const button = Main.panel.statusArea[key];
-        if (button)
-            button.menu.open(false);
-        return button ? button.menu.isOpen : false;
+        const menu = Main.panel.statusArea[key].menu;
+        menu.open(false);
+        return menu.isOpen;
     },
     choose(key, index) {
         const item = Main.panel.statusArea[key].menu._getMenuItems()[index];
