@@ -63,18 +63,17 @@ def write_wallpaper(path, width=1600, height=900):
     os.chmod(path, 0o644)
 
 
-class Picture:
-    """A screenshot's pixels, (r, g, b) at global logical coordinates."""
+def picture(path):
+    """A screenshot's pixels: a function giving (r, g, b) at global logical coordinates."""
+    from gi.repository import GdkPixbuf
+    image = GdkPixbuf.Pixbuf.new_from_file(path)
+    stride, channels, data = image.get_rowstride(), image.get_n_channels(), image.get_pixels()
 
-    def __init__(self, path):
-        from gi.repository import GdkPixbuf
-        image = GdkPixbuf.Pixbuf.new_from_file(path)
-        self.stride, self.channels = image.get_rowstride(), image.get_n_channels()
-        self.data = image.get_pixels()
+    def pixel(x, y):
+        offset = y * stride + x * channels
+        return tuple(data[offset:offset + 3])
 
-    def __call__(self, x, y):
-        offset = y * self.stride + x * self.channels
-        return tuple(self.data[offset:offset + 3])
+    return pixel
 
 
 class GnomeSession(Session):
@@ -204,13 +203,13 @@ class GnomeSession(Session):
         return json.loads(text) if text else None
 
     def screenshot(self, output=None, env=None):
-        """The whole stage as a Picture."""
+        """The whole stage as a picture()."""
         path = os.path.join(self.env["XDG_RUNTIME_DIR"], "shot.png")
         status, out = self.gdbus("org.gnome.Shell.Screenshot", "/org/gnome/Shell/Screenshot",
                                  "org.gnome.Shell.Screenshot.Screenshot", "false", "false", path)
         if status != 0 or "true" not in out:
             raise AssertionError("the screenshot failed: " + out)
-        return Picture(path)
+        return picture(path)
 
     def windows(self):
         return self.eval("quillmereTest.windows()")
