@@ -22,10 +22,6 @@ class Receiver final : public ApplicationDelegate {
   int performed = 0;
 };
 
-std::shared_ptr<MenuItem> item(std::string title, std::string action, std::string key = "") {
-  return MenuItem::create(std::move(title), std::move(action), std::move(key));
-}
-
 // The real menu's slider (its place, range, value and tracking) and which of its mode rows shows
 // the mark, after each choice, are pinned by tests/x11/shell/test_quillmere.py; a click on its
 // headings, and the keys that skip them, by tests/wayland/test_menu.py.
@@ -33,17 +29,17 @@ TEST(TrayMenu, RowsAsQtHoldsThemFollowTheModel) {
   auto receiver = std::make_shared<Receiver>();
   Application::sharedApplication().setDelegate(receiver);
 
-  auto heading = item("Shortcuts & Gestures", "");
+  auto heading = MenuItem::create("Shortcuts & Gestures", "", "");
   heading->setEnabled(false);
-  auto blur = item("Blur", "changeMode:");
+  auto blur = MenuItem::create("Blur", "changeMode:", "");
   blur->setState(ControlStateValue::on);
-  auto dim = item("Dim", "changeMode:");
+  auto dim = MenuItem::create("Dim", "changeMode:", "");
 
   auto menu = Menu::create();
-  for (const auto& row :
-       {heading, MenuItem::separatorItem(), blur, dim, item("\u2318 + Q", "nobody:"),
-        item("Toggle Quillmere", "toggleEffectFromMenu", "b"),
-        item("Quit", std::string(kTerminateAction), "q")}) {
+  for (const auto& row : {heading, MenuItem::separatorItem(), blur, dim,
+                          MenuItem::create("\u2318 + Q", "nobody:", ""),
+                          MenuItem::create("Toggle Quillmere", "toggleEffectFromMenu", "b"),
+                          MenuItem::create("Quit", std::string(kTerminateAction), "q")}) {
     menu->addItem(row);
   }
   TrayMenu tray;

@@ -3,7 +3,7 @@
  * hides the overview the shell starts in, and owns org.quillmere.Test once the shell is
  * ready for a test. One logic for every shell: it imports nothing, and the entry of the
  * shell's style (legacy.js up to 44, module.js from 45) hands it what it uses. */
-let Clutter, Gio, GLib, St, Main, PopupMenu;
+let Clutter, Gio, St, Main, PopupMenu;
 let nameId = 0;
 let startupId = 0;
 let keyboard = null;
@@ -51,15 +51,6 @@ const api = {
     move(x, y) {
         pointer.notify_absolute_motion(Clutter.get_current_event_time() * 1000, x, y);
     },
-    // The pointer along row y from x0 to x1, `step` px every `ms` ms.
-    walk(x0, x1, y, step, ms) {
-        let x = x0;
-        GLib.timeout_add(GLib.PRIORITY_DEFAULT, ms, () => {
-            x += Math.sign(x1 - x0) * step;
-            api.move(x, y);
-            return x === x1 ? GLib.SOURCE_REMOVE : GLib.SOURCE_CONTINUE;
-        });
-    },
     // The rows of a top-bar button's menu, by its key in the panel's status area.
     menuRows(key) {
         const button = Main.panel.statusArea[key];
@@ -87,7 +78,7 @@ function announce() {
 }
 
 export function enable(modules) {
-    ({Clutter, Gio, GLib, St, Main, PopupMenu} = modules);
+    ({Clutter, Gio, St, Main, PopupMenu} = modules);
     api.modules = modules;
     global.context.unsafe_mode = true;
     globalThis.quillmereTest = api;
