@@ -1,4 +1,4 @@
-"""What the GNOME scenarios share: a private shell, GTK windows of other applications, Quillmere
+"""What the GNOME scenarios share: a private shell, windows of other applications, Quillmere
 launched on it, its top-bar menu driven through the shell, and the pixels compared with a
 screenshot taken before the overlays came."""
 

@@ -61,7 +61,7 @@ TEST(GnomeShellClient, ObeysTheShellOfNowAloneAndExitsWhenItGoes) {
   ASSERT_TRUE(client.ownsName());
   EXPECT_FALSE(client.helloAnswered());  // the stand-in serves no Hello
 
-  // The stranger's calls are refused in tests/gnome/test_hostile.py; the shell's reports and
+  // The stranger's calls are refused in tests/gnome/test_input.py; the shell's reports and
   // its toggle key reach Quillmere in every GNOME scenario. Wrong signatures and other keys
   // are ignored (the reply comes once the call is handled).
   call(shell, "Key", {42});
