@@ -22,6 +22,8 @@ if len(sys.argv) > 1:  # the extension's builds in the executable's build: <buil
     BUILD = os.path.dirname(os.path.dirname(os.path.abspath(sys.argv[1])))
     os.environ.setdefault("QUILLMERE_GNOME_EXTENSIONS",
                           os.path.join(BUILD, "platform", "gnome", "extension"))
+    os.environ.setdefault("QUILLMERE_WAYLAND_TEST_WINDOW",
+                          os.path.join(BUILD, "tests", "gnome", "gnome_test_window"))
 from run_kwin_benchmarks import BusMonitor  # noqa: E402
 from run_benchmarks import stat_seconds, wakeups  # noqa: E402
 from scenario import KEY_B, LAUNCH_LINES, SUPER, GnomeSession, Quillmere  # noqa: E402
@@ -167,7 +169,7 @@ class Bench:
         time.sleep(2)  # the fade-in
 
     def activate(self, pid):
-        self.eval("quillmereTest.activate({})".format(pid))
+        self.eval("quillmereTest.each({}, 'activate', global.get_current_time())".format(pid))
         wait_for(lambda: self.eval("global.display.focus_window?.get_pid()") == pid,
                  "the window's focus")
 
@@ -198,7 +200,8 @@ class Bench:
             for round_number in range(rounds):
                 pid = (above_pid, normal_pid)[round_number % 2]
                 self.eval("quillmereBench.arm('{}')".format(wants[pid]))
-                self.eval("quillmereTest.activate({})".format(pid))
+                self.eval("quillmereTest.each({}, 'activate', global.get_current_time())".format(
+                    pid))
                 try:
                     wait_for(lambda: self.eval("quillmereBench.times.length") >
                              round_number - missed, "the pane's move", timeout=5)
@@ -291,7 +294,7 @@ def main():
         with GnomeSession(monitors=1) as shell:
             above = shell.open_window("above", (230, 20, 20), ABOVE_FRAME).pid
             normal = shell.open_window("normal", (20, 200, 60), NORMAL_FRAME).pid
-            shell.eval("quillmereTest.above({})".format(above))
+            shell.eval("quillmereTest.each({}, 'make_above')".format(above))
             bench = Bench(shell, os.path.abspath(args.quillmere), args.seconds)
             bench.activate(normal)
             if shell.eval(WATCHER.replace("\n", " ")) != 0:

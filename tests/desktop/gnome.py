@@ -9,7 +9,7 @@ end is ignored (43 segfaults when stopped).
 
 Each extension comes in the style of the shell that runs it: scripts up to 44 (legacy), ES
 modules from 45 (module). QUILLMERE_GNOME_EXTENSIONS holds both builds of Quillmere's as
-<style>/<uuid>; without it QUILLMERE_GNOME_EXTENSION_DIR is the one to install.
+<style>/<uuid>.
 
 With QUILLMERE_GNOME_ROOT=<dir> (as root), the shell, its buses and gsettings run inside that
 Debian root (another GNOME Shell than the machine's), as nobody, in a mount namespace of the
@@ -27,13 +27,12 @@ import time
 import gi
 
 gi.require_version("GdkPixbuf", "2.0")
+from desktop.clients import TEST_WINDOW
 from desktop.session import NOBODY, Session, SessionUnavailable, tool_environment, wait_for
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
 EXTENSIONS = os.environ.get("QUILLMERE_GNOME_EXTENSIONS", "")
-EXTENSION_DIR = os.environ.get("QUILLMERE_GNOME_EXTENSION_DIR",
-                               os.path.join(SOURCE, "platform", "gnome", "extension"))
 ROOT = os.environ.get("QUILLMERE_GNOME_ROOT", "")
 IN_ROOT = ("gnome-shell", "dbus-daemon", "gsettings")
 FIRST_MODULE_SHELL = 45
@@ -46,8 +45,6 @@ mkdir -p "$r$base"
 mount --bind "$base" "$r$base"
 exec chroot "$r" /bin/sh -c 'echo ready; read line'"""
 TEST_EXTENSION_DIR = os.path.join(SOURCE, "tests", "gnome", "test-extension")
-GTK_WINDOW = os.path.join(SOURCE, "tests", "gnome", "gtk_window.py")
-SYSTEM_PYTHON = "/usr/bin/python3"
 UUID, TEST_UUID = "quillmere@quillmere.org", "quillmere-test@quillmere.org"
 MONITORS = ((0, 0, 1600, 900), (1600, 0, 1280, 720))
 TILE = 100  # the wallpaper's squares
@@ -66,18 +63,17 @@ def write_wallpaper(path, width=1600, height=900):
     os.chmod(path, 0o644)
 
 
-class Picture:
-    """A screenshot's pixels, (r, g, b) at global logical coordinates."""
+def picture(path):
+    """A screenshot's pixels: a function giving (r, g, b) at global logical coordinates."""
+    from gi.repository import GdkPixbuf
+    image = GdkPixbuf.Pixbuf.new_from_file(path)
+    stride, channels, data = image.get_rowstride(), image.get_n_channels(), image.get_pixels()
 
-    def __init__(self, path):
-        from gi.repository import GdkPixbuf
-        image = GdkPixbuf.Pixbuf.new_from_file(path)
-        self.stride, self.channels = image.get_rowstride(), image.get_n_channels()
-        self.data = image.get_pixels()
+    def pixel(x, y):
+        offset = y * stride + x * channels
+        return tuple(data[offset:offset + 3])
 
-    def __call__(self, x, y):
-        offset = y * self.stride + x * self.channels
-        return tuple(self.data[offset:offset + 3])
+    return pixel
 
 
 class GnomeSession(Session):
@@ -121,15 +117,10 @@ class GnomeSession(Session):
         super().close()
         self.namespace = None
 
-    def _style(self):
-        """The extension style of the shell that runs: legacy or module."""
-        version = self.run(["gnome-shell", "--version"], check=True).stdout.split()[-1]
-        return "legacy" if int(version.split(".")[0]) < FIRST_MODULE_SHELL else "module"
-
     def start(self):
-        self.shell_style = self._style()
-        self.extension_dir = (os.path.join(EXTENSIONS, self.shell_style, UUID) if EXTENSIONS
-                              else EXTENSION_DIR)
+        version = self.run(["gnome-shell", "--version"], check=True).stdout.split()[-1]
+        self.shell_style = "legacy" if int(version.split(".")[0]) < FIRST_MODULE_SHELL else "module"
+        self.extension_dir = os.path.join(EXTENSIONS, self.shell_style, UUID)
         if self.extension and not os.path.isfile(os.path.join(self.extension_dir,
                                                               "metadata.json")):
             raise SessionUnavailable("no extension at " + self.extension_dir)
@@ -157,7 +148,7 @@ class GnomeSession(Session):
         with open(os.path.join(self.base, "shell.log"), "wb") as log:
             self.compositor = self.spawn(argv, stderr=log, stdout=log)
         deadline = time.monotonic() + 40
-        while not (self._owned("org.gnome.Shell") and self._owned("org.quillmere.Test")):
+        while not self.bus_name_owned("org.quillmere.Test"):  # owned once the shell is ready
             if self.compositor.poll() is not None:
                 raise SessionUnavailable("gnome-shell ended with status {}: {}".format(
                     self.compositor.returncode, self.log_tail()))
@@ -167,7 +158,7 @@ class GnomeSession(Session):
             time.sleep(0.1)
         self.env.update(WAYLAND_DISPLAY="wayland-0", QT_QPA_PLATFORM="wayland",
                         GDK_BACKEND="wayland", NO_AT_BRIDGE="1")
-        self.eval("quillmereTest.overview()")
+        self.eval("quillmereTest.modules.Main.overview.hide()")
         wait_for(lambda: not self.eval("quillmereTest.modules.Main.overview.visible"),
                  "the overview to hide")
 
@@ -186,16 +177,9 @@ class GnomeSession(Session):
             if os.path.isdir(os.path.join(target, "schemas")):
                 subprocess.run(["glib-compile-schemas", os.path.join(target, "schemas")],
                                env=tool_environment(), check=True, capture_output=True)
-        if self.as_nobody:
-            for folder, _, files in os.walk(os.path.dirname(root)):
-                for path in [folder] + [os.path.join(folder, name) for name in files]:
-                    os.chown(path, NOBODY, NOBODY)
-
-    def _owned(self, name):
-        try:
-            return self.bus_name_owned(name)
-        except AssertionError:
-            return False
+        for folder, _, files in os.walk(os.path.dirname(root)):  # the shell runs as nobody
+            for path in [folder] + [os.path.join(folder, name) for name in files]:
+                os.chown(path, NOBODY, NOBODY)
 
     def log_tail(self, lines=8):
         with open(os.path.join(self.base, "shell.log"), "rb") as log:
@@ -219,21 +203,21 @@ class GnomeSession(Session):
         return json.loads(text) if text else None
 
     def screenshot(self, output=None, env=None):
-        """The whole stage as a Picture."""
+        """The whole stage as a picture()."""
         path = os.path.join(self.env["XDG_RUNTIME_DIR"], "shot.png")
         status, out = self.gdbus("org.gnome.Shell.Screenshot", "/org/gnome/Shell/Screenshot",
                                  "org.gnome.Shell.Screenshot.Screenshot", "false", "false", path)
         if status != 0 or "true" not in out:
             raise AssertionError("the screenshot failed: " + out)
-        return Picture(path)
+        return picture(path)
 
     def windows(self):
         return self.eval("quillmereTest.windows()")
 
-    def open_window(self, title, colour, frame, program=GTK_WINDOW):
-        """A GTK 3 window of one colour, (r, g, b), at frame (x, y, width, height), once the
-        shell shows it there; `program` is another GTK script that takes the same arguments."""
-        process = self.spawn([SYSTEM_PYTHON, program, title, "#{:02x}{:02x}{:02x}".format(
+    def open_window(self, title, colour, frame, program=None):
+        """A window of one colour, (r, g, b), at frame (x, y, width, height), once the shell
+        shows it there: the sway scenarios' test window, or `program` given the same arguments."""
+        process = self.spawn([program or TEST_WINDOW, title, "#{:02x}{:02x}{:02x}".format(
             *colour)], env=dict(self.env, GSETTINGS_BACKEND="memory"))
         wait_for(lambda: any(w["pid"] == process.pid for w in self.windows()), "the window " +
                  title, timeout=15)
@@ -244,7 +228,8 @@ class GnomeSession(Session):
             if any(w["pid"] == process.pid and [w["x"], w["y"], w["width"], w["height"]] ==
                    list(frame) for w in self.windows()):
                 return True
-            self.eval("quillmereTest.place({}, {}, {}, {}, {})".format(process.pid, *frame))
+            self.eval("quillmereTest.each({}, 'move_resize_frame', false, {}, {}, {}, {})".format(
+                process.pid, *frame))
             return False
 
         wait_for(placed, "the window " + title + " placed", interval=0.2)

@@ -1,4 +1,4 @@
-"""What the GNOME scenarios share: a private shell, GTK windows of other applications, Quillmere
+"""What the GNOME scenarios share: a private shell, windows of other applications, Quillmere
 launched on it, its top-bar menu driven through the shell, and the pixels compared with a
 screenshot taken before the overlays came."""
 
@@ -8,7 +8,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from desktop.clients import LAUNCH_LINES, Quillmere  # noqa: E402,F401
-from desktop.gnome import MONITORS, UUID, GnomeSession  # noqa: E402,F401
+from desktop.gnome import UUID, GnomeSession  # noqa: E402,F401
 from desktop.session import start_for, wait_for  # noqa: E402,F401
 
 DIM_ALPHA = 0.7 * 0.9  # the dim at the default intensity
@@ -16,10 +16,6 @@ SUPER, KEY_B = 0xFFEB, 0x62
 RED, GREEN = (230, 20, 20), (20, 200, 60)
 # Points of the wallpaper on each monitor, clear of the top bar and of the scenarios' windows.
 WALLPAPER_POINTS = [(x, y) for x in (40, 760, 1560, 1640, 2200, 2860) for y in (120, 500, 700)]
-
-
-def dimmed(colour, alpha=DIM_ALPHA):
-    return tuple(round(channel * (1.0 - alpha)) for channel in colour)
 
 
 def close_to(actual, expected, tolerance=2):
@@ -42,9 +38,6 @@ class GnomeCase(unittest.TestCase):
     def start(self, **options):
         self.shell = start_for(self, GnomeSession(monitors=self.monitors, **options))
         return self.shell
-
-    def window(self, title, colour, frame):
-        return self.shell.open_window(title, colour, frame)
 
     def launch(self):
         """Quillmere on the shell, once its launch lines are out and its menu is up."""
@@ -88,10 +81,7 @@ class GnomeCase(unittest.TestCase):
                     lambda misses: not misses, what, timeout)
 
     def dim_of(self, before, points=WALLPAPER_POINTS, alpha=DIM_ALPHA):
-        return {point: dimmed(before(*point), alpha) for point in points}
-
-    def toggles(self, since=0):
-        return self.app.since(since, "Toggled effect")
+        return {p: tuple(round(c * (1.0 - alpha)) for c in before(*p)) for p in points}
 
 
 def main():

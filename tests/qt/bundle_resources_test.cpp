@@ -59,47 +59,31 @@ TEST(PermissionHelp, PointsAtTheSessionsSectionOfAReadmeThatExists) {
   EXPECT_TRUE(fs::is_regular_file(readme)) << readme;
 }
 
-// Runs with a PATH that holds only a recording xdg-open, or none.
-class OpenURL : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("shell-open-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
-  }
-  void TearDown() override {
-    setenv("PATH", savedPath.c_str(), 1);
-    fs::remove_all(dir);
-  }
-  void installRecordingOpener() {
-    const fs::path opener = dir / "xdg-open";
-    std::ofstream(opener) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" << (dir / "opened").string()
-                          << ".tmp\"\n/bin/mv \"" << (dir / "opened").string() << ".tmp\" \""
-                          << (dir / "opened").string() << "\"\n";
-    fs::permissions(opener, fs::perms::owner_all);
-  }
-  std::string waitForOpened() {
-    for (int i = 0; i < 500 && !fs::exists(dir / "opened"); ++i) usleep(10000);
-    std::ifstream in(dir / "opened");
-    std::string line;
-    std::getline(in, line);
-    return line;
-  }
-  fs::path dir;
-  std::string savedPath;
-};
-
 // Without an opener, or for an address that would read as an option, it fails quietly.
-TEST_F(OpenURL, HandsTheAddressToXdgOpenAsOneArgument) {
+TEST(OpenURL, HandsTheAddressToXdgOpenAsOneArgument) {
+  const fs::path dir = fs::temp_directory_path() / ("shell-open-" + std::to_string(getpid()));
+  const fs::path opened = dir / "opened";
+  fs::create_directories(dir);
+  const std::string savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
   setenv("PATH", dir.c_str(), 1);
   EXPECT_FALSE(openURLExternally(URL{"file:///tmp/x"}));
-  installRecordingOpener();
+
+  // The only program on the PATH: an xdg-open that writes its arguments, one a line.
+  std::ofstream(dir / "xdg-open") << "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" << opened.string()
+                                  << ".tmp\"\n/bin/mv \"" << opened.string() << ".tmp\" \""
+                                  << opened.string() << "\"\n";
+  fs::permissions(dir / "xdg-open", fs::perms::owner_all);
   EXPECT_FALSE(openURLExternally(URL{"--help"}));
   EXPECT_FALSE(openURLExternally(URL{""}));
   const std::string url = "file:///usr/share/doc/quillmere/README.md#sessions-and-permissions";
   EXPECT_TRUE(openURLExternally(URL{url}));
   // An opener started for either refused address would most likely have written first.
-  EXPECT_EQ(waitForOpened(), url);
+  for (int i = 0; i < 500 && !fs::exists(opened); ++i) usleep(10000);
+  std::string line;
+  std::getline(std::ifstream(opened), line);
+  EXPECT_EQ(line, url);
+  setenv("PATH", savedPath.c_str(), 1);
+  fs::remove_all(dir);
 }
 
 }  // namespace

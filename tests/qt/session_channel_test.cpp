@@ -7,12 +7,10 @@
 namespace platform::qt {
 namespace {
 
+// The socket of an ordinary display, the requests and the answer that are taken, and some that
+// are not, are pinned by tests/wayland/test_entry_point.py.
 TEST(SessionChannel, PathsAreNamedAfterTheDisplayInTheRuntimeDirectory) {
-  const auto paths = sessionPaths("/run/user/1000", "wayland-1");
-  ASSERT_TRUE(paths);
-  EXPECT_EQ(paths->lock, "/run/user/1000/quillmere-wayland-1.lock");
-  EXPECT_EQ(paths->socket, "/run/user/1000/quillmere-wayland-1.socket");
-  EXPECT_EQ(sessionPaths("/tmp/r/", "w")->socket, "/tmp/r/quillmere-w.socket");
+  EXPECT_EQ(sessionPaths("/tmp/r/", "w")->lock, "/tmp/r/quillmere-w.lock");
   // A display given as a path, or with anything else odd in it, stays one file name.
   EXPECT_EQ(sessionPaths("/r", "/run/user/1000/wayland-0")->socket,
             "/r/quillmere-_run_user_1000_wayland-0.socket");
@@ -39,9 +37,7 @@ TEST(SessionChannel, OnlyTheExactMessageIsTaken) {
       {"", MessageState::incomplete},
       {"tog", MessageState::incomplete},
       {"toggle", MessageState::incomplete},
-      {"toggle\n", MessageState::complete},
       {"toggle\n\n", MessageState::refused},
-      {"toggle\r\n", MessageState::refused},
       {"Toggle\n", MessageState::refused},
       {"x", MessageState::refused},
       {std::string("toggle\0", 7), MessageState::refused},
@@ -50,9 +46,7 @@ TEST(SessionChannel, OnlyTheExactMessageIsTaken) {
   for (const auto& c : cases) {
     EXPECT_EQ(matchMessage(c.received, kToggleRequest), c.state) << c.received;
   }
-  EXPECT_EQ(matchMessage("toggled\n", kToggleAnswer), MessageState::complete);
   EXPECT_EQ(matchMessage("toggle\n", kToggleAnswer), MessageState::refused);
-  EXPECT_LE(kToggleAnswer.size(), kMaxMessageBytes);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
  * hides the overview the shell starts in, and owns org.quillmere.Test once the shell is
  * ready for a test. One logic for every shell: it imports nothing, and the entry of the
  * shell's style (legacy.js up to 44, module.js from 45) hands it what it uses. */
-let Clutter, Gio, GLib, St, Main, PopupMenu;
+let Clutter, Gio, St, Main, PopupMenu;
 let nameId = 0;
 let startupId = 0;
 let keyboard = null;
@@ -12,10 +12,6 @@ let pointer = null;
 function windows() {
     return global.get_window_actors().map(a => a.meta_window)
         .filter(w => !w.is_override_redirect());
-}
-
-function windowsOf(pid) {
-    return windows().filter(w => w.get_pid() === pid);
 }
 
 function rowOf(item) {
@@ -43,21 +39,10 @@ const api = {
                 above: w.is_above(), x: r.x, y: r.y, width: r.width, height: r.height};
         });
     },
-    place(pid, x, y, width, height) {
-        for (const w of windowsOf(pid))
-            w.move_resize_frame(false, x, y, width, height);
-    },
-    above(pid, on = true) {
-        for (const w of windowsOf(pid))
-            on ? w.make_above() : w.unmake_above();
-    },
-    raise(pid) {
-        for (const w of windowsOf(pid))
-            w.raise();
-    },
-    activate(pid) {
-        for (const w of windowsOf(pid))
-            w.activate(global.get_current_time());
+    // A Meta.Window method called on each window of the process: each(pid, 'raise').
+    each(pid, method, ...args) {
+        for (const w of windows().filter(w => w.get_pid() === pid))
+            w[method](...args);
     },
     key(keyval, pressed) {
         keyboard.notify_keyval(Clutter.get_current_event_time() * 1000, keyval,
@@ -66,46 +51,15 @@ const api = {
     move(x, y) {
         pointer.notify_absolute_motion(Clutter.get_current_event_time() * 1000, x, y);
     },
-    // The pointer along row y from x0 to x1, `step` px every `ms` ms.
-    walk(x0, x1, y, step, ms) {
-        let x = x0;
-        GLib.timeout_add(GLib.PRIORITY_DEFAULT, ms, () => {
-            x += Math.sign(x1 - x0) * step;
-            api.move(x, y);
-            return x === x1 ? GLib.SOURCE_REMOVE : GLib.SOURCE_CONTINUE;
-        });
-    },
-    // A private shell has no display manager, so no screen shield: the session mode it
-    // would push stands in for the lock (extensions see nothing else of it).
-    lock() {
-        Main.sessionMode.pushMode('unlock-dialog');
-    },
-    unlock() {
-        Main.sessionMode.popMode('unlock-dialog');
-    },
-    locked() {
-        return Main.sessionMode.isLocked;
-    },
-    // Fades run without a GPU: from 45 the shell has a switch for it.
-    animate() {
-        if ('force_animations' in global)
-            global.force_animations = true;
-        else
-            St.Settings.get().uninhibit_animations();
-    },
-    overview() {
-        Main.overview.hide();
-    },
     // The rows of a top-bar button's menu, by its key in the panel's status area.
     menuRows(key) {
         const button = Main.panel.statusArea[key];
         return button ? button.menu._getMenuItems().map(rowOf) : null;
     },
     menuOpen(key) {
-        const button = Main.panel.statusArea[key];
-        if (button)
-            button.menu.open(false);
-        return button ? button.menu.isOpen : false;
+        const menu = Main.panel.statusArea[key].menu;
+        menu.open(false);
+        return menu.isOpen;
     },
     choose(key, index) {
         const item = Main.panel.statusArea[key].menu._getMenuItems()[index];
@@ -124,7 +78,7 @@ function announce() {
 }
 
 export function enable(modules) {
-    ({Clutter, Gio, GLib, St, Main, PopupMenu} = modules);
+    ({Clutter, Gio, St, Main, PopupMenu} = modules);
     api.modules = modules;
     global.context.unsafe_mode = true;
     globalThis.quillmereTest = api;

@@ -9,9 +9,6 @@ const Me = imports.misc.extensionUtils.getCurrentExtension();
 let hands = null;
 let wanted = false;
 
-function init() {
-}
-
 function enable() {
     wanted = true;
     import(Me.dir.get_child('hands.js').get_uri()).then(module => {
