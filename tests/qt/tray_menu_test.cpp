@@ -22,9 +22,8 @@ class Receiver final : public ApplicationDelegate {
   int performed = 0;
 };
 
-// The real menu's slider (its place, range, value and tracking) and which of its mode rows shows
-// the mark, after each choice, are pinned by tests/x11/shell/test_quillmere.py; a click on its
-// headings, and the keys that skip them, by tests/wayland/test_menu.py.
+// The real menu's slider (its place, range and value), a click on its headings and the keys that
+// skip them are pinned by tests/wayland/test_menu.py.
 TEST(TrayMenu, RowsAsQtHoldsThemFollowTheModel) {
   auto receiver = std::make_shared<Receiver>();
   Application::sharedApplication().setDelegate(receiver);
@@ -72,6 +71,13 @@ TEST(TrayMenu, RowsAsQtHoldsThemFollowTheModel) {
   actions[2]->trigger();
   EXPECT_EQ(receiver->performed, 1);
   EXPECT_TRUE(actions[2]->isChecked());
+
+  // A change in the model moves the mark without rebuilding the rows.
+  blur->setState(ControlStateValue::off);
+  dim->setState(ControlStateValue::on);
+  ASSERT_EQ(tray.menu().actions(), actions);
+  EXPECT_FALSE(actions[2]->isCheckable());
+  EXPECT_TRUE(actions[3]->isChecked());
 }
 
 // Titles and shortcuts as a menu row shows them are read off the menu above; these are the

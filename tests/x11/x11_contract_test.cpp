@@ -1,5 +1,5 @@
-// The platform contract on the X11 backend. Run through tests/desktop/run.py, which gives it
-// a private display of its own.
+// The platform contract on the X11 backend, on the private display of the desktop tests'
+// launcher (desktop_test_main.cpp).
 #include <gtest/gtest.h>
 
 #include <cstdlib>

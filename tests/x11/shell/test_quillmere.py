@@ -5,8 +5,8 @@ the global keys while the menu is open, the launch notification, and a notificat
 never answers (without a bus, see tests/x11/test_lifecycle.py). With
 QUILLMERE_INSTALLED_PREFIX set (/usr for the installed package), the program already installed
 there is tested instead. The menu's rows follow the model (tests/qt/tray_menu_test.cpp) and are
-clicked and dragged on Wayland (tests/wayland/test_menu.py); the panel opens the menu without a
-window manager and its effects show (tests/x11/paint/monitor_launch_test.cpp)."""
+clicked and dragged on Wayland (tests/wayland/test_menu.py); the effects show at every launch
+(tests/x11/paint/monitor_launch_test.cpp and overlay_paint_engine_test.cpp)."""
 
 import os
 import re
