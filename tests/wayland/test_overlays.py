@@ -97,7 +97,7 @@ class WaylandOverlayTest(unittest.TestCase):
         self.assertEqual(windows(), "")
 
         session.swaymsg("create_output")
-        # That it stays uncovered: tests/core/overlay_windows_test.cpp.
+        # That it stays uncovered: tests/x11/paint/monitor_launch_test.cpp.
         wait_for(lambda: len(driver.state()["screens"].split()) == 3, "the new output")
 
         # In dim nothing watches the layout for captures, so a quiet desktop's ticks ask nothing.
