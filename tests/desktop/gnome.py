@@ -177,9 +177,10 @@ class GnomeSession(Session):
             if os.path.isdir(os.path.join(target, "schemas")):
                 subprocess.run(["glib-compile-schemas", os.path.join(target, "schemas")],
                                env=tool_environment(), check=True, capture_output=True)
-        for folder, _, files in os.walk(os.path.dirname(root)):  # the shell runs as nobody
-            for path in [folder] + [os.path.join(folder, name) for name in files]:
-                os.chown(path, NOBODY, NOBODY)
+        if self.as_nobody:  # the shell runs as nobody
+            for folder, _, files in os.walk(os.path.dirname(root)):
+                for path in [folder] + [os.path.join(folder, name) for name in files]:
+                    os.chown(path, NOBODY, NOBODY)
 
     def log_tail(self, lines=8):
         with open(os.path.join(self.base, "shell.log"), "rb") as log:
