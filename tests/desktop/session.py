@@ -233,9 +233,9 @@ class Session:
                                      holder.stderr.read().decode(errors="replace").strip())
 
     def pointer(self, *steps, env=None):
-        """Runs the pointer tool's steps (move X Y, press, release, click, and what the tool
-        adds); each has been handled by the compositor when this returns. Needs a session made
-        with a pointer."""
+        """Runs the pointer tool's steps (move X Y, click, drag X1 Y1 X2 Y2 N, and what the
+        tool adds); each has been handled by the compositor when this returns. Needs a session
+        made with a pointer."""
         if not self.with_pointer:
             raise AssertionError("the session was made without a pointer")
         argv = [self.pointer_tool] + [str(part) for part in self.pointer_box(env) + steps]
