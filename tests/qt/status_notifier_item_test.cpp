@@ -1,8 +1,8 @@
 // The status item on a private session bus that the test run starts, against a stand-in watcher
-// on a connection of its own: the properties as a host reads them and what is known of the
-// tray host; waybar's click on the item opens the menu in tests/wayland/test_menu.py. Without a bus
-// it stays quiet under the sway scenarios (tests/wayland), whose sessions have none unless they
-// start a tray.
+// on a connection of its own: the properties as a host reads them, the clicks, and what is known
+// of the tray host; waybar's click on the item opens the menu in tests/wayland/test_menu.py.
+// Without a bus it stays quiet under the sway scenarios (tests/wayland), whose sessions have none
+// unless they start a tray.
 #include "platform/qt/status_notifier_item.h"
 #include "tests/qt/qt_event_loop.h"
 
@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <memory>
+#include <tuple>
 
 namespace platform::qt {
 namespace {
@@ -117,6 +118,27 @@ TEST(StatusNotifierItemTest, ServesItsPropertiesWithTheTypesHostsRead) {
     sizes.append(pixmap.width);
   }
   EXPECT_EQ(sizes, (QList<int>{16, 22, 24, 32, 48}));
+}
+
+// waybar's left click is Activate; trays that find no menu of the item's own, as Plasma's, ask
+// for one with ContextMenu on a right click. Both open the menu at the host's point.
+TEST(StatusNotifierItemTest, ActivateAndContextMenuOpenTheMenuWhereTheHostSays) {
+  StatusNotifierItem item;
+  QList<QPoint> opened;
+  QObject::connect(&item, &StatusNotifierItem::activated, [&](QPoint at) { opened.append(at); });
+  QDBusConnection host = connectionNamed(QStringLiteral("host"));
+  for (const auto& [method, x, y] :
+       {std::tuple{"Activate", 10, 20}, {"ContextMenu", -3, 4}, {"SecondaryActivate", 5, 6}}) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        item.serviceName(), QStringLiteral("/StatusNotifierItem"),
+        QStringLiteral("org.kde.StatusNotifierItem"), QString::fromLatin1(method));
+    call << x << y;
+    host.call(call, QDBus::NoBlock);
+  }
+  waitUntil([&] { return opened.size() >= 2; });
+  runEventLoopFor(0.2);  // the third call, had it opened the menu
+  QDBusConnection::disconnectFromBus(host.name());
+  EXPECT_EQ(opened, (QList<QPoint>{{10, 20}, {-3, 4}}));
 }
 
 // Registering with a watcher that runs at the start or comes later, and a host that comes with
