@@ -109,6 +109,24 @@ TEST(WindowReportCache, BuildsTheWindowListWithoutOwnOrHiddenWindows) {
   EXPECT_EQ(cache.frontmostPid(), -1);
 }
 
+// A window keeps its number when restacked; one that comes back under a closed window's id is a
+// new window, whose number no window had before.
+TEST(WindowReportCache, WindowNumbersStayWithTheirWindowsAndAreNeverReused) {
+  WindowReportCache cache(kOwnPid);
+  cache.handle(report(window("a", 1) + "," + window("b", 2), 1));
+  const auto first = column(*cache.windowList(), kWindowNumberKey);
+  ASSERT_EQ(first.size(), 2u);
+  cache.handle(report(window("b", 2) + "," + window("a", 1), 1));
+  EXPECT_EQ(column(*cache.windowList(), kWindowNumberKey), (std::vector{first[1], first[0]}));
+  cache.handle(report(window("b", 2), 1));
+  cache.handle(report(window("a", 1) + "," + window("b", 2), 1));
+  const auto again = column(*cache.windowList(), kWindowNumberKey);
+  ASSERT_EQ(again.size(), 2u);
+  EXPECT_EQ(again[1], first[1]);
+  EXPECT_NE(again[0], first[0]);
+  EXPECT_NE(again[0], first[1]);
+}
+
 TEST(WindowReportCache, PostsChangesOnceTheCacheHoldsThemAndResetForgetsThem) {
   const std::string a = window("a", 1), b = window("b", 2), c = window("c", 2);
   const std::string half = window("c", 2, 2, R"(,"opacity":0.5)");
