@@ -196,7 +196,7 @@ void OverlayPaintEngine::State::paint(Overlay& overlay, bool showing) {
       renderer.renderFinal(overlay.content, target.beneath(), overlay.devicePixelRatio,
                            overlay.alpha, out);
     }
-    if (showing) target.setHidden(false);
+    if (showing) target.setHidden(false, false);
     target.present();
   }
   if (wants) overlay.changes.clear();
@@ -243,6 +243,10 @@ void OverlayPaintEngine::State::updateCompositor() {
   compositor = active;
   sceneDirty = true;
   markAll();
+  for (Overlay& overlay : overlays) {
+    if (overlay.target->hidden()) overlay.target->setHidden(true, !translucent(overlay));
+  }
+  xcb_flush(connection.get());
   schedule();
 }
 
@@ -384,13 +388,14 @@ void OverlayPaintEngine::setWindowAlpha(xcb_window_t window, double alpha) {
   if (overlay == nullptr || alpha == overlay->alpha) return;
   overlay->alpha = alpha;
   OverlayTarget& target = *overlay->target;
+  const bool showing = alpha > 0.0 && target.hidden();
+  if (showing) state_->show(*overlay);
   // A compositor applies the opacity; an opaque window's final pixels hold the alpha already.
+  // Raised only once the frame is there, so that no stale one shows.
   if (target.hasAlphaChannel()) state_->setOpacityProperty(window, alpha);
   if (alpha <= 0.0) {
-    target.setHidden(true);
-  } else if (target.hidden()) {
-    state_->show(*overlay);
-  } else if (!state_->translucent(*overlay)) {
+    target.setHidden(true, !state_->translucent(*overlay));
+  } else if (!showing && !state_->translucent(*overlay)) {
     overlay->needsRender = true;
     state_->schedule();
   }

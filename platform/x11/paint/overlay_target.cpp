@@ -27,8 +27,9 @@ OverlayTarget::OverlayTarget(const PaintConnection& connection, xcb_window_t win
   // A window handed over again keeps the shape that an earlier painter left on it.
   XcbReply<xcb_shape_query_extents_reply_t> shape(
       xcb_shape_query_extents_reply(c, shapeCookie, nullptr));
-  hidden_ = shape && shape->bounding_shaped &&
-            (shape->bounding_shape_extents_width == 0 || shape->bounding_shape_extents_height == 0);
+  hidden_ = shapedAway_ =
+      shape && shape->bounding_shaped &&
+      (shape->bounding_shape_extents_width == 0 || shape->bounding_shape_extents_height == 0);
 
   const std::uint32_t noExposures = 0;
   gc_ = xcb_generate_id(c);
@@ -124,19 +125,25 @@ void OverlayTarget::writeCompleted(xcb_shm_seg_t segment) {
   if (output_.sharesMemory() && output_.segment() == segment) output_.writeCompleted();
 }
 
-void OverlayTarget::setHidden(bool hidden) {
+void OverlayTarget::setHidden(bool hidden, bool shapeAway) {
+  const bool away = hidden && shapeAway;
+  if (away != shapedAway_) {
+    shapedAway_ = away;
+    xcb_connection_t* c = connection_.get();
+    if (away) {
+      xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED,
+                           window_, 0, 0, 0, nullptr);
+    } else {
+      // No mask restores the window's own rectangle; the input shape stays empty.
+      xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, window_, 0, 0, XCB_NONE);
+    }
+  }
   if (hidden == hidden_) return;
   hidden_ = hidden;
-  xcb_connection_t* c = connection_.get();
   if (hidden) {
-    xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED,
-                         window_, 0, 0, 0, nullptr);
     releaseBeneath();
     output_.release();
     shown_ = false;
-  } else {
-    // No mask restores the window's own rectangle; the input shape stays empty.
-    xcb_shape_mask(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, window_, 0, 0, XCB_NONE);
   }
 }
 

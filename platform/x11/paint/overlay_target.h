@@ -53,9 +53,11 @@ class OverlayTarget final {
   void presentAgain();
   void writeCompleted(xcb_shm_seg_t segment);
 
-  // An empty bounding shape shows nothing and costs the server nothing; a hidden window gives
-  // its images back, and its next frame is captured and rendered whole.
-  void setHidden(bool hidden);
+  // A hidden window gives its images back, and its next frame is captured and rendered whole.
+  // Without a compositor it is also shaped away: an empty bounding shape shows nothing and costs
+  // the server nothing. A compositor hides it by its opacity alone, as marco at times stops
+  // drawing a translucent window for good once it has been shaped away and back.
+  void setHidden(bool hidden, bool shapeAway);
   bool hidden() const { return hidden_; }
 
  private:
@@ -71,6 +73,7 @@ class OverlayTarget final {
   ShmImage output_;
   bool shown_ = false;
   bool hidden_ = false;
+  bool shapedAway_ = false;
 };
 
 }  // namespace platform::x11

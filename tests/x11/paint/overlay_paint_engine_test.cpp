@@ -1,6 +1,7 @@
 #include "platform/x11/paint/overlay_paint_engine.h"
 
 #include <gtest/gtest.h>
+#include <xcb/shape.h>
 
 #include <atomic>
 #include <cstring>
@@ -174,6 +175,31 @@ TEST_F(PaintTest, FallsBackFromABadWallpaperPropertyAndThenToBlack) {
   EXPECT_TRUE(shows(160, 120, kDimmed));
   desktop.setProperty(desktop.root(), "ESETROOT_PMAP_ID", XCB_ATOM_STRING, 8, {0x41414141});
   EXPECT_TRUE(shows(160, 120, 0x000000));
+}
+
+// Without a compositor a hidden overlay is shaped away; a compositor hides it by its opacity
+// alone, as marco at times stops drawing a window for good once it was shaped away and back.
+TEST_F(PaintTest, AHiddenOverlayIsShapedAwayOnlyWithoutACompositor) {
+  xcb_connection_t* c = xcb_connect(display.name().c_str(), nullptr);
+  const xcb_window_t owner = desktop.createWindow(QRect(0, 0, 1, 1), 0, false, false);
+  xcb_set_selection_owner(c, owner, desktop.atom("_NET_WM_CM_S0"), XCB_CURRENT_TIME);
+  xcb_flush(c);
+  startEngine();  // which finds the compositor at once
+  const xcb_window_t overlay = addOverlay(helpers::dimContent(kPoints, 0.7));
+  const auto shapedAway = [&] {
+    auto* shape = xcb_shape_query_extents_reply(c, xcb_shape_query_extents(c, overlay), nullptr);
+    const bool away = shape && shape->bounding_shaped && shape->bounding_shape_extents_width == 0;
+    std::free(shape);
+    return away;
+  };
+  engine->setWindowAlpha(overlay, 0.0);
+  runEventLoopFor(0.2);
+  EXPECT_FALSE(shapedAway());
+  desktop.destroy(owner);  // the compositor goes
+  EXPECT_TRUE(waitUntil(shapedAway));
+  engine->setWindowAlpha(overlay, 1.0);
+  EXPECT_TRUE(shows(160, 120, kDimmed));
+  xcb_disconnect(c);
 }
 
 // A window beneath changes in small parts; after each change the overlay shows what a whole
